@@ -1,0 +1,8 @@
+// What this build of the executable can run. Each subsystem that brings a
+// front end or a tool fills its slot here.
+#include "app/zeEntry.h"
+
+ZeRunModes zeBuiltRunModes() {
+  ZeRunModes modes;
+  return modes;
+}

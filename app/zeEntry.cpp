@@ -1,0 +1,177 @@
+#include "app/zeEntry.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/zeFile.h"
+#include "app/zeMessage.h"
+#include "app/zePath.h"
+#include "app/zeSysInit.h"
+
+namespace {
+
+const char* const setupFileName = "zarn-setup.ini";
+
+int notBuilt(const char* what) {
+  zeMessage(ZE_ERROR, "%s is not built yet", what);
+  return -1;
+}
+
+// Front ends and tools report their own failures; the exit code only says
+// whether the run worked.
+int exitCodeOf(int frontEndResult) { return frontEndResult == 0 ? 0 : -1; }
+
+std::string sideArchivePath() {
+  return std::string(zeProgramDirectory()) + zePathFileName(zeProgramPath(), false) + ".dat";
+}
+
+bool sideArchiveExists() {
+  FILE* f = std::fopen(sideArchivePath().c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+bool carriesArchive(const ZeRunModes& modes) { return modes.carriesArchive && modes.carriesArchive(); }
+
+int readSetup(const ZeRunModes& modes, const char* appDirectory, const DisplayOverrides* overrides,
+              bool offerDialog) {
+  if (!modes.readSetup) return notBuilt("Reading the setup file and starting the engine");
+  return modes.readSetup(setupFileName, appDirectory, overrides, offerDialog);
+}
+
+void stopEngine(const ZeRunModes& modes) {
+  if (modes.engineStop) modes.engineStop();
+}
+
+// Plays what a packaged production carries: a demo, a scene or a script.
+int runPackaged(const ZeRunModes& modes, const ZeLaunchPlan& plan, std::vector<std::uint8_t>* archive) {
+  if (carriesArchive(modes)) {
+    if (!modes.loadCarriedArchive || !modes.loadCarriedArchive(archive)) {
+      zeReportError("Failed to load resources from executable");
+      return -1;
+    }
+    if (zeMountArchiveMemory(archive->data(), static_cast<long>(archive->size())) != 0) return -1;
+  } else if (sideArchiveExists()) {
+    if (zeMountArchiveFile(sideArchivePath().c_str()) != 0) return -1;
+  } else {
+    zeReportError("Resources don't exist");
+    return -1;
+  }
+  zeSetBaseDirectory("/");
+  if (readSetup(modes, "/", nullptr, true) != 0) return -1;
+
+  int result = 0;
+  if (zeFileExists("zarn.demo.ini")) {
+    if (plan.hasCaptureBase) {
+      result = modes.demoCapture ? modes.demoCapture("zarn.demo.ini", -1, plan.captureBase.c_str(), plan.captureFps)
+                                 : notBuilt("The demo capture");
+    } else {
+      result = modes.demoPlayer ? modes.demoPlayer("zarn.demo.ini", -1) : notBuilt("The demo player");
+    }
+  } else if (zeFileExists("zarn.zscn")) {
+    ViewerOptions options;
+    options.flags = 0;
+    result = modes.sceneViewer ? modes.sceneViewer("zarn.zscn", &options) : notBuilt("The scene viewer");
+  } else if (zeFileExists("main.lua")) {
+    result = modes.scriptRunner ? modes.scriptRunner("main.lua", 1) : notBuilt("The script runner");
+  }
+  stopEngine(modes);
+  return result;
+}
+
+const ZeFileFilters& chooserFilters() {
+  static const ZeFileFilters filters = {
+      {"All supported", "*.zscn;*.x;*.demo.ini;*.lua;*.zlua"},
+      {"Zarn Scene (.zscn)", "*.zscn"},
+      {"Zarn Demo (demo.ini)", "*.demo.ini"},
+      {"DirectX Object(.x)", "*.x"},
+      {"Lua script(.lua)", "*.lua;*.zlua"},
+      {"All", "*.*"},
+  };
+  return filters;
+}
+
+}  // namespace
+
+int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
+  if (zeSysInit(argc, argv) != 0) {
+    std::fputs("zeSysInit Failed\n", stdout);
+    return -1;
+  }
+
+  auto isPackaged = [&modes] { return carriesArchive(modes) || sideArchiveExists(); };
+  ZeLaunchPlan plan = zeParseCommandLine(argc, argv, isPackaged);
+  if (plan.userLog) {
+    zeSetMessageThreshold(ZE_WARN);
+    zeDisableMessageBoxes();
+  }
+
+  switch (plan.mode) {
+    case ZeRunMode::SceneConversion: {
+      if (!modes.sceneViewer) return notBuilt("The scene viewer");
+      return exitCodeOf(modes.sceneViewer(plan.hasPath ? plan.path.c_str() : nullptr, &plan.viewer));
+    }
+    case ZeRunMode::PackagingTool: {
+      if (!modes.packagingTool) return notBuilt("Packaging");
+      const char* source = plan.tool == "-exersc" ? nullptr : plan.toolArgs[1].c_str();
+      return exitCodeOf(modes.packagingTool(plan.tool.c_str(), plan.toolArgs[0].c_str(), source));
+    }
+    case ZeRunMode::Extract:
+      if (!modes.extractArchive) return notBuilt("Archive extraction");
+      return exitCodeOf(modes.extractArchive());
+    case ZeRunMode::Packaged: {
+      std::vector<std::uint8_t> archive;  // must outlive the mount
+      return exitCodeOf(runPackaged(modes, plan, &archive));
+    }
+    default:
+      break;
+  }
+
+  if (plan.mode == ZeRunMode::NoFile) {
+    const char* chosen = modes.chooseFile ? modes.chooseFile("Open Zarn file", chooserFilters())
+                                          : zeChooseFile("Open Zarn file", chooserFilters());
+    if (!chosen) return -1;
+    plan.path = chosen;
+    plan.hasPath = true;
+    plan.mode = zeRunModeForFile(plan.path, plan.hasCaptureBase);
+  }
+
+  if (plan.mode == ZeRunMode::Unsupported) {
+    zeReportError("File format of '%s' is not supported", plan.path.c_str());
+    return -1;
+  }
+
+  if (plan.mode == ZeRunMode::Script) {
+    zeSetBaseDirectory(zeProgramDirectory());
+    if (!modes.scriptRunner) return notBuilt("The script runner");
+    return exitCodeOf(modes.scriptRunner(plan.path.c_str(), 0));
+  }
+
+  // Object viewer, scene viewer and demos need the engine running first.
+  const bool isDemo = plan.mode == ZeRunMode::DemoPlayer || plan.mode == ZeRunMode::DemoCapture;
+  if (readSetup(modes, zeProgramDirectory(), &plan.display, isDemo) != 0) return -1;
+  if (modes.showWindow) modes.showWindow();
+
+  int result = 0;
+  const char* path = plan.path.c_str();
+  switch (plan.mode) {
+    case ZeRunMode::ObjectViewer:
+      result = modes.objectViewer ? modes.objectViewer(path) : notBuilt("The object viewer");
+      break;
+    case ZeRunMode::SceneViewer:
+      result = modes.sceneViewer ? modes.sceneViewer(path, &plan.viewer) : notBuilt("The scene viewer");
+      break;
+    case ZeRunMode::DemoCapture:
+      result = modes.demoCapture ? modes.demoCapture(path, plan.startPart, plan.captureBase.c_str(), plan.captureFps)
+                                 : notBuilt("The demo capture");
+      break;
+    case ZeRunMode::DemoPlayer:
+      result = modes.demoPlayer ? modes.demoPlayer(path, plan.startPart) : notBuilt("The demo player");
+      break;
+    default:
+      break;
+  }
+  stopEngine(modes);
+  return exitCodeOf(result);
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package Zarn builds, tests and runs with. Idempotent:
+# apt is only asked when something is missing. Runs as root or through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake pkg-config clang libclang-rt-14-dev
+  # engine
+  libirrlicht-dev libepoxy-dev libx11-dev libgl-dev
+  glslang-dev glslang-tools spirv-tools spirv-cross
+  liblua5.3-dev libiniparser-dev libzip-dev libmpg123-dev libsdl2-dev
+  libpng-dev libjpeg-dev zlib1g-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # headless rendering
+  xvfb xauth libgl1-mesa-dri mesa-utils
+  # test data (short MP3s)
+  lame sox
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
