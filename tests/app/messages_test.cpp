@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/zeIdTable.h"
@@ -115,6 +121,23 @@ TEST_F(MessageChannel, PlainLogLinesIgnoreTheThreshold) {
   ::testing::internal::CaptureStdout();
   zeLog("Loaded Music %s\n", "a.mp3");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Loaded Music a.mp3\n");
+}
+
+TEST_F(MessageChannel, DebuggerOutputGetsEachLineOnceInTheLogFile) {
+  char path[] = "/tmp/zarn-log-XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  ::setenv("ZARN_LOG_FILE", path, 1);
+  logOf(ZE_WARN, "careful");
+  ::testing::internal::CaptureStdout();
+  zeLog("plain %d\n", 7);
+  ::testing::internal::GetCapturedStdout();
+  ::unsetenv("ZARN_LOG_FILE");
+  std::ifstream in(path);
+  const std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(contents, "WARN : careful\nplain 7\n");
+  std::remove(path);
 }
 
 TEST(HandleTable, AddRemoveGetAndTheirReasons) {
