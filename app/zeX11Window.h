@@ -1,0 +1,21 @@
+// Window commands through Xlib, on the window the OpenGL device exposes.
+// Every call does nothing (or answers "no") when the device has no X11 window,
+// as with the NULL driver.
+#pragma once
+
+#include <irrlicht.h>
+
+namespace zeX11 {
+
+bool hasWindow(irr::IrrlichtDevice* device);
+void show(irr::IrrlichtDevice* device);      // mapped, raised, not maximised
+void hide(irr::IrrlichtDevice* device);
+void maximize(irr::IrrlichtDevice* device);
+void minimize(irr::IrrlichtDevice* device);
+void restore(irr::IrrlichtDevice* device);   // mapped, not maximised
+// Moves the window's top-left corner; x = y = -1 centres it on the screen.
+void place(irr::IrrlichtDevice* device, int x, int y);
+// Cursor position relative to the client area; false without a window.
+bool pointer(irr::IrrlichtDevice* device, int* x, int* y);
+
+}  // namespace zeX11
