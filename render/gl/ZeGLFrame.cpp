@@ -1,5 +1,8 @@
 #include "render/gl/ZeGLFrame.h"
 
+#include <X11/Xlib.h>
+#include <epoxy/glx.h>
+
 #include <vector>
 
 #include "app/zeMessage.h"
@@ -13,6 +16,31 @@ using namespace irr;
 
 CZeGLFrame::CZeGLFrame() = default;
 CZeGLFrame::~CZeGLFrame() = default;
+
+namespace {
+
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Presents in step with the display when asked. A server that refuses (Xvfb
+// has no display to wait for) only costs the setting, never the run.
+void setSwapInterval(IrrlichtDevice* device, bool vsync) {
+  const video::SExposedVideoData& data = device->getVideoDriver()->getExposedVideoData();
+  Display* display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+  const GLXDrawable drawable = static_cast<GLXDrawable>(data.OpenGLLinux.X11Window);
+  if (!display || !drawable) return;
+  const int interval = vsync ? 1 : 0;
+  XSync(display, False);
+  int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(ignoreXError);
+  const int screen = DefaultScreen(display);
+  if (epoxy_has_glx_extension(display, screen, "GLX_EXT_swap_control"))
+    glXSwapIntervalEXT(display, drawable, interval);
+  else if (epoxy_has_glx_extension(display, screen, "GLX_MESA_swap_control"))
+    glXSwapIntervalMESA(interval);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+}
+
+}  // namespace
 
 CZeGLFrame& zeGLFrame() {
   static CZeGLFrame frame;
@@ -32,7 +60,7 @@ bool CZeGLFrame::makeBuffers(int width, int height) {
   return backBuffer_->valid();
 }
 
-bool CZeGLFrame::attach(IrrlichtDevice* device, int samples, char* reason) {
+bool CZeGLFrame::attach(IrrlichtDevice* device, int samples, bool vsync, char* reason) {
   const int version = epoxy_gl_version();
   if (version < 33) {
     zeFormatText(reason, "fails to init OpenGL: version %d.%d, 3.3 is needed", version / 10, version % 10);
@@ -44,6 +72,7 @@ bool CZeGLFrame::attach(IrrlichtDevice* device, int samples, char* reason) {
   }
   device_ = device;
   samples_ = samples;
+  setSwapInterval(device, vsync);
   glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
   registry_ = std::make_unique<CZeGLRegistry>();
   const core::dimension2du size = device->getVideoDriver()->getScreenSize();

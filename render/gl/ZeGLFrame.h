@@ -9,9 +9,11 @@
 //   because its 2D projection maps y = 0 to clip +1, the top row.
 //   Facing is unaffected: GL computes front faces so that an upper-left
 //   origin culls the same triangles as a lower-left one.
-//   Exception: Irrlicht's partial viewports and glScissor clip rectangles are
-//   computed for a lower-left origin and land mirrored; engine code sets both
-//   through this layer.
+//   Exception: Irrlicht's partial viewports (setViewPort) and the clip of its
+//   scaled draw2DImage (the one clip it does with glScissor) are computed for
+//   a lower-left origin and land mirrored; engine code sets viewports and
+//   scissors through this layer. Text, rectangles, unscaled images and the
+//   GUI clip on the processor and land right.
 #pragma once
 
 #include "app/zeFrameBackend.h"
@@ -26,7 +28,7 @@ class CZeGLFrame final : public IZeFrameBackend {
   CZeGLFrame();
   ~CZeGLFrame() override;
 
-  bool attach(irr::IrrlichtDevice* device, int samples, char* reason) override;
+  bool attach(irr::IrrlichtDevice* device, int samples, bool vsync, char* reason) override;
   void detach() override;
   void beginFrame() override;
   void clearFrame(irr::video::SColor colour) override;
