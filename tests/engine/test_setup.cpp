@@ -13,6 +13,8 @@
 #include "app/zeMessage.h"
 #include "app/zeSetup.h"
 
+#include <zlib.h>
+
 namespace {
 
 class Setup : public ::testing::Test {
@@ -215,4 +217,81 @@ TEST_F(Setup, SetupFileIsReadThroughTheFileHooks) {
   std::ofstream(file(), std::ios::binary) << std::string("\0\x01\x02[", 4);
   ASSERT_EQ(zeBuildSetup(file().c_str(), nullptr, nullptr, false, &setup), 0);
   EXPECT_EQ(setup.settings.width, -1);
+}
+
+// --- Packaged runs -----------------------------------------------------------------
+
+namespace {
+
+void put16(std::string* out, unsigned v) {
+  out->push_back(static_cast<char>(v & 0xFF));
+  out->push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void put32(std::string* out, unsigned long v) {
+  put16(out, v & 0xFFFF);
+  put16(out, (v >> 16) & 0xFFFF);
+}
+
+// A ZIP archive holding one stored (uncompressed) file.
+std::string storedZip(const std::string& name, const std::string& data) {
+  const unsigned long crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()), data.size());
+  std::string zip;
+  put32(&zip, 0x04034b50);
+  put16(&zip, 10);
+  put16(&zip, 0);
+  put16(&zip, 0);  // stored
+  put16(&zip, 0);
+  put16(&zip, 0);
+  put32(&zip, crc);
+  put32(&zip, data.size());
+  put32(&zip, data.size());
+  put16(&zip, name.size());
+  put16(&zip, 0);
+  zip += name + data;
+  const std::size_t central = zip.size();
+  put32(&zip, 0x02014b50);
+  put16(&zip, 20);
+  put16(&zip, 10);
+  put16(&zip, 0);
+  put16(&zip, 0);
+  put16(&zip, 0);
+  put16(&zip, 0);
+  put32(&zip, crc);
+  put32(&zip, data.size());
+  put32(&zip, data.size());
+  put16(&zip, name.size());
+  for (int i = 0; i < 4; ++i) put16(&zip, 0);  // extra, comment, disk, internal attributes
+  put32(&zip, 0);                               // external attributes
+  put32(&zip, 0);                               // local header offset
+  zip += name;
+  const std::size_t centralSize = zip.size() - central;
+  put32(&zip, 0x06054b50);
+  put16(&zip, 0);
+  put16(&zip, 0);
+  put16(&zip, 1);
+  put16(&zip, 1);
+  put32(&zip, centralSize);
+  put32(&zip, central);
+  put16(&zip, 0);
+  return zip;
+}
+
+}  // namespace
+
+TEST_F(Setup, PackagedRunReadsItsSetupFromTheMountedArchive) {
+  const std::string archive = dir_ + "demo.dat";
+  std::ofstream(archive, std::ios::binary) << storedZip("zarn-setup.ini", "[Setup]\ndisplay = 321 241\n");
+  ASSERT_EQ(zeMountArchiveFile(archive.c_str()), 0);  // no device yet: remembered
+  ZeSetup setup;
+  ASSERT_EQ(zeBuildSetup("zarn-setup.ini", "/", nullptr, true, &setup), 0);
+  EXPECT_TRUE(setup.fromFile);
+  EXPECT_EQ(setup.settings.width, 321);
+  EXPECT_TRUE(zeIsPackaged());  // the mount outlives the borrowed file system
+
+  ASSERT_EQ(zeReadSetup("zarn-setup.ini", "/", nullptr, true), 0);
+  EXPECT_EQ(zeEngineContext().width, 321);
+  EXPECT_EQ(zeFileExists("zarn-setup.ini"), 1);  // read through the engine's device now
+  zeEngineStop();
+  zeFilesystemReset(nullptr);
+  std::remove(archive.c_str());
 }
