@@ -238,6 +238,9 @@ bool createDevice(const ZeEngineSettings& s) {
     return false;
   }
   context.device->setWindowCaption(L"Zarn");
+  // Joystick events come through the device once joysticks are activated.
+  core::array<SJoystickInfo> joysticks;
+  context.device->activateJoysticks(joysticks);
 
   context.driver = context.device->getVideoDriver();
   if (!context.driver) return failDevice("fails to getVideoDriver");

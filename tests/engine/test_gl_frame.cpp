@@ -22,6 +22,8 @@
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/zeGLInstall.h"
 
+#include <X11/Xlib.h>
+
 using namespace irr;
 
 namespace {
@@ -96,7 +98,7 @@ TEST_F(GLFrame, SetupFileOpensA320x240WindowWithA32BitFrame) {
   char pattern[] = "/tmp/zarn-gl-setup-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   const std::string dir = std::string(pattern) + "/";
-  std::ofstream(dir + "zarn-setup.ini") << "[Setup]\ndisplay = 320 240\nwindowed = yes\n";
+  std::ofstream(dir + "zarn-setup.ini") << "[Setup]\ndisplay = 320 240\nwindowed = yes\nwindowpos = 30 40\n";
   ASSERT_EQ(zeReadSetup("zarn-setup.ini", dir.c_str(), nullptr, false), 0) << zeStartFailureReason();
   std::remove((dir + "zarn-setup.ini").c_str());
   ::rmdir(dir.c_str());
@@ -105,6 +107,14 @@ TEST_F(GLFrame, SetupFileOpensA320x240WindowWithA32BitFrame) {
   EXPECT_EQ(zeScreenHeight(), 240);
   EXPECT_EQ(zeScreenDepth(), 32);
   EXPECT_FALSE(zeWindowMode());
+  // The window sits where the file put it (no window manager moves it).
+  const video::SExposedVideoData& data = driver()->getExposedVideoData();
+  Display* display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(display, data.OpenGLLinux.X11Window, &attributes));
+  EXPECT_EQ(attributes.x, 30);
+  EXPECT_EQ(attributes.y, 40);
+  EXPECT_EQ(attributes.width, 320);
   // Without a window manager the window never gets focus.
   zeForceWindowActive(1);
   EXPECT_TRUE(zeIsWindowActive());
