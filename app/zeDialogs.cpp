@@ -57,6 +57,7 @@ class DialogReceiver : public IEventReceiver {
 };
 
 IrrlichtDevice* openDialogDevice(int width, int height, const wchar_t* caption, DialogReceiver* receiver) {
+  zeX11::holdDisplay();
   SIrrlichtCreationParameters p;
   p.DriverType = video::EDT_BURNINGSVIDEO;
   p.WindowSize = core::dimension2du(width, height);
