@@ -1,0 +1,109 @@
+// Engine start and stop: the device, its window and driver, the default
+// camera, the engine manager, the nine handle tables, and the later
+// subsystems' start steps, in one fixed order.
+//
+// Contents: ZeEngineSettings · ZeEngineContext · start/stop · start steps
+// (the hook points later subsystems plug into) · reasons.
+#pragma once
+
+#include <irrlicht.h>
+
+#include "app/zeIdTable.h"
+
+class CZeManager;
+class MyEventReceiver;
+
+// Display and renderer settings; -1 means unset.
+struct ZeEngineSettings {
+  const char* baseDirectory = nullptr;  // nullptr leaves the base directory as it is
+  float cameraNear = 0.1f;
+  float cameraFar = 1000.0f;
+  int width = -1;         // 640 when unset
+  int height = -1;        // 480
+  int depth = -1;         // 32
+  int windowed = -1;      // only 0 is full screen
+  int windowX = -1;       // -1: centred
+  int windowY = -1;
+  int vsync = -1;         // only 0 is off
+  int fps = -1;           // carried, unused here
+  int antialias = -1;     // only 0 is off
+  int lightPrePass = -1;  // only 0 is off
+  int hideMouse = -1;     // non-zero (other than -1) hides the cursor
+  int shaders = -1;       // carried, unused here
+  int stereo = -1;        // 0 when unset
+};
+
+// What engine start made. One process-wide instance, cleared at every start
+// attempt and after every stop.
+struct ZeEngineContext {
+  bool initialised = false;
+  irr::IrrlichtDevice* device = nullptr;
+  irr::video::IVideoDriver* driver = nullptr;
+  irr::scene::ISceneManager* sceneManager = nullptr;
+  irr::gui::IGUIEnvironment* gui = nullptr;
+  irr::gui::IGUIFont* font = nullptr;  // built-in font, the default of 2D text
+  irr::scene::ICameraSceneNode* camera = nullptr;
+  irr::scene::ISceneNodeAnimator* rideAnimator = nullptr;  // set by the scene viewer's step
+  CZeManager* manager = nullptr;
+  int width = 0;
+  int height = 0;
+  int depth = 0;
+  bool antialias = false;
+  int stereo = 0;
+  bool lightPrePass = false;
+  unsigned char filteredReflection = 0;
+  bool openGL = false;  // the OpenGL backend (else the NULL driver)
+  // The nine handle tables, in creation order.
+  ZeIdTable* images = nullptr;
+  ZeIdTable* objects = nullptr;
+  ZeIdTable* lights = nullptr;
+  ZeIdTable* fxEmitters = nullptr;
+  ZeIdTable* cameraShaders = nullptr;
+  ZeIdTable* effects = nullptr;
+  ZeIdTable* cubeMaps = nullptr;
+  ZeIdTable* renderers = nullptr;
+  ZeIdTable* probes = nullptr;
+};
+
+ZeEngineContext& zeEngineContext();
+
+// 0 or -1; a failure is reported as "Setup failed: %s" and leaves the engine
+// stopped with the context cleared.
+int zeEngineStart(const ZeEngineSettings& settings);
+void zeEngineStop();  // no effect when stopped
+bool zeEngineRunning();
+
+// The device's creation parameters for these settings (the unset rules applied).
+// `receiver` becomes the event receiver.
+irr::SIrrlichtCreationParameters zeCreationParameters(const ZeEngineSettings& settings,
+                                                      irr::IEventReceiver* receiver);
+// The driver ZARN_DRIVER picks: "null" is the NULL driver, anything else OpenGL.
+irr::video::E_DRIVER_TYPE zeRequestedDriver();
+
+// The camera range a start uses: the settings' when near differs from far,
+// else 0.1 and 1000.
+void zeCameraRange(const ZeEngineSettings& settings, float* nearValue, float* farValue);
+
+// --- Start steps ---------------------------------------------------------------
+// Later subsystems join engine start at fixed places. A step writes its failure
+// reason (at most 1023 characters) and returns false; stop steps run in the
+// reverse order of the start steps that succeeded.
+enum class ZeEngineStep {
+  Device,        // device, window and camera exist: extra mesh loaders, ride camera animator
+  MainRenderer,  // engine manager exists: the main renderer (reason "fails to init render")
+  Resources,     // resource manager's standard shaders, curl-noise volume
+  Music,         // last, after the handle tables: the music table and service
+  Count
+};
+
+struct ZeEngineStepHooks {
+  bool (*start)(ZeEngineContext& context, char* reason) = nullptr;
+  void (*stop)(ZeEngineContext& context) = nullptr;
+};
+
+// Replaces the hooks of one step (empty hooks: the step does nothing).
+void zeSetEngineStep(ZeEngineStep step, const ZeEngineStepHooks& hooks);
+
+// --- Reasons -------------------------------------------------------------------
+const char* zeStartFailureReason();
+const char* zeEngineInitReason();

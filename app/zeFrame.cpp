@@ -1,0 +1,256 @@
+// Frame services.
+//
+// Contents: frame state · Sync and its begin/end · clock · window · screen ·
+// screenshot · mouse · shader hot reload.
+#include "app/zeFrame.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/zeEngine.h"
+#include "app/zeFile.h"
+#include "app/zeFrameBackend.h"
+#include "app/zeMessage.h"
+#include "app/MyEventReceiver.h"
+#include "app/zeX11Window.h"
+
+using namespace irr;
+
+// --- Frame state -----------------------------------------------------------------
+
+namespace {
+
+ZeFrameHooks frameHooks;
+IZeFrameBackend* frameBackend = nullptr;
+unsigned backdropColour = 0;
+bool insideFrame = false;
+bool deviceLost = false;
+bool renderToTextureHappened = false;
+int forcedActive = -1;
+
+void discard2D() {
+  if (frameHooks.discard2DQueue) frameHooks.discard2DQueue();
+}
+
+IZeFrameBackend* activeBackend() { return zeEngineContext().openGL ? frameBackend : nullptr; }
+
+// Until a renderer is registered, the scene graph is drawn as it is.
+void renderSceneGraph(video::SColor clearColour) {
+  if (IZeFrameBackend* backend = activeBackend()) backend->clearFrame(clearColour);
+  zeEngineContext().sceneManager->drawAll();
+}
+
+}  // namespace
+
+void zeSetFrameBackend(IZeFrameBackend* backend) { frameBackend = backend; }
+IZeFrameBackend* zeGetFrameBackend() { return frameBackend; }
+void zeSetFrameHooks(const ZeFrameHooks& hooks) { frameHooks = hooks; }
+const ZeFrameHooks& zeGetFrameHooks() { return frameHooks; }
+void zeSetBackdropColour(unsigned colour) { backdropColour = colour & 0xFFFFFF; }
+unsigned zeGetBackdropColour() { return backdropColour; }
+bool zeInsideFrame() { return insideFrame; }
+void zeSetDeviceLost(bool lost) { deviceLost = lost; }
+
+void zeFrameStateReset() {
+  insideFrame = false;
+  deviceLost = false;
+  renderToTextureHappened = false;
+  backdropColour = 0;
+}
+
+// --- Sync ------------------------------------------------------------------------
+
+bool zeBeginRendering() {
+  ZeEngineContext& ctx = zeEngineContext();
+  if (!ctx.driver) return false;
+  if (insideFrame) return true;
+  if (!ctx.driver->beginScene(false, false, video::SColor(0xFF000000 | backdropColour))) {
+    zeMessage(ZE_WARN, "beginScene failed");
+    discard2D();
+    return false;
+  }
+  if (IZeFrameBackend* backend = activeBackend()) backend->beginFrame();
+  insideFrame = true;
+  return true;
+}
+
+void zeEndRendering() {
+  ZeEngineContext& ctx = zeEngineContext();
+  if (!insideFrame || !ctx.driver) {
+    zeMessage(ZE_WARN, "endRendering called while not in Rendering");
+    return;
+  }
+  if (IZeFrameBackend* backend = activeBackend()) backend->endFrame();
+  if (!ctx.driver->endScene()) zeMessage(ZE_WARN, "endScene failed");
+  insideFrame = false;
+}
+
+void zeNoteRenderToTextureStart() {
+  if (!renderToTextureHappened) deviceLost = false;
+}
+void zeNoteRenderToTextureDone() { renderToTextureHappened = true; }
+
+void zeSync() {
+  ZeEngineContext& ctx = zeEngineContext();
+  if (!ctx.initialised) return;
+  if (ctx.device->isWindowMinimized()) {
+    discard2D();
+    ctx.device->yield();
+    return;
+  }
+  if (deviceLost && renderToTextureHappened) {
+    zeMessageKept(ZE_ERROR | ZE_MSG_KEEP | ZE_MSG_SHOW, -1,
+                  "Graphic Device lost, cannot re-create rendered textures, exiting");
+    // A run that cannot go on is a failed run.
+    std::exit(1);
+  }
+  if (!zeBeginRendering()) return;
+  const video::SColor clearColour(0xFF000000 | backdropColour);
+  if (frameHooks.renderScene)
+    frameHooks.renderScene(clearColour);
+  else
+    renderSceneGraph(clearColour);
+  ctx.gui->drawAll();
+  if (frameHooks.execute2DQueue) frameHooks.execute2DQueue();
+  zeEndRendering();
+  if (frameHooks.frameCompleted) frameHooks.frameCompleted();
+}
+
+// --- Clock -------------------------------------------------------------------------
+
+unsigned zeTimer() {
+  using Clock = std::chrono::steady_clock;
+  static const Clock::time_point first = Clock::now();
+  return static_cast<unsigned>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - first).count());
+}
+
+void zeSleep(int milliseconds) {
+  IrrlichtDevice* device = zeEngineContext().device;
+  if (device && milliseconds > 0) device->sleep(static_cast<u32>(milliseconds));
+}
+
+bool zeDeviceRun() {
+  IrrlichtDevice* device = zeEngineContext().device;
+  return device && device->run();
+}
+
+// --- Window ------------------------------------------------------------------------
+
+void zeShowWindow() { zeX11::show(zeEngineContext().device); }
+void zeHideWindow() { zeX11::hide(zeEngineContext().device); }
+void zeMaximizeWindow() { zeX11::maximize(zeEngineContext().device); }
+void zeMinimizeWindow() { zeX11::minimize(zeEngineContext().device); }
+void zeRestoreWindow() { zeX11::restore(zeEngineContext().device); }
+void zeForceWindowActive(int active) { forcedActive = active; }
+
+bool zeIsWindowActive() {
+  if (forcedActive != -1) return forcedActive != 0;
+  IrrlichtDevice* device = zeEngineContext().device;
+  return device && device->isWindowActive();
+}
+
+bool zeWindowMode() {
+  IrrlichtDevice* device = zeEngineContext().device;
+  return device && device->isFullscreen();
+}
+
+// --- Screen ------------------------------------------------------------------------
+
+int zeScreenWidth() {
+  video::IVideoDriver* driver = zeEngineContext().driver;
+  return driver ? static_cast<int>(driver->getScreenSize().Width) : 0;
+}
+
+int zeScreenHeight() {
+  video::IVideoDriver* driver = zeEngineContext().driver;
+  return driver ? static_cast<int>(driver->getScreenSize().Height) : 0;
+}
+
+int zeScreenDepth() {
+  if (IZeFrameBackend* backend = activeBackend()) return backend->frameBits();
+  video::IVideoDriver* driver = zeEngineContext().driver;
+  if (!driver) return 32;
+  switch (driver->getColorFormat()) {
+    case video::ECF_A1R5G5B5:
+    case video::ECF_R5G6B5: return 16;
+    case video::ECF_R8G8B8: return 24;
+    case video::ECF_A16B16G16R16F:
+    case video::ECF_G32R32F: return 64;
+    default: return 32;
+  }
+}
+
+// --- Screenshot ------------------------------------------------------------------
+
+int zeScreenShot(const char* path) {
+  video::IVideoDriver* driver = zeEngineContext().driver;
+  video::IImage* image = nullptr;
+  if (driver) {
+    // The window's front buffer can be black (Xvfb): read the engine's own frame.
+    IZeFrameBackend* backend = activeBackend();
+    image = backend ? backend->readFrame() : driver->createScreenShot();
+  }
+  if (!image) {
+    zeReportArgError(1, "failed to grab the screen\n");
+    return -1;
+  }
+  const bool written = path && driver->writeImageToFile(image, path);
+  image->drop();
+  if (!written) {
+    zeReportArgError(1, "failed to save screenshot to file '%s'\n", path ? path : "");
+    return -1;
+  }
+  return 0;
+}
+
+// --- Mouse -----------------------------------------------------------------------
+
+void zeShowMouse() {
+  IrrlichtDevice* device = zeEngineContext().device;
+  if (device && device->getCursorControl()) device->getCursorControl()->setVisible(true);
+}
+
+void zeHideMouse() {
+  IrrlichtDevice* device = zeEngineContext().device;
+  if (device && device->getCursorControl()) device->getCursorControl()->setVisible(false);
+}
+
+int zeClampToClient(int value, int size) {
+  if (value < 0) return -1;
+  if (value >= size) return size;  // one past the last pixel
+  return value;
+}
+
+void zeMousePosition(int* x, int* y) {
+  ZeEngineContext& ctx = zeEngineContext();
+  int px, py;
+  if (ctx.openGL && zeX11::pointer(ctx.device, &px, &py)) {
+    *x = zeClampToClient(px, zeScreenWidth());
+    *y = zeClampToClient(py, zeScreenHeight());
+    return;
+  }
+  *x = zeEventReceiver().mouseX;
+  *y = zeEventReceiver().mouseY;
+}
+
+// --- Shader hot reload -------------------------------------------------------------
+
+void zeShaderHotReload(int count, const char* const* paths) {
+  if (count <= 0 || !paths || zeIsPackaged()) return;
+  std::vector<std::string> changed;
+  std::vector<const char*> names;
+  changed.reserve(count);
+  for (int i = 0; i < count; ++i) {
+    std::string path = paths[i] ? paths[i] : "";
+    for (char& c : path)
+      if (c == '\\') c = '/';
+    zeMessage(ZE_INFO, "detected file change %s", path.c_str());
+    changed.push_back(path);
+  }
+  for (const std::string& path : changed) names.push_back(path.c_str());
+  zeMessage(ZE_INFO, "updating shaders...");
+  if (frameHooks.recompileShaders) frameHooks.recompileShaders(count, names.data());
+  zeMessage(ZE_INFO, "updating shaders done");
+}

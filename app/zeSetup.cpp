@@ -1,0 +1,238 @@
+// Contents: dialog result store · display-mode list · dialog · setup file ·
+// merge and engine start.
+#include "app/zeSetup.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/zeDialogs.h"
+#include "app/zeFile.h"
+#include "app/zeFileChooser.h"
+#include "app/zeIni.h"
+
+namespace {
+
+// The last confirmed dialog; all zero before any.
+ZeDisplayValues dialogResult{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+ZeScreenModePresenter screenModePresenter = nullptr;
+
+bool sameMode(const ZeDisplayMode& a, const ZeDisplayMode& b) {
+  return a.width == b.width && a.height == b.height && a.bits == b.bits;
+}
+
+}  // namespace
+
+// --- Display-mode list -----------------------------------------------------------
+
+std::vector<ZeDisplayMode> zeListDisplayModes(const std::vector<ZeDisplayMode>& system) {
+  std::vector<ZeDisplayMode> kept;
+  for (ZeDisplayMode mode : system) {
+    if (kept.size() >= 200) break;
+    // An X server reports the 24 colour bits of a 32-bit pixel.
+    if (mode.bits == 24) mode.bits = 32;
+    if (mode.bits < 32) continue;
+    if (std::any_of(kept.begin(), kept.end(), [&](const ZeDisplayMode& k) { return sameMode(k, mode); })) continue;
+    kept.push_back(mode);
+  }
+  std::sort(kept.begin(), kept.end(), [](const ZeDisplayMode& a, const ZeDisplayMode& b) {
+    if (a.width != b.width) return a.width < b.width;
+    if (a.height != b.height) return a.height < b.height;
+    if (a.bits != b.bits) return a.bits < b.bits;
+    return a.refresh < b.refresh;
+  });
+  return kept;
+}
+
+std::string zeDisplayModeLabel(const ZeDisplayMode& mode) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%4d x %4d", mode.width, mode.height);
+  std::string label = text;
+  if (mode.width == 1280 && mode.height == 720 && mode.bits == 32) label += " (recommended)";
+  return label;
+}
+
+int zeInitialDisplayMode(const std::vector<ZeDisplayMode>& modes, const ZeDisplayMode& desktop) {
+  for (std::size_t i = 0; i < modes.size(); ++i)
+    if (modes[i].width == 1280 && modes[i].height == 720 && modes[i].bits == 32) return static_cast<int>(i);
+  ZeDisplayMode wanted = desktop;
+  if (wanted.bits == 24) wanted.bits = 32;
+  for (std::size_t i = 0; i < modes.size(); ++i)
+    if (sameMode(modes[i], wanted)) return static_cast<int>(i);
+  return -1;
+}
+
+// --- Dialog ------------------------------------------------------------------------
+
+void zeSetScreenModePresenter(ZeScreenModePresenter presenter) { screenModePresenter = presenter; }
+
+int zeScreenModeDialog(ZeDisplayValues* values) {
+  ZeDisplayMode mode;
+  bool fullScreen = true;
+  bool confirmed = false;
+  if (screenModePresenter)
+    confirmed = screenModePresenter(&mode, &fullScreen);
+  else if (zeInteractive())
+    confirmed = zeShowScreenModeDialog(&mode, &fullScreen);
+  if (!confirmed) return -1;
+  ZeDisplayValues chosen;
+  chosen.width = mode.width;
+  chosen.height = mode.height;
+  chosen.depth = mode.bits;
+  chosen.windowed = fullScreen ? 0 : 1;
+  chosen.vsync = 1;
+  chosen.centered = 0;
+  dialogResult = chosen;
+  if (values) *values = chosen;
+  return 0;
+}
+
+int zeScreenModeOption(const char* name) {
+  if (!name) return -1;
+  const struct {
+    const char* name;
+    int ZeDisplayValues::*field;
+  } options[] = {
+      {"width", &ZeDisplayValues::width},       {"height", &ZeDisplayValues::height},
+      {"windowed", &ZeDisplayValues::windowed}, {"bpp", &ZeDisplayValues::depth},
+      {"vsync", &ZeDisplayValues::vsync},       {"fps", &ZeDisplayValues::fps},
+      {"antialias", &ZeDisplayValues::antialias}, {"shaders", &ZeDisplayValues::shaders},
+      {"stereo", &ZeDisplayValues::stereo},     {"centered", &ZeDisplayValues::centered},
+  };
+  for (const auto& option : options)
+    if (strcasecmp(name, option.name) == 0) return dialogResult.*option.field;
+  return -1;
+}
+
+// --- Setup file --------------------------------------------------------------------
+
+namespace {
+
+struct FileValues {
+  ZeDisplayValues display;
+  int hideMouse = -1;
+  int lightPrePass = -1;
+  float cameraNear = 0.1f;
+  float cameraFar = 1000.0f;
+};
+
+// "1", "yes" or "y" run windowed; any other text full screen; absent windowed.
+int windowedValue(const char* text) {
+  if (!text) return 1;
+  if (std::strcmp(text, "1") == 0 || strcasecmp(text, "yes") == 0 || strcasecmp(text, "y") == 0) return 1;
+  return 0;
+}
+
+// A packaged run mounts its archive before the engine's device exists, yet
+// reads its setup from it: a NULL device lends its file system meanwhile.
+class ArchiveFileSystem {
+ public:
+  ArchiveFileSystem() {
+    if (!zeIsPackaged() || zeEngineContext().device) return;
+    irr::SIrrlichtCreationParameters p;
+    p.DriverType = irr::video::EDT_NULL;
+    p.LoggingLevel = irr::ELL_NONE;
+    device_ = irr::createDeviceEx(p);
+    if (device_) zeFilesystemReset(device_->getFileSystem());
+  }
+  ~ArchiveFileSystem() {
+    if (!device_) return;
+    zeFilesystemDetach();  // the mount is remembered for the engine's device
+    device_->drop();
+  }
+
+ private:
+  irr::IrrlichtDevice* device_ = nullptr;
+};
+
+bool readSetupFile(const char* name, FileValues* out) {
+  ArchiveFileSystem archive;
+  dictionary* ini = zeIniLoad(zeFindKnownFile(name));
+  if (!ini) return false;
+  ZeDisplayValues& d = out->display;
+  if (const char* display = iniparser_getstring(ini, "Setup:display", nullptr))
+    std::sscanf(display, "%d %d %d", &d.width, &d.height, &d.depth);
+  d.windowed = windowedValue(iniparser_getstring(ini, "Setup:windowed", nullptr));
+  if (const char* position = iniparser_getstring(ini, "Setup:windowpos", nullptr))
+    std::sscanf(position, "%d %d", &d.windowX, &d.windowY);
+  d.vsync = iniparser_getint(ini, "Setup:vsync", -1);
+  out->hideMouse = iniparser_getint(ini, "Setup:hide_mouse", -1);
+  d.fps = iniparser_getint(ini, "Setup:fps", -1);
+  d.antialias = iniparser_getint(ini, "Setup:antialias", -1);
+  out->lightPrePass = iniparser_getint(ini, "Setup:lightprepass", -1);
+  d.shaders = iniparser_getint(ini, "Setup:shaders", -1);
+  if (const char* range = iniparser_getstring(ini, "Setup:camerarange", nullptr))
+    std::sscanf(range, "%f %f", &out->cameraNear, &out->cameraFar);
+  d.stereo = iniparser_getint(ini, "Setup:stereo", -1);
+  iniparser_freedict(ini);
+  return true;
+}
+
+void applyOverride(int given, int* value) {
+  if (given != -1) *value = given;
+}
+
+}  // namespace
+
+// --- Merge and engine start --------------------------------------------------------
+
+int zeBuildSetup(const char* setupFile, const char* appDirectory, const DisplayOverrides* overrides,
+                 bool offerDialog, ZeSetup* setup) {
+  *setup = ZeSetup();
+  FileValues values;
+  if (appDirectory) zeSetBaseDirectory(appDirectory);
+
+  setup->fromFile = setupFile && readSetupFile(setupFile, &values);
+  if (!setup->fromFile && offerDialog) {
+    ZeDisplayValues chosen;
+    if (zeScreenModeDialog(&chosen) != 0) return -1;
+    values.display = chosen;
+    values.display.vsync = 1;
+    values.hideMouse = chosen.windowed == 0 ? 1 : 0;
+    setup->fromDialog = true;
+  }
+
+  ZeDisplayValues& d = values.display;
+  if (overrides) {
+    applyOverride(overrides->width, &d.width);
+    applyOverride(overrides->height, &d.height);
+    applyOverride(overrides->windowed, &d.windowed);
+    applyOverride(overrides->windowX, &d.windowX);
+    applyOverride(overrides->windowY, &d.windowY);
+    applyOverride(overrides->depth, &d.depth);
+    applyOverride(overrides->vsync, &d.vsync);
+    applyOverride(overrides->fps, &d.fps);
+    applyOverride(overrides->antialias, &d.antialias);
+    applyOverride(overrides->shaders, &d.shaders);
+    applyOverride(overrides->stereo, &d.stereo);
+  }
+
+  ZeEngineSettings& s = setup->settings;
+  s.baseDirectory = appDirectory;
+  s.cameraNear = values.cameraNear;
+  s.cameraFar = values.cameraFar;
+  s.width = d.width;
+  s.height = d.height;
+  s.depth = d.depth;
+  s.windowed = d.windowed;
+  s.windowX = d.windowX;
+  s.windowY = d.windowY;
+  s.vsync = d.vsync;
+  s.fps = d.fps;
+  s.antialias = d.antialias;
+  s.lightPrePass = values.lightPrePass;
+  s.hideMouse = values.hideMouse;
+  s.shaders = d.shaders;
+  s.stereo = d.stereo;
+  return 0;
+}
+
+int zeReadSetup(const char* setupFile, const char* appDirectory, const DisplayOverrides* overrides,
+                bool offerDialog) {
+  ZeSetup setup;
+  if (zeBuildSetup(setupFile, appDirectory, overrides, offerDialog, &setup) != 0) return -1;
+  return zeEngineStart(setup.settings) == 0 ? 0 : -1;
+}

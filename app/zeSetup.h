@@ -1,0 +1,74 @@
+// The setup file "zarn-setup.ini", the display-mode dialog and the merge of
+// both with the command-line overrides into engine settings.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/zeCommandLine.h"
+#include "app/zeEngine.h"
+
+// The display values of the setup, in the overrides' field order plus
+// `centered`; -1 means unset.
+struct ZeDisplayValues {
+  int width = -1;
+  int height = -1;
+  int windowed = -1;
+  int windowX = -1;
+  int windowY = -1;
+  int depth = -1;
+  int vsync = -1;
+  int fps = -1;
+  int antialias = -1;
+  int shaders = -1;
+  int stereo = -1;
+  int centered = -1;
+};
+
+// The merged setup: the engine settings and where their values came from.
+struct ZeSetup {
+  ZeEngineSettings settings;
+  bool fromFile = false;    // the setup file was read
+  bool fromDialog = false;  // the display-mode dialog was confirmed
+};
+
+// Merges setup file, dialog (when offered and there is no file) and overrides.
+// 0, or -1 when the dialog was cancelled. `appDirectory` (may be nullptr)
+// becomes the base directory and must outlive the settings.
+int zeBuildSetup(const char* setupFile, const char* appDirectory, const DisplayOverrides* overrides,
+                 bool offerDialog, ZeSetup* setup);
+// zeBuildSetup, then engine start. 0 or -1.
+int zeReadSetup(const char* setupFile, const char* appDirectory, const DisplayOverrides* overrides,
+                bool offerDialog);
+
+// --- Display-mode dialog -------------------------------------------------------
+
+struct ZeDisplayMode {
+  int width = 0;
+  int height = 0;
+  int bits = 0;
+  int refresh = 0;
+};
+
+// The modes the dialog lists, from what the X server reports: 24-bit visuals
+// count as 32 bits, modes under 32 bits are dropped, duplicates (refresh rate
+// ignored) kept once, at most 200, sorted by width, height, bits, refresh.
+std::vector<ZeDisplayMode> zeListDisplayModes(const std::vector<ZeDisplayMode>& system);
+// "%4d x %4d", with " (recommended)" for 1280 x 720 x 32.
+std::string zeDisplayModeLabel(const ZeDisplayMode& mode);
+// The entry selected when the dialog opens: the recommended mode, else the
+// desktop's, else -1.
+int zeInitialDisplayMode(const std::vector<ZeDisplayMode>& modes, const ZeDisplayMode& desktop);
+
+// Shows the dialog and answers with the chosen mode and whether "Full screen"
+// was checked; false when closed without "Start".
+using ZeScreenModePresenter = bool (*)(ZeDisplayMode* mode, bool* fullScreen);
+// nullptr goes back to the windowed dialog (or "cancel" without a display).
+void zeSetScreenModePresenter(ZeScreenModePresenter presenter);
+
+// 0 when confirmed (values filled and kept for zeScreenModeOption), else -1.
+int zeScreenModeDialog(ZeDisplayValues* values);
+// A field of the last confirmed dialog by name (any case): "width", "height",
+// "windowed", "bpp", "vsync", "fps", "antialias", "shaders", "stereo",
+// "centered". 0 before any dialog; -1 for an unknown name.
+int zeScreenModeOption(const char* name);
