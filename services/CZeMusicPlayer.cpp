@@ -178,7 +178,7 @@ void CZeMusicPlayer::clockLoop() {
     }
     // Chunk by chunk on a fixed schedule from the last start, so no wake-up
     // delay accumulates.
-    const double heardAt = clockBase_ + static_cast<double>(decodedFrame_ - clockBaseFrame_) / rate_;
+    const double heardAt = clockBase_ + static_cast<double>(clockTaken_) / rate_;
     const double takeAt = heardAt - static_cast<double>(kClockChunksAhead) / kClockChunksPerSecond;
     const double now = clockSeconds();
     if (now < takeAt) {
@@ -186,6 +186,7 @@ void CZeMusicPlayer::clockLoop() {
       continue;  // state may have changed meanwhile
     }
     pullLocked(scratch_.data(), chunkFrames_, heardAt);
+    clockTaken_ += chunkFrames_;  // silence after the end too, so time runs on
   }
 }
 
@@ -199,7 +200,12 @@ void CZeMusicPlayer::pullLocked(int16_t* out, int frames, double heardAt) {
                                      bytesWanted - bytesDone, &got);
       bytesDone += got;
       if (status == MPG123_NEW_FORMAT) continue;
-      if (status != MPG123_OK || got == 0) break;  // the end, or a damaged tail
+      if (status != MPG123_OK || got == 0) {
+        // The end, or a damaged tail: the music ends where decoding did,
+        // which may be a little before the length the scan estimated.
+        totalFrames_ = decodedFrame_ + static_cast<long long>(bytesDone / (2 * channels_));
+        break;
+      }
     }
   }
   std::memset(reinterpret_cast<unsigned char*>(out) + bytesDone, 0, bytesWanted - bytesDone);
@@ -208,6 +214,9 @@ void CZeMusicPlayer::pullLocked(int16_t* out, int frames, double heardAt) {
     const int samples = framesDone * channels_;
     for (int i = 0; i < samples; ++i) out[i] = static_cast<int16_t>(std::lrint(out[i] * gain_));
   }
+  // Silence after the end moves nothing: the position runs on from the last
+  // chunk that had music in it, up to its end.
+  if (framesDone == 0 && chunkValid_) return;
   chunkValid_ = true;
   chunkStartFrame_ = decodedFrame_;
   chunkLength_ = framesDone;
@@ -231,7 +240,7 @@ void CZeMusicPlayer::restartAtLocked(long long frame, double now) {
   lastHeard_ = static_cast<double>(floorFrame_);
   chunkValid_ = false;
   clockBase_ = now;
-  clockBaseFrame_ = decodedFrame_;
+  clockTaken_ = 0;
 }
 
 void CZeMusicPlayer::run() {
@@ -268,16 +277,21 @@ long long CZeMusicPlayer::positionMs() {
 
 bool CZeMusicPlayer::setPositionMs(long long ms) {
   if (!opened_ || ms < 0) return false;
-  ms = std::min(ms, lengthMs() + 1);  // past the end means the end
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    restartAtLocked(ms * rate_ / 1000, clockSeconds());
+    // Past the end means the end (and keeps ms * rate within range).
+    const long long frame = ms >= totalFrames_ * 1000 / rate_ + 1 ? totalFrames_ : ms * rate_ / 1000;
+    restartAtLocked(frame, clockSeconds());
   }
   clockWake_.notify_all();
   return true;
 }
 
-long long CZeMusicPlayer::lengthMs() const { return opened_ ? totalFrames_ * 1000 / rate_ : -1; }
+long long CZeMusicPlayer::lengthMs() {
+  if (!opened_) return -1;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return totalFrames_ * 1000 / rate_;
+}
 
 void CZeMusicPlayer::setVolume(int hundredthsDb) {
   hundredthsDb = std::max(-10000, std::min(0, hundredthsDb));

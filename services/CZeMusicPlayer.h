@@ -39,7 +39,7 @@ class CZeMusicPlayer {
   long long positionMs();
   // Absolute seek, clamped to the end; false when nothing is open or ms < 0.
   bool setPositionMs(long long ms);
-  long long lengthMs() const;
+  long long lengthMs();
 
   // Hundredths of a decibel, -10000 (silence) to 0 (full volume).
   void setVolume(int hundredthsDb);
@@ -67,10 +67,10 @@ class CZeMusicPlayer {
 
   int rate_ = 0;
   int channels_ = 0;
-  long long totalFrames_ = 0;
   bool opened_ = false;
 
   std::mutex mutex_;  // guards everything below; taken by the output thread
+  long long totalFrames_ = 0;  // the scan's length until decoding finds the real end
   bool running_ = false;
   long long decodedFrame_ = 0;  // next frame the decoder hands out
   long long floorFrame_ = 0;    // heard at the last run, pause or seek
@@ -93,6 +93,6 @@ class CZeMusicPlayer {
   std::condition_variable clockWake_;
   bool clockQuit_ = false;
   double clockBase_ = 0;
-  long long clockBaseFrame_ = 0;
+  long long clockTaken_ = 0;  // frames taken since clockBase_, silence included
   std::vector<int16_t> scratch_;
 };
