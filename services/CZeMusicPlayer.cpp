@@ -225,7 +225,15 @@ void CZeMusicPlayer::pullLocked(int16_t* out, int frames, double heardAt) {
 }
 
 double CZeMusicPlayer::heardFrameLocked(double now) {
-  if (!running_ || !chunkValid_) return static_cast<double>(floorFrame_);
+  if (!running_) return static_cast<double>(floorFrame_);
+  if (device_ == 0) {
+    // The silent output plays by the clock itself; its thread only keeps the
+    // decoder in step (and finds the real end), so a late wake-up of that
+    // thread does not hold the position back.
+    const double frame = floorFrame_ + std::max(0.0, now - clockBase_) * rate_;
+    return std::min(frame, static_cast<double>(std::max(totalFrames_, floorFrame_)));
+  }
+  if (!chunkValid_) return static_cast<double>(floorFrame_);
   double frame = chunkStartFrame_ + (now - chunkHeardAt_) * rate_;
   frame = std::min(frame, static_cast<double>(chunkStartFrame_ + chunkLength_));
   frame = std::max(frame, std::max(static_cast<double>(floorFrame_), lastHeard_));
