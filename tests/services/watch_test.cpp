@@ -96,7 +96,6 @@ TEST_F(WatchTest, SaveInPlaceAndSaveByRenameBothReportAChange) {
   ASSERT_EQ(fileWatch(scene, 1), 0);
   EXPECT_EQ(zeFileWatchChanged(1), 0);
 
-  // Same size, written within the same clock tick as creation: still a change.
   writeFile(scene, "two");
   ASSERT_TRUE(waitFor([] { return zeFileWatchChanged(1) == 1; }));
   EXPECT_EQ(zeFileWatchChanged(1), 1) << "stays pending until re-armed";
@@ -107,6 +106,15 @@ TEST_F(WatchTest, SaveInPlaceAndSaveByRenameBothReportAChange) {
   ASSERT_TRUE(waitFor([] { return zeFileWatchChanged(1) == 1; }));
   zeFileWatchRearm(1);
   EXPECT_EQ(zeFileWatchChanged(1), 0);
+
+  // A version carrying an older time (a copy that keeps times, an undo from a
+  // backup) is still a new version.
+  const fs::path older = root_ / "older.tmp~";
+  writeFile(older, "four");
+  const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, older.c_str(), past, 0), 0);
+  fs::rename(older, scene);
+  ASSERT_TRUE(waitFor([] { return zeFileWatchChanged(1) == 1; }));
 }
 
 TEST_F(WatchTest, FileWatchInAMissingFolderPollsInsteadOfFailing) {
