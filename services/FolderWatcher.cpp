@@ -35,12 +35,13 @@ FolderWatcher::FolderWatcher(const std::string& directory, int subtreeLevels, st
     createError_ = std::strerror(errno);
     return;
   }
-  const int wd = inotify_add_watch(inotifyFd_, directory_.c_str(), kWriteEvents | IN_ONLYDIR);
+  const int wd = inotify_add_watch(inotifyFd_, directory_.c_str(), kWriteEvents | IN_ONLYDIR | IN_MOVE_SELF);
   if (wd < 0) {
     createError_ = std::strerror(errno);
     return;
   }
   watched_[wd] = {directory_, 0};
+  rootWatch_ = wd;
   if (subtreeLevels_ > 0) addTree(directory_, 0);
   ok_ = true;
   Resume();
@@ -91,8 +92,14 @@ bool FolderWatcher::drainEvents(int* readError) {
         changed = true;
         continue;
       }
-      if (event->mask & IN_IGNORED) {
-        watched_.erase(event->wd);
+      if (event->mask & (IN_IGNORED | IN_MOVE_SELF)) {
+        if (event->mask & IN_IGNORED) watched_.erase(event->wd);
+        if (event->wd == rootWatch_) {
+          // The folder itself was deleted or replaced: no more notifications
+          // can come, so the owner must look for itself from now on.
+          lost_.store(true);
+          changed = true;
+        }
         continue;
       }
       if (event->mask & kWriteEvents) changed = true;
@@ -131,6 +138,7 @@ void FolderWatcher::LoopThread() {
     const bool changed = drainEvents(&readError);
     if (IsDying()) return;
     if (changed) flag_->store(1);
+    if (lost_.load()) return;
     if (readError) {
       fail(readError);
       return;

@@ -24,8 +24,9 @@ class FolderWatcher final : public ActiveObject {
 
   // When the thread stopped on a system failure: its description, once.
   bool takeFailure(std::string* systemText);
-  // Whether the thread has stopped on a failure (the watch must poll instead).
-  bool failed() const { return failed_.load(); }
+  // Whether notifications have stopped: the thread failed, or the folder was
+  // deleted or moved away. The watch must poll instead.
+  bool failed() const { return failed_.load() || lost_.load(); }
 
  protected:
   void InitThread() override {}
@@ -49,7 +50,9 @@ class FolderWatcher final : public ActiveObject {
   // thread starts and by the thread afterwards.
   std::map<int, std::pair<std::string, int>> watched_;
 
+  int rootWatch_ = -1;
   std::atomic<bool> failed_{false};
+  std::atomic<bool> lost_{false};
   std::mutex failureMutex_;
   std::string failureText_;
   bool failureTaken_ = false;

@@ -129,6 +129,23 @@ TEST_F(WatchTest, FileWatchInAMissingFolderPollsInsteadOfFailing) {
   EXPECT_EQ(zeFileWatchChanged(2), 1);
 }
 
+TEST_F(WatchTest, FileWatchOutlivesItsFolderBeingReplaced) {
+  const fs::path folder = root_ / "scenes";
+  fs::create_directory(folder);
+  writeFile(folder / "scene.zscn", "one");
+  ASSERT_EQ(fileWatch(folder / "scene.zscn", 5), 0);
+  // A checkout that replaces the whole folder.
+  fs::rename(folder, root_ / "scenes.old");
+  ASSERT_TRUE(waitFor([] { return zeFileWatchNotified(5) == 1; }));
+  EXPECT_EQ(zeFileWatchChanged(5), 1) << "the file is gone from its path";
+  zeFileWatchRearm(5);
+  fs::create_directory(folder);
+  writeFile(folder / "scene.zscn", "two");
+  EXPECT_EQ(zeFileWatchChanged(5), 1);
+  zeFileWatchRearm(5);
+  EXPECT_EQ(zeFileWatchChanged(5), 0);
+}
+
 TEST_F(WatchTest, LockWaitsForEveryWriterAndATimeoutKeepsTheChangePending) {
   const fs::path scene = root_ / "scene.zscn";
   writeFile(scene, "one");
