@@ -1,5 +1,7 @@
 #include "services/CZeMusicPlayer.h"
 
+#include "app/zeMessage.h"
+
 #include <mpg123.h>
 
 #include <algorithm>
@@ -133,6 +135,12 @@ void CZeMusicPlayer::openOutput() {
     }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdlAudioInitialised_ = false;
+  }
+  static bool told = false;
+  if (!told && !dummy) {
+    zeMessage(ZE_INFO, "CZeMusicPlayer::open no audio device (%s); music plays silently, paced by the clock",
+              SDL_GetError());
+    told = true;
   }
   scratch_.assign(static_cast<size_t>(chunkFrames_) * channels_, 0);
   clockThread_ = std::thread(&CZeMusicPlayer::clockLoop, this);
