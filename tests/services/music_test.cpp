@@ -213,6 +213,36 @@ TEST_F(MusicTest, PositionStopsAtTheEndOfTheMusic) {
   EXPECT_EQ(zeGetMusicPosition(8), last);
 }
 
+TEST_F(MusicTest, ATruncatedFilePlaysWhatItHolds) {
+  std::ifstream in(kTone, std::ios::binary);
+  const std::string mp3((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  char cut[] = "/tmp/zarn-cut-XXXXXX.mp3";
+  const int fd = mkstemps(cut, 4);
+  ASSERT_GE(fd, 0);
+  // Half the file, ending in the middle of a frame.
+  const std::size_t half = mp3.size() / 2 + 7;
+  ASSERT_EQ(write(fd, mp3.data(), half), static_cast<ssize_t>(half));
+  close(fd);
+  ASSERT_EQ(zeLoadMusic(cut, 9), 0);
+  ASSERT_EQ(zeSetMusicPosition(9, kToneMs), 0);
+  const int end = zeGetMusicPosition(9);
+  EXPECT_GT(end, kToneMs / 2 - 300);
+  EXPECT_LT(end, kToneMs / 2 + 300);
+  ASSERT_EQ(zeSetMusicPosition(9, end - 30), 0);
+  ASSERT_EQ(zePlayMusic(9), 0);
+  EXPECT_TRUE(waitFor([end] { return zeGetMusicPosition(9) >= end - 5; }));
+  std::remove(cut);
+
+  char empty[] = "/tmp/zarn-empty-XXXXXX.mp3";
+  const int emptyFd = mkstemps(empty, 4);
+  ASSERT_GE(emptyFd, 0);
+  close(emptyFd);
+  zeClearLastError();
+  EXPECT_EQ(zeLoadMusic(empty, 10), -1);
+  EXPECT_EQ(lastError(), "Failed to load mp3");
+  std::remove(empty);
+}
+
 TEST_F(MusicTest, ShutdownDeletesEveryMusicAndStartupMakesAnEmptyTable) {
   for (int id : {0, 1, 49}) ASSERT_EQ(zeLoadMusic(kTone, id), 0) << id;
   zePlayMusic(1);
