@@ -4,14 +4,30 @@
 #include "app/zeEngine.h"
 #include "app/zeEntry.h"
 #include "app/zeFrame.h"
+#include "app/zeMessage.h"
 #include "app/zeSetup.h"
 #include "render/gl/zeGLInstall.h"
+#include "services/zeMusic.h"
+
+namespace {
+
+// Music is engine start's last step; engine stop deletes every music first.
+bool startMusic(ZeEngineContext&, char* reason) {
+  if (zeMusicStartup() == 0) return true;
+  zeFormatText(reason, "fails to create music list");
+  return false;
+}
+
+void stopMusic(ZeEngineContext&) { zeMusicShutdown(); }
+
+}  // namespace
 
 ZeRunModes zeBuiltRunModes() {
   // The OpenGL layer beneath engine start, and real windows for the boxes
   // and dialogs (each answers non-interactively without a display).
   zeGLInstall();
   zeInstallDialogPresenters();
+  zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;
   modes.readSetup = zeReadSetup;
