@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
-#include <zip.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include "app/zeEntry.h"
 #include "app/zeFile.h"
 #include "app/zeMessage.h"
+#include "support/testZip.h"
 
 namespace {
 
@@ -256,26 +256,6 @@ TEST(Entry, UnbuiltModesSaySo) {
   zeResetMessageState();
 }
 
-std::vector<std::uint8_t> zipWith(const char* name, const char* contents) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-  zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-  zip_source_keep(buffer);
-  zip_source_t* file = zip_source_buffer(archive, contents, std::strlen(contents), 0);
-  zip_file_add(archive, name, file, ZIP_FL_OVERWRITE);
-  zip_close(archive);
-  zip_source_open(buffer);
-  zip_source_seek(buffer, 0, SEEK_END);
-  const zip_int64_t size = zip_source_tell(buffer);
-  zip_source_seek(buffer, 0, SEEK_SET);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  zip_source_read(buffer, bytes.data(), size);
-  zip_source_close(buffer);
-  zip_source_free(buffer);
-  return bytes;
-}
-
 TEST(Entry, PackagedProductionPlaysWhatTheArchiveCarries) {
   struct Case {
     const char* file;
@@ -291,7 +271,7 @@ TEST(Entry, PackagedProductionPlaysWhatTheArchiveCarries) {
   for (const Case& c : cases) {
     Behaviour b;
     b.carriesArchive = true;
-    b.carriedArchive = zipWith(c.file, "x");
+    b.carriedArchive = zeTestZip({{c.file, "x"}});
     Recorded r;
     EXPECT_EQ(run(c.args, r, b).exitCode, 0) << c.file;
     EXPECT_EQ(joined(r.calls), c.calls) << c.file;

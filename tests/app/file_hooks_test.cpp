@@ -2,7 +2,6 @@
 #include <irrlicht.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 
 #include "app/zeFile.h"
 #include "app/zeMessage.h"
+#include "support/testZip.h"
 #include "app/zePath.h"
 
 namespace {
@@ -41,28 +41,6 @@ std::string readThrough(const char* name) {
   std::string contents;
   if (!zeFileReadAll(name, &contents)) return "(cannot open)";
   return contents;
-}
-
-std::vector<std::uint8_t> zipOf(const std::vector<std::pair<std::string, std::string>>& files) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-  zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-  zip_source_keep(buffer);
-  for (const auto& f : files) {
-    zip_source_t* s = zip_source_buffer(archive, f.second.data(), f.second.size(), 0);
-    zip_file_add(archive, f.first.c_str(), s, ZIP_FL_OVERWRITE);
-  }
-  zip_close(archive);
-  zip_source_open(buffer);
-  zip_source_seek(buffer, 0, SEEK_END);
-  const zip_int64_t size = zip_source_tell(buffer);
-  zip_source_seek(buffer, 0, SEEK_SET);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  zip_source_read(buffer, bytes.data(), size);
-  zip_source_close(buffer);
-  zip_source_free(buffer);
-  return bytes;
 }
 
 irr::IrrlichtDevice* nullDevice() {
@@ -209,7 +187,7 @@ TEST_F(FileHooks, KnownFileSearchOrder) {
 }
 
 TEST_F(FileHooks, ArchiveMountedFromFileAndFromMemory) {
-  const auto bytes = zipOf({{"Dir/File.txt", "in dir"}, {"root.txt", "at root"}, {"shadersPP/Gamma.hlsl", "g"}});
+  const auto bytes = zeTestZip({{"Dir/File.txt", "in dir"}, {"root.txt", "at root"}, {"shadersPP/Gamma.hlsl", "g"}});
   const std::string zipPath = temp_.path() + "/pack.dat";
   std::ofstream(zipPath, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   temp_.write("disk.txt", "on disk");
@@ -234,7 +212,7 @@ TEST_F(FileHooks, ArchiveMountedFromFileAndFromMemory) {
 }
 
 TEST_F(FileHooks, MountBeforeTheDeviceWaitsForIt) {
-  const auto bytes = zipOf({{"late.txt", "mounted later"}});
+  const auto bytes = zeTestZip({{"late.txt", "mounted later"}});
   EXPECT_EQ(zeMountArchiveMemory(bytes.data(), bytes.size()), 0);
   EXPECT_TRUE(zeIsPackaged());
   EXPECT_STREQ(zeFileHooksVariant(), "stdio");
