@@ -208,6 +208,7 @@ std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info) {
         i = close;
         continue;
       }
+      info->declarationOrder.emplace(w, int(info->declarationOrder.size()));
       stmt.push_back({start, i - start});
       continue;
     }

@@ -13,6 +13,10 @@ struct SZeHlslPrepassInfo {
   // Global bool and int constants, which the pass declares as float (the engine
   // delivers them as floats, as Direct3D 9 float registers hold them).
   std::map<std::string, uint8_t> originalBase;  // EZeConstBase
+  // Order of first appearance of each name at global scope (the main file
+  // first, then included files as they are read): samplers take their
+  // indices in declaration order.
+  std::map<std::string, int> declarationOrder;
 };
 
 std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);

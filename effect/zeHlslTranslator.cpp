@@ -464,6 +464,12 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
     {
       std::vector<SZeConstant*> items;
       for (SZeConstant& c : samplers) items.push_back(&c);
+      auto order = [&info](const SZeConstant* c) {
+        auto o = info.declarationOrder.find(c->name);
+        return o == info.declarationOrder.end() ? 1 << 30 : o->second;
+      };
+      std::stable_sort(items.begin(), items.end(),
+                       [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
       std::string error;
       if (!allocate(items, info, 's', vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLERS, &error)) {
         *errors = request.sourcePath + "(0): " + error + "\n";
@@ -601,4 +607,15 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   }
   *out = std::move(result);
   return true;
+}
+
+bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log) {
+  std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
+  const EShLanguage language = stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment;
+  glslang::TShader shader(language);
+  const char* text = glsl.c_str();
+  shader.setStrings(&text, 1);
+  bool ok = shader.parse(GetDefaultResources(), 330, ECompatibilityProfile, false, false, EShMsgDefault);
+  *log = shader.getInfoLog();
+  return ok;
 }

@@ -79,6 +79,10 @@ uint32_t zeTranslatorVersion();
 // Translates one stage. On failure *errors holds lines "file(line): error: text".
 bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors);
 
+// Parses generated GLSL as GLSL 330 compatibility (a check for tests and the
+// command-line tool; the driver compiles it for real).
+bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log);
+
 // Text pre-pass (exposed for tests): removes what only an effect compiler reads
 // (technique and pass blocks, sampler_state initialisers, texture declarations,
 // annotations), keeping every line where it was.
