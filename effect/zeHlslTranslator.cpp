@@ -19,6 +19,7 @@
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
+#include <glslang/MachineIndependent/localintermediate.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_glsl.hpp>
 
@@ -346,6 +347,10 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());
     if (errors->empty()) *errors = request.sourcePath + "(0): error: compilation failed\n";
+    return false;
+  }
+  if (shader.getIntermediate()->getEntryPointMangledName().empty()) {
+    *errors = request.sourcePath + "(0): error: entry point '" + request.entry + "' not found\n";
     return false;
   }
   glslang::TProgram program;
