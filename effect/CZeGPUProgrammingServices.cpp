@@ -431,7 +431,7 @@ bool CZeGPUProgrammingServices::recompile(const std::vector<std::string>& change
     for (const std::string& inc : e.includes)
       depends = depends || changed.count(inc) || changed.count(slashes(zeAbsolutePath(inc.c_str())));
     if (!depends) continue;
-    zeLog("ZeGPU: recompile %s (%s)...", e.file.c_str(), stageName(e.vertex != 0));
+    zeLog("ZeGPU: recompile %s (%s)...\n", e.file.c_str(), stageName(e.vertex != 0));
     SShaderCompiledEntry fresh = e;
     std::string error;
     if (!compile(&fresh, &error)) {
@@ -541,7 +541,15 @@ bool CZeGPUProgrammingServices::printConstants(int materialType) {
     zeMessage(ZE_ERROR, "printConstants not supported for this DriverType");
     return false;
   }
-  zeLog("Vertex Shader Constants\n%s", vs->constants.describe().c_str());
-  zeLog("Pixel Shader Constants\n%s", ps->constants.describe().c_str());
+  // One log line per constant: a whole table would not fit one message.
+  for (int stage = 0; stage < 2; ++stage) {
+    zeLog(stage == 0 ? "Vertex Shader Constants\n" : "Pixel Shader Constants\n");
+    const std::string table = (stage == 0 ? vs : ps)->constants.describe();
+    for (size_t p = 0; p < table.size();) {
+      size_t e = table.find('\n', p);
+      zeLog("%s\n", table.substr(p, e - p).c_str());
+      p = e == std::string::npos ? table.size() : e + 1;
+    }
+  }
   return true;
 }
