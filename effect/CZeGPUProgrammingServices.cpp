@@ -76,6 +76,10 @@ std::string zeShaderCacheDirectory(const char* base) {
   return dir + "shadersCache";
 }
 
+unsigned zeShaderCacheDefaultFlags(bool packaged) {
+  return packaged ? ZE_SHADER_CACHE_READ : ZE_SHADER_CACHE_READ | ZE_SHADER_CACHE_CHECK | ZE_SHADER_CACHE_WRITE;
+}
+
 // --- include handler -------------------------------------------------------------
 
 ShaderIncludeCallback::ShaderIncludeCallback(const std::string& shaderDirectory) {
@@ -190,8 +194,8 @@ int CZeGPUProgrammingServices::createMaterial(const char* vertexFile, const char
   std::string error;
   int type = backend_->addShaderMaterial(vs->program, ps->program, callback, baseMaterial, userData, &error);
   if (type < 0) {
-    fail(errorText, ZE_ERROR, "ZeGPU: addHighLevelShaderMaterial failed\n" + error,
-         "ZeGPU: addHighLevelShaderMaterial failed\n" + error);
+    if (!error.empty()) zeMessage(ZE_ERROR, "ZeGPU: %s", error.c_str());  // the driver's own reason
+    fail(errorText, ZE_ERROR, "ZeGPU: addHighLevelShaderMaterial failed", "ZeGPU: addHighLevelShaderMaterial failed");
     return -1;
   }
   if (vertexId) *vertexId = int(vs->id);

@@ -52,3 +52,5 @@ class IZeGPUProgrammingServices {
 
 // "<base>/shadersCache" (no second "/" when base ends in one).
 std::string zeShaderCacheDirectory(const char* baseDirectory);
+// Read, check and write; read only when the data comes from a packaged archive.
+unsigned zeShaderCacheDefaultFlags(bool packaged);

@@ -47,7 +47,7 @@ bool translate(const std::string& file, uint32_t stage, SZeCompiledProgram* out,
 
 const char* kCorpus[] = {"basic.hlsl", "screenspace.hlsl", "mrt.hlsl", "vtf.hlsl", "texfuncs.hlsl",
                          "constants.hlsl", "includes.hlsl", "lit.hlsl", "oldprofiles.hlsl", "branch.hlsl",
-                         "matrix.hlsl"};
+                         "matrix.hlsl", "packmatrix.hlsl"};
 
 }  // namespace
 
@@ -107,6 +107,9 @@ TEST(Translator, RegistersAndSamplersMatchTheExpectedTable) {
       {"oldprofiles.hlsl", ZE_STAGE_PIXEL, "Base", 's', 0, 1},
       {"includes.hlsl", ZE_STAGE_PIXEL, "LightColor", 'c', 0, 1},
       {"branch.hlsl", ZE_STAGE_PIXEL, "UseGreen", 'c', 0, 1},
+      {"packmatrix.hlsl", ZE_STAGE_VERTEX, "View", 'c', 0, 4},
+      {"packmatrix.hlsl", ZE_STAGE_VERTEX, "Skin", 'c', 4, 3},
+      {"packmatrix.hlsl", ZE_STAGE_VERTEX, "Explicit", 'c', 7, 4},
       {"branch.hlsl", ZE_STAGE_PIXEL, "Level", 'c', 1, 1},
   };
   for (const Expect& e : table) {
@@ -144,6 +147,12 @@ TEST(Translator, TypesOfTheTableKeepBoolIntAndPacking) {
   EXPECT_EQ(ref.type->cls, ZE_CLASS_MATRIX_COLUMNS);
   ASSERT_TRUE(p.constants.find("WorldRM", &ref));
   EXPECT_EQ(ref.type->cls, ZE_CLASS_MATRIX_ROWS);
+  SZeCompiledProgram packed;
+  ASSERT_TRUE(translate("packmatrix.hlsl", ZE_STAGE_VERTEX, &packed, &errors)) << errors;
+  ASSERT_TRUE(packed.constants.find("View", &ref));
+  EXPECT_EQ(ref.type->cls, ZE_CLASS_MATRIX_ROWS);
+  ASSERT_TRUE(packed.constants.find("Explicit", &ref));
+  EXPECT_EQ(ref.type->cls, ZE_CLASS_MATRIX_COLUMNS);
   ASSERT_TRUE(p.constants.find("Bones", &ref));
   EXPECT_EQ(ref.type->rows, 4);
   EXPECT_EQ(ref.type->columns, 3);
