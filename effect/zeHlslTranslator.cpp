@@ -476,7 +476,7 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
       std::stable_sort(items.begin(), items.end(),
                        [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
       std::string error;
-      if (!allocate(items, info, 's', vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLERS, &error)) {
+      if (!allocate(items, info, 's', vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
         *errors = request.sourcePath + "(0): " + error + "\n";
         return false;
       }

@@ -31,7 +31,10 @@ enum EZeShaderStage : uint32_t { ZE_STAGE_VERTEX = 0, ZE_STAGE_PIXEL = 1 };
 
 constexpr int ZE_VERTEX_REGISTERS = 256;
 constexpr int ZE_PIXEL_REGISTERS = 224;
-constexpr int ZE_PIXEL_SAMPLERS = 8;   // units 0-7 (Direct3D allows 16; the engine's materials carry 8)
+constexpr int ZE_PIXEL_SAMPLERS = 8;   // units 0-7: what the engine's materials carry
+// Direct3D 9 numbers pixel samplers s0-s15; an index past 7 compiles and is
+// refused later by the effect builder, as it was on Direct3D.
+constexpr int ZE_PIXEL_SAMPLER_REGISTERS = 16;
 constexpr int ZE_VERTEX_SAMPLERS = 4;  // units 8-11
 constexpr int ZE_VERTEX_SAMPLER_UNIT0 = 8;
 

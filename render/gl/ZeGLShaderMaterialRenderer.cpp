@@ -152,7 +152,10 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
       if (c.registerSet != 's') continue;
       std::string name = (stage == 0 ? "zeVS_" : "zePS_") + c.name;
       GLint location = glGetUniformLocation(program_, name.c_str());
-      if (location >= 0) glUniform1i(location, (stage == 0 ? ZE_VERTEX_SAMPLER_UNIT0 : 0) + c.registerIndex);
+      // Pixel samplers past unit 7 have no unit of their own (the effect
+      // builder refuses them); they stay on unit 0 rather than alias a vertex unit.
+      const bool hasUnit = stage == 0 || c.registerIndex < ZE_PIXEL_SAMPLERS;
+      if (location >= 0 && hasUnit) glUniform1i(location, (stage == 0 ? ZE_VERTEX_SAMPLER_UNIT0 : 0) + c.registerIndex);
     }
   }
   glUseProgram(GLuint(previous));

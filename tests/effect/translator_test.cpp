@@ -280,3 +280,50 @@ TEST(Translator, ProgramsRoundTripAndRejectForeignBytes) {
   older[12] ^= 0x7f;  // translator version
   EXPECT_FALSE(q.deserialize(older.data(), older.size(), p.sourcePath, &why));
 }
+
+// Sources the translator must refuse with a message naming the file, never crash.
+TEST(Translator, RefusedSourcesGiveAReason) {
+  struct Case {
+    uint32_t stage;
+    const char* source;
+    const char* expected;
+  } cases[] = {
+      {ZE_STAGE_PIXEL, "float4 main() : COLOR0 { return 1; }", "entry point 'ps_main' not found"},
+      {ZE_STAGE_PIXEL, "float4 A[300];\nfloat4 ps_main() : COLOR0 { return A[2]; }", "does not fit the 224 registers"},
+      {ZE_STAGE_VERTEX, "float4 A : register(c255);\nfloat4 B[2] : register(c255);\n"
+                        "float4 vs_main() : POSITION { return A + B[1]; }",
+       "lies outside the register file"},
+      {ZE_STAGE_VERTEX, "sampler2D S : register(s4);\nfloat4 vs_main() : POSITION { return tex2Dlod(S, 0); }",
+       "register(s4) of 'S' lies outside the register file"},
+      {ZE_STAGE_VERTEX, "sampler2D A, B, C, D, E;\nfloat4 vs_main() : POSITION { return tex2Dlod(A, 0) + "
+                        "tex2Dlod(B, 0) + tex2Dlod(C, 0) + tex2Dlod(D, 0) + tex2Dlod(E, 0); }",
+       "does not fit the 4 registers"},
+      {ZE_STAGE_PIXEL, "cbuffer Lights { float4 C; };\nfloat4 ps_main() : COLOR0 { return C; }",
+       "constant buffer 'Lights' is not supported"},
+      {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 { return 1 }", "test.hlsl(1): error:"},
+      {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 {\n\n  return nothing;\n}", "test.hlsl(3): error: 'nothing'"},
+  };
+  for (const Case& c : cases) {
+    SZeTranslateRequest r;
+    r.stage = c.stage;
+    r.sourcePath = "test.hlsl";
+    r.source = c.source;
+    r.entry = c.stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main";
+    SZeCompiledProgram p;
+    std::string errors;
+    EXPECT_FALSE(zeTranslateHlsl(r, &p, &errors)) << c.source;
+    EXPECT_NE(errors.find(c.expected), std::string::npos) << c.source << "\n" << errors;
+  }
+  // Pixel samplers past unit 7 still compile, as they did on Direct3D 9.
+  SZeTranslateRequest r;
+  r.stage = ZE_STAGE_PIXEL;
+  r.sourcePath = "test.hlsl";
+  r.source = "sampler2D S : register(s12);\nfloat4 ps_main(float2 t : TEXCOORD0) : COLOR0 { return tex2D(S, t); }";
+  r.entry = "ps_main";
+  SZeCompiledProgram p;
+  std::string errors;
+  ASSERT_TRUE(zeTranslateHlsl(r, &p, &errors)) << errors;
+  SZeConstRef ref;
+  ASSERT_TRUE(p.constants.find("S", &ref));
+  EXPECT_EQ(ref.registerIndex, 12);
+}
