@@ -66,6 +66,11 @@ class GLShaderTest : public ::testing::Test {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
       glFramebufferTexture2D(GL_FRAMEBUFFER, GLenum(GL_COLOR_ATTACHMENT0 + i), GL_TEXTURE_2D, colors[i], 0);
     }
+    glGenTextures(1, &depth);
+    glBindTexture(GL_TEXTURE_2D, depth);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, W, H, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depth, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
   }
@@ -73,6 +78,7 @@ class GLShaderTest : public ::testing::Test {
     if (device) {
       glDeleteFramebuffers(1, &fbo);
       glDeleteTextures(4, colors);
+      glDeleteTextures(1, &depth);
       device->drop();
     }
     device = nullptr;
@@ -98,28 +104,31 @@ class GLShaderTest : public ::testing::Test {
   }
 
   // Clears the targets to black and draws one full-target quad with the material.
-  void draw(int type, int targets = 1) {
+  // `bottom` is the clip-space y of the quad's lower edge (-1: the whole target).
+  void draw(int type, int targets = 1, bool depthTest = false, float bottom = -1.0f) {
     driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     const GLenum buffers[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2, GL_COLOR_ATTACHMENT3};
     glDrawBuffers(targets, buffers);
     glViewport(0, 0, W, H);
     glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glClearDepth(1.0);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     video::SMaterial m;
     m.MaterialType = video::E_MATERIAL_TYPE(type);
     m.Lighting = false;
     m.BackfaceCulling = false;
-    m.ZBuffer = video::ECFN_NEVER;
-    m.ZWriteEnable = false;
+    m.ZBuffer = depthTest ? video::ECFN_LESSEQUAL : video::ECFN_NEVER;
+    m.ZWriteEnable = depthTest;
     driver->setMaterial(m);
     const video::SColor white(255, 255, 255, 255);
     // Clip-space corners; texture coordinates (0,0) at the top left.
     video::S3DVertex v[4] = {
         video::S3DVertex(-1, 1, 0.5f, 0, 0, 1, white, 0, 0),
         video::S3DVertex(1, 1, 0.5f, 0, 0, 1, white, 1, 0),
-        video::S3DVertex(1, -1, 0.5f, 0, 0, 1, white, 1, 1),
-        video::S3DVertex(-1, -1, 0.5f, 0, 0, 1, white, 0, 1),
+        video::S3DVertex(1, bottom, 0.5f, 0, 0, 1, white, 1, 1),
+        video::S3DVertex(-1, bottom, 0.5f, 0, 0, 1, white, 0, 1),
     };
     const u16 idx[6] = {0, 1, 2, 0, 2, 3};
     driver->drawVertexPrimitiveList(v, 4, idx, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
@@ -133,6 +142,8 @@ class GLShaderTest : public ::testing::Test {
       glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + i));
       glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, pixels[size_t(i)].data());
     }
+    depths.assign(size_t(W) * H, 0.0f);
+    glReadPixels(0, 0, W, H, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     driver->endScene();
   }
@@ -154,6 +165,8 @@ class GLShaderTest : public ::testing::Test {
   static video::IVideoDriver* driver;
   static GLuint fbo;
   static GLuint colors[4];
+  static GLuint depth;
+  std::vector<float> depths;
   std::unique_ptr<CZeGLShaderBackend> backend;
   std::unique_ptr<CZeGPUProgrammingServices> services;
   LambdaCallback* callback = nullptr;
@@ -164,6 +177,7 @@ IrrlichtDevice* GLShaderTest::device = nullptr;
 video::IVideoDriver* GLShaderTest::driver = nullptr;
 GLuint GLShaderTest::fbo = 0;
 GLuint GLShaderTest::colors[4] = {};
+GLuint GLShaderTest::depth = 0;
 
 }  // namespace
 
@@ -241,6 +255,29 @@ TEST_F(GLShaderTest, VposCountsFromTheTopLeft) {
       EXPECT_NEAR(p.r, 255.0 * x / W, 1.5) << x << "," << y;
       EXPECT_NEAR(p.g, 255.0 * y / H, 1.5) << x << "," << y;
     }
+  // A quad over the upper half of clip space covers the first rows of the
+  // image, and VPOS there still counts from the top.
+  draw(type, 1, false, 0.0f);
+  EXPECT_EQ(at(10, 5).a, 255);
+  EXPECT_NEAR(at(10, 5).g, 255.0 * 5 / H, 1.5);
+  EXPECT_EQ(at(10, H - 5).a, 0);
+}
+
+// DEPTH replaces the quad's own depth (0.5) in the depth buffer, in the 0..1
+// convention; VFACE is positive on the face Direct3D calls front (clockwise
+// on screen).
+TEST_F(GLShaderTest, DepthOutputAndFaceSign) {
+  int type = material("corpus/screenspace.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float size[2] = {float(W), float(H)};
+    s->setPixelShaderConstant("ScreenSize", size, 2);
+  };
+  GLint frontFace = 0;
+  draw(type, 1, true);
+  glGetIntegerv(GL_FRONT_FACE, &frontFace);
+  EXPECT_NEAR(depths[size_t(20) * W + 20], 0.25f, 1e-3f);
+  EXPECT_NEAR(at(20, 20).b, 255, 1) << "front face " << std::hex << frontFace;
 }
 
 TEST_F(GLShaderTest, FourColourOutputsReachFourTargets) {
