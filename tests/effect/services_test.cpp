@@ -367,3 +367,32 @@ TEST_F(ServicesTest, DependencyScanStopsFourLevelsDown) {
   EXPECT_TRUE(found.empty());
   EXPECT_NE(takeLog().find("ZeGPU: getShaderIncludes:read file '" + root + "/fx/missing.hlsl' FAILED"), std::string::npos);
 }
+
+// "a/fx/Lpp.hlsl" and "b/fx/Lpp.hlsl" share a cache file name: the file keeps
+// its source path, so the other shader's program is a miss, never served.
+TEST_F(ServicesTest, SameCacheNameFromAnotherFolderIsAMiss) {
+  for (const char* sub : {"/a", "/a/fx", "/b", "/b/fx"}) ::mkdir((root + sub).c_str(), 0755);
+  const std::string a = root + "/a/fx/Lpp.hlsl", b = root + "/b/fx/Lpp.hlsl";
+  writeText(a, "float4 vs_main(float4 p : POSITION) : POSITION { return p; }\n"
+               "float4 ps_main() : COLOR0 { return float4(1, 0, 0, 1); }\n");
+  writeText(b, "float4 vs_main(float4 p : POSITION) : POSITION { return p; }\n"
+               "float4 ps_main() : COLOR0 { return float4(0, 0, 1, 1); }\n");
+  touch(a, -60);
+  touch(b, -60);
+  std::string error;
+  auto pixelOf = [&](const std::string& file) {
+    CZeGPUProgrammingServices s(&backend);
+    s.setCache((root + "/cache").c_str(), 7);
+    EXPECT_GE(s.createMaterialFromFiles(file.c_str(), "vs_main", 3, file.c_str(), "ps_main", 7, nullptr, 0, 0, nullptr,
+                                        &error),
+              0)
+        << error;
+    return backend.lastPixelGlsl;
+  };
+  const std::string red = pixelOf(a);
+  const std::string blue = pixelOf(b);
+  EXPECT_NE(red, blue);
+  takeLog();
+  EXPECT_EQ(pixelOf(a), red);
+  EXPECT_NE(takeLog().find("is not usable (made from another source file"), std::string::npos);
+}
