@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "effect/zeHlslPrepass.h"
 #include "effect/zeHlslTranslator.h"
 
 namespace {
@@ -326,4 +327,39 @@ TEST(Translator, RefusedSourcesGiveAReason) {
   SZeConstRef ref;
   ASSERT_TRUE(p.constants.find("S", &ref));
   EXPECT_EQ(ref.registerIndex, 12);
+}
+
+// The pre-pass rewrites only what it must: global bool/int constants (not
+// locals, statics or functions), calls of lit() (not other names that end in
+// "lit"), and it finds explicit registers in every spelling.
+TEST(Translator, PrepassRewritesAndRegisterSpellings) {
+  SZeHlslPrepassInfo info;
+  const std::string src =
+      "bool A, B2;\n"
+      "uniform int3 Counts;\n"
+      "static bool S = true;\n"
+      "bool IsOn(float x) { bool local = x > 0; return local; }\n"
+      "float4 C0 : register(c4);\n"
+      "float4 Arr[3] : register( vs_3_0 , c10 );\n"
+      "float4 WithSem : MYSEM : register(c20);\n"
+      "sampler2D Samp : register(s3);\n"
+      "float4 f(float4 v) { float4 l = lit(v.x, v.y, v.z); return split(l) + v.lit(1) + lit (1, 2, 3); }\n";
+  const std::string out = zeHlslPrepass(src, &info);
+  EXPECT_NE(out.find("float A, B2;"), std::string::npos) << out;
+  EXPECT_NE(out.find("uniform float3 Counts;"), std::string::npos) << out;
+  EXPECT_NE(out.find("static bool S"), std::string::npos);
+  EXPECT_NE(out.find("bool IsOn(float x) { bool local"), std::string::npos);
+  EXPECT_EQ(info.originalBase.at("A"), ZE_BASE_BOOL);
+  EXPECT_EQ(info.originalBase.at("B2"), ZE_BASE_BOOL);
+  EXPECT_EQ(info.originalBase.at("Counts"), ZE_BASE_INT);
+  EXPECT_EQ(info.originalBase.count("S"), 0u);
+  EXPECT_EQ(info.originalBase.count("IsOn"), 0u);
+  EXPECT_NE(out.find("float4 l = zeLit(v.x"), std::string::npos) << out;
+  EXPECT_NE(out.find("split(l) + v.lit(1) + zeLit (1, 2, 3)"), std::string::npos) << out;
+  const std::pair<const char*, std::pair<char, int>> registers[] = {
+      {"C0", {'c', 4}}, {"Arr", {'c', 10}}, {"WithSem", {'c', 20}}, {"Samp", {'s', 3}}};
+  for (const auto& r : registers) {
+    ASSERT_EQ(info.explicitRegisters.count(r.first), 1u) << r.first;
+    EXPECT_EQ(info.explicitRegisters.at(r.first), r.second) << r.first;
+  }
 }
