@@ -111,7 +111,10 @@ std::string zeHlslStripEffectSyntax(const std::string& source) {
   return zeHlslPrepass(source, &info);
 }
 
-std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info) {
+std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info) {
+  // Files saved by Windows editors may start with a UTF-8 byte order mark.
+  const bool bom = rawSource.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  const std::string source = bom ? rawSource.substr(3) : rawSource;
   std::string out = source;
   std::string code = codeOnly(source);
   const size_t n = code.size();

@@ -363,3 +363,30 @@ TEST(Translator, PrepassRewritesAndRegisterSpellings) {
     EXPECT_EQ(info.explicitRegisters.at(r.first), r.second) << r.first;
   }
 }
+
+// Content made on Windows: a byte order mark and CRLF line ends, in the file
+// and in its include.
+TEST(Translator, WindowsTextTranslates) {
+  class OneInclude : public IZeShaderIncludeSource {
+   public:
+    bool openInclude(const std::string& name, const std::string&, std::string* opened, std::string* bytes) override {
+      if (name != "k.fxh") return false;
+      *opened = "k.fxh";
+      *bytes = "\xEF\xBB\xBF#define K 2.0\r\n";
+      return true;
+    }
+  } includes;
+  SZeTranslateRequest r;
+  r.stage = ZE_STAGE_PIXEL;
+  r.sourcePath = "win.hlsl";
+  r.source = "\xEF\xBB\xBF// saved on Windows\r\n#include \"k.fxh\"\r\nfloat4 C;\r\n"
+             "float4 ps_main() : COLOR0 {\r\n  return C * K;\r\n}\r\n";
+  r.entry = "ps_main";
+  r.includes = &includes;
+  SZeCompiledProgram p;
+  std::string errors;
+  EXPECT_TRUE(zeTranslateHlsl(r, &p, &errors)) << errors;
+  r.source += "float4 Broken() { return nope; }\r\n";
+  EXPECT_FALSE(zeTranslateHlsl(r, &p, &errors));
+  EXPECT_NE(errors.find("win.hlsl(7): error: 'nope'"), std::string::npos) << errors;
+}
