@@ -105,7 +105,8 @@ class GLShaderTest : public ::testing::Test {
 
   // Clears the targets to black and draws one full-target quad with the material.
   // `bottom` is the clip-space y of the quad's lower edge (-1: the whole target).
-  void draw(int type, int targets = 1, bool depthTest = false, float bottom = -1.0f) {
+  void draw(int type, int targets = 1, bool depthTest = false, float bottom = -1.0f,
+            video::ITexture* layer0 = nullptr) {
     driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     const GLenum buffers[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2, GL_COLOR_ATTACHMENT3};
@@ -121,6 +122,7 @@ class GLShaderTest : public ::testing::Test {
     m.BackfaceCulling = false;
     m.ZBuffer = depthTest ? video::ECFN_LESSEQUAL : video::ECFN_NEVER;
     m.ZWriteEnable = depthTest;
+    m.setTexture(0, layer0);
     driver->setMaterial(m);
     const video::SColor white(255, 255, 255, 255);
     // Clip-space corners; texture coordinates (0,0) at the top left.
@@ -339,6 +341,49 @@ TEST_F(GLShaderTest, BoolConstantSwitchesABranch) {
     draw(type);
     expectNear(at(10, 10), green ? Rgba{0, 255, 0, 255} : Rgba{255, 0, 0, 255}, green ? "green" : "red");
   }
+}
+
+// Register files keep their values between draws; only what changes is sent again.
+TEST_F(GLShaderTest, RegisterValuesPersistAcrossDraws) {
+  int type = material("corpus/branch.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const bool b = true;
+    const s32 level = 4;
+    s->setPixelShaderConstant("UseGreen", &b, 1);
+    s->setPixelShaderConstant("Level", &level, 1);
+  };
+  draw(type);
+  expectNear(at(10, 10), {0, 255, 0, 255}, "set");
+  callback->fn = nullptr;
+  draw(type);
+  expectNear(at(10, 10), {0, 255, 0, 255}, "kept");
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float level[4] = {2, 0, 0, 0};
+    s->setPixelShaderConstant(level, 1, 1);  // Level lives in c1
+  };
+  draw(type);
+  expectNear(at(10, 10), {0, 128, 0, 128}, "changed by register");
+}
+
+// A texture on the Irrlicht material's layer 0 reaches pixel sampler s0.
+TEST_F(GLShaderTest, MaterialLayerTextureReachesPixelSampler) {
+  int type = material("corpus/basic.hlsl");
+  ASSERT_GE(type, 0);
+  video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(2, 2));
+  image->fill(video::SColor(255, 255, 128, 0));
+  video::ITexture* texture = driver->addTexture("zarn-layer0", image);
+  image->drop();
+  ASSERT_NE(texture, nullptr);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const float tint[4] = {1, 1, 0.5f, 1};
+    s->setVertexShaderConstant("WorldViewProj", identity, 16);
+    s->setPixelShaderConstant("Tint", tint, 4);
+  };
+  draw(type, 1, false, -1.0f, texture);
+  expectNear(at(10, 10), {255, 128, 0, 255}, "layer 0");
+  driver->removeTexture(texture);
 }
 
 // Direct3D's lit(): specular is pow(n.h, m) unless n.l or n.h is negative.
