@@ -9,6 +9,13 @@
 #include "effect/zeHlslTranslator.h"
 
 const char* const kZeHlslPreamble =
+    // glslang maps fmod to GLSL's mod (floor); Direct3D's fmod truncates, so the
+    // result keeps the sign of x.
+    "#define fmod(x, y) ((x) - (y) * trunc((x) / (y)))\n"
+    // GLSL has no projective cube lookup.
+    "#define texCUBEproj(s, t) texCUBE(s, (t).xyz / (t).w)\n"
+    // GLSL 330 has no ldexp.
+    "#define ldexp(x, e) ((x) * exp2(e))\n"
     "float4 zeLit(float zeNdotL, float zeNdotH, float zeM) {\n"
     "  float zeSpec = (zeNdotL < 0.0 || zeNdotH < 0.0) ? 0.0 : pow(max(zeNdotH, 0.0), zeM);\n"
     "  return float4(1.0, max(zeNdotL, 0.0), zeSpec, 1.0);\n"

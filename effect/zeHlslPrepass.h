@@ -21,5 +21,6 @@ struct SZeHlslPrepassInfo {
 
 std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);
 
-// Direct3D's lit(): the specular term is 0 when n.l < 0 or n.h < 0.
+// Put before every source: Direct3D's lit() (the specular term is 0 when
+// n.l < 0 or n.h < 0) and the intrinsics glslang translates differently.
 extern const char* const kZeHlslPreamble;

@@ -48,7 +48,7 @@ bool translate(const std::string& file, uint32_t stage, SZeCompiledProgram* out,
 
 const char* kCorpus[] = {"basic.hlsl", "screenspace.hlsl", "mrt.hlsl", "vtf.hlsl", "texfuncs.hlsl",
                          "constants.hlsl", "includes.hlsl", "lit.hlsl", "oldprofiles.hlsl", "branch.hlsl",
-                         "matrix.hlsl", "packmatrix.hlsl"};
+                         "matrix.hlsl", "packmatrix.hlsl", "intrinsics.hlsl", "fmod.hlsl"};
 
 }  // namespace
 
