@@ -9,9 +9,6 @@
 #include "effect/zeHlslTranslator.h"
 
 const char* const kZeHlslPreamble =
-    // glslang maps fmod to GLSL's mod (floor); Direct3D's fmod truncates, so the
-    // result keeps the sign of x.
-    "#define fmod(x, y) ((x) - (y) * trunc((x) / (y)))\n"
     // GLSL has no projective cube lookup.
     "#define texCUBEproj(s, t) texCUBE(s, (t).xyz / (t).w)\n"
     // GLSL 330 has no ldexp.

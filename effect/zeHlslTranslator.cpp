@@ -371,6 +371,16 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
     return false;
   }
 
+  // HLSL's float modulo (fmod and %) truncates; glslang emits OpFMod, whose
+  // result takes the sign of the divisor. OpFRem has the same operands and
+  // HLSL's meaning.
+  for (size_t w = 5; w < spirv.size();) {
+    const uint32_t count = spirv[w] >> 16;
+    if ((spirv[w] & 0xffffu) == uint32_t(spv::OpFMod)) spirv[w] = (count << 16) | uint32_t(spv::OpFRem);
+    if (count == 0) break;
+    w += count;
+  }
+
   SZeCompiledProgram result;
   result.stage = request.stage;
   result.sourcePath = request.sourcePath;

@@ -416,14 +416,16 @@ TEST_F(GLShaderTest, FmodTruncatesAsDirect3DDoes) {
     float x, y;
     int red;  // (fmod(x, y) + 0.5) * 255
   } cases[] = {{-1.25f, 1.0f, 64}, {1.25f, 1.0f, 191}, {-0.25f, -1.0f, 64}, {2.75f, -1.0f, 255}};
-  for (const Case& c : cases) {
-    callback->fn = [c](video::IMaterialRendererServices* s) {
-      const float args[2] = {c.x, c.y};
-      s->setPixelShaderConstant("Args", args, 2);
-    };
-    draw(type);
-    EXPECT_NEAR(at(3, 3).r, c.red, 2) << c.x << " " << c.y;
-  }
+  for (float useOperator : {0.0f, 1.0f})
+    for (const Case& c : cases) {
+      callback->fn = [c, useOperator](video::IMaterialRendererServices* s) {
+        const float args[2] = {c.x, c.y};
+        s->setPixelShaderConstant("Args", args, 2);
+        s->setPixelShaderConstant("UseOperator", &useOperator, 1);
+      };
+      draw(type);
+      EXPECT_NEAR(at(3, 3).r, c.red, 2) << c.x << " " << c.y << (useOperator > 0 ? " %" : " fmod");
+    }
 }
 
 // Editing an included file and asking for a recompile changes the colour of
