@@ -133,18 +133,24 @@ bool zeBinGetString(const uint8_t** cursor, const uint8_t* end, std::string* val
 }
 
 bool CZeConstantTable::find(const char* path, SZeConstRef* out) const {
+  // Called per constant write while drawing: no allocation here.
   if (!path || !*path) return false;
   const char* p = path;
-  auto readName = [&p](std::string* name) {
-    name->clear();
-    while (*p && *p != '.' && *p != '[') name->push_back(*p++);
-    return !name->empty();
+  auto readName = [&p](const char** name, size_t* length) {
+    *name = p;
+    while (*p && *p != '.' && *p != '[') ++p;
+    *length = size_t(p - *name);
+    return *length > 0;
   };
-  std::string name;
-  if (!readName(&name)) return false;
+  auto same = [](const std::string& a, const char* b, size_t length) {
+    return a.size() == length && std::memcmp(a.data(), b, length) == 0;
+  };
+  const char* name = nullptr;
+  size_t length = 0;
+  if (!readName(&name, &length)) return false;
   const SZeConstant* c = nullptr;
   for (const SZeConstant& k : constants)
-    if (k.name == name) { c = &k; break; }
+    if (same(k.name, name, length)) { c = &k; break; }
   if (!c) return false;
   SZeConstRef ref;
   ref.registerSet = c->registerSet;
@@ -165,10 +171,10 @@ bool CZeConstantTable::find(const char* path, SZeConstRef* out) const {
     } else if (*p == '.') {
       ++p;
       if (ref.type->cls != ZE_CLASS_STRUCT || (ref.type->elements && !ref.isElement)) return false;
-      if (!readName(&name)) return false;
+      if (!readName(&name, &length)) return false;
       const SZeConstMember* member = nullptr;
       for (const SZeConstMember& m : ref.type->members)
-        if (m.name == name) { member = &m; break; }
+        if (same(m.name, name, length)) { member = &m; break; }
       if (!member) return false;
       ref.registerIndex += int32_t(member->registerOffset);
       ref.type = &member->type;

@@ -294,15 +294,17 @@ bool CZeGLShaderMaterialRenderer::setVertexShaderConstant(const c8* name, const 
 }
 
 bool CZeGLShaderMaterialRenderer::setVertexShaderConstant(const c8* name, const bool* bools, int count) {
-  std::vector<float> f(size_t(std::max(count, 0)));
-  for (int i = 0; i < count; ++i) f[size_t(i)] = bools[i] ? 1.0f : 0.0f;
-  return byName(vertexFile_, name, f.data(), count);
+  if (!bools || count <= 0) return false;
+  if (scratch_.size() < size_t(count)) scratch_.resize(size_t(count));  // grows once, reused every draw
+  for (int i = 0; i < count; ++i) scratch_[size_t(i)] = bools[i] ? 1.0f : 0.0f;
+  return byName(vertexFile_, name, scratch_.data(), count);
 }
 
 bool CZeGLShaderMaterialRenderer::setVertexShaderConstant(const c8* name, const s32* ints, int count) {
-  std::vector<float> f(size_t(std::max(count, 0)));
-  for (int i = 0; i < count; ++i) f[size_t(i)] = float(ints[i]);
-  return byName(vertexFile_, name, f.data(), count);
+  if (!ints || count <= 0) return false;
+  if (scratch_.size() < size_t(count)) scratch_.resize(size_t(count));  // grows once, reused every draw
+  for (int i = 0; i < count; ++i) scratch_[size_t(i)] = float(ints[i]);
+  return byName(vertexFile_, name, scratch_.data(), count);
 }
 
 void CZeGLShaderMaterialRenderer::setVertexShaderConstant(const f32* data, s32 startRegister, s32 constantAmount) {
@@ -314,15 +316,17 @@ bool CZeGLShaderMaterialRenderer::setPixelShaderConstant(const c8* name, const f
 }
 
 bool CZeGLShaderMaterialRenderer::setPixelShaderConstant(const c8* name, const bool* bools, int count) {
-  std::vector<float> f(size_t(std::max(count, 0)));
-  for (int i = 0; i < count; ++i) f[size_t(i)] = bools[i] ? 1.0f : 0.0f;
-  return byName(pixelFile_, name, f.data(), count);
+  if (!bools || count <= 0) return false;
+  if (scratch_.size() < size_t(count)) scratch_.resize(size_t(count));  // grows once, reused every draw
+  for (int i = 0; i < count; ++i) scratch_[size_t(i)] = bools[i] ? 1.0f : 0.0f;
+  return byName(pixelFile_, name, scratch_.data(), count);
 }
 
 bool CZeGLShaderMaterialRenderer::setPixelShaderConstant(const c8* name, const s32* ints, int count) {
-  std::vector<float> f(size_t(std::max(count, 0)));
-  for (int i = 0; i < count; ++i) f[size_t(i)] = float(ints[i]);
-  return byName(pixelFile_, name, f.data(), count);
+  if (!ints || count <= 0) return false;
+  if (scratch_.size() < size_t(count)) scratch_.resize(size_t(count));  // grows once, reused every draw
+  for (int i = 0; i < count; ++i) scratch_[size_t(i)] = float(ints[i]);
+  return byName(pixelFile_, name, scratch_.data(), count);
 }
 
 void CZeGLShaderMaterialRenderer::setPixelShaderConstant(const f32* data, s32 startRegister, s32 constantAmount) {

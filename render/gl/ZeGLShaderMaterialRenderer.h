@@ -88,6 +88,7 @@ class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
   RegisterFile vertexFile_, pixelFile_;
   Unit units_[kUnits];
   unsigned samplers_[kUnits] = {};
+  std::vector<float> scratch_;  // bool and int constants converted to floats
   const irr::video::SMaterial* material_ = nullptr;
   irr::video::SMaterial currentMaterial_;
 };
