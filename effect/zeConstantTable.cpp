@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -158,6 +159,7 @@ bool CZeConstantTable::find(const char* path, SZeConstRef* out) const {
   ref.registerCount = c->registerCount;
   ref.type = &c->type;
   ref.isElement = false;
+  ref.constantEnd = c->registerIndex + c->registerCount;
   while (*p) {
     if (*p == '[') {
       if (ref.isElement || ref.type->elements == 0) return false;
@@ -168,6 +170,7 @@ bool CZeConstantTable::find(const char* path, SZeConstRef* out) const {
       ref.registerIndex += int32_t(index * ref.type->elementRegisters);
       ref.registerCount = int32_t(ref.type->elementRegisters);
       ref.isElement = true;
+      if (ref.registerIndex >= ref.constantEnd) return false;
     } else if (*p == '.') {
       ++p;
       if (ref.type->cls != ZE_CLASS_STRUCT || (ref.type->elements && !ref.isElement)) return false;
@@ -184,6 +187,7 @@ bool CZeConstantTable::find(const char* path, SZeConstRef* out) const {
       return false;
     }
   }
+  if (ref.registerIndex + ref.registerCount > ref.constantEnd) ref.registerCount = ref.constantEnd - ref.registerIndex;
   *out = ref;
   return true;
 }
@@ -202,7 +206,8 @@ bool CZeConstantTable::writeByName(const char* path, const float* values, int co
   int used = 0;
   *first = capacity;
   *end = 0;
-  writeLeaves(*ref.type, ref.isElement, ref.registerIndex, values, count, &used, registers, capacity, first, end);
+  writeLeaves(*ref.type, ref.isElement, ref.registerIndex, values, count, &used, registers,
+              std::min(capacity, int(ref.constantEnd)), first, end);
   if (*end == 0) *first = 0;
   return true;
 }

@@ -68,6 +68,7 @@ struct SZeConstRef {
   int32_t registerCount = 0;
   const SZeConstType* type = nullptr;
   bool isElement = false;  // an element of an array was named: type->elements is ignored
+  int32_t constantEnd = 0;  // first register past the whole constant: writes stop there
 };
 
 class CZeConstantTable {
@@ -76,6 +77,8 @@ class CZeConstantTable {
 
   void clear() { constants.clear(); }
   // Resolves "Name", "Name.member", "Name[3]", "Name[3].member" (nested too).
+  // An array may own fewer registers than it declares (only the elements the
+  // code reads, as Direct3D 9 allocates); elements past them are not found.
   bool find(const char* path, SZeConstRef* out) const;
   // Highest used c register + 1 (the part of the register file the shader reads).
   int32_t floatRegisterEnd() const;

@@ -231,6 +231,65 @@ bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, 
   return true;
 }
 
+// Direct3D 9 gives an array only the registers up to its highest element the
+// code reads when every read uses a constant index. Scans the access chains on
+// the constant block: member -> elements read (0 when the whole array counts).
+std::map<uint32_t, uint32_t> usedArrayElements(const std::vector<uint32_t>& spirv, uint32_t blockVariable) {
+  std::map<uint32_t, uint32_t> constants;   // id -> 32-bit integer value
+  std::map<uint32_t, uint32_t> memberChain;  // id of chain(block, [m]) -> m
+  std::map<uint32_t, uint32_t> highest;      // member -> highest element + 1
+  std::set<uint32_t> whole;                  // members read with a variable index or as a whole
+  auto each = [&spirv](auto&& visit) {
+    for (size_t w = 5; w < spirv.size();) {
+      const uint32_t count = spirv[w] >> 16;
+      if (count == 0 || w + count > spirv.size()) break;
+      visit(spirv[w] & 0xffffu, &spirv[w], count);
+      w += count;
+    }
+  };
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    if (op == uint32_t(spv::OpConstant) && count == 4) constants[in[2]] = in[3];
+  });
+  auto elementIndex = [&](uint32_t member, const uint32_t* in, uint32_t count, uint32_t at) {
+    if (at >= count) {
+      whole.insert(member);
+      return;
+    }
+    auto c = constants.find(in[at]);
+    if (c == constants.end()) whole.insert(member);
+    else highest[member] = std::max(highest[member], c->second + 1);
+  };
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    if ((op != uint32_t(spv::OpAccessChain) && op != uint32_t(spv::OpInBoundsAccessChain)) || count < 5) return;
+    if (in[3] != blockVariable) return;
+    auto m = constants.find(in[4]);
+    if (m == constants.end()) return;
+    if (count == 5) memberChain[in[2]] = m->second;
+    else elementIndex(m->second, in, count, 5);
+  });
+  // Chains that stop at the member: an element taken from them is one more
+  // chain; any other use reads the array as a whole.
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    const bool chain = op == uint32_t(spv::OpAccessChain) || op == uint32_t(spv::OpInBoundsAccessChain);
+    if (chain && count >= 4) {
+      auto base = memberChain.find(in[3]);
+      if (base != memberChain.end()) {
+        elementIndex(base->second, in, count, 4);
+        return;
+      }
+    }
+    if (op == uint32_t(spv::OpName) || op == uint32_t(spv::OpDecorate) || op == uint32_t(spv::OpMemberDecorate)) return;
+    for (uint32_t k = 1; k < count; ++k) {
+      auto base = memberChain.find(in[k]);
+      if (base != memberChain.end() && !(chain && k == 2)) whole.insert(base->second);
+    }
+  });
+  std::map<uint32_t, uint32_t> out;
+  for (const auto& h : highest) out[h.first] = whole.count(h.first) ? 0 : h.second;
+  for (uint32_t m : whole) out[m] = 0;
+  return out;
+}
+
 // --- stage interface -------------------------------------------------------------
 
 struct Semantic {
@@ -386,6 +445,7 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   result.sourcePath = request.sourcePath;
   result.entry = request.entry;
   try {
+    const std::vector<uint32_t> words = spirv;  // the access-chain scan reads the module too
     CompilerGLSL comp(std::move(spirv));
     CompilerGLSL::Options options;
     options.version = 330;
@@ -415,6 +475,7 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
       }
       std::set<uint32_t> usedMembers;
       for (const spirv_cross::BufferRange& r : comp.get_active_buffer_ranges(block.id)) usedMembers.insert(r.index);
+      const std::map<uint32_t, uint32_t> usedElements = usedArrayElements(words, block.id);
       std::vector<SZeConstType> types(bt.member_types.size());
       for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
         bool rowMajor = comp.has_member_decoration(typeId, m, spv::DecorationRowMajor);
@@ -432,6 +493,10 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
         auto original = info.originalBase.find(c.name);
         if (original != info.originalBase.end() && c.type.base == ZE_BASE_FLOAT) c.type.base = original->second;
         c.registerCount = int32_t(c.type.registerCount());
+        auto trimmed = usedElements.find(m);
+        if (c.type.elements && trimmed != usedElements.end() && trimmed->second > 0 &&
+            trimmed->second < c.type.elements)
+          c.registerCount = int32_t(trimmed->second * c.type.elementRegisters);
         floats.push_back(std::move(c));
         memberOf.push_back(m);
       }

@@ -95,6 +95,9 @@ TEST(Translator, RegistersAndSamplersMatchTheExpectedTable) {
       {"constants.hlsl", ZE_STAGE_PIXEL, "LightParams[2].SpotlightAngles", 'c', 11, 1},
       {"constants.hlsl", ZE_STAGE_PIXEL, "LightParams[4].LightPosition", 'c', 18, 1},
       {"constants.hlsl", ZE_STAGE_PIXEL, "LightsNum", 'c', 20, 1},
+      {"constants.hlsl", ZE_STAGE_PIXEL, "Coeffs", 'c', 21, 3},  // constant indices 0 and 2 only
+      {"constants.hlsl", ZE_STAGE_PIXEL, "Coeffs[2]", 'c', 23, 1},
+      {"constants.hlsl", ZE_STAGE_PIXEL, "AfterCoeffs", 'c', 24, 1},
       {"vtf.hlsl", ZE_STAGE_VERTEX, "WorldViewProj", 'c', 0, 4},
       {"vtf.hlsl", ZE_STAGE_VERTEX, "Scale", 'c', 4, 1},
       {"vtf.hlsl", ZE_STAGE_VERTEX, "HeightMap", 's', 1, 1},
@@ -130,7 +133,7 @@ TEST(Translator, UnusedConstantsAndBadPathsAreNotFound) {
   std::string errors;
   ASSERT_TRUE(translate("constants.hlsl", ZE_STAGE_PIXEL, &p, &errors)) << errors;
   SZeConstRef ref;
-  for (const char* name : {"UnusedConstant", "WorldViewProj", "LightParams[5]", "LightParams[1].Nope", "LightsNum[0]",
+  for (const char* name : {"UnusedConstant", "WorldViewProj", "LightParams[5]", "Coeffs[3]", "Coeffs[7]", "LightParams[1].Nope", "LightsNum[0]",
                            "LightParams.LightColor", "LightParams[x]", "", "LightParams[2]junk"})
     EXPECT_FALSE(p.constants.find(name, &ref)) << name;
 }
@@ -208,6 +211,14 @@ TEST(Translator, WritesByNameFollowDirect3DPacking) {
   ASSERT_TRUE(ps.constants.writeByName("LightsNum", many, 40, pregs.data(), ZE_PIXEL_REGISTERS, &first, &end));
   EXPECT_EQ(end - first, 1);
   EXPECT_FALSE(ps.constants.writeByName("Nothing", many, 4, pregs.data(), ZE_PIXEL_REGISTERS, &first, &end));
+  // An array that owns only the registers its code reads never writes past them.
+  float eight[32];
+  for (float& f : eight) f = 9.0f;
+  pregs[24 * 4] = -1.0f;
+  ASSERT_TRUE(ps.constants.writeByName("Coeffs", eight, 32, pregs.data(), ZE_PIXEL_REGISTERS, &first, &end));
+  EXPECT_EQ(first, 21);
+  EXPECT_EQ(end, 24);
+  EXPECT_EQ(pregs[24 * 4], -1.0f);
 }
 
 TEST(Translator, ErrorsNameTheIncludedFileAndLine) {
@@ -290,7 +301,8 @@ TEST(Translator, RefusedSourcesGiveAReason) {
     const char* expected;
   } cases[] = {
       {ZE_STAGE_PIXEL, "float4 main() : COLOR0 { return 1; }", "entry point 'ps_main' not found"},
-      {ZE_STAGE_PIXEL, "float4 A[300];\nfloat4 ps_main() : COLOR0 { return A[2]; }", "does not fit the 224 registers"},
+      {ZE_STAGE_PIXEL, "float4 A[300];\nint I;\nfloat4 ps_main() : COLOR0 { return A[I]; }",
+       "does not fit the 224 registers"},
       {ZE_STAGE_VERTEX, "float4 A : register(c255);\nfloat4 B[2] : register(c255);\n"
                         "float4 vs_main() : POSITION { return A + B[1]; }",
        "lies outside the register file"},

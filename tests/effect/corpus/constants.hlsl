@@ -27,11 +27,13 @@ float4 vs_main(float4 Pos : POSITION) : POSITION {
 LightParam LightParams[5];
 float LightsNum;
 float UnusedConstant;
+float4 Coeffs[8];   // only [0] and [2] are read: three registers
+float4 AfterCoeffs;
 
 float4 ps_main() : COLOR0 {
   float3 c = 0;
   for (int i = 0; i < 5; i++) {
     if (i < LightsNum) c += LightParams[i].LightColor * LightParams[i].SpotlightAngles.y + LightParams[i].LightPosition * LightParams[i].LightType;
   }
-  return float4(c, 1);
+  return float4(c, 1) + Coeffs[0] + Coeffs[2] + AfterCoeffs;
 }
