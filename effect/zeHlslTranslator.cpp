@@ -299,6 +299,11 @@ struct Semantic {
 
 Semantic parseSemantic(std::string s) {
   for (char& ch : s) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  // Shader model 3 spells centroid sampling as a suffix ("TEXCOORD0_centroid");
+  // the varying is the same one for the other stage.
+  const std::string centroid = "_CENTROID";
+  if (s.size() > centroid.size() && s.compare(s.size() - centroid.size(), centroid.size(), centroid) == 0)
+    s.erase(s.size() - centroid.size());
   Semantic out;
   size_t digits = s.size();
   while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;

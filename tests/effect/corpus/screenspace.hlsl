@@ -15,7 +15,7 @@ VS_OUTPUT vs_main(float4 Pos : POSITION, float4 Color : COLOR0) {
   return o;
 }
 
-float4 ps_main(float2 Vpos : VPOS, float Face : VFACE, float4 Color : COLOR0, out float Depth : DEPTH) : COLOR0 {
+float4 ps_main(float2 Vpos : VPOS, float Face : VFACE, float4 Color : COLOR0_centroid, out float Depth : DEPTH) : COLOR0 {
   Depth = 0.25;
   float2 uv = Vpos / ScreenSize;
   return float4(uv, Face > 0 ? 1 : 0, 1) * Color;
