@@ -46,9 +46,10 @@ class FolderIncludes : public IZeShaderIncludeSource {
 int usage() {
   std::fprintf(stderr,
                "usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] "
-               "[-b OUT.bin] [-q]\n"
+               "[-b OUT.bin] [-V] [-q]\n"
                "  PROFILE: vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
-               "  prints the GLSL and the constant table, or the errors as file(line): error: text\n");
+               "  prints the GLSL and the constant table, or the errors as file(line): error: text\n"
+               "  -V also parses the generated GLSL as GLSL 330 compatibility\n");
   return 2;
 }
 
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   SZeTranslateRequest request;
   FolderIncludes includes;
   std::string file, profile, outGlsl, outBin;
-  bool quiet = false;
+  bool quiet = false, validate = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](const char* opt) -> const char* {
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     else if (a.compare(0, 2, "-o") == 0) { const char* v = value("-o"); if (!v) return 2; outGlsl = v; }
     else if (a.compare(0, 2, "-b") == 0) { const char* v = value("-b"); if (!v) return 2; outBin = v; }
     else if (a == "-q") quiet = true;
+    else if (a == "-V") validate = true;
     else if (a.compare(0, 2, "-D") == 0) {
       const char* v = value("-D");
       if (!v) return 2;
@@ -104,6 +106,13 @@ int main(int argc, char** argv) {
   if (!zeTranslateHlsl(request, &program, &errors)) {
     std::fputs(errors.c_str(), stderr);
     return 1;
+  }
+  if (validate) {
+    std::string log;
+    if (!zeValidateGlsl(request.stage, program.glsl, &log)) {
+      std::fprintf(stderr, "zarn-hlslc: the generated GLSL does not parse:\n%s", log.c_str());
+      return 1;
+    }
   }
   if (!outGlsl.empty()) {
     std::ofstream out(outGlsl, std::ios::binary);
