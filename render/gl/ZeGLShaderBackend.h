@@ -1,5 +1,7 @@
 // The shader services' driver side on OpenGL: each translated pair becomes a
-// CZeGLShaderMaterialRenderer registered with Irrlicht's driver.
+// CZeGLShaderMaterialRenderer registered with Irrlicht's driver. The driver
+// owns the renderers, so the backend (and the services using it) must be
+// released before the device.
 #pragma once
 
 #include <map>
