@@ -12,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "app/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
@@ -36,13 +35,6 @@ class LambdaCallback : public video::IShaderConstantSetCallBack {
     if (fn) fn(s);
   }
 };
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // One device for the whole test program; the FBO has four colour targets.
 class GLShaderTest : public ::testing::Test {
