@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 
 #include "app/zeFile.h"
@@ -102,6 +103,14 @@ bool ShaderIncludeCallback::openInclude(const std::string& name, const std::stri
   }
   zeMessage(ZE_ERROR, "ZeGPU: ShaderIncludeCallback:Open FileName='%s' FAILED", name.c_str());
   return false;
+}
+
+void ShaderIncludeCallback::closeInclude(const void* bytes) {
+  if (!bytes) {
+    zeMessage(ZE_DEBUG, "ZeGPU: ShaderIncludeCallback:Close pData IS NULL!");
+    return;
+  }
+  zeMessage(ZE_DEBUG, "ShaderIncludeCallback:Close pData=0x%08x", unsigned(reinterpret_cast<uintptr_t>(bytes)));
 }
 
 // --- keys ------------------------------------------------------------------------

@@ -41,6 +41,7 @@ class ShaderIncludeCallback : public IZeShaderIncludeSource {
   explicit ShaderIncludeCallback(const std::string& shaderDirectory);
   bool openInclude(const std::string& name, const std::string& includerPath, std::string* openedPath,
                    std::string* bytes) override;
+  void closeInclude(const void* bytes) override;
   std::set<std::string> directories;  // searched in ascending text order
   std::vector<std::string> opened;
 };

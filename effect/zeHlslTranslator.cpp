@@ -42,6 +42,7 @@ class IncludeBridge : public glslang::TShader::Includer {
   }
   void releaseInclude(IncludeResult* result) override {
     if (!result) return;
+    if (source_) source_->closeInclude(result->headerData);
     delete static_cast<std::string*>(result->userData);
     delete result;
   }

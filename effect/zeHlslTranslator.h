@@ -45,6 +45,8 @@ class IZeShaderIncludeSource {
   virtual ~IZeShaderIncludeSource() = default;
   virtual bool openInclude(const std::string& name, const std::string& includerPath, std::string* openedPath,
                            std::string* bytes) = 0;
+  // The compiler is done with the bytes of one include (the address is only an identity).
+  virtual void closeInclude(const void* bytes) {}
 };
 
 // One translated stage: the "bytecode" of the shader services.

@@ -163,6 +163,11 @@ TEST_F(ServicesTest, CacheHitMissAndModificationTimes) {
     EXPECT_NE(log.find("ZeGPU: File does not exist in the cache"), std::string::npos);
     EXPECT_NE(log.find("ZeGPU: compile shader"), std::string::npos);
     EXPECT_NE(log.find("ZeGPU: Write to cache"), std::string::npos);
+    // The include handler's search beside the shader, then beside the first include.
+    EXPECT_NE(log.find("ZeGPU: ShaderIncludeCallback: FileName='light.fxh'"), std::string::npos);
+    EXPECT_NE(log.find("ZeGPU: Include Not found: '" + root + "/fx/light.fxh'"), std::string::npos) << log;
+    EXPECT_NE(log.find("ZeGPU: Include found: '" + root + "/fx/inc/light.fxh'"), std::string::npos) << log;
+    EXPECT_NE(log.find("ShaderIncludeCallback:Close pData=0x"), std::string::npos);
   }
   {
     CZeGPUProgrammingServices second(&backend);
