@@ -1,0 +1,707 @@
+// HLSL (Direct3D 9 style) to GLSL 330 compatibility: glslang's HLSL front end in
+// its DX9-compatible mode, SPIRV-Tools legalisation (inside glslang's SPIR-V
+// back end), then SPIRV-Cross for the GLSL text and the reflection. Every
+// glslang and SPIRV-Cross call of the engine lives in this one file: they are
+// heavy to compile and to link.
+//
+// Contents: include bridge · message rewriting · register layout · stage
+// interface · translate.
+#include "effect/zeHlslTranslator.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/MachineIndependent/localintermediate.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv_cross/spirv_glsl.hpp>
+
+#include "effect/zeHlslPrepass.h"
+
+namespace {
+
+// --- include bridge ------------------------------------------------------------
+
+class IncludeBridge : public glslang::TShader::Includer {
+ public:
+  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, SZeHlslPrepassInfo* info)
+      : source_(source), mainPath_(mainPath), info_(info) {}
+
+  IncludeResult* includeLocal(const char* name, const char* includer, size_t depth) override {
+    return open(name, includer);
+  }
+  IncludeResult* includeSystem(const char* name, const char* includer, size_t depth) override {
+    return open(name, includer);
+  }
+  void releaseInclude(IncludeResult* result) override {
+    if (!result) return;
+    if (source_) source_->closeInclude(result->headerData);
+    delete static_cast<std::string*>(result->userData);
+    delete result;
+  }
+
+ private:
+  IncludeResult* open(const char* name, const char* includer) {
+    if (!source_) return nullptr;
+    std::string path, bytes;
+    std::string from = (includer && *includer) ? includer : mainPath_;
+    if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
+    auto* text = new std::string(zeHlslPrepass(bytes, info_));
+    return new IncludeResult(path, text->data(), text->size(), text);
+  }
+  IZeShaderIncludeSource* source_;
+  std::string mainPath_;
+  SZeHlslPrepassInfo* info_;
+};
+
+// --- message rewriting ------------------------------------------------------------
+
+// "ERROR: file:42: 'x' : undeclared identifier" -> "file(42): error: 'x' : undeclared identifier".
+std::string rewriteMessages(const std::string& log) {
+  std::istringstream in(log);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    const char* kind = nullptr;
+    size_t skip = 0;
+    if (line.compare(0, 7, "ERROR: ") == 0) { kind = "error"; skip = 7; }
+    else if (line.compare(0, 9, "WARNING: ") == 0) { kind = "warning"; skip = 9; }
+    if (!kind) {
+      if (!line.empty()) out += line + "\n";
+      continue;
+    }
+    std::string rest = line.substr(skip);
+    // The location is "name:line:" where name may itself hold ':' (never on Linux paths, but be safe).
+    size_t colon = std::string::npos;
+    for (size_t p = rest.find(':'); p != std::string::npos; p = rest.find(':', p + 1)) {
+      size_t q = p + 1;
+      while (q < rest.size() && std::isdigit(static_cast<unsigned char>(rest[q]))) ++q;
+      if (q > p + 1 && q < rest.size() && rest[q] == ':') { colon = p; break; }
+    }
+    if (colon == std::string::npos) {
+      if (rest.find("compilation errors") != std::string::npos || rest.find("No code generated") != std::string::npos)
+        continue;
+      out += std::string(kind) + ": " + rest + "\n";
+      continue;
+    }
+    size_t lineEnd = rest.find(':', colon + 1);
+    std::string file = rest.substr(0, colon);
+    std::string number = rest.substr(colon + 1, lineEnd - colon - 1);
+    std::string text = rest.substr(lineEnd + 1);
+    while (!text.empty() && text[0] == ' ') text.erase(0, 1);
+    out += file + "(" + number + "): " + kind + ": " + text + "\n";
+  }
+  return out;
+}
+
+// --- register layout -----------------------------------------------------------
+
+using spirv_cross::CompilerGLSL;
+using spirv_cross::SPIRType;
+
+struct LayoutError {
+  std::string text;
+};
+
+// Builds the constant type of a SPIR-V type and rewrites its explicit layout so
+// every member and every array element starts on a float4 register.
+SZeConstType layoutType(CompilerGLSL& comp, uint32_t typeId, bool rowMajorMember) {
+  const SPIRType& t = comp.get_type(typeId);
+  SZeConstType out;
+  if (!t.array.empty()) {
+    uint32_t elements = 1;
+    for (size_t k = 0; k < t.array.size(); ++k) {
+      if (!t.array_size_literal[k]) throw LayoutError{"array sizes must be constant"};
+      elements *= std::max<uint32_t>(t.array[k], 1u);
+    }
+    SZeConstType element = layoutType(comp, t.parent_type, rowMajorMember);
+    // Nested arrays of arrays: the innermost element type is what counts.
+    uint32_t parent = t.parent_type;
+    while (!comp.get_type(parent).array.empty()) parent = comp.get_type(parent).parent_type;
+    if (parent != t.parent_type) element = layoutType(comp, parent, rowMajorMember);
+    out = element;
+    out.elements = elements;
+    // Every array level gets the stride of its own element.
+    uint32_t level = typeId;
+    while (!comp.get_type(level).array.empty()) {
+      const SPIRType& lt = comp.get_type(level);
+      uint32_t inner = 1;
+      uint32_t p = lt.parent_type;
+      while (!comp.get_type(p).array.empty()) {
+        const SPIRType& pt = comp.get_type(p);
+        for (size_t k = 0; k < pt.array.size(); ++k) inner *= std::max<uint32_t>(pt.array[k], 1u);
+        p = pt.parent_type;
+      }
+      comp.set_decoration(level, spv::DecorationArrayStride, inner * element.elementRegisters * 16);
+      level = lt.parent_type;
+    }
+    return out;
+  }
+  switch (t.basetype) {
+    case SPIRType::Struct: {
+      out.cls = ZE_CLASS_STRUCT;
+      out.base = ZE_BASE_VOID;
+      out.rows = 1;
+      out.columns = 1;
+      uint32_t reg = 0;
+      for (uint32_t m = 0; m < t.member_types.size(); ++m) {
+        SZeConstMember member;
+        member.name = comp.get_member_name(typeId, m);
+        bool rowMajor = comp.has_member_decoration(typeId, m, spv::DecorationRowMajor);
+        member.type = layoutType(comp, t.member_types[m], rowMajor);
+        member.registerOffset = reg;
+        comp.set_member_decoration(typeId, m, spv::DecorationOffset, reg * 16);
+        if (member.type.cls == ZE_CLASS_MATRIX_ROWS || member.type.cls == ZE_CLASS_MATRIX_COLUMNS)
+          comp.set_member_decoration(typeId, m, spv::DecorationMatrixStride, 16);
+        reg += member.type.registerCount();
+        out.members.push_back(std::move(member));
+      }
+      out.elementRegisters = std::max<uint32_t>(reg, 1u);
+      return out;
+    }
+    case SPIRType::Float:
+    case SPIRType::Half:
+    case SPIRType::Double:
+    case SPIRType::Int:
+    case SPIRType::UInt:
+    case SPIRType::Boolean:
+      break;
+    default:
+      throw LayoutError{"unsupported constant type"};
+  }
+  out.base = t.basetype == SPIRType::Int ? ZE_BASE_INT
+             : (t.basetype == SPIRType::UInt || t.basetype == SPIRType::Boolean) ? ZE_BASE_BOOL
+                                                                                  : ZE_BASE_FLOAT;
+  if (t.columns > 1) {
+    // glslang keeps HLSL's matrix transposed: the SPIR-V matrix has one column
+    // per HLSL row, and RowMajor storage is HLSL's column_major.
+    out.rows = uint8_t(t.columns);
+    out.columns = uint8_t(t.vecsize);
+    out.cls = rowMajorMember ? ZE_CLASS_MATRIX_COLUMNS : ZE_CLASS_MATRIX_ROWS;
+    out.elementRegisters = rowMajorMember ? t.vecsize : t.columns;
+  } else {
+    out.rows = 1;
+    out.columns = uint8_t(t.vecsize);
+    out.cls = t.vecsize > 1 ? ZE_CLASS_VECTOR : ZE_CLASS_SCALAR;
+    out.elementRegisters = 1;
+  }
+  return out;
+}
+
+// Direct3D 9 allocation: explicit registers first, then every other used
+// constant in declaration order in the first free run of registers.
+bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, char set, int capacity,
+              std::string* error) {
+  std::vector<bool> taken(size_t(capacity), false);
+  auto mark = [&](int at, int count) {
+    for (int r = at; r < at + count; ++r) taken[size_t(r)] = true;
+  };
+  for (SZeConstant* c : items) {
+    c->registerIndex = -1;
+    auto e = info.explicitRegisters.find(c->name);
+    if (e == info.explicitRegisters.end() || e->second.first != set) continue;
+    if (e->second.second + c->registerCount > capacity) {
+      *error = "error: register(" + std::string(1, set) + std::to_string(e->second.second) + ") of '" + c->name +
+               "' lies outside the register file";
+      return false;
+    }
+    c->registerIndex = e->second.second;
+    mark(c->registerIndex, c->registerCount);
+  }
+  for (SZeConstant* c : items) {
+    if (c->registerIndex >= 0) continue;
+    int at = 0;
+    for (; at + c->registerCount <= capacity; ++at) {
+      bool free = true;
+      for (int r = at; r < at + c->registerCount && free; ++r) free = !taken[size_t(r)];
+      if (free) break;
+    }
+    if (at + c->registerCount > capacity) {
+      *error = "error: constant '" + c->name + "' does not fit the " + std::to_string(capacity) + " registers of its stage";
+      return false;
+    }
+    c->registerIndex = at;
+    mark(at, c->registerCount);
+  }
+  return true;
+}
+
+// Direct3D 9 gives an array only the registers up to its highest element the
+// code reads when every read uses a constant index. Scans the access chains on
+// the constant block: member -> elements read (0 when the whole array counts).
+std::map<uint32_t, uint32_t> usedArrayElements(const std::vector<uint32_t>& spirv, uint32_t blockVariable) {
+  std::map<uint32_t, uint32_t> constants;   // id -> 32-bit integer value
+  std::map<uint32_t, uint32_t> memberChain;  // id of chain(block, [m]) -> m
+  std::map<uint32_t, uint32_t> highest;      // member -> highest element + 1
+  std::set<uint32_t> whole;                  // members read with a variable index or as a whole
+  auto each = [&spirv](auto&& visit) {
+    for (size_t w = 5; w < spirv.size();) {
+      const uint32_t count = spirv[w] >> 16;
+      if (count == 0 || w + count > spirv.size()) break;
+      visit(spirv[w] & 0xffffu, &spirv[w], count);
+      w += count;
+    }
+  };
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    if (op == uint32_t(spv::OpConstant) && count == 4) constants[in[2]] = in[3];
+  });
+  auto elementIndex = [&](uint32_t member, const uint32_t* in, uint32_t count, uint32_t at) {
+    if (at >= count) {
+      whole.insert(member);
+      return;
+    }
+    auto c = constants.find(in[at]);
+    if (c == constants.end()) whole.insert(member);
+    else highest[member] = std::max(highest[member], c->second + 1);
+  };
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    if ((op != uint32_t(spv::OpAccessChain) && op != uint32_t(spv::OpInBoundsAccessChain)) || count < 5) return;
+    if (in[3] != blockVariable) return;
+    auto m = constants.find(in[4]);
+    if (m == constants.end()) return;
+    if (count == 5) memberChain[in[2]] = m->second;
+    else elementIndex(m->second, in, count, 5);
+  });
+  // Chains that stop at the member: an element taken from them is one more
+  // chain; any other use reads the array as a whole.
+  each([&](uint32_t op, const uint32_t* in, uint32_t count) {
+    const bool chain = op == uint32_t(spv::OpAccessChain) || op == uint32_t(spv::OpInBoundsAccessChain);
+    if (chain && count >= 4) {
+      auto base = memberChain.find(in[3]);
+      if (base != memberChain.end()) {
+        elementIndex(base->second, in, count, 4);
+        return;
+      }
+    }
+    if (op == uint32_t(spv::OpName) || op == uint32_t(spv::OpDecorate) || op == uint32_t(spv::OpMemberDecorate)) return;
+    for (uint32_t k = 1; k < count; ++k) {
+      auto base = memberChain.find(in[k]);
+      if (base != memberChain.end() && !(chain && k == 2)) whole.insert(base->second);
+    }
+  });
+  std::map<uint32_t, uint32_t> out;
+  for (const auto& h : highest) out[h.first] = whole.count(h.first) ? 0 : h.second;
+  for (uint32_t m : whole) out[m] = 0;
+  return out;
+}
+
+// --- stage interface -------------------------------------------------------------
+
+struct Semantic {
+  std::string name;  // upper case, without the index
+  int index = 0;
+};
+
+Semantic parseSemantic(std::string s) {
+  for (char& ch : s) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  // Shader model 3 spells centroid sampling as a suffix ("TEXCOORD0_centroid");
+  // the varying is the same one for the other stage.
+  const std::string centroid = "_CENTROID";
+  if (s.size() > centroid.size() && s.compare(s.size() - centroid.size(), centroid.size(), centroid) == 0)
+    s.erase(s.size() - centroid.size());
+  Semantic out;
+  size_t digits = s.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
+  out.name = s.substr(0, digits);
+  out.index = digits < s.size() ? std::atoi(s.c_str() + digits) : 0;
+  if (out.name == "SV_POSITION") out.name = "POSITION";
+  else if (out.name == "SV_TARGET") out.name = "COLOR";
+  else if (out.name == "SV_DEPTH") out.name = "DEPTH";
+  else if (out.name == "SV_ISFRONTFACE") out.name = "VFACE";
+  return out;
+}
+
+std::string glslTypeName(const SPIRType& t) {
+  const char* scalar = "float";
+  const char* vec = "vec";
+  if (t.basetype == SPIRType::Int) { scalar = "int"; vec = "ivec"; }
+  else if (t.basetype == SPIRType::UInt) { scalar = "uint"; vec = "uvec"; }
+  else if (t.basetype == SPIRType::Boolean) { scalar = "bool"; vec = "bvec"; }
+  if (t.vecsize == 1) return scalar;
+  return std::string(vec) + std::to_string(t.vecsize);
+}
+
+// vec4 expression -> a value of type t (first components).
+std::string narrow(const std::string& vec4Expr, const SPIRType& t) {
+  static const char* swizzles[] = {"", ".x", ".xy", ".xyz", ""};
+  std::string e = "(" + vec4Expr + ")" + swizzles[std::min<uint32_t>(t.vecsize, 4u)];
+  return glslTypeName(t) + "(" + e + ")";
+}
+
+// value of type t -> vec4, missing components filled as Direct3D fills them (0, 0, 0, 1).
+std::string widen(const std::string& value, const SPIRType& t) {
+  std::string v = t.basetype == SPIRType::Float ? value
+                                                : (t.vecsize == 1 ? "float(" + value + ")"
+                                                                  : "vec" + std::to_string(t.vecsize) + "(" + value + ")");
+  switch (t.vecsize) {
+    case 1: return "vec4(" + v + ", 0.0, 0.0, 1.0)";
+    case 2: return "vec4(" + v + ", 0.0, 1.0)";
+    case 3: return "vec4(" + v + ", 1.0)";
+    default: return "vec4(" + v + ")";
+  }
+}
+
+// Removes the storage qualifier (and layout) of an interface declaration so
+// the variable becomes a plain global that the generated main() fills.
+void demoteDeclaration(std::string* glsl, const std::string& name) {
+  size_t p = 0;
+  while ((p = glsl->find(" " + name + ";", p)) != std::string::npos) {
+    size_t lineStart = glsl->rfind('\n', p);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    std::string line = glsl->substr(lineStart, p - lineStart);
+    // line is "[layout(...) ][flat |noperspective ...](in|out) TYPE"
+    size_t typeStart = line.rfind(' ');
+    std::string type = typeStart == std::string::npos ? line : line.substr(typeStart + 1);
+    std::string qualifiers = typeStart == std::string::npos ? "" : line.substr(0, typeStart);
+    if (qualifiers.find("in") == std::string::npos && qualifiers.find("out") == std::string::npos) {
+      p += name.size();
+      continue;
+    }
+    glsl->replace(lineStart, p - lineStart, type);
+    return;
+  }
+}
+
+void replaceAll(std::string* s, const std::string& from, const std::string& to) {
+  for (size_t p = s->find(from); p != std::string::npos; p = s->find(from, p + to.size())) s->replace(p, from.size(), to);
+}
+
+std::once_flag gInitOnce;
+
+}  // namespace
+
+// --- translate -------------------------------------------------------------------
+
+bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
+  std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
+  errors->clear();
+  const bool vertex = request.stage == ZE_STAGE_VERTEX;
+  SZeHlslPrepassInfo info;
+  std::string source = zeHlslPrepass(request.source, &info);
+
+  std::string preamble;
+  for (const SZeShaderMacro& m : request.macros) {
+    if (m.name.empty()) continue;
+    preamble += "#define " + m.name + " " + m.definition + "\n";
+  }
+  preamble += kZeHlslPreamble;
+
+  glslang::TShader shader(vertex ? EShLangVertex : EShLangFragment);
+  const char* text = source.c_str();
+  int length = int(source.size());
+  const char* name = request.sourcePath.c_str();
+  shader.setStringsWithLengthsAndNames(&text, &length, &name, 1);
+  shader.setPreamble(preamble.c_str());
+  shader.setEntryPoint(request.entry.c_str());
+  shader.setSourceEntryPoint(request.entry.c_str());
+  shader.setEnvInput(glslang::EShSourceHlsl, vertex ? EShLangVertex : EShLangFragment, glslang::EShClientVulkan, 100);
+  shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+  shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+  shader.setEnvTargetHlslFunctionality1();
+  shader.setAutoMapLocations(true);
+  shader.setAutoMapBindings(true);
+  const EShMessages messages =
+      EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+  IncludeBridge includer(request.includes, request.sourcePath, &info);
+  if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
+    *errors = rewriteMessages(shader.getInfoLog());
+    if (errors->empty()) *errors = request.sourcePath + "(0): error: compilation failed\n";
+    return false;
+  }
+  if (shader.getIntermediate()->getEntryPointMangledName().empty()) {
+    *errors = request.sourcePath + "(0): error: entry point '" + request.entry + "' not found\n";
+    return false;
+  }
+  glslang::TProgram program;
+  program.addShader(&shader);
+  if (!program.link(messages)) {
+    *errors = rewriteMessages(program.getInfoLog());
+    if (errors->empty()) *errors = request.sourcePath + "(0): error: link failed\n";
+    return false;
+  }
+  std::vector<uint32_t> spirv;
+  glslang::SpvOptions spvOptions;
+  spvOptions.disableOptimizer = false;  // runs the HLSL legalisation passes
+  spv::SpvBuildLogger logger;
+  glslang::GlslangToSpv(*program.getIntermediate(vertex ? EShLangVertex : EShLangFragment), spirv, &logger,
+                        &spvOptions);
+  if (spirv.empty()) {
+    *errors = request.sourcePath + "(0): error: no code generated " + logger.getAllMessages() + "\n";
+    return false;
+  }
+
+  // HLSL's float modulo (fmod and %) truncates; glslang emits OpFMod, whose
+  // result takes the sign of the divisor. OpFRem has the same operands and
+  // HLSL's meaning.
+  for (size_t w = 5; w < spirv.size();) {
+    const uint32_t count = spirv[w] >> 16;
+    if ((spirv[w] & 0xffffu) == uint32_t(spv::OpFMod)) spirv[w] = (count << 16) | uint32_t(spv::OpFRem);
+    if (count == 0) break;
+    w += count;
+  }
+
+  SZeCompiledProgram result;
+  result.stage = request.stage;
+  result.sourcePath = request.sourcePath;
+  result.entry = request.entry;
+  try {
+    const std::vector<uint32_t> words = spirv;  // the access-chain scan reads the module too
+    CompilerGLSL comp(std::move(spirv));
+    CompilerGLSL::Options options;
+    options.version = 330;
+    options.es = false;
+    options.enable_420pack_extension = false;
+    options.vertex.fixup_clipspace = false;
+    options.vertex.flip_vert_y = false;
+    comp.set_common_options(options);
+
+    auto active = comp.get_active_interface_variables();
+    spirv_cross::ShaderResources all = comp.get_shader_resources();
+    spirv_cross::ShaderResources used = comp.get_shader_resources(active);
+    const char* fileName = vertex ? "zeVC" : "zePC";
+    const int capacity = vertex ? ZE_VERTEX_REGISTERS : ZE_PIXEL_REGISTERS;
+
+    // Float constants: the global block, flattened to a register file.
+    std::vector<SZeConstant> floats;
+    bool haveFile = false;
+    for (const spirv_cross::Resource& block : all.uniform_buffers) {
+      uint32_t typeId = block.base_type_id;
+      const SPIRType& bt = comp.get_type(typeId);
+      std::string blockName = comp.get_name(typeId);
+      if (blockName != "$Global" && blockName != "_Global") {
+        *errors = request.sourcePath + "(0): error: constant buffer '" + blockName +
+                  "' is not supported: declare constants at global scope\n";
+        return false;
+      }
+      std::set<uint32_t> usedMembers;
+      for (const spirv_cross::BufferRange& r : comp.get_active_buffer_ranges(block.id)) usedMembers.insert(r.index);
+      const std::map<uint32_t, uint32_t> usedElements = usedArrayElements(words, block.id);
+      std::vector<SZeConstType> types(bt.member_types.size());
+      for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
+        bool rowMajor = comp.has_member_decoration(typeId, m, spv::DecorationRowMajor);
+        types[m] = layoutType(comp, bt.member_types[m], rowMajor);
+        if (types[m].cls == ZE_CLASS_MATRIX_ROWS || types[m].cls == ZE_CLASS_MATRIX_COLUMNS)
+          comp.set_member_decoration(typeId, m, spv::DecorationMatrixStride, 16);
+      }
+      std::vector<uint32_t> memberOf;
+      for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
+        if (!usedMembers.count(m)) continue;
+        SZeConstant c;
+        c.name = comp.get_member_name(typeId, m);
+        c.registerSet = 'c';
+        c.type = types[m];
+        auto original = info.originalBase.find(c.name);
+        if (original != info.originalBase.end() && c.type.base == ZE_BASE_FLOAT) c.type.base = original->second;
+        c.registerCount = int32_t(c.type.registerCount());
+        auto trimmed = usedElements.find(m);
+        if (c.type.elements && trimmed != usedElements.end() && trimmed->second > 0 &&
+            trimmed->second < c.type.elements)
+          c.registerCount = int32_t(trimmed->second * c.type.elementRegisters);
+        floats.push_back(std::move(c));
+        memberOf.push_back(m);
+      }
+      std::vector<SZeConstant*> items;
+      for (SZeConstant& c : floats) items.push_back(&c);
+      std::string error;
+      if (!allocate(items, info, 'c', capacity, &error)) {
+        *errors = request.sourcePath + "(0): " + error + "\n";
+        return false;
+      }
+      // Unused members are never read: park them on register 0.
+      for (uint32_t m = 0; m < bt.member_types.size(); ++m) comp.set_member_decoration(typeId, m, spv::DecorationOffset, 0);
+      for (size_t k = 0; k < floats.size(); ++k)
+        comp.set_member_decoration(typeId, memberOf[k], spv::DecorationOffset, uint32_t(floats[k].registerIndex) * 16);
+      comp.set_name(block.id, fileName);
+      comp.set_name(typeId, fileName);
+      comp.flatten_buffer_block(block.id);
+      haveFile = true;
+    }
+
+    // Samplers.
+    std::vector<SZeConstant> samplers;
+    std::map<uint32_t, size_t> samplerOf;
+    for (const spirv_cross::Resource& r : used.sampled_images) {
+      const SPIRType& t = comp.get_type(r.type_id);
+      SZeConstant c;
+      c.name = r.name.empty() ? comp.get_name(r.id) : r.name;
+      c.registerSet = 's';
+      c.registerCount = 1;
+      c.type.cls = ZE_CLASS_OBJECT;
+      c.type.rows = c.type.columns = 1;
+      switch (t.image.dim) {
+        case spv::Dim1D: c.type.base = ZE_BASE_SAMPLER1D; break;
+        case spv::Dim3D: c.type.base = ZE_BASE_SAMPLER3D; break;
+        case spv::DimCube: c.type.base = ZE_BASE_SAMPLERCUBE; break;
+        default: c.type.base = ZE_BASE_SAMPLER2D; break;
+      }
+      if (!t.array.empty()) {
+        *errors = request.sourcePath + "(0): error: sampler arrays are not supported ('" + c.name + "')\n";
+        return false;
+      }
+      samplerOf[r.id] = samplers.size();
+      samplers.push_back(c);
+    }
+    {
+      std::vector<SZeConstant*> items;
+      for (SZeConstant& c : samplers) items.push_back(&c);
+      auto order = [&info](const SZeConstant* c) {
+        auto o = info.declarationOrder.find(c->name);
+        return o == info.declarationOrder.end() ? 1 << 30 : o->second;
+      };
+      std::stable_sort(items.begin(), items.end(),
+                       [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
+      std::string error;
+      if (!allocate(items, info, 's', vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
+        *errors = request.sourcePath + "(0): " + error + "\n";
+        return false;
+      }
+    }
+    for (const auto& s : samplerOf) comp.set_name(s.first, (vertex ? "zeVS_" : "zePS_") + samplers[s.second].name);
+    if (!all.separate_images.empty() || !all.separate_samplers.empty()) {
+      *errors = request.sourcePath + "(0): error: separate texture and sampler objects are not supported\n";
+      return false;
+    }
+
+    // Stage interface: rename every input and output after its semantic.
+    std::string prologue, epilogue, declarations;
+    auto semanticOf = [&](uint32_t id) {
+      std::string s = comp.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
+      if (s.empty()) s = comp.get_name(id);
+      return parseSemantic(s);
+    };
+    std::vector<std::pair<std::string, uint32_t>> demote;
+    std::set<std::string> seen;
+    for (const spirv_cross::Resource& r : all.stage_inputs) {
+      Semantic sem = semanticOf(r.id);
+      const SPIRType& t = comp.get_type(r.type_id);
+      std::string local = "zeIn_" + sem.name + std::to_string(sem.index);
+      if (!seen.insert(local).second) local += "_" + std::to_string(r.id);
+      comp.set_name(r.id, local);
+      comp.unset_decoration(r.id, spv::DecorationLocation);
+      std::string src;
+      if (vertex) {
+        if (sem.name == "POSITION" && sem.index == 0) src = "gl_Vertex";
+        else if (sem.name == "NORMAL" && sem.index == 0) src = "vec4(gl_Normal, 1.0)";
+        else if (sem.name == "COLOR" && sem.index == 0) src = "gl_Color";
+        else if (sem.name == "COLOR" && sem.index == 1) src = "gl_SecondaryColor";
+        else if (sem.name == "TEXCOORD" && sem.index < 8) src = "gl_MultiTexCoord" + std::to_string(sem.index);
+        else if (sem.name == "TANGENT" && sem.index == 0) src = "gl_MultiTexCoord1";
+        else if (sem.name == "BINORMAL" && sem.index == 0) src = "gl_MultiTexCoord2";
+        else {
+          std::string attr = "zeA_" + sem.name + std::to_string(sem.index);
+          declarations += "in vec4 " + attr + ";\n";
+          result.attributes.push_back(attr);
+          src = attr;
+        }
+      } else {
+        if (sem.name == "VPOS" || (sem.name == "POSITION" && request.stage == ZE_STAGE_PIXEL))
+          src = "vec4(gl_FragCoord.xy - vec2(0.5), gl_FragCoord.zw)";
+        else if (sem.name == "VFACE")
+          src = "vec4(gl_FrontFacing ? 1.0 : -1.0, 0.0, 0.0, 1.0)";
+        else {
+          std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
+          declarations += "in vec4 " + varying + ";\n";
+          result.varyings.push_back(varying);
+          src = varying;
+        }
+      }
+      if (!t.array.empty() || t.columns > 1) {
+        *errors = request.sourcePath + "(0): error: input '" + local + "' must be a scalar or a vector\n";
+        return false;
+      }
+      prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+      demote.push_back({local, r.id});
+    }
+    for (const spirv_cross::Resource& r : all.stage_outputs) {
+      Semantic sem = semanticOf(r.id);
+      const SPIRType& t = comp.get_type(r.type_id);
+      std::string local = "zeOut_" + sem.name + std::to_string(sem.index);
+      if (!seen.insert(local).second) local += "_" + std::to_string(r.id);
+      comp.set_name(r.id, local);
+      comp.unset_decoration(r.id, spv::DecorationLocation);
+      if (!t.array.empty() || t.columns > 1) {
+        *errors = request.sourcePath + "(0): error: output '" + local + "' must be a scalar or a vector\n";
+        return false;
+      }
+      if (vertex) {
+        if (sem.name == "POSITION" && sem.index == 0) epilogue += "  gl_Position = " + widen(local, t) + ";\n";
+        else if (sem.name == "PSIZE") epilogue += "  gl_PointSize = float(" + local + (t.vecsize > 1 ? ".x" : "") + ");\n";
+        else {
+          std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
+          declarations += "out vec4 " + varying + ";\n";
+          result.varyings.push_back(varying);
+          epilogue += "  " + varying + " = " + widen(local, t) + ";\n";
+        }
+      } else {
+        if (sem.name == "COLOR" && sem.index < 4) {
+          std::string target = "zeColor" + std::to_string(sem.index);
+          declarations += "layout(location = " + std::to_string(sem.index) + ") out vec4 " + target + ";\n";
+          epilogue += "  " + target + " = " + widen(local, t) + ";\n";
+        } else if (sem.name == "DEPTH") {
+          epilogue += "  gl_FragDepth = float(" + local + (t.vecsize > 1 ? ".x" : "") + ");\n";
+        } else {
+          *errors = request.sourcePath + "(0): error: pixel shader output semantic '" + sem.name +
+                    std::to_string(sem.index) + "' is not supported\n";
+          return false;
+        }
+      }
+      demote.push_back({local, r.id});
+    }
+
+    std::string glsl = comp.compile();
+
+    // Register file: the whole file of the stage, whatever part the shader reads.
+    if (haveFile) {
+      size_t p = glsl.find("uniform vec4 " + std::string(fileName) + "[");
+      if (p == std::string::npos) throw LayoutError{"register file declaration not found"};
+      size_t e = glsl.find(';', p);
+      glsl.replace(p, e - p, "uniform vec4 " + std::string(fileName) + "[" + std::to_string(capacity) + "]");
+    }
+    for (const auto& d : demote) demoteDeclaration(&glsl, d.first);
+    // The entry point becomes zeMain(); main() moves the interface around it.
+    size_t mainAt = glsl.find("\nvoid main()\n");
+    if (mainAt == std::string::npos) throw LayoutError{"entry point not found in the generated code"};
+    glsl.replace(mainAt, 13, "\nvoid zeMain()\n");
+    // Declarations go right after the #version and #extension lines.
+    size_t insertAt = 0;
+    for (size_t p = 0; p < glsl.size();) {
+      size_t e = glsl.find('\n', p);
+      if (e == std::string::npos) break;
+      if (glsl.compare(p, 1, "#") != 0) { insertAt = p; break; }
+      p = e + 1;
+      insertAt = p;
+    }
+    glsl.insert(insertAt, declarations);
+    glsl += "\nvoid main()\n{\n" + prologue + "  zeMain();\n" + epilogue + "}\n";
+    replaceAll(&glsl, "#version 330\n", "#version 330 compatibility\n");
+    result.glsl = std::move(glsl);
+
+    for (SZeConstant& c : floats) result.constants.constants.push_back(std::move(c));
+    for (SZeConstant& c : samplers) result.constants.constants.push_back(std::move(c));
+  } catch (const LayoutError& e) {
+    *errors = request.sourcePath + "(0): error: " + e.text + "\n";
+    return false;
+  } catch (const std::exception& e) {
+    *errors = request.sourcePath + "(0): error: translation failed: " + e.what() + "\n";
+    return false;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log) {
+  std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
+  const EShLanguage language = stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment;
+  glslang::TShader shader(language);
+  const char* text = glsl.c_str();
+  shader.setStrings(&text, 1);
+  bool ok = shader.parse(GetDefaultResources(), 330, ECompatibilityProfile, false, false, EShMsgDefault);
+  *log = shader.getInfoLog();
+  return ok;
+}

@@ -1,0 +1,2 @@
+float4 LightColor;
+float4 LightTerm() { return LightColor; }

@@ -1,0 +1,135 @@
+// zarn-hlslc: compiles one HLSL file as the engine does (entry point, profile,
+// -D macros, -I include folders) and prints the errors as file(line), or the
+// GLSL and the constant table. Effect authors check their files with it.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "effect/zeHlslTranslator.h"
+
+namespace {
+
+bool readFile(const std::string& path, std::string* out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::stringstream ss;
+  ss << in.rdbuf();
+  *out = ss.str();
+  return true;
+}
+
+std::string directoryOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Includes are looked for beside the including file, then in the -I folders.
+class FolderIncludes : public IZeShaderIncludeSource {
+ public:
+  std::vector<std::string> folders;
+  bool openInclude(const std::string& name, const std::string& includer, std::string* opened,
+                   std::string* bytes) override {
+    std::vector<std::string> tries{directoryOf(includer) + "/" + name};
+    for (const std::string& f : folders) tries.push_back(f + "/" + name);
+    for (const std::string& t : tries)
+      if (readFile(t, bytes)) {
+        *opened = t;
+        return true;
+      }
+    return false;
+  }
+};
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] "
+               "[-b OUT.bin] [-V] [-q]\n"
+               "  PROFILE: vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
+               "  prints the GLSL and the constant table, or the errors as file(line): error: text\n"
+               "  -V also parses the generated GLSL as GLSL 330 compatibility\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SZeTranslateRequest request;
+  FolderIncludes includes;
+  std::string file, profile, outGlsl, outBin;
+  bool quiet = false, validate = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* opt) -> const char* {
+      if (a.size() > 2) return argv[i] + 2;
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "zarn-hlslc: %s needs a value\n", opt);
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    if (a.compare(0, 2, "-E") == 0) { const char* v = value("-E"); if (!v) return 2; request.entry = v; }
+    else if (a.compare(0, 2, "-T") == 0) { const char* v = value("-T"); if (!v) return 2; profile = v; }
+    else if (a.compare(0, 2, "-I") == 0) { const char* v = value("-I"); if (!v) return 2; includes.folders.push_back(v); }
+    else if (a.compare(0, 2, "-o") == 0) { const char* v = value("-o"); if (!v) return 2; outGlsl = v; }
+    else if (a.compare(0, 2, "-b") == 0) { const char* v = value("-b"); if (!v) return 2; outBin = v; }
+    else if (a == "-q") quiet = true;
+    else if (a == "-V") validate = true;
+    else if (a.compare(0, 2, "-D") == 0) {
+      const char* v = value("-D");
+      if (!v) return 2;
+      std::string d = v;
+      size_t eq = d.find('=');
+      request.macros.push_back({d.substr(0, eq), eq == std::string::npos ? "" : d.substr(eq + 1)});
+    } else if (a == "-h" || a == "--help") return usage();
+    else if (!a.empty() && a[0] == '-') { std::fprintf(stderr, "zarn-hlslc: unknown option %s\n", a.c_str()); return usage(); }
+    else if (file.empty()) file = a;
+    else return usage();
+  }
+  if (file.empty() || profile.size() < 2) return usage();
+  if (profile.compare(0, 2, "vs") == 0) request.stage = ZE_STAGE_VERTEX;
+  else if (profile.compare(0, 2, "ps") == 0) request.stage = ZE_STAGE_PIXEL;
+  else {
+    std::fprintf(stderr, "zarn-hlslc: unknown profile %s\n", profile.c_str());
+    return 2;
+  }
+  if (!readFile(file, &request.source)) {
+    std::fprintf(stderr, "zarn-hlslc: cannot read %s\n", file.c_str());
+    return 1;
+  }
+  request.sourcePath = file;
+  request.includes = &includes;
+  SZeCompiledProgram program;
+  std::string errors;
+  if (!zeTranslateHlsl(request, &program, &errors)) {
+    std::fputs(errors.c_str(), stderr);
+    return 1;
+  }
+  if (validate) {
+    std::string log;
+    if (!zeValidateGlsl(request.stage, program.glsl, &log)) {
+      std::fprintf(stderr, "zarn-hlslc: the generated GLSL does not parse:\n%s", log.c_str());
+      return 1;
+    }
+  }
+  if (!outGlsl.empty()) {
+    std::ofstream out(outGlsl, std::ios::binary);
+    out << program.glsl;
+    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outGlsl.c_str()); return 1; }
+  }
+  if (!outBin.empty()) {
+    std::string bytes;
+    program.serialize(&bytes);
+    std::ofstream out(outBin, std::ios::binary);
+    out << bytes;
+    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outBin.c_str()); return 1; }
+  }
+  if (!quiet) {
+    if (outGlsl.empty()) std::printf("%s\n", program.glsl.c_str());
+    std::printf("// %s constants\n%s", request.stage == ZE_STAGE_VERTEX ? "Vertex" : "Pixel",
+                program.constants.describe().c_str());
+  }
+  return 0;
+}
