@@ -7,6 +7,7 @@
 #include "app/zeMessage.h"
 #include "app/zeSetup.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/zeGPUServicesSlot.h"
 #include "services/zeMusic.h"
 
 namespace {
@@ -27,6 +28,7 @@ ZeRunModes zeBuiltRunModes() {
   // and dialogs (each answers non-interactively without a display).
   zeGLInstall();
   zeInstallDialogPresenters();
+  zeInstallGPUProgrammingServicesSlot();
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;

@@ -382,6 +382,8 @@ void CZeGPUProgrammingServices::writeToCache(const SShaderCompiledEntry& entry) 
   const std::string path =
       cacheDirectory_ + "/" + zeShaderCacheFileName(entry.file, entry.entry, entry.vertex != 0, macroText);
   zeMessage(ZE_DEBUG, "ZeGPU: Write to cache '%s'", path.c_str());
+  // A fresh install has no cache folder yet; without it nothing would ever be cached.
+  ::mkdir(cacheDirectory_.c_str(), 0777);
   bool opened = false;
   if (!writeWhole(path, entry.code, &opened)) {
     if (!opened) zeMessage(ZE_DEBUG, "ZeGPU: Cached Compiled Shader cannot be opened for write '%s'", path.c_str());
