@@ -1,0 +1,123 @@
+#include "scene/CZeSceneManager.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/zeFile.h"
+#include "scene/CZeLightSceneNodeExt.h"
+#include "scene/CZeSceneNodeExt.h"
+#include "scene/zeNodeKind.h"
+#include "scene/zeSceneLog.h"
+
+using namespace irr;
+
+namespace {
+
+// The text after the last '.', or "" when there is none.
+const char* extensionOf(const char* file) {
+  const char* dot = std::strrchr(file, '.');
+  return dot ? dot + 1 : "";
+}
+
+bool isSkeletalFile(const char* file) {
+  const char* ext = extensionOf(file);
+  return strcasecmp(ext, "psk") == 0 || strcasecmp(ext, "psa") == 0;
+}
+
+}  // namespace
+
+ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
+  if (file && isSkeletalFile(file)) return ZE_CHOOSE_ANIMATED;
+  if (zeMeshFrameCount(mesh) == 0) return ZE_CHOOSE_STATIC;
+  return mesh->getMeshType() == scene::EAMT_SKINNED ? ZE_CHOOSE_SKINNED : ZE_CHOOSE_ANIMATED;
+}
+
+CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
+    : device_(device), sceneManager_(device->getSceneManager()) {}
+
+scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
+  if (!file || !*file) return nullptr;
+  // The cache knows a mesh by the absolute name its loader saw, which is also
+  // where its textures are looked for.
+  const io::path name = zeAbsolutePath(file);
+  if (scene::IAnimatedMesh* cached = sceneManager_->getMeshCache()->getMeshByName(name)) return cached;
+
+  ZeFile* in = zeFileOpen(file, "rb");
+  if (!in) return nullptr;
+  const long size = in->size();
+  if (size <= 0 || size > 0x7fffffffL) {
+    zeFileClose(in);
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : cannot read '%s' (size %ld)", file, size);
+    return nullptr;
+  }
+  c8* bytes = new (std::nothrow) c8[size];
+  if (!bytes) {
+    zeFileClose(in);
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : no memory for '%s' (%ld bytes)", file, size);
+    return nullptr;
+  }
+  const std::size_t got = zeFileRead(bytes, 1, static_cast<std::size_t>(size), in);
+  zeFileClose(in);
+  if (got != static_cast<std::size_t>(size)) {
+    delete[] bytes;
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : short read of '%s'", file);
+    return nullptr;
+  }
+  io::IReadFile* memory = device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), name, true);
+  if (!memory) {
+    delete[] bytes;
+    return nullptr;
+  }
+  scene::IAnimatedMesh* mesh = sceneManager_->getMesh(memory);
+  memory->drop();
+  return mesh;
+}
+
+scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::ISceneNode* parent, s32 id) {
+  // A morph file beside the object makes a morph mesh node: that joins here
+  // with the morph layer.
+  scene::IAnimatedMesh* mesh = getMesh(file);
+  if (!mesh) return nullptr;
+  const core::vector3df origin(0, 0, 0), unitScale(1, 1, 1);
+  switch (zeChooseNodeKind(file, mesh)) {
+    case ZE_CHOOSE_STATIC: {
+      mesh->setHardwareMappingHint(scene::EHM_STATIC);
+      return sceneManager_->addMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
+    }
+    case ZE_CHOOSE_ANIMATED:
+    case ZE_CHOOSE_SKINNED:
+      return sceneManager_->addAnimatedMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
+  }
+  return nullptr;
+}
+
+scene::ISceneNode* CZeSceneManager::cloneNode(scene::ISceneNode* source) {
+  if (!source) return nullptr;
+  scene::ISceneNode* clone = source->clone();  // same parent; the parent holds it
+  if (!clone) return nullptr;
+  if (IZeSceneNodeExt* ext = zeFindNodeExt(clone)) {
+    if (!ext->update()) {
+      clone->remove();
+      return nullptr;
+    }
+  }
+  return clone;
+}
+
+IZeSceneNodeExt* CZeSceneManager::getNodeExt(scene::ISceneNode* node) {
+  if (!node) return nullptr;
+  if (IZeSceneNodeExt* ext = zeFindNodeExt(node)) return ext;
+  CZeSceneNodeExt* ext = new CZeSceneNodeExt(node);
+  node->addAnimator(ext);
+  ext->drop();  // the node holds the only reference
+  return ext;
+}
+
+IZeLightSceneNodeExt* CZeSceneManager::getLightNodeExt(scene::ILightSceneNode* node) {
+  if (!node) return nullptr;
+  if (IZeLightSceneNodeExt* ext = zeFindLightNodeExt(node)) return ext;
+  CZeLightSceneNodeExt* ext = new CZeLightSceneNodeExt(sceneManager_->getVideoDriver());
+  node->addAnimator(ext);
+  ext->drop();
+  return ext;
+}
