@@ -9,6 +9,7 @@
 #include "app/zeFrame.h"
 #include "app/zeMessage.h"
 #include "app/zeSetup.h"
+#include "app/zeX11Window.h"
 
 using namespace irr;
 
@@ -160,19 +161,6 @@ bool zeShowFileChooserWindow(const char* title, const ZeFileFilters& filters, st
 
 namespace {
 
-std::vector<ZeDisplayMode> systemModes(IrrlichtDevice* device, ZeDisplayMode* desktop) {
-  std::vector<ZeDisplayMode> modes;
-  video::IVideoModeList* list = device->getVideoModeList();
-  if (!list) return modes;
-  for (s32 i = 0; i < list->getVideoModeCount(); ++i) {
-    const core::dimension2du size = list->getVideoModeResolution(i);
-    modes.push_back({static_cast<int>(size.Width), static_cast<int>(size.Height), list->getVideoModeDepth(i), 0});
-  }
-  const core::dimension2du desk = list->getDesktopResolution();
-  *desktop = {static_cast<int>(desk.Width), static_cast<int>(desk.Height), list->getDesktopDepth(), 0};
-  return modes;
-}
-
 // "Full screen" and "Windowed" behave as one radio group.
 void keepRadioGroup(IrrlichtDevice* device, DialogReceiver* receiver) {
   if (receiver->checkboxChanged < 0) return;
@@ -198,7 +186,9 @@ bool zeShowScreenModeDialog(ZeDisplayMode* mode, bool* fullScreen) {
   styleSkin(gui);
 
   ZeDisplayMode desktop;
-  const std::vector<ZeDisplayMode> modes = zeListDisplayModes(systemModes(device, &desktop));
+  std::vector<ZeDisplayMode> system;
+  zeX11::displayModes(&system, &desktop);
+  const std::vector<ZeDisplayMode> modes = zeListDisplayModes(system);
   gui->addStaticText(L"Zarn", core::recti(16, 12, 430, 40), false, false);
   gui::IGUIComboBox* list = gui->addComboBox(core::recti(16, 60, 300, 84), nullptr, ZE_DIALOG_MODES);
   for (const ZeDisplayMode& m : modes) list->addItem(core::stringw(zeDisplayModeLabel(m).c_str()).c_str());

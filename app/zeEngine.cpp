@@ -225,7 +225,12 @@ bool createDevice(const ZeEngineSettings& s) {
   context.stereo = s.stereo == -1 ? 0 : s.stereo;
   context.lightPrePass = s.lightPrePass != 0;
 
-  const SIrrlichtCreationParameters params = zeCreationParameters(s, &zeEventReceiver());
+  SIrrlichtCreationParameters params = zeCreationParameters(s, &zeEventReceiver());
+  // Irrlicht 1.8.5 asks for the swap interval before its GLX context is
+  // current, which Mesa answers with a fatal X error; the OpenGL layer sets
+  // it once the context is current.
+  const bool vsync = params.Vsync;
+  if (params.DriverType == video::EDT_OPENGL) params.Vsync = false;
   context.device = createDeviceEx(params);
   if (!context.device) {
     zeFormatText(startFailureReason, "fails to createDevice");
@@ -233,6 +238,9 @@ bool createDevice(const ZeEngineSettings& s) {
     return false;
   }
   context.device->setWindowCaption(L"Zarn");
+  // Joystick events come through the device once joysticks are activated.
+  core::array<SJoystickInfo> joysticks;
+  context.device->activateJoysticks(joysticks);
 
   context.driver = context.device->getVideoDriver();
   if (!context.driver) return failDevice("fails to getVideoDriver");
@@ -242,7 +250,7 @@ bool createDevice(const ZeEngineSettings& s) {
     IZeFrameBackend* backend = zeGetFrameBackend();
     if (!backend) return failDevice("fails to init the OpenGL layer: it is not linked into this program");
     char reason[ZE_TEXT_SIZE] = "";
-    if (!backend->attach(context.device, params.AntiAlias, reason)) return failDevice(reason);
+    if (!backend->attach(context.device, params.AntiAlias, vsync, reason)) return failDevice(reason);
     backendAttached = true;
   }
   if (zeFilesystemReset(context.device->getFileSystem()) != 0) return failDevice("fails to setup filesystem");

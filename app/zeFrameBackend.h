@@ -12,9 +12,11 @@
 class IZeFrameBackend {
  public:
   virtual ~IZeFrameBackend() = default;
-  // The device and its OpenGL context exist. false, with the reason written
-  // (at most 1023 characters), when the layer cannot work on this context.
-  virtual bool attach(irr::IrrlichtDevice* device, int samples, char* reason) = 0;
+  // The device and its OpenGL context exist. `samples` is the frame's
+  // multisampling (0 for none); `vsync` asks for presents in step with the
+  // display. false, with the reason written (at most 1023 characters), when
+  // the layer cannot work on this context.
+  virtual bool attach(irr::IrrlichtDevice* device, int samples, bool vsync, char* reason) = 0;
   // The device is about to be dropped: release every GL object.
   virtual void detach() = 0;
   // After the driver's beginScene: make the virtual back buffer the target.

@@ -126,7 +126,30 @@ int windowedValue(const char* text) {
   return 0;
 }
 
+// A packaged run mounts its archive before the engine's device exists, yet
+// reads its setup from it: a NULL device lends its file system meanwhile.
+class ArchiveFileSystem {
+ public:
+  ArchiveFileSystem() {
+    if (!zeIsPackaged() || zeEngineContext().device) return;
+    irr::SIrrlichtCreationParameters p;
+    p.DriverType = irr::video::EDT_NULL;
+    p.LoggingLevel = irr::ELL_NONE;
+    device_ = irr::createDeviceEx(p);
+    if (device_) zeFilesystemReset(device_->getFileSystem());
+  }
+  ~ArchiveFileSystem() {
+    if (!device_) return;
+    zeFilesystemDetach();  // the mount is remembered for the engine's device
+    device_->drop();
+  }
+
+ private:
+  irr::IrrlichtDevice* device_ = nullptr;
+};
+
 bool readSetupFile(const char* name, FileValues* out) {
+  ArchiveFileSystem archive;
   dictionary* ini = zeIniLoad(zeFindKnownFile(name));
   if (!ini) return false;
   ZeDisplayValues& d = out->display;

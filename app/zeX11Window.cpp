@@ -1,8 +1,11 @@
 #include "app/zeX11Window.h"
 
+#include "app/zeSetup.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 using namespace irr;
 
@@ -109,6 +112,31 @@ bool pointer(IrrlichtDevice* device, int* x, int* y) {
   if (!XQueryPointer(ref.display, ref.window, &root, &child, &rootX, &rootY, &winX, &winY, &mask)) return false;
   *x = winX;
   *y = winY;
+  return true;
+}
+
+bool displayModes(std::vector<ZeDisplayMode>* modes, ZeDisplayMode* desktop) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  const int screen = DefaultScreen(display);
+  const int depth = DefaultDepth(display, screen);
+  *desktop = {DisplayWidth(display, screen), DisplayHeight(display, screen), depth, 0};
+  int eventBase, errorBase;
+  XRRScreenResources* resources = nullptr;
+  if (XRRQueryExtension(display, &eventBase, &errorBase))
+    resources = XRRGetScreenResources(display, RootWindow(display, screen));
+  if (resources) {
+    for (int i = 0; i < resources->nmode; ++i) {
+      const XRRModeInfo& info = resources->modes[i];
+      const double frame = static_cast<double>(info.hTotal) * info.vTotal;
+      const int refresh = frame > 0 ? static_cast<int>(info.dotClock / frame + 0.5) : 0;
+      modes->push_back({static_cast<int>(info.width), static_cast<int>(info.height), depth, refresh});
+    }
+    XRRFreeScreenResources(resources);
+  }
+  // A server without RandR still has the desktop's own mode.
+  if (modes->empty()) modes->push_back(*desktop);
+  XCloseDisplay(display);
   return true;
 }
 

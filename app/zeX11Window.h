@@ -5,6 +5,10 @@
 
 #include <irrlicht.h>
 
+#include <vector>
+
+struct ZeDisplayMode;
+
 namespace zeX11 {
 
 bool hasWindow(irr::IrrlichtDevice* device);
@@ -17,5 +21,9 @@ void restore(irr::IrrlichtDevice* device);   // mapped, not maximised
 void place(irr::IrrlichtDevice* device, int x, int y);
 // Cursor position relative to the client area; false without a window.
 bool pointer(irr::IrrlichtDevice* device, int* x, int* y);
+
+// The X server's display modes (through RandR when the server has it) and
+// the desktop's mode; false when there is no display.
+bool displayModes(std::vector<ZeDisplayMode>* modes, ZeDisplayMode* desktop);
 
 }  // namespace zeX11

@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake pkg-config clang libclang-rt-14-dev
   # engine
-  libirrlicht-dev libepoxy-dev libx11-dev libgl-dev
+  libirrlicht-dev libepoxy-dev libx11-dev libxrandr-dev libgl-dev
   glslang-dev glslang-tools spirv-tools spirv-cross
   liblua5.3-dev libiniparser-dev libzip-dev libmpg123-dev libsdl2-dev
   libpng-dev libjpeg-dev zlib1g-dev
