@@ -14,6 +14,7 @@ namespace {
 char reason[ZE_TEXT_SIZE];
 
 bool inRange(const ZeIdTable* table, int id) {
+  if (!table) return false;
   if (id < 0) {
     zeFormatText(reason, "invalid negative ID %d", id);
     return false;
@@ -67,7 +68,7 @@ int zeIdTableRemove(ZeIdTable* table, int id) {
 }
 
 void* zeIdTableGet(ZeIdTable* table, int id) {
-  if (!table || !inRange(table, id)) return nullptr;
+  if (!inRange(table, id)) return nullptr;
   return table->entries[id];
 }
 

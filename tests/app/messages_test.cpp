@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/zeIdTable.h"
+#include "app/zeMessage.h"
+
+namespace {
+
+class MessageChannel : public ::testing::Test {
+ protected:
+  void SetUp() override { zeResetMessageState(); }
+  void TearDown() override { zeResetMessageState(); }
+
+  static std::string logOf(int flags, const char* text) {
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    zeMessage(flags, "%s", text);
+    ::testing::internal::GetCapturedStderr();
+    return ::testing::internal::GetCapturedStdout();
+  }
+};
+
+TEST_F(MessageChannel, LevelsAgainstThresholdAndTheirNames) {
+  struct Case {
+    int threshold;
+    int level;
+    const char* expected;
+  } cases[] = {
+      {ZE_INFO, ZE_DEBUG, ""},
+      {ZE_INFO, ZE_INFO, "INFO : hello\n\n"},
+      {ZE_INFO, ZE_WARN, "WARN : hello\n\n"},
+      {ZE_INFO, ZE_ERROR, "ERROR : hello\n\n"},
+      {ZE_INFO, ZE_NONE, "NONE : hello\n\n"},
+      {ZE_INFO, 5, "??? : hello\n\n"},
+      {ZE_DEBUG, ZE_DEBUG, "DEBUG : hello\n\n"},
+      {ZE_WARN, ZE_INFO, ""},
+      {ZE_NONE, ZE_ERROR, ""},
+      // The level is the signed low half of the flags: 0xFFFF is -1, below any threshold.
+      {ZE_DEBUG, 0xFFFF, ""},
+  };
+  for (const Case& c : cases) {
+    zeSetMessageThreshold(c.threshold);
+    EXPECT_EQ(logOf(c.level, "hello"), c.expected) << "threshold " << c.threshold << " level " << c.level;
+  }
+}
+
+TEST_F(MessageChannel, KeptErrorStaysUntilClearedAndIgnoresThreshold) {
+  int value = 7;
+  EXPECT_EQ(zeGetLastError(&value), nullptr);
+  EXPECT_EQ(value, -1);
+
+  zeSetMessageThreshold(ZE_NONE);
+  zeDisableMessageBoxes();
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  zeReportArgError(3, "Object ID %d does not exist. %s", 12, "id 12 does not exist");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");  // boxes are off
+
+  for (int twice = 0; twice < 2; ++twice) {
+    const char* text = zeGetLastError(&value);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "Object ID 12 does not exist. id 12 does not exist");
+    EXPECT_EQ(value, 3);
+  }
+  zeClearLastError();
+  EXPECT_EQ(zeGetLastError(&value), nullptr);
+  EXPECT_EQ(value, -1);
+
+  // A general message keeps -1 as its value.
+  logOf(ZE_MSG_KEEP | ZE_DEBUG, "kept");
+  EXPECT_STREQ(zeGetLastError(&value), "kept");
+  EXPECT_EQ(value, -1);
+}
+
+TEST_F(MessageChannel, ShownMessagesGoToTheBoxOnlyWhileBoxesAreOn) {
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  zeReportError("File format of '%s' is not supported", "a.txt");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : File format of 'a.txt' is not supported\n\n");
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("File format of 'a.txt' is not supported"),
+            std::string::npos);
+
+  // As after -userlog: INFO disappears, errors open no box, kept errors still reach scripts.
+  zeSetMessageThreshold(ZE_WARN);
+  zeDisableMessageBoxes();
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  zeMessage(ZE_INFO, "progress");
+  zeReportArgErrorShown(2, "bad");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : bad\n\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  int value;
+  EXPECT_STREQ(zeGetLastError(&value), "bad");
+  EXPECT_EQ(value, 2);
+}
+
+TEST_F(MessageChannel, LongTextsAreCutAt1023Characters) {
+  const std::string huge(5000, 'x');
+  zeDisableMessageBoxes();
+  const std::string line = logOf(ZE_MSG_KEEP | ZE_ERROR, huge.c_str());
+  EXPECT_LE(line.size(), 1024u + 1u);  // the log line, then puts' newline
+  EXPECT_EQ(std::string(zeGetLastError(nullptr)).size(), 1023u);
+
+  char buffer[ZE_TEXT_SIZE + 16];
+  std::fill(std::begin(buffer), std::end(buffer), '#');
+  zeFormatText(buffer, "%s", huge.c_str());
+  EXPECT_EQ(std::string(buffer).size(), 1023u);
+  EXPECT_EQ(buffer[ZE_TEXT_SIZE], '#');  // nothing written past the text
+}
+
+TEST_F(MessageChannel, PlainLogLinesIgnoreTheThreshold) {
+  zeSetMessageThreshold(ZE_NONE);
+  ::testing::internal::CaptureStdout();
+  zeLog("Loaded Music %s\n", "a.mp3");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Loaded Music a.mp3\n");
+}
+
+TEST(HandleTable, AddRemoveGetAndTheirReasons) {
+  ZeIdTable* table = zeIdTableCreate(1000);
+  ASSERT_NE(table, nullptr);
+  int objects[3];
+
+  EXPECT_EQ(zeIdTableAdd(table, 1000, &objects[0]), -1);
+  EXPECT_STREQ(zeIdTableReason(), "invalid ID 1000 greater or equals than 1000");
+  EXPECT_EQ(zeIdTableAdd(table, -4, &objects[0]), -1);
+  EXPECT_STREQ(zeIdTableReason(), "invalid negative ID -4");
+  EXPECT_EQ(zeIdTableAdd(table, 999, &objects[0]), 0);
+  EXPECT_EQ(zeIdTableGet(table, 999), &objects[0]);
+
+  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[1]), 0);
+  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[2]), -1);
+  EXPECT_STREQ(zeIdTableReason(), "id 5 already exist");
+  EXPECT_EQ(zeIdTableRemove(table, 5), 0);
+  EXPECT_EQ(zeIdTableRemove(table, 5), -1);
+  EXPECT_STREQ(zeIdTableReason(), "id 5 does not exist");
+  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[2]), 0);
+  EXPECT_EQ(zeIdTableGet(table, 5), &objects[2]);
+
+  // A free slot answers none and leaves the last reason alone.
+  EXPECT_EQ(zeIdTableGet(table, 6), nullptr);
+  EXPECT_STREQ(zeIdTableReason(), "id 5 does not exist");
+  EXPECT_EQ(zeIdTableGet(table, 1000), nullptr);
+  EXPECT_STREQ(zeIdTableReason(), "invalid ID 1000 greater or equals than 1000");
+
+  // The highest identifier is never lowered by removal.
+  EXPECT_EQ(zeIdTableHighest(table), 999);
+  EXPECT_EQ(zeIdTableRemove(table, 999), 0);
+  EXPECT_EQ(zeIdTableHighest(table), 999);
+  zeIdTableFree(table);
+}
+
+}  // namespace
