@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/zeFile.h"
+#include "mesh/CZeXMeshFileLoader.h"
 #include "scene/CZeLightSceneNodeExt.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
@@ -33,7 +34,11 @@ ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
 }
 
 CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
-    : device_(device), sceneManager_(device->getSceneManager()) {}
+    : device_(device), sceneManager_(device->getSceneManager()) {
+  // Objects are .x files first of all: the engine's loader goes ahead of the
+  // stock one, which knows nothing of the engine's extensions.
+  zeRegisterXMeshLoader(sceneManager_);
+}
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;

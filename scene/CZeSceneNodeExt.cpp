@@ -4,6 +4,8 @@
 // and update · effect list · cube maps, box, mask.
 #include "scene/CZeSceneNodeExt.h"
 
+#include "mesh/CZeMeshManipulator.h"
+#include "mesh/CZeSkinMeshBuffer.h"
 #include "scene/IZeEffect.h"
 #include "scene/IZeSurface.h"
 #include "scene/zeNodeKind.h"
@@ -49,25 +51,21 @@ IZeSceneNodeExt* zeFindNodeExt(scene::ISceneNode* node) {
   return nullptr;
 }
 
-// --- Mesh library seams ------------------------------------------------------------
+// --- Tangent copies ------------------------------------------------------------------
 
 namespace {
 
-scene::IMesh* irrlichtTangentCopy(scene::ISceneManager* sceneManager, scene::IMesh* mesh, bool) {
-  return sceneManager->getMeshManipulator()->createMeshWithTangents(mesh);
+scene::IMesh* manipulatorTangentCopy(scene::ISceneManager* sceneManager, scene::IMesh* mesh, bool keepSecondUV) {
+  return CZeMeshManipulator::createTangentMeshCopy(sceneManager->getMeshManipulator(), mesh, keepSecondUV);
 }
 
-ZeTangentCopyFunction tangentCopy = irrlichtTangentCopy;
-ZeUsesSecondUVFunction usesSecondUVOf = nullptr;
-ZeBufferUVPairFunction bufferUVPairOf = nullptr;
+ZeTangentCopyFunction tangentCopy = manipulatorTangentCopy;
 
 }  // namespace
 
 void zeSetTangentCopyFunction(ZeTangentCopyFunction function) {
-  tangentCopy = function ? function : irrlichtTangentCopy;
+  tangentCopy = function ? function : manipulatorTangentCopy;
 }
-void zeSetUsesSecondUVFunction(ZeUsesSecondUVFunction function) { usesSecondUVOf = function; }
-void zeSetBufferUVPairFunction(ZeBufferUVPairFunction function) { bufferUVPairOf = function; }
 
 // --- Rows ------------------------------------------------------------------------
 
@@ -187,15 +185,16 @@ void CZeSceneNodeExt::clearSurfaces() {
 
 bool CZeSceneNodeExt::usesSecondUV() const {
   scene::IMesh* mesh = zeObjectMesh(node_);
-  return mesh && usesSecondUVOf && usesSecondUVOf(mesh);
+  return mesh && zeMeshUsesUV2(mesh);
 }
 
 void CZeSceneNodeExt::getBufferUVPair(u32 row, s32* uvValue, s32* uv2Mask) const {
   *uvValue = -1;
   *uv2Mask = -1;
   scene::IMesh* mesh = zeObjectMesh(node_);
-  if (!mesh || row >= mesh->getMeshBufferCount() || !bufferUVPairOf) return;
-  bufferUVPairOf(mesh->getMeshBuffer(row), uvValue, uv2Mask);
+  if (!mesh || row >= mesh->getMeshBufferCount()) return;
+  *uvValue = zeMeshBufferUVValue(mesh->getMeshBuffer(row));
+  *uv2Mask = zeMeshBufferUV2Mask(mesh->getMeshBuffer(row));
 }
 
 // Writes the row into its node material: surface values, then the effect, then

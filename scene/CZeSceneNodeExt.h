@@ -102,16 +102,8 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
   irr::core::matrix4 matrix_;
 };
 
-// Tangent copies of a mesh: the mesh library's copy once it registers one,
-// else Irrlicht's (which keeps one coordinate set). One reference, or nullptr.
+// Tangent copies of a mesh (the mesh manipulator's, keeping the second
+// coordinate set when asked). Replaceable for tests; nullptr restores it.
 using ZeTangentCopyFunction = irr::scene::IMesh* (*)(irr::scene::ISceneManager* sceneManager,
                                                       irr::scene::IMesh* mesh, bool keepSecondUV);
 void zeSetTangentCopyFunction(ZeTangentCopyFunction function);
-// Whether a mesh reads textures through its second coordinate set, as the mesh
-// library answers (no answer: false).
-using ZeUsesSecondUVFunction = bool (*)(const irr::scene::IMesh* mesh);
-void zeSetUsesSecondUVFunction(ZeUsesSecondUVFunction function);
-// The material pair of a mesh buffer (-1, -1 when it carries none).
-using ZeBufferUVPairFunction = void (*)(const irr::scene::IMeshBuffer* buffer, irr::s32* uvValue,
-                                        irr::s32* uv2Mask);
-void zeSetBufferUVPairFunction(ZeBufferUVPairFunction function);

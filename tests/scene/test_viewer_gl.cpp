@@ -112,9 +112,10 @@ class ViewerGL : public ::testing::Test {
     }
     const Rgb centre = pixel(frames.first, kWidth / 2, kHeight / 2);
     EXPECT_GT(distance(centre, kBackdrop), 60) << "the centre shows the backdrop";
-    if (centreColour)
+    if (centreColour) {
       EXPECT_LE(distance(centre, *centreColour), 12)
           << "centre " << centre.r << "," << centre.g << "," << centre.b;
+    }
 
     EXPECT_EQ(frames.yaw, -static_cast<float>(kTurnFrames));
     int changed = 0;
