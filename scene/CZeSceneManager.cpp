@@ -38,7 +38,10 @@ CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
   // Objects are .x files first of all: the engine's loader goes ahead of the
   // stock one, which knows nothing of the engine's extensions.
   zeRegisterXMeshLoader(sceneManager_);
+  xLoader_ = zeCreateXMeshLoader(sceneManager_);
 }
+
+CZeSceneManager::~CZeSceneManager() { xLoader_->drop(); }
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;
@@ -73,7 +76,19 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     delete[] bytes;
     return nullptr;
   }
-  scene::IAnimatedMesh* mesh = sceneManager_->getMesh(memory);
+  scene::IAnimatedMesh* mesh = nullptr;
+  if (strcasecmp(extensionOf(file), "x") == 0) {
+    // Only the engine's loader reads .x: when it refuses a file, Irrlicht
+    // would hand it on to its stock loader, which reads past the end of
+    // truncated files.
+    mesh = xLoader_->createMesh(memory);
+    if (mesh) {
+      sceneManager_->getMeshCache()->addMesh(name, mesh);
+      mesh->drop();  // the cache holds it
+    }
+  } else {
+    mesh = sceneManager_->getMesh(memory);
+  }
   memory->drop();
   return mesh;
 }

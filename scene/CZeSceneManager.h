@@ -16,7 +16,7 @@ ZeNodeChoice zeChooseNodeKind(const char* file, irr::scene::IAnimatedMesh* mesh)
 class CZeSceneManager final : public IZeSceneManager {
  public:
   explicit CZeSceneManager(irr::IrrlichtDevice* device);
-  ~CZeSceneManager() override = default;
+  ~CZeSceneManager() override;
 
   irr::scene::ISceneNode* addObjectNode(const char* file, irr::scene::ISceneNode* parent = nullptr,
                                         irr::s32 id = -1) override;
@@ -33,5 +33,6 @@ class CZeSceneManager final : public IZeSceneManager {
  private:
   irr::IrrlichtDevice* device_;
   irr::scene::ISceneManager* sceneManager_;
+  irr::scene::IMeshLoader* xLoader_;  // the engine's .x loader, asked directly
   irr::u32 timeMs_ = 0;
 };
