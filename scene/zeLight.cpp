@@ -303,3 +303,51 @@ void zeColorAmbientLight(unsigned rgb) {
 }
 
 void zeColorBackdrop(unsigned rgb) { zeSetBackdropColour(rgb); }
+
+// --- Scene light records -------------------------------------------------------------
+
+namespace {
+// A colour made as the script command RGBf makes it: components times 255,
+// truncated, in the red, green and blue bytes; the alpha byte stays 0.
+unsigned rgbBytes(const float rgb[3]) {
+  unsigned colour = 0;
+  for (int i = 0; i < 3; ++i) {
+    float v = rgb[i] * 255.0f;
+    v = v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v);
+    colour = (colour << 8) | static_cast<unsigned>(v);
+  }
+  return colour;
+}
+}  // namespace
+
+int zeConfigureLight(int id, const SZeLightRecord& r) {
+  if (!findLight(id)) return -1;
+  int result = 0;
+  if (r.type == 0)
+    zeSetDirectionalLight(id, 0, 0, 1);
+  else if (r.type == 2)
+    zeSetSpotLight(id, r.coneAngles[0], r.coneAngles[1]);
+  else
+    zeSetPointLight(id, 0, 0, 1);
+  zeSetLightFalloff(id, r.falloff);
+  zeSetLightRange(id, r.range);
+  zeColorLight(id, r.colour[0], r.colour[1], r.colour[2]);
+  zeSetLightIntensity(id, r.intensity);
+  zeSetLightShadow(id, r.shadowType == 2);
+  if (r.shadowType != 0) {
+    zeColorLightShadow(id, rgbBytes(r.shadowColour));
+    zeSetShadowMapSize(id, r.shadowMapSize);
+    zeSetShadowMapFuzz(id, r.shadowMapFuzz);
+  }
+  if (zeSetLightProjectionImage(id, r.projectionImage) != 0) result = -1;
+  const bool volumetric = (r.flags & 32) != 0;
+  zeSetLightVolumetric(id, volumetric);
+  if (volumetric) {
+    if (r.hasVolumetricFlags && r.volumetricFlags[4] != 0)
+      zeSetLightVolumetricColour(id, true, r.volumetricColour[0], r.volumetricColour[1], r.volumetricColour[2]);
+    else
+      zeSetLightVolumetricColour(id, false, 1, 1, 1);
+    if (r.hasVolumetricFlags) zeSetLightVolumetricQuality(id, r.volumetricFlags[1]);
+  }
+  return result;
+}

@@ -40,6 +40,29 @@ int zeSetLightDistantShadowPosition(int id, bool on, float offset);
 void zeColorAmbientLight(unsigned rgb);  // alpha forced to 255
 void zeColorBackdrop(unsigned rgb);
 
+// A scene's light record, as the scene loader reads it (absent keys already
+// replaced by the loader's defaults).
+struct SZeLightRecord {
+  int type = 1;                      // "type": 0 distant, 1 point, 2 spot
+  float coneAngles[2] = {0, 0};      // "coneAngles" element 0, as stored
+  int falloff = 0;                   // "falloff"
+  float range = 0;                   // "range" element 0
+  float colour[3] = {0, 0, 0};       // "color" element 0
+  float intensity = 0;               // "intensity"
+  int shadowType = 0;                // "shadowType"
+  float shadowColour[3] = {0, 0, 0}; // "shadowColor" element 0
+  int shadowMapSize = 512;           // "shadMapSize"
+  float shadowMapFuzz = 0;           // "shadMapFuzz"
+  const char* projectionImage = nullptr;  // "projImage", nullptr when absent
+  int flags = 0;                     // "flags"; bit 5 (32) turns volumetrics on
+  bool hasVolumetricFlags = false;   // Volumetric "flags" exists
+  int volumetricFlags[5] = {0, 0, 0, 0, 0};
+  float volumetricColour[3] = {1, 1, 1};  // Volumetric "color" element 0
+};
+// Configures an existing light from a scene record, at load and on reload.
+// 0, or -1 when a step failed (its message was issued).
+int zeConfigureLight(int id, const SZeLightRecord& record);
+
 irr::scene::ILightSceneNode* zeLightNode(int id);  // nullptr (silent) when free
 void zeDeleteAllLights();  // engine stop
 

@@ -216,3 +216,68 @@ TEST_F(SceneTest, CommandsOnUnknownLightsReportTheIdentifier) {
   EXPECT_EQ(zeLightExist(8), 0);
   EXPECT_EQ(zeShowLight(8), -1);
 }
+
+TEST_F(SceneTest, SceneLightRecordsConfigureTheLightInOrder) {
+  SZeLightRecord spot;
+  spot.type = 2;
+  spot.coneAngles[0] = 0.2f;  // as stored: the animation turns them into degrees
+  spot.coneAngles[1] = 0.5f;
+  spot.falloff = 1;
+  spot.range = 40;
+  spot.colour[0] = 1.5f;
+  spot.intensity = 2;
+  spot.shadowType = 2;
+  spot.shadowColour[0] = 0.5f;
+  spot.shadowColour[2] = 1.0f;
+  spot.shadowMapSize = 1024;
+  spot.flags = 32;
+  spot.hasVolumetricFlags = true;
+  spot.volumetricFlags[1] = 2;
+  spot.volumetricFlags[4] = 1;
+  spot.volumetricColour[1] = 0.25f;
+
+  ASSERT_EQ(zeMakeLight(1), 0);
+  ASSERT_EQ(zeConfigureLight(1, spot), 0);
+  scene::ILightSceneNode* node = zeLightNode(1);
+  const SZeLightData& d = dataOf(1);
+  EXPECT_EQ(node->getLightType(), video::ELT_SPOT);
+  EXPECT_EQ(node->getLightData().InnerCone, 0.2f);
+  EXPECT_EQ(node->getLightData().OuterCone, 0.5f);
+  EXPECT_EQ(node->getRadius(), 40.0f);
+  EXPECT_EQ(node->getLightData().DiffuseColor.r, 1.5f);
+  EXPECT_EQ(d.intensity, 2.0f);
+  EXPECT_TRUE(node->getCastShadow());
+  EXPECT_NEAR(d.shadowColour.r, 127 / 255.0f, 1e-6);  // 0.5 * 255 truncated
+  EXPECT_EQ(d.shadowColour.g, 0.0f);
+  EXPECT_EQ(d.shadowColour.b, 1.0f);
+  EXPECT_EQ(d.shadowColour.a, 0.0f);  // the RGBf colour carries no alpha
+  EXPECT_EQ(d.shadowMapSize, 1024);
+  EXPECT_EQ(d.volumetricOn, 1);
+  EXPECT_EQ(d.volumetricColourOn, 1);
+  EXPECT_EQ(d.volumetricColour.g, 0.25f);
+  EXPECT_EQ(d.volumetricQuality, 2);
+
+  // Reloaded as a distant light without falloff, shadows or volumetrics.
+  SZeLightRecord distant;
+  distant.type = 0;
+  distant.range = 40;
+  distant.shadowType = 1;  // shadow settings taken, but no shadow cast
+  ASSERT_EQ(zeConfigureLight(1, distant), 0);
+  EXPECT_EQ(node->getLightType(), video::ELT_DIRECTIONAL);
+  EXPECT_EQ(node->getRotation(), core::vector3df(0, 0, 1));
+  EXPECT_EQ(node->getRadius(), ZE_LIGHT_UNLIMITED_RADIUS);
+  EXPECT_FALSE(node->getCastShadow());
+  EXPECT_EQ(d.shadowMapSize, 512);
+  EXPECT_EQ(d.volumetricOn, 0);
+
+  SZeLightRecord point;
+  ASSERT_EQ(zeConfigureLight(1, point), 0);
+  EXPECT_EQ(node->getLightType(), video::ELT_POINT);
+  EXPECT_EQ(node->getPosition(), core::vector3df(0, 0, 1));
+  EXPECT_EQ(takeError(), "");
+
+  int arg = 0;
+  EXPECT_EQ(zeConfigureLight(9, point), -1);
+  EXPECT_EQ(takeError(&arg), "Light ID 9 does not exist. id 9 does not exist");
+  EXPECT_EQ(arg, 1);
+}
