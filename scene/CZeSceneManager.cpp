@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/zeFile.h"
+#include "app/zePath.h"
 #include "mesh/CZeXMeshFileLoader.h"
 #include "scene/CZeLightSceneNodeExt.h"
 #include "scene/CZeSceneNodeExt.h"
@@ -27,6 +28,13 @@ bool isSkeletalFile(const char* file) {
 
 }  // namespace
 
+std::string zeObjectMeshName(const char* file) {
+  // The name as the normaliser finds it on disk (joined to the working
+  // directory, folded, letter case matched); inside an archive the folded
+  // name. Distinct files never share a name, which the mesh cache needs.
+  return zePathOnDisk(zeGetWorkingDirectory(), file ? file : "");
+}
+
 ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
   if (file && isSkeletalFile(file)) return ZE_CHOOSE_ANIMATED;
   if (zeMeshFrameCount(mesh) == 0) return ZE_CHOOSE_STATIC;
@@ -45,9 +53,7 @@ CZeSceneManager::~CZeSceneManager() { xLoader_->drop(); }
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;
-  // The cache knows a mesh by the absolute name its loader saw, which is also
-  // where its textures are looked for.
-  const io::path name = zeAbsolutePath(file);
+  const io::path name = zeObjectMeshName(file).c_str();
   if (scene::IAnimatedMesh* cached = sceneManager_->getMeshCache()->getMeshByName(name)) return cached;
 
   ZeFile* in = zeFileOpen(file, "rb");

@@ -2,7 +2,13 @@
 
 #include <irrlicht.h>
 
+#include <string>
+
 #include "scene/IZeSceneManager.h"
+
+// The name under which Irrlicht's mesh cache keeps the mesh of an object
+// file; its loader also looks for textures beside it.
+std::string zeObjectMeshName(const char* file);
 
 // What a loaded mesh becomes.
 enum ZeNodeChoice {

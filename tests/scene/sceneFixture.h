@@ -6,6 +6,7 @@
 #include <irrlicht.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // Test meshes: a cube of side 2 centred on the origin, with `buffers` buffers
@@ -26,6 +27,9 @@ void cacheSkinned(const char* file, int lastKey);
 // A fresh temporary directory for files a test writes.
 std::string tempDirectory();
 void writeText(const std::string& path, const std::string& text);
+
+// A ZIP archive of stored (uncompressed) files, written by hand.
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& files);
 
 // Message boxes shown while the fixture runs (WARN|SHOW and the like).
 extern std::vector<std::string> shownBoxes;

@@ -113,6 +113,24 @@ TEST_F(SceneTest, LoadObjectFailuresFreeTheIdentifier) {
   EXPECT_EQ(takeError(&arg), "invalid Object ID 1000 : invalid ID 1000 greater or equals than 1000");
 }
 
+TEST_F(SceneTest, ObjectsLoadFromMountedArchivesAndLooselySpelledNames) {
+  const std::string dir = tempDirectory();
+  writeText(dir + "/cube.obj", kCubeObj);
+  ASSERT_EQ(zeLoadObject(1, (dir + "/CUBE.OBJ").c_str()), 0) << takeError();  // made on Windows
+  EXPECT_EQ(static_cast<u32>(zeObjectNode(1)->getType()), scene::ESNT_MESH);
+
+  const std::string archive = dir + "/objects.dat";
+  writeText(archive, storedZip({{"objects/cube.obj", kCubeObj}, {"objects/quad.x", kQuadX}}));
+  ASSERT_EQ(zeMountArchiveFile(archive.c_str()), 0);
+  EXPECT_EQ(zeLoadObject(2, "objects/cube.obj"), 0) << takeError();
+  EXPECT_EQ(zeLoadObject(3, "objects/quad.x"), 0) << takeError();
+  EXPECT_EQ(zeObjectNode(3)->getMaterialCount(), 1u);
+  EXPECT_EQ(zeLoadObject(4, "objects/none.x"), -1);
+  EXPECT_EQ(takeError(), "Failed to load mesh 'objects/none.x'");
+  zeEngineStop();
+  zeFilesystemReset(nullptr);  // forget the mount
+}
+
 TEST_F(SceneTest, SixteenBitBuffersWarnAbove65535Vertices) {
   struct Case {
     u32 vertices;
