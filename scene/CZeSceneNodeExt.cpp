@@ -1,6 +1,6 @@
 // The object node extension.
 //
-// Contents: kinds and frame counts · rows · effects and surfaces · tangents
+// Contents: rows · effects and surfaces · tangents
 // and update · effect list · cube maps, box, mask.
 #include "scene/CZeSceneNodeExt.h"
 
@@ -13,43 +13,16 @@
 
 using namespace irr;
 
-// --- Kinds and frame counts ------------------------------------------------------
-
-ZeObjectKind zeObjectKind(const scene::ISceneNode* node) {
-  if (!node) return ZE_KIND_UNSUPPORTED;
-  switch (static_cast<u32>(node->getType())) {
-    case scene::ESNT_MESH: return ZE_KIND_STATIC;
-    case scene::ESNT_ANIMATED_MESH: return ZE_KIND_ANIMATED;
-    case ZE_NODE_TYPE_MORPH: return ZE_KIND_MORPH;
-    case ZE_NODE_TYPE_MDD: return ZE_KIND_MDD;
-    default: return ZE_KIND_UNSUPPORTED;
-  }
-}
-
-scene::IMesh* zeObjectMesh(scene::ISceneNode* node) {
-  switch (zeObjectKind(node)) {
-    case ZE_KIND_STATIC: return static_cast<scene::IMeshSceneNode*>(node)->getMesh();
-    case ZE_KIND_ANIMATED: return static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh();
-    // The morph and point-cache nodes arrive with their own layers.
-    default: return nullptr;
-  }
-}
-
-u32 zeMeshFrameCount(scene::IAnimatedMesh* mesh) {
-  if (!mesh) return 0;
-  const u32 frames = mesh->getFrameCount();
-  // A skinned mesh counts the frames of its animation (0 without one); any
-  // other mesh animates only with two key meshes or more.
-  if (mesh->getMeshType() == scene::EAMT_SKINNED) return frames;
-  return frames > 1 ? frames : 0;
-}
-
 IZeSceneNodeExt* zeFindNodeExt(scene::ISceneNode* node) {
   if (!node) return nullptr;
   for (scene::ISceneNodeAnimator* animator : node->getAnimators())
     if (static_cast<s32>(animator->getType()) == ZE_NODE_EXT_TYPE) return static_cast<IZeSceneNodeExt*>(animator);
   return nullptr;
 }
+
+namespace {
+constexpr int kSavedTechniques = 64;
+}  // namespace
 
 // --- Tangent copies ------------------------------------------------------------------
 
@@ -204,15 +177,21 @@ void CZeSceneNodeExt::applyRow(u32 row) {
   Row& r = rows_[row];
   video::SMaterial& material = node_->getMaterial(row);
   r.record.row = static_cast<int>(row);
-  const u32 technique = r.record.technique < 0 ? 0 : static_cast<u32>(r.record.technique);
+  // Technique indices are small (the technique lookup numbers them from 0); a
+  // stray large one keeps no saved copy rather than allocating up to it.
+  const bool keepsCopy = r.record.technique >= 0 && r.record.technique < kSavedTechniques;
+  const u32 technique = keepsCopy ? static_cast<u32>(r.record.technique) : 0;
   if (r.surface) {
     r.surface->writeToMaterial(material, r.record);
-    while (r.saved.size() <= technique) r.saved.push_back(video::SMaterial());
-    r.saved[technique] = material;
+    if (keepsCopy) {
+      while (r.saved.size() <= technique) r.saved.push_back(video::SMaterial());
+      r.saved[technique] = material;
+    }
   }
   if (r.record.effect) r.record.effect->applyToMaterial(material, r.record, r.record.technique, r.record.secondIndex);
   if (r.surface && r.record.effect) {
     r.surface->passCompileParameters(r.record.effect);
+    if (!keepsCopy) return;
     const video::SMaterial& saved = r.saved[technique];
     for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
       if (saved.TextureLayer[layer].Texture) material.TextureLayer[layer] = saved.TextureLayer[layer];

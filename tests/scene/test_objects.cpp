@@ -320,6 +320,11 @@ TEST_F(SceneTest, ExtensionRowsApplySurfaceThenEffect) {
   EXPECT_EQ(ext->getEffect(0), effect);
   EXPECT_EQ(ext->getMaterialRecord(0)->technique, 2);
 
+  // A stray technique index applies the effect without a saved copy for it.
+  ext->setEffect(0, effect, 1 << 30, 0);
+  EXPECT_EQ(surface->compileHandOvers, 3);
+  EXPECT_EQ(node->getMaterial(0).getTexture(0), nullptr);
+
   // Setting the same effect again must not release it on the way.
   ext->setEffect(0, effect, 2, 7);
   EXPECT_EQ(ext->getEffect(0), effect);
