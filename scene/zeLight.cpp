@@ -1,7 +1,11 @@
 // The light command layer.
 #include "scene/zeLight.h"
 
+#include <string>
+
 #include "app/zeEngine.h"
+#include "app/zeFile.h"
+#include "app/zePath.h"
 #include "app/zeFrame.h"
 #include "app/zeMessage.h"
 #include "scene/CZeSceneManager.h"
@@ -36,6 +40,27 @@ SZeLightData* findData(int id, bool* exists) {
   *exists = node != nullptr;
   IZeLightSceneNodeExt* ext = node ? zeFindLightNodeExt(node) : nullptr;
   return ext ? &ext->getLightData() : nullptr;
+}
+
+// The image through the file hooks (archives, loosely spelled names), kept by
+// the driver under its normalised name; mip maps are off for this load only.
+video::ITexture* loadProjectionImage(const char* file) {
+  ZeEngineContext& context = zeEngineContext();
+  video::IVideoDriver* driver = context.driver;
+  if (!driver) return nullptr;
+  const std::string name = zePathOnDisk(zeGetWorkingDirectory(), file);
+  if (video::ITexture* known = driver->findTexture(name.c_str())) return known;
+  std::string bytes;
+  if (!zeFileReadAll(file, &bytes) || bytes.empty() || bytes.size() > 0x7fffffffu) return nullptr;
+  io::IReadFile* memory = context.device->getFileSystem()->createMemoryReadFile(
+      const_cast<char*>(bytes.data()), static_cast<s32>(bytes.size()), name.c_str(), false);
+  if (!memory) return nullptr;
+  const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
+  driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
+  video::ITexture* texture = driver->getTexture(memory);
+  driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
+  memory->drop();
+  return texture;
 }
 
 }  // namespace
@@ -221,14 +246,7 @@ int zeSetLightProjectionImage(int id, const char* file) {
     ext->setProjectionImage(nullptr);
     return 0;
   }
-  video::IVideoDriver* driver = zeEngineContext().driver;
-  video::ITexture* texture = nullptr;
-  if (driver) {
-    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
-    texture = driver->getTexture(file);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
-  }
+  video::ITexture* texture = loadProjectionImage(file);
   if (!texture) {
     zeReportArgError(2, "Light ID %d failed to load projection image %s", id, file);
     return -1;

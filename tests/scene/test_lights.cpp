@@ -155,9 +155,15 @@ TEST_F(SceneTest, ProjectionImagesAreLoadedAndGivenBack) {
   EXPECT_FALSE(texture->hasMipMaps());  // loaded without mip maps...
   EXPECT_TRUE(driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));  // ...and the flag restored
 
+  // A second light shares the texture; the image stays until both let go.
+  ASSERT_EQ(zeMakeLight(5), 0);
+  ASSERT_EQ(zeSetLightProjectionImage(5, (dir + "/PROJ.PPM").c_str()), 0) << takeError();  // spelled loosely
+  EXPECT_EQ(dataOf(5).projectionImage, texture);
   zeSetLightProjectionImage(4, nullptr);
   EXPECT_EQ(dataOf(4).projectionImage, nullptr);
-  EXPECT_EQ(driver->findTexture(file.c_str()), nullptr);  // nobody else used it
+  EXPECT_EQ(driver->findTexture(file.c_str()), texture);
+  zeDeleteLight(5);
+  EXPECT_EQ(driver->findTexture(file.c_str()), nullptr);  // nobody uses it any more
 
   int arg = 0;
   const std::string missing = dir + "/missing.png";
