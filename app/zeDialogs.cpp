@@ -57,6 +57,7 @@ class DialogReceiver : public IEventReceiver {
 };
 
 IrrlichtDevice* openDialogDevice(int width, int height, const wchar_t* caption, DialogReceiver* receiver) {
+  zeX11::holdDisplay();
   SIrrlichtCreationParameters p;
   p.DriverType = video::EDT_BURNINGSVIDEO;
   p.WindowSize = core::dimension2du(width, height);
@@ -203,16 +204,21 @@ bool zeShowScreenModeDialog(ZeDisplayMode* mode, bool* fullScreen) {
   warning->setTextAlignment(gui::EGUIA_CENTER, gui::EGUIA_UPPERLEFT);
   gui->addButton(core::recti(330, 216, 430, 250), nullptr, ZE_DIALOG_OK, L"Start");
 
-  runDialog(device, &receiver, keepRadioGroup);
   bool confirmed = false;
-  if (receiver.accepted) {
+  for (;;) {
+    runDialog(device, &receiver, keepRadioGroup);
+    if (!receiver.accepted) break;
     const s32 selected = list->getSelected();
-    auto* full = static_cast<gui::IGUICheckBox*>(gui->getRootGUIElement()->getElementFromId(ZE_DIALOG_FULL_SCREEN, true));
-    if (selected >= 0 && selected < static_cast<s32>(modes.size())) {
-      *mode = modes[selected];
-      *fullScreen = full && full->isChecked();
-      confirmed = true;
+    if (selected < 0 || selected >= static_cast<s32>(modes.size())) {
+      // "Start" with no mode chosen: the dialog stays open.
+      receiver.accepted = receiver.done = false;
+      continue;
     }
+    auto* full = static_cast<gui::IGUICheckBox*>(gui->getRootGUIElement()->getElementFromId(ZE_DIALOG_FULL_SCREEN, true));
+    *mode = modes[selected];
+    *fullScreen = full && full->isChecked();
+    confirmed = true;
+    break;
   }
   device->closeDevice();
   device->run();

@@ -230,7 +230,10 @@ bool createDevice(const ZeEngineSettings& s) {
   // current, which Mesa answers with a fatal X error; the OpenGL layer sets
   // it once the context is current.
   const bool vsync = params.Vsync;
-  if (params.DriverType == video::EDT_OPENGL) params.Vsync = false;
+  if (params.DriverType == video::EDT_OPENGL) {
+    params.Vsync = false;
+    zeX11::holdDisplay();
+  }
   context.device = createDeviceEx(params);
   if (!context.device) {
     zeFormatText(startFailureReason, "fails to createDevice");

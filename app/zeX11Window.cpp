@@ -2,6 +2,10 @@
 
 #include "app/zeSetup.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -113,6 +117,18 @@ bool pointer(IrrlichtDevice* device, int* x, int* y) {
   *x = winX;
   *y = winY;
   return true;
+}
+
+bool holdDisplay() {
+  static Display* held = nullptr;
+  if (held) return true;
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !*name) return false;
+  for (int attempt = 0; attempt < 20 && !held; ++attempt) {
+    held = XOpenDisplay(nullptr);
+    if (!held) ::usleep(50 * 1000);
+  }
+  return held != nullptr;
 }
 
 bool displayModes(std::vector<ZeDisplayMode>* modes, ZeDisplayMode* desktop) {

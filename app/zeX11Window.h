@@ -22,6 +22,14 @@ void place(irr::IrrlichtDevice* device, int x, int y);
 // Cursor position relative to the client area; false without a window.
 bool pointer(irr::IrrlichtDevice* device, int* x, int* y);
 
+// Keeps one connection to the X server open for the rest of the process.
+// Xvfb resets itself when its last client leaves, and refuses connections
+// while it does (measured: a few in thirty quick device restarts failed);
+// holding a connection keeps later devices of this process safe, and the
+// retries ride out a reset another process's exit began. false without a
+// display.
+bool holdDisplay();
+
 // The X server's display modes (through RandR when the server has it) and
 // the desktop's mode; false when there is no display.
 bool displayModes(std::vector<ZeDisplayMode>* modes, ZeDisplayMode* desktop);

@@ -7,5 +7,5 @@ bash scripts/build.sh
 cd build
 ctest --output-on-failure -L headless -j"$(nproc)"
 if ctest -N -L gl | grep -q "Total Tests: [1-9]"; then
-  xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -L gl
+  xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --output-on-failure -L gl
 fi

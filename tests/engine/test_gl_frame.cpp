@@ -304,3 +304,63 @@ TEST_F(GLFrame, ClippedIrrlicht2DDrawsKeepTheirClipAtTheTop) {
   EXPECT_TRUE(pixelIs(image, 150, 70, {0, 0, 0}));
   image->drop();
 }
+
+TEST_F(GLFrame, MousePositionIsReadFromTheServerAndClampedToTheClientArea) {
+  start();
+  const video::SExposedVideoData& data = driver()->getExposedVideoData();
+  Display* display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+  const Window window = data.OpenGLLinux.X11Window;
+  struct Case {
+    int x, y, expectedX, expectedY;
+  } cases[] = {{100, 50, 100, 50}, {-10, 5, -1, 5}, {400, -3, kWidth, -1}, {319, 300, 319, kHeight}};
+  for (const Case& c : cases) {
+    XWarpPointer(display, 0, window, 0, 0, 0, 0, c.x, c.y);
+    XSync(display, False);
+    int x = 0, y = 0;
+    zeMousePosition(&x, &y);
+    EXPECT_EQ(x, c.expectedX) << c.x << "," << c.y;
+    EXPECT_EQ(y, c.expectedY) << c.x << "," << c.y;
+  }
+}
+
+namespace {
+int discarded = 0;
+void countDiscard() { ++discarded; }
+}  // namespace
+
+TEST_F(GLFrame, HiddenWindowSkipsTheFrameAndShowingItBringsFramesBack) {
+  start();
+  ZeFrameHooks hooks;
+  hooks.discard2DQueue = countDiscard;
+  zeSetFrameHooks(hooks);
+  const video::SExposedVideoData& data = driver()->getExposedVideoData();
+  Display* display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+  const Window window = data.OpenGLLinux.X11Window;
+  auto mapState = [&] {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    return attributes.map_state;
+  };
+
+  zeHideWindow();
+  XSync(display, False);
+  EXPECT_EQ(mapState(), IsUnmapped);
+  zeDeviceRun();  // the device learns of it from its event queue
+  discarded = 0;
+  zeSync();
+  EXPECT_EQ(discarded, 1);  // no frame: the 2D queue is dropped
+
+  zeShowWindow();
+  XSync(display, False);
+  EXPECT_EQ(mapState(), IsViewable);
+  zeDeviceRun();
+  discarded = 0;
+  zeSetBackdropColour(0x113366);
+  zeSync();
+  EXPECT_EQ(discarded, 0);
+  video::IImage* image = frame();
+  ASSERT_NE(image, nullptr);
+  EXPECT_TRUE(pixelIs(image, 1, 1, {0x11, 0x33, 0x66}));
+  image->drop();
+  zeSetFrameHooks({});
+}
