@@ -468,6 +468,14 @@ TEST_F(XLoader, SceneManagerUsesOurLoaderFirst) {
   ASSERT_NE(mesh, nullptr);
   EXPECT_NE(zeMeshBufferExt(mesh->getMeshBuffer(0)), nullptr);
   smgr->getMeshCache()->removeMesh(mesh);
+  // Other formats still go to Irrlicht's own loaders.
+  const std::string obj = tempDir() + "triangle.obj";
+  writeFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  scene::IAnimatedMesh* other = smgr->getMesh(obj.c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->getMeshBuffer(0)->getVertexCount(), 3u);
+  EXPECT_EQ(zeMeshBufferExt(other->getMeshBuffer(0)), nullptr);
+  smgr->getMeshCache()->removeMesh(other);
 }
 
 TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
