@@ -286,7 +286,9 @@ scene::SMesh* CZeMeshManipulator::createPointCloudMesh(scene::IMesh* mesh, u32 p
         zeDeviceLog(ELL_ERROR, "CZeMeshManipulator::createPointCloudMesh : error, video::EVT_TANGENTS is not supported\n");
       } else {
         // Seeded by the total area so a cloud is the same on every run.
-        gCloudState = static_cast<u32>(static_cast<u64>(std::fmod(std::trunc(totalArea), 4294967296.0)));
+        gCloudState = std::isfinite(totalArea)
+                          ? static_cast<u32>(static_cast<u64>(std::fmod(std::trunc(static_cast<double>(totalArea)), 4294967296.0)))
+                          : 0u;
         const u32 m = points->Vertices_Standard.size();
         for (u32 i = 0; i < m; ++i) {
           const u32 j = static_cast<u32>(static_cast<u64>(m - 1) * drawRandom() / 32767);

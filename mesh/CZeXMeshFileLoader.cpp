@@ -2,7 +2,9 @@
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "mesh/CZeSkinMeshBuffer.h"
@@ -14,9 +16,34 @@ using namespace irr;
 namespace {
 
 const char* const kWho = "CZeXMeshFileLoader";
+const int kMaxUseSearch = 64;
+// Skin weights per buffer vertex, on average, beyond which a file is not
+// sensible: the rest are dropped rather than multiplied out.
+const std::size_t kMaxWeightsPerVertex = 16;
+
+// Keys in time order, one per time, without the middle of three equal keys
+// (they change nothing), so the skinned mesh gets a short, clean track.
+template <typename Key, typename Same>
+void tidyKeys(std::vector<Key>* keys, Same same) {
+  std::stable_sort(keys->begin(), keys->end(), [](const Key& a, const Key& b) { return a.time < b.time; });
+  std::vector<Key> out;
+  out.reserve(keys->size());
+  for (const Key& key : *keys) {
+    if (!out.empty() && out.back().time == key.time) {
+      out.back() = key;
+      continue;
+    }
+    if (out.size() >= 2 && same(out[out.size() - 2], out.back()) && same(out.back(), key)) {
+      out.back() = key;
+      continue;
+    }
+    out.push_back(key);
+  }
+  keys->swap(out);
+}
 
 video::SColor toColor(const float* rgba) {
-  return video::SColorf(rgba[0], rgba[1], rgba[2], rgba[3]).toSColor();
+  return zeXColor(rgba[0], rgba[1], rgba[2], rgba[3]);
 }
 
 // One vertex of a buffer made from a file vertex. A file vertex becomes
@@ -102,10 +129,11 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
     joints[i]->LocalMatrix = frame.local;
     globals[i] = frame.parent >= 0 ? globals[frame.parent] * frame.local : frame.local;
   }
+  std::unordered_map<std::string, int> jointByName;
+  for (std::size_t i = model.frames.size(); i-- > 0;) jointByName[model.frames[i].name] = static_cast<int>(i);
   auto findJoint = [&](const std::string& frameName) -> int {
-    for (std::size_t i = 0; i < model.frames.size(); ++i)
-      if (model.frames[i].name == frameName) return static_cast<int>(i);
-    return -1;
+    const auto found = jointByName.find(frameName);
+    return found == jointByName.end() ? -1 : found->second;
   };
   bool animated = false;
   for (const SZeXTrack& track : model.tracks)
@@ -177,6 +205,7 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
 
     // Hand out vertices to buffers, face by face.
     std::vector<s32> firstUse(vertexCount, -1);
+    std::vector<s32> lastUse(vertexCount, -1);
     std::vector<SVertexUse> uses;
     uses.reserve(vertexCount + vertexCount / 4);
     std::vector<std::vector<u32>> indices(own.size());
@@ -193,7 +222,10 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
         const s32 normal = hasNormals ? static_cast<s32>(mesh.normalIndices[corner]) : -1;
         s32 found = -1;
         bool inBuffer = false;
-        for (s32 u = firstUse[v]; u >= 0; u = uses[u].next) {
+        // A vertex rarely has more than a few uses; a file that gives one
+        // vertex very many normals gets new copies instead of a long search.
+        int steps = 0;
+        for (s32 u = firstUse[v]; u >= 0 && steps < kMaxUseSearch; u = uses[u].next, ++steps) {
           if (uses[u].buffer != b) continue;
           inBuffer = true;
           if (uses[u].normal == normal ||
@@ -226,13 +258,11 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
           found = static_cast<s32>(uses.size());
           uses.push_back({b, at, normal, -1});
           // Keep the chain in creation order: the first use stays first.
-          if (firstUse[v] < 0) {
+          if (firstUse[v] < 0)
             firstUse[v] = found;
-          } else {
-            s32 last = firstUse[v];
-            while (uses[last].next >= 0) last = uses[last].next;
-            uses[last].next = found;
-          }
+          else
+            uses[lastUse[v]].next = found;
+          lastUse[v] = found;
         }
         corners.push_back(uses[found].vertex);
       }
@@ -252,6 +282,8 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
     }
 
     // Skin weights: every buffer vertex made from a weighted file vertex.
+    const std::size_t weightLimit = kMaxWeightsPerVertex * (uses.size() + 1);
+    std::size_t weightCount = 0;
     for (const SZeXSkin& skin : mesh.skins) {
       const int j = findJoint(skin.frame);
       if (j < 0) {
@@ -266,12 +298,15 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
       joints[j]->GlobalInversedMatrix = skin.offset * unplace;
       for (std::size_t i = 0; i < skin.vertices.size(); ++i)
         for (s32 u = firstUse[skin.vertices[i]]; u >= 0; u = uses[u].next) {
+          if (++weightCount > weightLimit) break;
           scene::ISkinnedMesh::SWeight* weight = skinned->addWeight(joints[j]);
           weight->buffer_id = static_cast<u16>(firstBuffer + uses[u].buffer);
           weight->vertex_id = uses[u].vertex;
           weight->strength = skin.weights[i];
         }
     }
+    if (weightCount > weightLimit)
+      zeDeviceLog(ELL_WARNING, "%s: too many skin weights in %s, the rest dropped", kWho, name ? name : "");
     // A rigid mesh in an animated file follows its frame.
     if (animated && mesh.skins.empty() && mesh.frame >= 0)
       for (std::size_t b = 0; b < own.size(); ++b)
@@ -284,7 +319,13 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
   }
 
   // Animation keys, in ticks.
-  for (const SZeXTrack& track : model.tracks) {
+  for (SZeXTrack track : model.tracks) {
+    for (auto& keys : track.keys) {
+      const std::size_t count = &keys == &track.keys[0] ? 4 : &keys == &track.keys[3] ? 16 : 3;
+      tidyKeys(&keys, [count](const SZeXTrack::Key& a, const SZeXTrack::Key& b) {
+        return std::memcmp(a.values, b.values, count * sizeof(float)) == 0;
+      });
+    }
     const int j = findJoint(track.frame);
     if (j < 0) {
       if (!track.frame.empty())

@@ -1,6 +1,7 @@
 #include "mesh/zeXModel.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "mesh/zeDeviceLog.h"
 #include "mesh/zeXReader.h"
@@ -13,6 +14,9 @@ const char* const kWho = "CZeXMeshFileLoader";
 // Frames nest at most this deep; deeper files are refused rather than
 // recursing without bound.
 const int kMaxDepth = 256;
+// Skeletons have hundreds of bones; a file with more frames than this is
+// refused before the skinned mesh has to sort them out.
+const std::size_t kMaxFrames = 16384;
 
 class CZeXParser {
  public:
@@ -99,6 +103,8 @@ class CZeXParser {
       SZeXMaterial material;
       material.name = name;
       if (!parseMaterial(&material, depth)) return false;
+      // A later material of the same name is the one references find.
+      MaterialByName[name] = Model->namedMaterials.size();
       Model->namedMaterials.push_back(material);
       return true;
     }
@@ -118,6 +124,7 @@ class CZeXParser {
 
   bool parseFrame(int parent, const std::string& name, int depth) {
     if (depth > kMaxDepth) return fail("frames nested too deep");
+    if (Model->frames.size() >= kMaxFrames) return fail("too many frames");
     const int index = static_cast<int>(Model->frames.size());
     Model->frames.push_back(SZeXFrame());
     Model->frames.back().name = name;
@@ -292,7 +299,7 @@ class CZeXParser {
         std::snprintf(text, sizeof(text), "vertex colour for vertex %u of %zu", index, mesh->positions.size());
         return fail(text);
       }
-      mesh->colors[index] = video::SColorf(c[0], c[1], c[2], c[3]).toSColor();
+      mesh->colors[index] = zeXColor(c[0], c[1], c[2], c[3]);
     }
     mesh->hasColors = true;
     return skipRest("MeshVertexColors");
@@ -359,13 +366,9 @@ class CZeXParser {
         Reader.skipGuid();
         if (!close("material reference")) return false;
         SZeXMaterial material;
-        bool found = false;
-        for (const SZeXMaterial& named : Model->namedMaterials)
-          if (named.name == name) {
-            material = named;
-            found = true;
-            break;
-          }
+        const auto named = MaterialByName.find(name);
+        const bool found = named != MaterialByName.end();
+        if (found) material = Model->namedMaterials[named->second];
         if (!found) warn(("material reference not found: " + name).c_str());
         mesh->materials.push_back(material);
         continue;
@@ -566,10 +569,20 @@ class CZeXParser {
 
   SZeXModel* Model;
   CZeXReader Reader;
+  std::unordered_map<std::string, std::size_t> MaterialByName;
   bool SeenAnimationSet = false;
 };
 
 }  // namespace
+
+video::SColor zeXColor(float r, float g, float b, float a) {
+  auto byte = [](float v) -> u32 {
+    if (!(v > 0.0f)) return 0;  // also NaN
+    if (v >= 1.0f) return 255;
+    return static_cast<u32>(v * 255.0f + 0.5f);
+  };
+  return video::SColor(byte(a), byte(r), byte(g), byte(b));
+}
 
 bool zeParseXModel(const char* data, std::size_t size, SZeXModel* model) {
   CZeXParser parser(model);

@@ -67,5 +67,9 @@ struct SZeXModel {
   uint32_t ticksPerSecond = 4800;
 };
 
+// A colour from the file's 0..1 components; out-of-range and non-numbers are
+// clamped (a hostile file must not make the conversion overflow).
+irr::video::SColor zeXColor(float r, float g, float b, float a);
+
 // Parses a whole file. false after a device-log error naming what is wrong.
 bool zeParseXModel(const char* data, std::size_t size, SZeXModel* model);

@@ -468,6 +468,14 @@ TEST_F(XLoader, SceneManagerUsesOurLoaderFirst) {
   ASSERT_NE(mesh, nullptr);
   EXPECT_NE(zeMeshBufferExt(mesh->getMeshBuffer(0)), nullptr);
   smgr->getMeshCache()->removeMesh(mesh);
+  // Other formats still go to Irrlicht's own loaders.
+  const std::string obj = tempDir() + "triangle.obj";
+  writeFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  scene::IAnimatedMesh* other = smgr->getMesh(obj.c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->getMeshBuffer(0)->getVertexCount(), 3u);
+  EXPECT_EQ(zeMeshBufferExt(other->getMeshBuffer(0)), nullptr);
+  smgr->getMeshCache()->removeMesh(other);
 }
 
 TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
@@ -481,4 +489,80 @@ TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
   EXPECT_NE(mesh->getMeshBuffer(0)->getMaterial().getTexture(0), nullptr);
   EXPECT_EQ(testLog().count(ELL_WARNING), 0) << testLog().all();
   mesh->drop();
+}
+
+TEST_F(XLoader, DeclaredVertexDataGivesSecondCoordinates) {
+  // Elements: normal (FLOAT3), texcoord 0 and texcoord 1 (FLOAT2): 7 dwords per vertex.
+  XObj decl("DeclData");
+  decl.i(3).sep().ints({2, 0, 3, 0}).ints({1, 0, 5, 0}).ints({1, 0, 5, 1}).i(21).sep();
+  const float values[3][7] = {{0, 0, -1, 0, 0, 0.5f, 0.25f}, {0, 0, -1, 1, 0, 0.75f, 0.25f}, {0, 0, -1, 0, 1, 0.5f, 1}};
+  for (const auto& vertex : values)
+    for (float v : vertex) {
+      uint32_t bits;
+      std::memcpy(&bits, &v, 4);
+      decl.i(bits);
+    }
+  decl.sep();
+  XObj mesh("Mesh");
+  mesh.i(3).sep().floats({0, 0, 0}).floats({1, 0, 0}).floats({0, 1, 0}).i(1).sep().i(3).sep().ints({0, 1, 2});
+  mesh.add(decl);
+  for (XForm form : {XForm::Text, XForm::BinaryZip}) {
+    scene::IAnimatedMesh* loaded = load(writeX({mesh}, form));
+    ASSERT_NE(loaded, nullptr) << testLog().all();
+    scene::IMeshBuffer* buffer = loaded->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexType(), video::EVT_2TCOORDS);
+    const video::S3DVertex2TCoords* v = static_cast<const video::S3DVertex2TCoords*>(buffer->getVertices());
+    EXPECT_EQ(v[1].TCoords, core::vector2df(1, 0));
+    EXPECT_EQ(v[1].TCoords2, core::vector2df(0.75f, 0.25f));
+    EXPECT_EQ(v[2].Normal, core::vector3df(0, 0, -1));
+    loaded->drop();
+  }
+}
+
+// Not a test: writes the fuzzer's seed inputs. Run with
+// --gtest_also_run_disabled_tests --gtest_filter=*WriteSeedCorpus from tests/mesh.
+TEST_F(XLoader, DISABLED_WriteSeedCorpus) {
+  for (XForm form : {XForm::Text, XForm::Binary, XForm::TextZip, XForm::BinaryZip})
+    writeFile(std::string("corpus/seed-cube-") + xFormName(form), writeX(cubeFile(), form));
+  for (bool matrix : {false, true})
+    for (bool skinned : {false, true})
+      writeFile(std::string("corpus/seed-turn-") + (matrix ? "matrix" : "rotation") + (skinned ? "-skin" : ""),
+                turningFile(matrix, skinned));
+  writeFile("corpus/seed-strip", stripFile(12));
+  writeFile("corpus/seed-uvpairs",
+            "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+            "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
+            "NormalmapFilename { \"n.png\"; } } }\nMeshMaterialsUVs { 1; 3, 5;; } }");
+}
+
+TEST_F(XLoader, FilesThatWouldMultiplyWorkAreBounded) {
+  // One triangle repeated with a new normal each time, and a skin that names
+  // the same vertex again and again: the loader stays linear, keeps at most
+  // 16 weights per vertex on average, and says so.
+  const int repeats = 20000;
+  std::string text = "xof 0302txt 0032\nFrame Bone { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; " +
+                     std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "3;0,1,2;,";
+  text += ";\nMeshNormals { " + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "0;" + std::to_string(i) + ";1;,";
+  text += ";\n" + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "3;" + std::to_string(i) + "," + std::to_string(i) + "," + std::to_string(i) + ";,";
+  text += "; }\nSkinWeights { \"Bone\"; " + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "0,";
+  text += "\n";
+  for (int i = 0; i < repeats; ++i) text += "0.5,";
+  text += "\n1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }\n";
+  scene::IAnimatedMesh* mesh = load(text);
+  ASSERT_NE(mesh, nullptr) << testLog().all();
+  EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 3u * repeats);
+  EXPECT_EQ(testLog().count("too many skin weights", ELL_WARNING), 1) << testLog().all();
+  EXPECT_LE(static_cast<scene::ISkinnedMesh*>(mesh)->getAllJoints()[0]->Weights.size(), 16u * (3u * repeats + 1));
+  mesh->drop();
+
+  // Skeletons stop at 16384 frames.
+  std::string frames = "xof 0302txt 0032\n";
+  for (int i = 0; i < 16385; ++i) frames += "Frame {}\n";
+  testLog().Lines.clear();
+  EXPECT_EQ(load(frames), nullptr);
+  EXPECT_EQ(testLog().count("too many frames", ELL_ERROR), 1) << testLog().all();
 }
