@@ -30,21 +30,38 @@ void postWheel(float steps) {
   zeEngineContext().device->postEventFromUser(event);
 }
 
+void postMouse(EMOUSE_INPUT_EVENT kind, int x, int y) {
+  SEvent event{};
+  event.EventType = EET_MOUSE_INPUT_EVENT;
+  event.MouseInput.Event = kind;
+  event.MouseInput.X = x;
+  event.MouseInput.Y = y;
+  zeEngineContext().device->postEventFromUser(event);
+}
+
 struct Observed {
   float cameraZ[8] = {};
   float yaw[8] = {};
   float frameNr[8] = {};
+  float pitch[8] = {};
   unsigned backdrop = 0;
   bool directional = false;
 };
 
-bool observe(int frame, void* user) {
-  Observed& seen = *static_cast<Observed*>(user);
+void record(int frame, Observed& seen) {
   seen.cameraZ[frame] = zeEngineContext().camera->getPosition().Z;
   scene::ISceneNode* node = zeObjectNode(1);
   seen.yaw[frame] = node->getRotation().Y;
+  seen.pitch[frame] = node->getRotation().X;
   if (node->getType() == scene::ESNT_ANIMATED_MESH)
     seen.frameNr[frame] = static_cast<scene::IAnimatedMeshSceneNode*>(node)->getFrameNr();
+}
+
+// Right arrow held after the first frame and let go after the fourth; two
+// wheel steps after the fifth.
+bool observe(int frame, void* user) {
+  Observed& seen = *static_cast<Observed*>(user);
+  record(frame, seen);
   if (frame == 0) {
     seen.backdrop = zeGetBackdropColour();
     seen.directional = zeLightNode(1) && zeLightNode(1)->getLightType() == video::ELT_DIRECTIONAL;
@@ -76,6 +93,46 @@ TEST_F(SceneTest, ViewerTurnsWithTheArrowKeysAndZoomsWithTheWheel) {
   EXPECT_EQ(seen.yaw[5], -3.0f);  // released
   EXPECT_NEAR(seen.cameraZ[5], -1.5f * size + 2 * size / 20, 1e-5);  // two wheel steps
   EXPECT_EQ(zeObjectExist(1), 0);  // the viewer deletes its object
+}
+
+namespace {
+
+// A drag with the left button turns by half a degree per pixel; the up arrow
+// moves the camera back by a fortieth of the size per frame.
+bool drag(int frame, void* user) {
+  Observed& seen = *static_cast<Observed*>(user);
+  record(frame, seen);
+  switch (frame) {
+    case 0: postMouse(EMIE_LMOUSE_PRESSED_DOWN, 10, 10); break;  // the drag starts here
+    case 1: postMouse(EMIE_MOUSE_MOVED, 30, 16); break;          // 20 px right, 6 px down
+    case 2: postMouse(EMIE_LMOUSE_LEFT_UP, 30, 16); break;
+    case 3:
+      postMouse(EMIE_MOUSE_MOVED, 90, 90);  // no button: no turn
+      postKey(KEY_UP, true);
+      break;
+    case 5: postKey(KEY_UP, false); break;
+  }
+  return frame < 7;
+}
+
+}  // namespace
+
+TEST_F(SceneTest, ViewerTurnsWithALeftButtonDragAndMovesWithTheUpArrow) {
+  zeEventReceiver().reset();
+  cacheStatic("drag.gen");
+  Observed seen;
+  ZeObjectViewerHooks hooks;
+  hooks.afterFrame = drag;
+  hooks.user = &seen;
+  ASSERT_EQ(zeRunObjectViewer("drag.gen", &hooks), 0);
+  EXPECT_EQ(seen.yaw[1], 0.0f);  // the press only starts the drag
+  EXPECT_EQ(seen.yaw[2], -10.0f);
+  EXPECT_EQ(seen.pitch[2], -3.0f);
+  EXPECT_EQ(seen.yaw[6], -10.0f);
+  EXPECT_EQ(seen.pitch[6], -3.0f);
+  const float size = std::sqrt(12.0f) / 2;
+  EXPECT_NEAR(seen.cameraZ[5], -1.5f * size - 2 * size / 40, 1e-5);  // up held for two frames
+  EXPECT_NEAR(seen.cameraZ[6], seen.cameraZ[5], 1e-6);
 }
 
 TEST_F(SceneTest, ViewerAnimatesObjectsWithFrames) {
