@@ -8,6 +8,8 @@
 #include "app/zeSetup.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeGPUServicesSlot.h"
+#include "scene/zeObjectViewer.h"
+#include "scene/zeSceneSubsystem.h"
 #include "services/zeMusic.h"
 
 namespace {
@@ -29,6 +31,7 @@ ZeRunModes zeBuiltRunModes() {
   zeGLInstall();
   zeInstallDialogPresenters();
   zeInstallGPUProgrammingServicesSlot();
+  zeSceneRegister();
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;
@@ -38,5 +41,6 @@ ZeRunModes zeBuiltRunModes() {
     zeShowWindow();
     zeRestoreWindow();
   };
+  modes.objectViewer = zeObjectViewer;
   return modes;
 }

@@ -1,0 +1,75 @@
+// What a .x file says, before it becomes an Irrlicht mesh: frames, meshes with
+// their materials and skins, and the first animation set. The parser checks
+// every count and index against the file; the builder can trust the model.
+#pragma once
+#include <irrlicht.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SZeXMaterial {
+  std::string name;
+  float faceColor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  float power = 0.0f;
+  float specular[3] = {0.0f, 0.0f, 0.0f};
+  float emissive[3] = {0.0f, 0.0f, 0.0f};
+  std::vector<std::string> textures;  // TextureFilename, in file order
+  std::string normalMap;              // NormalmapFilename
+};
+
+struct SZeXSkin {
+  std::string frame;
+  std::vector<uint32_t> vertices;
+  std::vector<float> weights;
+  irr::core::matrix4 offset;  // memory order as in the file
+};
+
+struct SZeXMesh {
+  std::string name;
+  int frame = -1;  // the frame that holds the mesh, -1 at top level
+  std::vector<irr::core::vector3df> positions;
+  std::vector<uint32_t> faceSizes;    // corners of each face
+  std::vector<uint32_t> faceIndices;  // corners of all faces, in order
+  std::vector<irr::core::vector3df> normals;
+  std::vector<uint32_t> normalIndices;  // same layout as faceIndices; empty when none
+  std::vector<irr::core::vector2df> uv;
+  std::vector<irr::core::vector2df> uv2;
+  std::vector<irr::video::SColor> colors;  // one per vertex when hasColors
+  bool hasColors = false;
+  std::vector<uint32_t> faceMaterials;  // one per face, empty when no material list
+  std::vector<SZeXMaterial> materials;
+  std::vector<std::pair<int32_t, int32_t>> uvPairs;  // MeshMaterialsUVs
+  std::vector<SZeXSkin> skins;
+};
+
+struct SZeXFrame {
+  std::string name;
+  int parent = -1;
+  irr::core::matrix4 local;
+};
+
+struct SZeXTrack {
+  std::string frame;
+  struct Key {
+    float time;
+    float values[16];
+  };
+  // By key type: 0 rotation (w, x, y, z), 1 scale, 2 position, 3 matrix.
+  std::vector<Key> keys[4];
+};
+
+struct SZeXModel {
+  std::vector<SZeXFrame> frames;
+  std::vector<SZeXMesh> meshes;
+  std::vector<SZeXMaterial> namedMaterials;
+  std::vector<SZeXTrack> tracks;  // of the first animation set
+  uint32_t ticksPerSecond = 4800;
+};
+
+// A colour from the file's 0..1 components; out-of-range and non-numbers are
+// clamped (a hostile file must not make the conversion overflow).
+irr::video::SColor zeXColor(float r, float g, float b, float a);
+
+// Parses a whole file. false after a device-log error naming what is wrong.
+bool zeParseXModel(const char* data, std::size_t size, SZeXModel* model);

@@ -1,0 +1,149 @@
+#include "scene/CZeSceneManager.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/zeFile.h"
+#include "app/zePath.h"
+#include "mesh/CZeXMeshFileLoader.h"
+#include "scene/CZeLightSceneNodeExt.h"
+#include "scene/CZeSceneNodeExt.h"
+#include "scene/zeNodeKind.h"
+#include "scene/zeSceneLog.h"
+
+using namespace irr;
+
+namespace {
+
+// The text after the last '.', or "" when there is none.
+const char* extensionOf(const char* file) {
+  const char* dot = std::strrchr(file, '.');
+  return dot ? dot + 1 : "";
+}
+
+bool isSkeletalFile(const char* file) {
+  const char* ext = extensionOf(file);
+  return strcasecmp(ext, "psk") == 0 || strcasecmp(ext, "psa") == 0;
+}
+
+}  // namespace
+
+std::string zeObjectMeshName(const char* file) {
+  // The name as the normaliser finds it on disk (joined to the working
+  // directory, folded, letter case matched); inside an archive the folded
+  // name. Distinct files never share a name, which the mesh cache needs.
+  return zePathOnDisk(zeGetWorkingDirectory(), file ? file : "");
+}
+
+ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
+  if (file && isSkeletalFile(file)) return ZE_CHOOSE_ANIMATED;
+  if (zeMeshFrameCount(mesh) == 0) return ZE_CHOOSE_STATIC;
+  return mesh->getMeshType() == scene::EAMT_SKINNED ? ZE_CHOOSE_SKINNED : ZE_CHOOSE_ANIMATED;
+}
+
+CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
+    : device_(device), sceneManager_(device->getSceneManager()) {
+  // Objects are .x files first of all: the engine's loader goes ahead of the
+  // stock one, which knows nothing of the engine's extensions.
+  zeRegisterXMeshLoader(sceneManager_);
+  xLoader_ = zeCreateXMeshLoader(sceneManager_);
+}
+
+CZeSceneManager::~CZeSceneManager() { xLoader_->drop(); }
+
+scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
+  if (!file || !*file) return nullptr;
+  const io::path name = zeObjectMeshName(file).c_str();
+  if (scene::IAnimatedMesh* cached = sceneManager_->getMeshCache()->getMeshByName(name)) return cached;
+
+  ZeFile* in = zeFileOpen(file, "rb");
+  if (!in) return nullptr;
+  const long size = in->size();
+  if (size <= 0 || size > 0x7fffffffL) {
+    zeFileClose(in);
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : cannot read '%s' (size %ld)", file, size);
+    return nullptr;
+  }
+  c8* bytes = new (std::nothrow) c8[size];
+  if (!bytes) {
+    zeFileClose(in);
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : no memory for '%s' (%ld bytes)", file, size);
+    return nullptr;
+  }
+  const std::size_t got = zeFileRead(bytes, 1, static_cast<std::size_t>(size), in);
+  zeFileClose(in);
+  if (got != static_cast<std::size_t>(size)) {
+    delete[] bytes;
+    zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : short read of '%s'", file);
+    return nullptr;
+  }
+  io::IReadFile* memory = device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), name, true);
+  if (!memory) {
+    delete[] bytes;
+    return nullptr;
+  }
+  scene::IAnimatedMesh* mesh = nullptr;
+  if (strcasecmp(extensionOf(file), "x") == 0) {
+    // Only the engine's loader reads .x: when it refuses a file, Irrlicht
+    // would hand it on to its stock loader, which reads past the end of
+    // truncated files.
+    mesh = xLoader_->createMesh(memory);
+    if (mesh) {
+      sceneManager_->getMeshCache()->addMesh(name, mesh);
+      mesh->drop();  // the cache holds it
+    }
+  } else {
+    mesh = sceneManager_->getMesh(memory);
+  }
+  memory->drop();
+  return mesh;
+}
+
+scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::ISceneNode* parent, s32 id) {
+  // A morph file beside the object makes a morph mesh node: that joins here
+  // with the morph layer.
+  scene::IAnimatedMesh* mesh = getMesh(file);
+  if (!mesh) return nullptr;
+  const core::vector3df origin(0, 0, 0), unitScale(1, 1, 1);
+  switch (zeChooseNodeKind(file, mesh)) {
+    case ZE_CHOOSE_STATIC: {
+      mesh->setHardwareMappingHint(scene::EHM_STATIC);
+      return sceneManager_->addMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
+    }
+    case ZE_CHOOSE_ANIMATED:
+    case ZE_CHOOSE_SKINNED:
+      return sceneManager_->addAnimatedMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
+  }
+  return nullptr;
+}
+
+scene::ISceneNode* CZeSceneManager::cloneNode(scene::ISceneNode* source) {
+  if (!source) return nullptr;
+  scene::ISceneNode* clone = source->clone();  // same parent; the parent holds it
+  if (!clone) return nullptr;
+  if (IZeSceneNodeExt* ext = zeFindNodeExt(clone)) {
+    if (!ext->update()) {
+      clone->remove();
+      return nullptr;
+    }
+  }
+  return clone;
+}
+
+IZeSceneNodeExt* CZeSceneManager::getNodeExt(scene::ISceneNode* node) {
+  if (!node) return nullptr;
+  if (IZeSceneNodeExt* ext = zeFindNodeExt(node)) return ext;
+  CZeSceneNodeExt* ext = new CZeSceneNodeExt(node);
+  node->addAnimator(ext);
+  ext->drop();  // the node holds the only reference
+  return ext;
+}
+
+IZeLightSceneNodeExt* CZeSceneManager::getLightNodeExt(scene::ILightSceneNode* node) {
+  if (!node) return nullptr;
+  if (IZeLightSceneNodeExt* ext = zeFindLightNodeExt(node)) return ext;
+  CZeLightSceneNodeExt* ext = new CZeLightSceneNodeExt(sceneManager_->getVideoDriver());
+  node->addAnimator(ext);
+  ext->drop();
+  return ext;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <string>
+
+#include "scene/IZeSceneManager.h"
+
+// The name under which Irrlicht's mesh cache keeps the mesh of an object
+// file; its loader also looks for textures beside it.
+std::string zeObjectMeshName(const char* file);
+
+// What a loaded mesh becomes.
+enum ZeNodeChoice {
+  ZE_CHOOSE_STATIC,    // no frames: a static mesh node
+  ZE_CHOOSE_ANIMATED,  // frames, or a skeletal .psk/.psa file: an animated mesh node
+  ZE_CHOOSE_SKINNED,   // a skinned mesh with frames (played by the animated mesh node
+                       // until morph maps of skinned meshes exist)
+};
+ZeNodeChoice zeChooseNodeKind(const char* file, irr::scene::IAnimatedMesh* mesh);
+
+class CZeSceneManager final : public IZeSceneManager {
+ public:
+  explicit CZeSceneManager(irr::IrrlichtDevice* device);
+  ~CZeSceneManager() override;
+
+  irr::scene::ISceneNode* addObjectNode(const char* file, irr::scene::ISceneNode* parent = nullptr,
+                                        irr::s32 id = -1) override;
+  irr::scene::ISceneNode* cloneNode(irr::scene::ISceneNode* source) override;
+  IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
+  IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;
+  void setTimeMs(irr::u32 timeMs) override { timeMs_ = timeMs; }
+  irr::u32 getTimeMs() const override { return timeMs_; }
+
+  // The mesh of `file` from Irrlicht's mesh cache, read through the engine's
+  // file hooks on first use (so archives and loosely spelled names work).
+  irr::scene::IAnimatedMesh* getMesh(const char* file);
+
+ private:
+  irr::IrrlichtDevice* device_;
+  irr::scene::ISceneManager* sceneManager_;
+  irr::scene::IMeshLoader* xLoader_;  // the engine's .x loader, asked directly
+  irr::u32 timeMs_ = 0;
+};

@@ -1,0 +1,35 @@
+#include "scene/zeSceneSubsystem.h"
+
+#include <new>
+
+#include "app/CZeManager.h"
+#include "scene/CZeSceneManager.h"
+#include "scene/zeLight.h"
+#include "scene/zeObject.h"
+
+namespace {
+
+bool createSceneManager(CZeManager& manager) {
+  CZeSceneManager* sceneManager = new (std::nothrow) CZeSceneManager(manager.device());
+  if (!sceneManager) return false;
+  manager.setSlot(ZeManagerSlot::SceneManager, sceneManager);
+  return true;
+}
+
+void destroySceneManager(CZeManager& manager) {
+  // The layers that made objects and lights release them; the tables only
+  // point at them.
+  zeDeleteAllObjects();
+  zeDeleteAllLights();
+  delete static_cast<CZeSceneManager*>(manager.slot(ZeManagerSlot::SceneManager));
+  manager.setSlot(ZeManagerSlot::SceneManager, nullptr);
+}
+
+}  // namespace
+
+void zeSceneRegister() {
+  ZeManagerSlotHooks hooks;
+  hooks.create = createSceneManager;
+  hooks.destroy = destroySceneManager;
+  zeSetManagerSlot(ZeManagerSlot::SceneManager, hooks);
+}

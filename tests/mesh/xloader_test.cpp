@@ -1,0 +1,568 @@
+// The .x loader: the same object in every encoding, the engine's extensions,
+// skins and animation, index widths, and files that must fail cleanly.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mesh/CZeSkinMeshBuffer.h"
+#include "mesh/CZeXMeshFileLoader.h"
+#include "meshTestSupport.h"
+#include "xwriter.h"
+
+using namespace irr;
+
+namespace {
+
+std::string tempDir() {
+  static std::string dir = [] {
+    std::string d = "/tmp/zarn-mesh-test-" + std::to_string(getpid());
+    mkdir(d.c_str(), 0755);
+    return d + "/";
+  }();
+  return dir;
+}
+
+void writeFile(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary);
+  out << data;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A 4x4 texture beside the test meshes.
+void writeTexture(const std::string& name) {
+  video::IVideoDriver* driver = testDevice()->getVideoDriver();
+  video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+  for (u32 y = 0; y < 4; ++y)
+    for (u32 x = 0; x < 4; ++x) image->setPixel(x, y, ((x + y) & 1) ? video::SColor(255, 255, 255, 255) : video::SColor(255, 0, 0, 0));
+  driver->writeImageToFile(image, (tempDir() + name).c_str());
+  image->drop();
+}
+
+class XLoader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testLog().Lines.clear();
+    Loader = static_cast<CZeXMeshFileLoader*>(zeCreateXMeshLoader(testDevice()->getSceneManager()));
+  }
+  void TearDown() override { Loader->drop(); }
+
+  scene::IAnimatedMesh* load(const std::string& data, const std::string& name = "mem.x") {
+    return Loader->createMeshFromMemory(data.data(), data.size(), (tempDir() + name).c_str());
+  }
+
+  CZeXMeshFileLoader* Loader = nullptr;
+};
+
+XObj material(const std::string& name, float r, float g, float b, const std::string& texture = "") {
+  XObj m("Material", name);
+  m.floats({r, g, b, 1.0f}).sep().f(8.0f).sep().floats({0.5f, 0.5f, 0.5f}).floats({0.0f, 0.0f, 0.25f});
+  if (!texture.empty()) m.add(XObj("TextureFilename").s(texture).sep());
+  return m;
+}
+
+// A unit cube around (10, 0, 0): two materials, one normal per face, UVs,
+// vertex colours, and the UV pair extension.
+std::vector<XObj> cubeFile() {
+  XObj mesh("Mesh", "Box");
+  const float c[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                         {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+  mesh.i(8).sep();
+  for (auto& p : c) mesh.floats({p[0], p[1], p[2]});
+  mesh.sep().i(6).sep();
+  const uint32_t faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+  for (auto& f : faces) mesh.i(4).sep().ints({f[0], f[1], f[2], f[3]});
+  XObj normals("MeshNormals");
+  const float n[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {1, 0, 0}, {-1, 0, 0}};
+  normals.i(6).sep();
+  for (auto& v : n) normals.floats({v[0], v[1], v[2]});
+  normals.i(6).sep();
+  for (uint32_t f = 0; f < 6; ++f) normals.i(4).sep().ints({f, f, f, f});
+  mesh.add(normals);
+  XObj uv("MeshTextureCoords");
+  uv.i(8).sep();
+  for (int v = 0; v < 8; ++v) uv.floats({(v & 1) ? 1.0f : 0.0f, (v & 2) ? 1.0f : 0.25f});
+  mesh.add(uv);
+  XObj colours("MeshVertexColors");
+  colours.i(8).sep();
+  for (uint32_t v = 0; v < 8; ++v) colours.i(v).sep().floats({v / 8.0f, 0.5f, 1.0f, 1.0f});
+  mesh.add(colours);
+  XObj list("MeshMaterialList");
+  list.i(2).sep().i(6).sep().ints({0, 0, 0, 1, 1, 1});
+  list.add(material("Red", 1, 0, 0, "checker.png"));
+  list.add(XObj::ref("Blue"));
+  mesh.add(list);
+  mesh.add(XObj("MeshMaterialsUVs").i(1).sep().i(7).sep().i(1).sep().sep());
+  XObj frame("Frame", "Root");
+  frame.add(XObj("FrameTransformMatrix").floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 1}).sep());
+  frame.add(mesh);
+  return {XObj("Header").ints({1}).ints({0}).ints({1}), material("Blue", 0, 0, 1), frame};
+}
+
+struct SBufferData {
+  std::vector<video::S3DVertex> vertices;
+  std::vector<u32> indices;
+  std::vector<u32> original;
+  video::SColor diffuse, specular, emissive;
+  f32 shininess;
+  std::string texture;
+  s32 uvValue, uvMask;
+};
+
+std::vector<SBufferData> snapshot(scene::IMesh* mesh) {
+  std::vector<SBufferData> out;
+  for (u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
+    scene::IMeshBuffer* buffer = mesh->getMeshBuffer(b);
+    SBufferData d;
+    const video::S3DVertex* v = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    d.vertices.assign(v, v + buffer->getVertexCount());
+    for (u32 i = 0; i < buffer->getIndexCount(); ++i)
+      d.indices.push_back(buffer->getIndexType() == video::EIT_32BIT
+                              ? reinterpret_cast<const u32*>(buffer->getIndices())[i]
+                              : buffer->getIndices()[i]);
+    const u32* original = zeMeshBufferOriginalIndices(buffer);
+    if (original) d.original.assign(original, original + buffer->getVertexCount());
+    const video::SMaterial& m = buffer->getMaterial();
+    d.diffuse = m.DiffuseColor;
+    d.specular = m.SpecularColor;
+    d.emissive = m.EmissiveColor;
+    d.shininess = m.Shininess;
+    d.texture = m.getTexture(0) ? m.getTexture(0)->getName().getPath().c_str() : "";
+    d.uvValue = zeMeshBufferUVValue(buffer);
+    d.uvMask = zeMeshBufferUV2Mask(buffer);
+    out.push_back(d);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(XLoader, SameObjectFromTextBinaryAndCompressedForms) {
+  writeTexture("checker.png");
+  std::vector<std::vector<SBufferData>> results;
+  for (XForm form : {XForm::Text, XForm::Binary, XForm::TextZip, XForm::BinaryZip}) {
+    SCOPED_TRACE(xFormName(form));
+    scene::IAnimatedMesh* mesh = load(writeX(cubeFile(), form), std::string("cube-") + xFormName(form) + ".x");
+    ASSERT_NE(mesh, nullptr) << testLog().all();
+    results.push_back(snapshot(mesh->getMesh(0)));
+    mesh->drop();
+  }
+  const std::vector<SBufferData>& text = results[0];
+  // Two materials, three quads each; every corner has its own face normal.
+  ASSERT_EQ(text.size(), 2u);
+  EXPECT_EQ(text[0].vertices.size(), 12u);
+  EXPECT_EQ(text[0].indices.size(), 18u);
+  EXPECT_EQ(text[0].diffuse, video::SColor(255, 255, 0, 0));
+  EXPECT_EQ(text[1].diffuse, video::SColor(255, 0, 0, 255));
+  EXPECT_EQ(text[0].shininess, 8.0f);
+  EXPECT_EQ(text[0].emissive, video::SColor(255, 0, 0, 64));
+  EXPECT_NE(text[0].texture.find("checker.png"), std::string::npos);
+  EXPECT_EQ(text[1].texture, "");
+  // The frame's transform places the cube around x = 10.
+  for (const auto& v : text[0].vertices) {
+    EXPECT_TRUE(v.Pos.X == 9.0f || v.Pos.X == 11.0f);
+    EXPECT_FLOAT_EQ(v.Normal.getLength(), 1.0f);
+  }
+  // Vertex 6 of the file (1,1,1) with its colour and coordinates.
+  bool found = false;
+  for (std::size_t i = 0; i < text[1].vertices.size(); ++i)
+    if (text[1].original[i] == 6) {
+      EXPECT_EQ(text[1].vertices[i].Pos, core::vector3df(11, 1, 1));
+      EXPECT_EQ(text[1].vertices[i].TCoords, core::vector2df(0, 1));
+      EXPECT_EQ(text[1].vertices[i].Color, video::SColorf(0.75f, 0.5f, 1, 1).toSColor());
+      found = true;
+    }
+  EXPECT_TRUE(found);
+  for (std::size_t form = 1; form < results.size(); ++form) {
+    ASSERT_EQ(results[form].size(), text.size());
+    for (std::size_t b = 0; b < text.size(); ++b) {
+      const SBufferData& a = text[b];
+      const SBufferData& o = results[form][b];
+      ASSERT_EQ(a.vertices.size(), o.vertices.size());
+      EXPECT_EQ(0, std::memcmp(a.vertices.data(), o.vertices.data(), a.vertices.size() * sizeof(video::S3DVertex)))
+          << "form " << form << " buffer " << b;
+      EXPECT_EQ(a.indices, o.indices);
+      EXPECT_EQ(a.original, o.original);
+      EXPECT_EQ(a.diffuse, o.diffuse);
+      EXPECT_EQ(a.specular, o.specular);
+      EXPECT_EQ(a.emissive, o.emissive);
+      EXPECT_EQ(a.shininess, o.shininess);
+      EXPECT_EQ(a.texture, o.texture);
+      EXPECT_EQ(a.uvValue, o.uvValue);
+      EXPECT_EQ(a.uvMask, o.uvMask);
+    }
+  }
+}
+
+TEST_F(XLoader, MaterialUVPairsAndNormalMaps) {
+  writeTexture("checker.png");
+  writeTexture("bumps.png");
+  // One pair for two materials: the second buffer gets (0, 0).
+  scene::IAnimatedMesh* mesh = load(writeX(cubeFile(), XForm::Text));
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(zeMeshBufferUVValue(mesh->getMeshBuffer(0)), 7);
+  EXPECT_EQ(zeMeshBufferUV2Mask(mesh->getMeshBuffer(0)), 1);
+  EXPECT_EQ(zeMeshBufferUVValue(mesh->getMeshBuffer(1)), 0);
+  EXPECT_EQ(zeMeshBufferUV2Mask(mesh->getMeshBuffer(1)), 0);
+  EXPECT_TRUE(zeMeshUsesUV2(mesh));
+  mesh->drop();
+
+  // Without the pair object every buffer reports (0, 0); the normal map sits
+  // in layer 1 without taking a layer from TextureFilename.
+  std::vector<XObj> file = cubeFile();
+  XObj& box = file[2].children[1];
+  box.children.pop_back();
+  XObj& red = box.children[3].children[0];
+  red.children.clear();
+  red.add(XObj("NormalmapFilename").s("bumps.png").sep());
+  red.add(XObj("TextureFilename").s("checker.png").sep());
+  for (XForm form : {XForm::Text, XForm::Binary}) {
+    mesh = load(writeX(file, form));
+    ASSERT_NE(mesh, nullptr) << testLog().all();
+    for (u32 b = 0; b < 2; ++b) {
+      EXPECT_EQ(zeMeshBufferUVValue(mesh->getMeshBuffer(b)), 0);
+      EXPECT_EQ(zeMeshBufferUV2Mask(mesh->getMeshBuffer(b)), 0);
+    }
+    EXPECT_FALSE(zeMeshUsesUV2(mesh));
+    const video::SMaterial& m = mesh->getMeshBuffer(0)->getMaterial();
+    ASSERT_NE(m.getTexture(0), nullptr);
+    ASSERT_NE(m.getTexture(1), nullptr);
+    EXPECT_NE(std::string(m.getTexture(0)->getName().getPath().c_str()).find("checker.png"), std::string::npos);
+    EXPECT_NE(std::string(m.getTexture(1)->getName().getPath().c_str()).find("bumps.png"), std::string::npos);
+    EXPECT_EQ(m.MaterialType, video::EMT_SOLID);
+    EXPECT_EQ(zeMeshBufferExt(mesh->getMeshBuffer(0))->NormalMapName, "bumps.png");
+    mesh->drop();
+  }
+}
+
+TEST_F(XLoader, MaterialUVPairWarnings) {
+  const std::string head =
+      "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+      "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } }\n";
+  struct Case {
+    const char* tail;
+    const char* warning;
+  } cases[] = {
+      {"MeshMaterialsUVs { 1; 3, 5 } }", "No finishing semicolon in MeshMaterialsUVs found."},
+      {"MeshMaterialsUVs { 1; 3, 5; Foo { } } }", "No closing brace in MeshMaterialsUVs found in x file"},
+  };
+  for (const Case& c : cases) {
+    testLog().Lines.clear();
+    scene::IAnimatedMesh* mesh = load(head + c.tail);
+    ASSERT_NE(mesh, nullptr) << c.tail << "\n" << testLog().all();
+    EXPECT_EQ(testLog().count(c.warning, ELL_WARNING), 1) << testLog().all();
+    EXPECT_EQ(zeMeshBufferUVValue(mesh->getMeshBuffer(0)), 3);
+    EXPECT_EQ(zeMeshBufferUV2Mask(mesh->getMeshBuffer(0)), 5);
+    mesh->drop();
+  }
+}
+
+TEST_F(XLoader, DuplicatedVerticesKeepTheirFileIndex) {
+  // Two triangles of different materials share the edge 1-2.
+  const std::string text =
+      "xof 0302txt 0032\nMesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;2,1,3;;\n"
+      "MeshMaterialList { 2; 2; 0,1;; Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }"
+      " Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }";
+  scene::IAnimatedMesh* mesh = load(text);
+  ASSERT_NE(mesh, nullptr) << testLog().all();
+  ASSERT_EQ(mesh->getMeshBufferCount(), 2u);
+  const u32* first = zeMeshBufferOriginalIndices(mesh->getMeshBuffer(0));
+  const u32* second = zeMeshBufferOriginalIndices(mesh->getMeshBuffer(1));
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(std::vector<u32>(first, first + 3), (std::vector<u32>{0, 1, 2}));
+  EXPECT_EQ(std::vector<u32>(second, second + 3), (std::vector<u32>{2, 1, 3}));
+  EXPECT_EQ(mesh->getMeshBuffer(1)->getPosition(0), core::vector3df(0, 1, 0));
+  EXPECT_EQ(testLog().count("Duplicated vertex, animation might be corrupted.", ELL_WARNING), 1);
+  // Missing normals are computed from the faces.
+  EXPECT_EQ(mesh->getMeshBuffer(0)->getNormal(0), core::vector3df(0, 0, 1));
+  // A plain library buffer has none of the engine data.
+  scene::SMeshBuffer plain;
+  EXPECT_EQ(zeMeshBufferOriginalIndices(&plain), nullptr);
+  EXPECT_EQ(zeMeshBufferUV2Mask(&plain), -1);
+  // The engine's copy keeps it.
+  scene::SMesh* copy = zeCreateMeshCopy(mesh->getMesh(0));
+  const u32* copied = zeMeshBufferOriginalIndices(copy->getMeshBuffer(1));
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(std::vector<u32>(copied, copied + 3), (std::vector<u32>{2, 1, 3}));
+  EXPECT_EQ(zeMeshBufferUV2Mask(copy->getMeshBuffer(1)), 0);
+  copy->drop();
+  mesh->drop();
+}
+
+// A strip of `count` vertices: every vertex used, the last index count - 1.
+std::string stripFile(u32 count) {
+  std::string text = "xof 0302txt 0032\nMesh {\n" + std::to_string(count) + ";\n";
+  for (u32 i = 0; i < count; ++i)
+    text += std::to_string(i % 256) + ";" + std::to_string(i / 256) + ";" + std::to_string(i % 3) + ";,\n";
+  text += std::to_string(count - 2) + ";\n";
+  for (u32 i = 0; i + 2 < count; ++i)
+    text += "3;" + std::to_string(i) + "," + std::to_string(i + 1) + "," + std::to_string(i + 2) + ";,\n";
+  return text + "}\n";
+}
+
+TEST_F(XLoader, IndexWidthFollowsTheVertexCount) {
+  struct Case {
+    u32 vertices;
+    video::E_INDEX_TYPE type;
+  } cases[] = {{65535, video::EIT_16BIT}, {65536, video::EIT_32BIT}};
+  for (const Case& c : cases) {
+    scene::IAnimatedMesh* mesh = load(stripFile(c.vertices));
+    ASSERT_NE(mesh, nullptr);
+    scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
+    EXPECT_EQ(buffer->getVertexCount(), c.vertices);
+    EXPECT_EQ(buffer->getIndexType(), c.type);
+    ASSERT_EQ(buffer->getIndexCount(), (c.vertices - 2) * 3);
+    const u32 last = c.type == video::EIT_32BIT
+                         ? reinterpret_cast<const u32*>(buffer->getIndices())[buffer->getIndexCount() - 1]
+                         : buffer->getIndices()[buffer->getIndexCount() - 1];
+    EXPECT_EQ(last, c.vertices - 1);
+    mesh->drop();
+  }
+}
+
+// A frame "Bone" holding a mesh with the vertex (1, 0, 0), turned a quarter
+// around z at tick 10, by a rotation key or by a matrix key.
+std::string turningFile(bool matrixKeys, bool skinned) {
+  std::string text =
+      "xof 0302txt 0032\nAnimTicksPerSecond { 30; }\nFrame Bone { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, "
+      "0,0,1,0, 0,0,0,1;; }\nMesh { 3; 1;0;0;, 0;0;1;, 0;0;0;; 1; 3;0,1,2;;\n";
+  if (skinned)
+    text += "SkinWeights { \"Bone\"; 2; 0, 1; 1.0, 0.5; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n";
+  text += "} }\nAnimationSet Turn { Animation { { Bone }\n";
+  const float h = std::sqrt(0.5f);
+  char key[512];
+  if (matrixKeys)
+    std::snprintf(key, sizeof(key),
+                  "AnimationKey { 4; 2; 0;16;1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;;, "
+                  "10;16;0,1,0,0,-1,0,0,0,0,0,1,0,0,0,0,1;;; }\n");
+  else
+    std::snprintf(key, sizeof(key), "AnimationKey { 0; 2; 0;4;1,0,0,0;;, 10;4;%.9g,0,0,%.9g;;; }\n", h, h);
+  return text + key + "} }\n";
+}
+
+TEST_F(XLoader, RotationAndMatrixKeysTurnTheSameWay) {
+  for (bool matrixKeys : {false, true})
+    for (bool skinned : {false, true}) {
+      SCOPED_TRACE(std::string(matrixKeys ? "matrix" : "rotation") + (skinned ? " skinned" : " rigid"));
+      scene::IAnimatedMesh* mesh = load(turningFile(matrixKeys, skinned));
+      ASSERT_NE(mesh, nullptr) << testLog().all();
+      ASSERT_EQ(mesh->getMeshType(), scene::EAMT_SKINNED);
+      scene::ISkinnedMesh* skin = static_cast<scene::ISkinnedMesh*>(mesh);
+      EXPECT_EQ(skin->getJointCount(), 1u);
+      EXPECT_EQ(mesh->getAnimationSpeed(), 30.0f);
+      EXPECT_EQ(skin->getAllJoints()[0]->Weights.size(), skinned ? 2u : 3u);
+      scene::IMesh* frame = mesh->getMesh(10);
+      const core::vector3df p = frame->getMeshBuffer(0)->getPosition(0);
+      EXPECT_NEAR(p.X, 0.0f, 1e-5f);
+      EXPECT_NEAR(p.Y, 1.0f, 1e-5f);
+      EXPECT_NEAR(p.Z, 0.0f, 1e-5f);
+      mesh->drop();
+    }
+}
+
+TEST_F(XLoader, UnknownFramesAreWarnedAndSkipped) {
+  std::string text = turningFile(false, true);
+  text.replace(text.find("\"Bone\""), 6, "\"Nobody\"");
+  text.replace(text.find("{ Bone }"), 8, "{ Ghost }");
+  scene::IAnimatedMesh* mesh = load(text);
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(testLog().count("SkinWeights for unknown frame Nobody", ELL_WARNING), 1) << testLog().all();
+  EXPECT_EQ(testLog().count("Animation for unknown frame Ghost", ELL_WARNING), 1);
+  mesh->drop();
+}
+
+TEST_F(XLoader, BadFilesFailWithAMessage) {
+  const std::string good = writeX(cubeFile(), XForm::Text);
+  const std::string goodBinary = writeX(cubeFile(), XForm::Binary);
+  const std::string goodZip = writeX(cubeFile(), XForm::TextZip);
+  const std::string triangle = "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+  std::string hugeList = "xof 0302bin 0032";
+  hugeList += std::string("\x01\x00\x04\x00\x00\x00Mesh\x0a\x00\x06\x00\xf0\xff\xff\xff", 18);
+  std::string hugeZip = good.substr(0, 8) + "tzip0032";
+  hugeZip += compressMszip(good.substr(16), 0xFFFFFFF0u);
+  std::string brokenZip = goodZip;
+  for (std::size_t i = 40; i < brokenZip.size() && i < 60; ++i) brokenZip[i] = static_cast<char>(0x5A);
+  std::string shortZip = goodZip;
+  shortZip.replace(16, 4, std::string("\x10\x00\x00\x00", 4));
+  std::string deep = "xof 0302txt 0032\n";
+  for (int i = 0; i < 100000; ++i) deep += "Frame {";
+  std::string garbage = "xof 0302bin 0032";
+  for (int i = 0; i < 4000; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
+
+  struct Case {
+    const char* what;
+    std::string data;
+  } cases[] = {
+      {"empty", ""},
+      {"no header", "Mesh { }"},
+      {"bad format", "xof 0302abc 0032"},
+      {"text cut short", good.substr(0, good.size() / 2)},
+      {"binary cut short", goodBinary.substr(0, goodBinary.size() / 3)},
+      {"binary cut inside a list", goodBinary.substr(0, goodBinary.size() - 7)},
+      {"compressed cut short", goodZip.substr(0, goodZip.size() - 9)},
+      {"binary garbage", garbage},
+      {"face index past the vertices", "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,5;; }"},
+      {"huge vertex count", "xof 0302txt 0032\nMesh { 4000000000; 0;0;0;; }"},
+      {"huge face size", "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 4000000000;0,1,2;; }"},
+      {"huge binary list", hugeList},
+      {"huge declared inflated size", hugeZip},
+      {"broken compressed block", brokenZip},
+      {"inflated size differs from declared", shortZip},
+      {"frames nested without end", deep},
+      {"material index past the list", triangle + "MeshMaterialList { 1; 1; 3;; } }"},
+      {"normal index past the normals", triangle + "MeshNormals { 1; 0;0;1;; 1; 3;0,0,1;; } }"},
+      {"vertex colour past the vertices", triangle + "MeshVertexColors { 1; 9; 1;1;1;1;; } }"},
+      {"skin weight past the vertices", triangle + "SkinWeights { \"B\"; 1; 3; 1.0; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } }"},
+      {"unclosed string", triangle + "SkinWeights { \"B; 1; 0; 1.0; } }"},
+      {"unclosed mesh", triangle},
+      {"animation key of the wrong size",
+       "xof 0302txt 0032\nAnimationSet { Animation { AnimationKey { 0; 1; 0;3;1,0,0;;; } } }"},
+  };
+  for (const Case& c : cases) {
+    testLog().Lines.clear();
+    scene::IAnimatedMesh* mesh = load(c.data);
+    EXPECT_EQ(mesh, nullptr) << c.what;
+    if (mesh) mesh->drop();
+    EXPECT_GE(testLog().count("CZeXMeshFileLoader: failed to load", ELL_ERROR), 1) << c.what << "\n"
+                                                                                   << testLog().all();
+    EXPECT_GE(testLog().count(ELL_ERROR), 2) << c.what << "\n" << testLog().all();
+  }
+}
+
+TEST_F(XLoader, FuzzCorpusReplaysWithoutFault) {
+  // Every input the fuzzer kept: each loads or fails, none crashes.
+  DIR* dir = opendir("corpus");
+  ASSERT_NE(dir, nullptr);
+  int files = 0;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string data = readFile(std::string("corpus/") + entry->d_name);
+    scene::IAnimatedMesh* mesh = load(data);
+    if (mesh) mesh->drop();
+    ++files;
+  }
+  closedir(dir);
+  EXPECT_GT(files, 10);
+}
+
+TEST_F(XLoader, SceneManagerUsesOurLoaderFirst) {
+  scene::ISceneManager* smgr = testDevice()->getSceneManager();
+  zeRegisterXMeshLoader(smgr);
+  const std::string path = tempDir() + "registered.x";
+  writeFile(path, writeX(cubeFile(), XForm::BinaryZip));
+  scene::IAnimatedMesh* mesh = smgr->getMesh(path.c_str());
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_NE(zeMeshBufferExt(mesh->getMeshBuffer(0)), nullptr);
+  smgr->getMeshCache()->removeMesh(mesh);
+  // Other formats still go to Irrlicht's own loaders.
+  const std::string obj = tempDir() + "triangle.obj";
+  writeFile(obj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  scene::IAnimatedMesh* other = smgr->getMesh(obj.c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(other->getMeshBuffer(0)->getVertexCount(), 3u);
+  EXPECT_EQ(zeMeshBufferExt(other->getMeshBuffer(0)), nullptr);
+  smgr->getMeshCache()->removeMesh(other);
+}
+
+TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
+  const std::string path = "../../examples/object/example.x";
+  const std::string data = readFile(path);
+  ASSERT_FALSE(data.empty());
+  scene::IAnimatedMesh* mesh = Loader->createMeshFromMemory(data.data(), data.size(), path.c_str());
+  ASSERT_NE(mesh, nullptr) << testLog().all();
+  ASSERT_GE(mesh->getMeshBufferCount(), 1u);
+  EXPECT_GT(mesh->getMeshBuffer(0)->getVertexCount(), 100u);
+  EXPECT_NE(mesh->getMeshBuffer(0)->getMaterial().getTexture(0), nullptr);
+  EXPECT_EQ(testLog().count(ELL_WARNING), 0) << testLog().all();
+  mesh->drop();
+}
+
+TEST_F(XLoader, DeclaredVertexDataGivesSecondCoordinates) {
+  // Elements: normal (FLOAT3), texcoord 0 and texcoord 1 (FLOAT2): 7 dwords per vertex.
+  XObj decl("DeclData");
+  decl.i(3).sep().ints({2, 0, 3, 0}).ints({1, 0, 5, 0}).ints({1, 0, 5, 1}).i(21).sep();
+  const float values[3][7] = {{0, 0, -1, 0, 0, 0.5f, 0.25f}, {0, 0, -1, 1, 0, 0.75f, 0.25f}, {0, 0, -1, 0, 1, 0.5f, 1}};
+  for (const auto& vertex : values)
+    for (float v : vertex) {
+      uint32_t bits;
+      std::memcpy(&bits, &v, 4);
+      decl.i(bits);
+    }
+  decl.sep();
+  XObj mesh("Mesh");
+  mesh.i(3).sep().floats({0, 0, 0}).floats({1, 0, 0}).floats({0, 1, 0}).i(1).sep().i(3).sep().ints({0, 1, 2});
+  mesh.add(decl);
+  for (XForm form : {XForm::Text, XForm::BinaryZip}) {
+    scene::IAnimatedMesh* loaded = load(writeX({mesh}, form));
+    ASSERT_NE(loaded, nullptr) << testLog().all();
+    scene::IMeshBuffer* buffer = loaded->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexType(), video::EVT_2TCOORDS);
+    const video::S3DVertex2TCoords* v = static_cast<const video::S3DVertex2TCoords*>(buffer->getVertices());
+    EXPECT_EQ(v[1].TCoords, core::vector2df(1, 0));
+    EXPECT_EQ(v[1].TCoords2, core::vector2df(0.75f, 0.25f));
+    EXPECT_EQ(v[2].Normal, core::vector3df(0, 0, -1));
+    loaded->drop();
+  }
+}
+
+// Not a test: writes the fuzzer's seed inputs. Run with
+// --gtest_also_run_disabled_tests --gtest_filter=*WriteSeedCorpus from tests/mesh.
+TEST_F(XLoader, DISABLED_WriteSeedCorpus) {
+  for (XForm form : {XForm::Text, XForm::Binary, XForm::TextZip, XForm::BinaryZip})
+    writeFile(std::string("corpus/seed-cube-") + xFormName(form), writeX(cubeFile(), form));
+  for (bool matrix : {false, true})
+    for (bool skinned : {false, true})
+      writeFile(std::string("corpus/seed-turn-") + (matrix ? "matrix" : "rotation") + (skinned ? "-skin" : ""),
+                turningFile(matrix, skinned));
+  writeFile("corpus/seed-strip", stripFile(12));
+  writeFile("corpus/seed-uvpairs",
+            "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+            "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
+            "NormalmapFilename { \"n.png\"; } } }\nMeshMaterialsUVs { 1; 3, 5;; } }");
+}
+
+TEST_F(XLoader, FilesThatWouldMultiplyWorkAreBounded) {
+  // One triangle repeated with a new normal each time, and a skin that names
+  // the same vertex again and again: the loader stays linear, keeps at most
+  // 16 weights per vertex on average, and says so.
+  const int repeats = 20000;
+  std::string text = "xof 0302txt 0032\nFrame Bone { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; " +
+                     std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "3;0,1,2;,";
+  text += ";\nMeshNormals { " + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "0;" + std::to_string(i) + ";1;,";
+  text += ";\n" + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "3;" + std::to_string(i) + "," + std::to_string(i) + "," + std::to_string(i) + ";,";
+  text += "; }\nSkinWeights { \"Bone\"; " + std::to_string(repeats) + ";\n";
+  for (int i = 0; i < repeats; ++i) text += "0,";
+  text += "\n";
+  for (int i = 0; i < repeats; ++i) text += "0.5,";
+  text += "\n1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }\n";
+  scene::IAnimatedMesh* mesh = load(text);
+  ASSERT_NE(mesh, nullptr) << testLog().all();
+  EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 3u * repeats);
+  EXPECT_EQ(testLog().count("too many skin weights", ELL_WARNING), 1) << testLog().all();
+  EXPECT_LE(static_cast<scene::ISkinnedMesh*>(mesh)->getAllJoints()[0]->Weights.size(), 16u * (3u * repeats + 1));
+  mesh->drop();
+
+  // Skeletons stop at 16384 frames.
+  std::string frames = "xof 0302txt 0032\n";
+  for (int i = 0; i < 16385; ++i) frames += "Frame {}\n";
+  testLog().Lines.clear();
+  EXPECT_EQ(load(frames), nullptr);
+  EXPECT_EQ(testLog().count("too many frames", ELL_ERROR), 1) << testLog().all();
+}
