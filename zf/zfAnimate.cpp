@@ -1,0 +1,285 @@
+// Evaluation of sampled channels. Every evaluator is written once over a
+// lookup policy: the indexed lookup the engine uses, and the record walk it
+// is checked against.
+#include "zf/zfAnimate.h"
+
+#include "app/zeMessage.h"
+#include "zf/zfWalk.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+inline float asFloat(uint32_t word) {
+  float value;
+  std::memcpy(&value, &word, sizeof value);
+  return value;
+}
+
+inline const uint32_t* wordsOf(const ZF_Row* row) { return static_cast<const uint32_t*>(row->data); }
+
+// Samples through the record marks: a binary search for the record holding
+// sample i; i + 1 is in the same record or starts the next one.
+struct IndexedLookup {
+  static float one(const ZF_Row* row, uint32_t i) { return ZF_FPC_Element(row, i); }
+
+  static void pair(const ZF_Row* row, uint32_t i, float* lower, float* upper) {
+    const ZF_FpcMark* marks = row->marks;
+    const ZF_FpcMark* mark = marks;
+    uint32_t n = row->markCount;
+    while (n > 1) {
+      const uint32_t half = n >> 1;
+      mark = mark[half].first <= i ? mark + half : mark;
+      n -= half;
+    }
+    const uint32_t* words = wordsOf(row);
+    const uint32_t* record = words + mark->word;
+    const bool run = record[0] == ZF_FPC_RUN;
+    const uint32_t offset = i - mark->first;
+    *lower = asFloat(run ? record[2] : record[2 + offset]);
+    if (offset + 1 < record[1]) {
+      *upper = asFloat(run ? record[2] : record[3 + offset]);
+    } else {
+      *upper = asFloat(words[mark[1].word + 2]);
+    }
+  }
+};
+
+// Samples by decoding from the first record every time.
+struct WalkLookup {
+  // Finds the record holding sample i from record word `at` covering from
+  // sample `covered` on; returns the sample and leaves at/covered on that record.
+  static float find(const uint32_t* words, uint32_t i, uint32_t* at, uint32_t* covered) {
+    for (;;) {
+      const uint32_t* record = words + *at;
+      const uint32_t n = record[1];
+      if (i - *covered < n) return asFloat(record[0] == ZF_FPC_RUN ? record[2] : record[2 + (i - *covered)]);
+      *covered += n;
+      *at += record[0] == ZF_FPC_RUN ? 3 : n + 2;
+    }
+  }
+  static float one(const ZF_Row* row, uint32_t i) {
+    uint32_t at = 0, covered = 0;
+    return find(wordsOf(row), i, &at, &covered);
+  }
+  static void pair(const ZF_Row* row, uint32_t i, float* lower, float* upper) {
+    uint32_t at = 0, covered = 0;
+    *lower = find(wordsOf(row), i, &at, &covered);
+    *upper = find(wordsOf(row), i + 1, &at, &covered);
+  }
+};
+
+template <class Lookup>
+void segment(const ZF_Row* row, float* t, uint32_t* index, float* lower, float* upper, bool* clamped) {
+  const uint32_t n = row->count;
+  if (n == 0 || row->markCount == 0) {
+    // An empty channel has no sample to clamp to: it reads as 0.
+    *t = 0.0f;
+    *index = 0;
+    *lower = *upper = 0.0f;
+    *clamped = true;
+    return;
+  }
+  // NaN falls into the first case; positions past 2^32 into the last.
+  if (!(*t > 0.0f)) {
+    *clamped = true;
+    *t = 0.0f;
+    *index = 0;
+    *lower = *upper = asFloat(wordsOf(row)[2]);
+    return;
+  }
+  const uint32_t whole = *t < 4294967296.0f ? uint32_t(*t) : 0xFFFFFFFFu;
+  if (whole < n - 1) {
+    *clamped = false;
+    *index = whole;
+    Lookup::pair(row, whole, lower, upper);
+    return;
+  }
+  *clamped = true;
+  *index = n - 1;
+  *t = float(n - 1);
+  *lower = *upper = Lookup::one(row, n - 1);
+}
+
+inline float firstWord(const ZF_Row* value, uint32_t i) {
+  return i < value->count ? asFloat(static_cast<const uint32_t*>(value->data)[i]) : 0.0f;
+}
+
+inline float interpolate(float lower, float upper, float t, uint32_t index, bool clamped) {
+  return clamped ? lower : lower + (t - float(index)) * (upper - lower);
+}
+
+template <class Lookup>
+float lerp(const ZF_Entry* entry, float t, bool step, const char* who) {
+  if (!entry) return 0.0f;
+  if (entry->kind == ZF_ARRAY) {
+    zeLog("ZF_FP_Lerp not supported on array\n");
+    return 0.0f;
+  }
+  if (entry->kind == ZF_VALUE && entry->type == ZF_FP) return firstWord(&entry->value, 0);
+  if (entry->kind != ZF_VALUE || entry->type != ZF_FP_C) {
+    zeLog("%s: unsupported value type\n", who);
+    return 0.0f;
+  }
+  uint32_t index;
+  float lower, upper;
+  bool clamped;
+  segment<Lookup>(&entry->value, &t, &index, &lower, &upper, &clamped);
+  return step ? lower : interpolate(lower, upper, t, index, clamped);
+}
+
+template <class Lookup, int N>
+void lerpVector(const ZF_Entry* entry, float t, float* out, const char* message) {
+  for (int c = 0; c < N; ++c) out[c] = 0.0f;
+  if (!entry) return;
+  if (entry->kind == ZF_VALUE && entry->type == ZF_FP) {
+    for (int c = 0; c < N; ++c) out[c] = firstWord(&entry->value, uint32_t(c));
+    return;
+  }
+  if (entry->kind != ZF_ARRAY || entry->type != ZF_FP_C || entry->count != uint32_t(N)) {
+    zeLog("%s", message);
+    return;
+  }
+  for (int c = 0; c < N; ++c) {
+    uint32_t index;
+    float lower, upper;
+    bool clamped;
+    segment<Lookup>(&entry->rows[c], &t, &index, &lower, &upper, &clamped);
+    out[c] = interpolate(lower, upper, t, index, clamped);
+  }
+}
+
+template <class Lookup>
+ZF_Float3 slerpHPB(const ZF_Entry* entry, float t) {
+  if (!entry) return {0.0f, 0.0f, 0.0f};
+  if (entry->kind == ZF_VALUE && entry->type == ZF_FP) {
+    const ZF_Row* v = &entry->value;
+    return ZF_QuatToXYZ(ZF_QuatFromHPB(firstWord(v, 0), firstWord(v, 1), firstWord(v, 2)));
+  }
+  if (entry->kind != ZF_ARRAY || entry->type != ZF_FP_C || entry->count != 3) {
+    zeLog("ZF_FP3_Slerp_HPB_To_XYZ: unsupported value/valtype/array size\n");
+    return {0.0f, 0.0f, 0.0f};
+  }
+  float lower[3], upper[3];
+  uint32_t index = 0;
+  for (int r = 0; r < 3; ++r) {
+    bool clamped;
+    segment<Lookup>(&entry->rows[r], &t, &index, &lower[r], &upper[r], &clamped);
+  }
+  const float fraction = t - float(index);
+  const ZF_Quat q0 = ZF_QuatFromHPB(lower[0], lower[1], lower[2]);
+  // Channels often hold still for stretches: the second quaternion is then
+  // the first, bit for bit, and need not be built again.
+  if (std::memcmp(upper, lower, sizeof lower) == 0) {
+    return ZF_QuatToXYZ(ZF_QuatSlerp(q0, q0, fraction));
+  }
+  return ZF_QuatToXYZ(ZF_QuatSlerp(q0, ZF_QuatFromHPB(upper[0], upper[1], upper[2]), fraction));
+}
+
+}  // namespace
+
+// --- Indexed evaluators ---------------------------------------------------------
+
+void ZF_Segment(const ZF_Row* row, float* t, uint32_t* index, float* lower, float* upper, bool* clamped) {
+  segment<IndexedLookup>(row, t, index, lower, upper, clamped);
+}
+
+float ZF_FP_Lerp(const ZF_Entry* entry, float t) { return lerp<IndexedLookup>(entry, t, false, "ZF_FP_Lerp"); }
+
+float ZF_FP_Step(const ZF_Entry* entry, float t) { return lerp<IndexedLookup>(entry, t, true, "ZF_FP_Step"); }
+
+ZF_Float2 ZF_FP2_Lerp(const ZF_Entry* entry, float t) {
+  float out[2];
+  lerpVector<IndexedLookup, 2>(entry, t, out, "ZF_FP2_Lerp: unsupported value/valtype/array size\n");
+  return {out[0], out[1]};
+}
+
+ZF_Float3 ZF_FP3_Lerp(const ZF_Entry* entry, float t) {
+  float out[3];
+  lerpVector<IndexedLookup, 3>(entry, t, out, "ZF_FP3_Lerp: unsupported value/valtype/array size\n");
+  return {out[0], out[1], out[2]};
+}
+
+ZF_Float3 ZF_FP3_Slerp_HPB_To_XYZ(const ZF_Entry* entry, float t) { return slerpHPB<IndexedLookup>(entry, t); }
+
+// --- Record walk ----------------------------------------------------------------
+
+float ZF_FPC_ElementByWalk(const ZF_Row* row, uint32_t i) {
+  return row->markCount && i < row->count ? WalkLookup::one(row, i) : 0.0f;
+}
+
+void ZF_SegmentByWalk(const ZF_Row* row, float* t, uint32_t* index, float* lower, float* upper, bool* clamped) {
+  segment<WalkLookup>(row, t, index, lower, upper, clamped);
+}
+
+float ZF_FP_LerpByWalk(const ZF_Entry* entry, float t) { return lerp<WalkLookup>(entry, t, false, "ZF_FP_Lerp"); }
+
+ZF_Float3 ZF_FP3_LerpByWalk(const ZF_Entry* entry, float t) {
+  float out[3];
+  lerpVector<WalkLookup, 3>(entry, t, out, "ZF_FP3_Lerp: unsupported value/valtype/array size\n");
+  return {out[0], out[1], out[2]};
+}
+
+ZF_Float3 ZF_FP3_Slerp_HPB_To_XYZ_ByWalk(const ZF_Entry* entry, float t) { return slerpHPB<WalkLookup>(entry, t); }
+
+// --- Rotations --------------------------------------------------------------------
+
+ZF_Quat ZF_QuatFromHPB(float heading, float pitch, float bank) {
+  // Half-angle sines and cosines in double precision, kept as floats.
+  double s, c;
+  sincos(double(heading) * 0.5, &s, &c);
+  const float sa = float(s), ca = float(c);
+  sincos(double(pitch) * 0.5, &s, &c);
+  const float sb = float(s), cb = float(c);
+  sincos(double(bank) * 0.5, &s, &c);
+  const float sc = float(s), cc = float(c);
+  ZF_Quat q;
+  q.x = sa * cb * cc - ca * sb * sc;
+  q.y = ca * sb * cc + sa * cb * sc;
+  q.z = ca * cb * sc - sa * sb * cc;
+  q.w = ca * cb * cc + sa * sb * sc;
+  const float m = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
+  if (m != 1.0f) {
+    const float scale = 1.0f / std::sqrt(m);
+    q.x *= scale;
+    q.y *= scale;
+    q.z *= scale;
+    q.w *= scale;
+  }
+  return q;
+}
+
+ZF_Quat ZF_QuatSlerp(ZF_Quat q0, ZF_Quat q1, float fraction) {
+  float d = q0.x * q1.x + q0.y * q1.y + q0.z * q1.z + q0.w * q1.w;
+  if (d < 0.0f) {
+    q0 = {-q0.x, -q0.y, -q0.z, -q0.w};
+    d = -d;
+  }
+  float s0, s1;
+  if (1.0f - d >= 0.05f) {
+    const float theta = std::acos(d);
+    const float sinTheta = std::sin(theta);
+    s0 = std::sin((1.0f - fraction) * theta) / sinTheta;
+    s1 = std::sin(fraction * theta) / sinTheta;
+  } else {
+    // Close rotations: a straight blend, not renormalised.
+    s0 = 1.0f - fraction;
+    s1 = fraction;
+  }
+  return {s0 * q0.x + s1 * q1.x, s0 * q0.y + s1 * q1.y, s0 * q0.z + s1 * q1.z, s0 * q0.w + s1 * q1.w};
+}
+
+ZF_Float3 ZF_QuatToXYZ(ZF_Quat q) {
+  const float test = 2.0f * (q.x * q.w - q.y * q.z);
+  if (std::fabs(test - 1.0f) <= 0.000001f) return {0.0f, 1.5707964f, -2.0f * std::atan2(q.y, q.w)};
+  if (std::fabs(test + 1.0f) <= 0.000001f) return {0.0f, -1.5707964f, 2.0f * std::atan2(q.y, q.w)};
+  const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z, ww = q.w * q.w;
+  ZF_Float3 r;
+  r.z = std::atan2(2.0f * (q.x * q.y + q.w * q.z), ww - xx + yy - zz);
+  r.x = std::atan2(2.0f * (q.x * q.z + q.w * q.y), ww - xx - yy + zz);
+  float c = test / (xx + yy + zz + ww);
+  c = c < -1.0f ? -1.0f : (c > 1.0f ? 1.0f : c);
+  r.y = std::asin(c);
+  return r;
+}
