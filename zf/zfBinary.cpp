@@ -28,8 +28,7 @@ inline uint32_t readBigEndian(const unsigned char* p) {
 
 class BinaryParser {
  public:
-  BinaryParser(unsigned char* image, std::size_t size, ZF_Document* document)
-      : image_(image), size_(size), document_(document), builder_(size / 256) {}
+  BinaryParser(unsigned char* image, std::size_t size) : image_(image), size_(size), builder_(size / 256) {}
 
   bool run();
   ZfTreeBuilder& builder() { return builder_; }
@@ -43,7 +42,6 @@ class BinaryParser {
 
   unsigned char* image_;
   std::size_t size_;
-  ZF_Document* document_;
   ZfTreeBuilder builder_;
   std::size_t levelEnd_[ZF_MAX_DEPTH + 1];
 };
@@ -190,7 +188,7 @@ bool BinaryParser::run() {
 ZF_Document* ZF_ParseBinary(std::unique_ptr<unsigned char[]> image, std::size_t size) {
   ZF_Document* document = new ZF_Document;
   document->form = ZF_FORM_BINARY;
-  BinaryParser parser(image.get(), size, document);
+  BinaryParser parser(image.get(), size);
   if (!parser.run()) {
     delete document;
     return nullptr;
