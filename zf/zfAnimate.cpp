@@ -4,6 +4,7 @@
 #include "zf/zfAnimate.h"
 
 #include "app/zeMessage.h"
+#include "zf/zfInternal.h"
 #include "zf/zfWalk.h"
 
 #include <cmath>
@@ -25,14 +26,7 @@ struct IndexedLookup {
   static float one(const ZF_Row* row, uint32_t i) { return ZF_FPC_Element(row, i); }
 
   static void pair(const ZF_Row* row, uint32_t i, float* lower, float* upper) {
-    const ZF_FpcMark* marks = row->marks;
-    const ZF_FpcMark* mark = marks;
-    uint32_t n = row->markCount;
-    while (n > 1) {
-      const uint32_t half = n >> 1;
-      mark = mark[half].first <= i ? mark + half : mark;
-      n -= half;
-    }
+    const ZF_FpcMark* mark = zfFindMark(row, i);
     const uint32_t* words = wordsOf(row);
     const uint32_t* record = words + mark->word;
     const bool run = record[0] == ZF_FPC_RUN;
@@ -150,6 +144,34 @@ void lerpVector(const ZF_Entry* entry, float t, float* out, const char* message)
   }
 }
 
+// Sine and cosine of half an angle, in double precision and kept as floats.
+struct HalfAngle {
+  float s, c;
+};
+
+inline HalfAngle halfAngle(float angle) {
+  double s, c;
+  sincos(double(angle) * 0.5, &s, &c);
+  return {float(s), float(c)};
+}
+
+ZF_Quat quatFromHalfAngles(HalfAngle a, HalfAngle b, HalfAngle c) {
+  ZF_Quat q;
+  q.x = a.s * b.c * c.c - a.c * b.s * c.s;
+  q.y = a.c * b.s * c.c + a.s * b.c * c.s;
+  q.z = a.c * b.c * c.s - a.s * b.s * c.c;
+  q.w = a.c * b.c * c.c + a.s * b.s * c.s;
+  const float m = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
+  if (m != 1.0f) {
+    const float scale = 1.0f / std::sqrt(m);
+    q.x *= scale;
+    q.y *= scale;
+    q.z *= scale;
+    q.w *= scale;
+  }
+  return q;
+}
+
 template <class Lookup>
 ZF_Float3 slerpHPB(const ZF_Entry* entry, float t) {
   if (!entry) return {0.0f, 0.0f, 0.0f};
@@ -168,13 +190,16 @@ ZF_Float3 slerpHPB(const ZF_Entry* entry, float t) {
     segment<Lookup>(&entry->rows[r], &t, &index, &lower[r], &upper[r], &clamped);
   }
   const float fraction = t - float(index);
-  const ZF_Quat q0 = ZF_QuatFromHPB(lower[0], lower[1], lower[2]);
-  // Channels often hold still for stretches: the second quaternion is then
-  // the first, bit for bit, and need not be built again.
-  if (std::memcmp(upper, lower, sizeof lower) == 0) {
-    return ZF_QuatToXYZ(ZF_QuatSlerp(q0, q0, fraction));
+  // Channels often hold a component still: an end angle equal to its start
+  // angle (bit for bit) reuses the start's sine and cosine.
+  HalfAngle from[3], to[3];
+  for (int r = 0; r < 3; ++r) {
+    from[r] = halfAngle(lower[r]);
+    to[r] = std::memcmp(&upper[r], &lower[r], sizeof(float)) == 0 ? from[r] : halfAngle(upper[r]);
   }
-  return ZF_QuatToXYZ(ZF_QuatSlerp(q0, ZF_QuatFromHPB(upper[0], upper[1], upper[2]), fraction));
+  const ZF_Quat q0 = quatFromHalfAngles(from[0], from[1], from[2]);
+  const ZF_Quat q1 = quatFromHalfAngles(to[0], to[1], to[2]);
+  return ZF_QuatToXYZ(ZF_QuatSlerp(q0, q1, fraction));
 }
 
 }  // namespace
@@ -226,28 +251,7 @@ ZF_Float3 ZF_FP3_Slerp_HPB_To_XYZ_ByWalk(const ZF_Entry* entry, float t) { retur
 // --- Rotations --------------------------------------------------------------------
 
 ZF_Quat ZF_QuatFromHPB(float heading, float pitch, float bank) {
-  // Half-angle sines and cosines in double precision, kept as floats.
-  double s, c;
-  sincos(double(heading) * 0.5, &s, &c);
-  const float sa = float(s), ca = float(c);
-  sincos(double(pitch) * 0.5, &s, &c);
-  const float sb = float(s), cb = float(c);
-  sincos(double(bank) * 0.5, &s, &c);
-  const float sc = float(s), cc = float(c);
-  ZF_Quat q;
-  q.x = sa * cb * cc - ca * sb * sc;
-  q.y = ca * sb * cc + sa * cb * sc;
-  q.z = ca * cb * sc - sa * sb * cc;
-  q.w = ca * cb * cc + sa * sb * sc;
-  const float m = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
-  if (m != 1.0f) {
-    const float scale = 1.0f / std::sqrt(m);
-    q.x *= scale;
-    q.y *= scale;
-    q.z *= scale;
-    q.w *= scale;
-  }
-  return q;
+  return quatFromHalfAngles(halfAngle(heading), halfAngle(pitch), halfAngle(bank));
 }
 
 ZF_Quat ZF_QuatSlerp(ZF_Quat q0, ZF_Quat q1, float fraction) {

@@ -43,11 +43,11 @@ bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::s
   long length = -1;
   if (zeFileSeek(file, 0, 2) == 0) length = zeFileTell(file);
   if (length >= 0 && zeFileSeek(file, 0, 0) == 0) {
-    image->reset(new unsigned char[std::size_t(length) + 1]);
+    image->reset(new unsigned char[std::size_t(length) + ZF_IMAGE_PADDING]);
     const std::size_t got = zeFileRead(image->get(), 1, std::size_t(length), file);
     zeFileClose(file);
     if (got != std::size_t(length)) return false;
-    (*image)[got] = 0;
+    std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
     *size = got;
     return true;
   }
@@ -60,9 +60,9 @@ bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::s
     if (got < sizeof chunk) break;
   }
   zeFileClose(file);
-  image->reset(new unsigned char[contents.size() + 1]);
+  image->reset(new unsigned char[contents.size() + ZF_IMAGE_PADDING]);
   std::memcpy(image->get(), contents.data(), contents.size());
-  (*image)[contents.size()] = 0;
+  std::memset(image->get() + contents.size(), 0, ZF_IMAGE_PADDING);
   *size = contents.size();
   return true;
 }
@@ -101,9 +101,9 @@ ZF_Document* ZF_Load(const char* path) {
 
 ZF_Document* ZF_LoadMemory(const void* bytes, std::size_t size) {
   if (!bytes || size == 0) return nullptr;
-  std::unique_ptr<unsigned char[]> image(new unsigned char[size + 1]);
+  std::unique_ptr<unsigned char[]> image(new unsigned char[size + ZF_IMAGE_PADDING]);
   std::memcpy(image.get(), bytes, size);
-  image[size] = 0;
+  std::memset(image.get() + size, 0, ZF_IMAGE_PADDING);
   return parseImage(std::move(image), size);
 }
 
@@ -133,6 +133,7 @@ void* ZfArena::allocate(std::size_t bytes) {
 
 ZfTreeBuilder::ZfTreeBuilder(std::size_t expectedEntries) {
   entries_.reserve(expectedEntries + 1);
+  entryBuckets_.reserve(expectedEntries + 1);
   parents_.reserve(expectedEntries + 1);
   aux_.reserve(expectedEntries + 1);
   append(ZF_NODE, "root", 0);
@@ -148,7 +149,27 @@ uint32_t ZfTreeBuilder::append(int32_t kind, const char* name, uint32_t type) {
   entries_.push_back(entry);
   parents_.push_back(index == 0 ? 0 : open_[depth_]);
   aux_.push_back(0);
+  entryBuckets_.push_back(kNoBuckets);
   return index;
+}
+
+uint32_t ZfTreeBuilder::indexBuckets(ZF_Row* row, uint32_t firstMark) {
+  // Short streams are searched whole; a handful of steps either way.
+  if (row->markCount < 16) return kNoBuckets;
+  uint32_t shift = 0;
+  while (((row->count - 1) >> shift) + 1 > row->markCount) ++shift;
+  const uint32_t bucketCount = ((row->count - 1) >> shift) + 1;
+  const ZF_FpcMark* marks = marks_.data() + firstMark;
+  const uint32_t first = uint32_t(buckets_.size());
+  uint32_t record = 0;
+  for (uint32_t k = 0; k < bucketCount; ++k) {
+    const uint32_t sample = k << shift;
+    while (record + 1 < row->markCount && marks[record + 1].first <= sample) ++record;
+    buckets_.push_back(record);
+  }
+  buckets_.push_back(row->markCount - 1);
+  row->bucketShift = shift;
+  return first;
 }
 
 void ZfTreeBuilder::openNode(const char* name) {
@@ -161,6 +182,7 @@ void ZfTreeBuilder::addValue(const char* name, uint32_t type, const ZF_Row& valu
   entries_[index].value = value;
   entries_[index].count = value.count;
   aux_[index] = firstMark;
+  if (type == ZF_FP_C) entryBuckets_[index] = indexBuckets(&entries_[index].value, firstMark);
 }
 
 void ZfTreeBuilder::openArray(const char* name, uint32_t type) {
@@ -171,6 +193,7 @@ void ZfTreeBuilder::openArray(const char* name, uint32_t type) {
 void ZfTreeBuilder::addRow(const ZF_Row& row, uint32_t firstMark) {
   rows_.push_back(row);
   rowMarks_.push_back(firstMark);
+  rowBuckets_.push_back(entries_[lastArray_].type == ZF_FP_C ? indexBuckets(&rows_.back(), firstMark) : kNoBuckets);
   ++entries_[lastArray_].count;
 }
 
@@ -188,6 +211,8 @@ void ZfTreeBuilder::finish(ZF_Document* document) {
   document->entries = std::move(entries_);
   document->rows = std::move(rows_);
   document->marks = std::move(marks_);
+  document->buckets = std::move(buckets_);
+  const uint32_t* buckets = document->buckets.data();
   ZF_Entry* entries = document->entries.data();
   document->children.resize(offset);
   ZF_Entry** children = document->children.data();
@@ -206,11 +231,13 @@ void ZfTreeBuilder::finish(ZF_Document* document) {
         break;
       default:
         if (entry.value.markCount) entry.value.marks = marks + aux_[i];
+        if (entryBuckets_[i] != kNoBuckets) entry.value.buckets = buckets + entryBuckets_[i];
         break;
     }
   }
   for (std::size_t r = 0; r < document->rows.size(); ++r) {
     if (rows[r].markCount) rows[r].marks = marks + rowMarks_[r];
+    if (rowBuckets_[r] != kNoBuckets) rows[r].buckets = buckets + rowBuckets_[r];
   }
 }
 
@@ -271,16 +298,10 @@ float ZF_GetFloat(const ZF_Entry* node, const char* name) {
 // --- Static accessors -------------------------------------------------------
 
 float ZF_FPC_Element(const ZF_Row* row, uint32_t i) {
-  const ZF_FpcMark* marks = row->marks;
-  uint32_t n = row->markCount;
-  if (n == 0 || i >= row->count) return 0.0f;
-  while (n > 1) {
-    const uint32_t half = n >> 1;
-    marks = marks[half].first <= i ? marks + half : marks;
-    n -= half;
-  }
-  const uint32_t* record = static_cast<const uint32_t*>(row->data) + marks->word;
-  return wordAsFloat(record[0] == ZF_FPC_RUN ? record[2] : record[2 + (i - marks->first)]);
+  if (row->markCount == 0 || i >= row->count) return 0.0f;
+  const ZF_FpcMark* mark = zfFindMark(row, i);
+  const uint32_t* record = static_cast<const uint32_t*>(row->data) + mark->word;
+  return wordAsFloat(record[0] == ZF_FPC_RUN ? record[2] : record[2 + (i - mark->first)]);
 }
 
 namespace {

@@ -56,6 +56,11 @@ struct ZF_Row {
   uint32_t markCount;       // FP_C: number of records (0 for an empty stream)
   const void* data;         // words, or NUL-terminated text for STR
   const ZF_FpcMark* marks;  // FP_C: one mark per record; null otherwise
+  // FP_C streams of many records: for each run of 2^bucketShift samples, the
+  // record holding its first sample, and one more entry for the last record.
+  // Narrows the search to the few records of one run. null when not built.
+  const uint32_t* buckets;
+  uint32_t bucketShift;
 };
 
 struct ZF_Entry {

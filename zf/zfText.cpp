@@ -178,15 +178,15 @@ bool TextParser::convertWords(uint32_t type, ZF_Row* row) {
   words_.clear();
   const char* s = p_;
   while (!isLineEnd(*s)) {
-    const char* e = tokenEnd(s);
+    const char* e;
     uint32_t word;
     if (type == ZF_FP) {
-      const float value = zfReadFloat(s, e);
+      float value;
+      e = zfParseFloatToken(s, &value);
       std::memcpy(&word, &value, sizeof word);
-    } else if (type == ZF_I4) {
-      word = uint32_t(zfReadI4(s, e));
     } else {
-      word = zfReadU4(s, e);
+      e = tokenEnd(s);
+      word = type == ZF_I4 ? uint32_t(zfReadI4(s, e)) : zfReadU4(s, e);
     }
     words_.push_back(word);
     s = skipBlanks(e);
@@ -245,8 +245,8 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
         problem = tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
         break;
       }
-      e = tokenEnd(s);
-      const float value = zfReadFloat(s, e);
+      float value;
+      e = zfParseFloatToken(s, &value);
       uint32_t word;
       std::memcpy(&word, &value, sizeof word);
       words_.push_back(word);

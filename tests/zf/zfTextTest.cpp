@@ -227,16 +227,36 @@ TEST(ZfText, FloatTextReadsBackBitForBit) {
       ASSERT_EQ(std::memcmp(&back, &value, 4), 0) << buffer;
     }
   }
-  // The fast path agrees with atof on decimals of every length.
-  for (int i = 0; i < 200000; ++i) {
-    const int digits = 1 + int(random() % 20);
-    std::string token = random() % 2 ? "-" : "";
-    for (int d = 0; d < digits; ++d) token += char('0' + random() % 10);
-    token.insert(token.size() - random() % (digits + 1), ".");
-    if (random() % 2) token += "e" + std::to_string(int(random() % 60) - 30);
-    const float expected = float(std::atof(token.c_str()));
-    const float got = zfReadFloat(token.c_str(), token.c_str() + token.size());
-    ASSERT_EQ(std::memcmp(&expected, &got, 4), 0) << token;
+  // Both fast paths (the token reader here, the document reader below)
+  // agree with atof on decimals of every length and on odd spellings.
+  const char* signs[] = {"", "-", "+"};
+  const char* exponents[] = {"", "", "", "e", "E+", "e-", "e7", "E-12", "e+30", "e-45", "e300"};
+  const char* tails[] = {"", "", "", "", "x", ".5", "e"};
+  for (int batch = 0; batch < 200; ++batch) {
+    std::vector<std::string> tokens;
+    std::string line = kHeader + "v FP";
+    for (int i = 0; i < 1000; ++i) {
+      const int digits = int(random() % 26);
+      std::string token = signs[random() % 3];
+      for (int d = 0; d < digits; ++d) token += char('0' + (random() % 4 ? random() % 10 : 0));
+      if (random() % 4) token.insert(token.size() - random() % (digits + 1), ".");
+      token += exponents[random() % 11];
+      token += tails[random() % 7];
+      if (token.empty()) token = "0";
+      const float expected = float(std::atof(token.c_str()));
+      const float got = zfReadFloat(token.c_str(), token.c_str() + token.size());
+      ASSERT_EQ(std::memcmp(&expected, &got, 4), 0) << token;
+      tokens.push_back(token);
+      line += " " + token;
+    }
+    ZfDocumentPtr document = zfLoadString(line + "\n");
+    ASSERT_NE(document, nullptr);
+    const ZF_Row& row = valueOf(document.get(), "v");
+    ASSERT_EQ(row.count, tokens.size());
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      const float expected = float(std::atof(tokens[i].c_str()));
+      ASSERT_EQ(std::memcmp(&expected, static_cast<const uint32_t*>(row.data) + i, 4), 0) << tokens[i];
+    }
   }
 }
 
