@@ -3,6 +3,10 @@
 // records per row, evaluated at random positions through the record index
 // and through the plain record walk.
 //
+// Samples move as exported motion does, a few degrees per frame at most.
+// The "Jumpy" rotation draws every sample anew in [-3.1, 3.1] radians, the
+// worst case: every step takes the full spherical interpolation.
+//
 //   build/bench/bench_zf_eval [--benchmark_repetitions=5]
 #include "zf/zfAnimate.h"
 #include "zf/zfDocument.h"
@@ -22,8 +26,9 @@ constexpr int kRecords = 1000;
 constexpr int kPositions = 4096;
 
 // 1,000 records of 1 to 19 samples (10 on average) adding up to 10,000,
-// every other one a RUN.
-std::string channel(std::mt19937* random, float scale) {
+// every other one a RUN. Smooth samples walk by at most `scale` / 20 per
+// sample; jumpy ones are drawn in [-scale, scale].
+std::string channel(std::mt19937* random, float scale, bool jumpy) {
   std::vector<int> lengths(kRecords, kSamples / kRecords);
   for (int i = 0; i + 1 < kRecords; i += 2) {
     const int shift = int((*random)() % 9);
@@ -32,11 +37,13 @@ std::string channel(std::mt19937* random, float scale) {
   }
   std::string text;
   char buffer[32];
+  float value = 0.0f;
   for (int r = 0; r < kRecords; ++r) {
     const bool run = r % 2 == 1;
     text += (run ? " RUN " : " DAT ") + std::to_string(lengths[r]);
     for (int i = 0; i < (run ? 1 : lengths[r]); ++i) {
-      const float value = (float((*random)() % 20000) / 10000.0f - 1.0f) * scale;
+      const float draw = float((*random)() % 20000) / 10000.0f - 1.0f;
+      value = jumpy ? draw * scale : value + draw * scale / 20.0f;
       text += ' ';
       text.append(buffer, std::size_t(zfFormatFloat(value, buffer)));
     }
@@ -48,16 +55,20 @@ struct Channels {
   ZF_Document* document = nullptr;
   const ZF_Entry* scalar = nullptr;
   const ZF_Entry* rotation = nullptr;
+  const ZF_Entry* jumpy = nullptr;
   std::vector<float> positions;
 
   Channels() {
     std::mt19937 random(99);
-    const std::string text = "# evaluation benchmark\nscalar FP_C" + channel(&random, 10.0f) + "\nrotation FP_C [\n" +
-                             channel(&random, 3.1f) + "\n" + channel(&random, 1.5f) + "\n" + channel(&random, 3.1f) +
-                             "\n]\n";
+    std::string text = "# evaluation benchmark\nscalar FP_C" + channel(&random, 1.0f, false) + "\n";
+    text += "rotation FP_C [\n" + channel(&random, 0.05f, false) + "\n" + channel(&random, 0.03f, false) + "\n" +
+            channel(&random, 0.03f, false) + "\n]\n";
+    text += "jumpy FP_C [\n" + channel(&random, 3.1f, true) + "\n" + channel(&random, 1.5f, true) + "\n" +
+            channel(&random, 3.1f, true) + "\n]\n";
     document = ZF_LoadMemory(text.data(), text.size());
     scalar = ZF_Find(ZF_Root(document), "scalar");
     rotation = ZF_Find(ZF_Root(document), "rotation");
+    jumpy = ZF_Find(ZF_Root(document), "jumpy");
     std::uniform_real_distribution<float> position(0.0f, float(kSamples - 1));
     for (int i = 0; i < kPositions; ++i) positions.push_back(position(random));
   }
@@ -79,12 +90,13 @@ void scalar(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()));
 }
 
-template <ZF_Float3 (*Evaluate)(const ZF_Entry*, float)>
+template <ZF_Float3 (*Evaluate)(const ZF_Entry*, float), bool Jumpy = false>
 void vector(benchmark::State& state) {
   const Channels& c = channels();
+  const ZF_Entry* entry = Jumpy ? c.jumpy : c.rotation;
   std::size_t i = 0;
   for (auto _ : state) {
-    const ZF_Float3 r = Evaluate(c.rotation, c.positions[i]);
+    const ZF_Float3 r = Evaluate(entry, c.positions[i]);
     benchmark::DoNotOptimize(r);
     i = (i + 1) & (kPositions - 1);
   }
@@ -97,6 +109,8 @@ void BM_Vector3Lerp_Index(benchmark::State& state) { vector<ZF_FP3_Lerp>(state);
 void BM_Vector3Lerp_Walk(benchmark::State& state) { vector<ZF_FP3_LerpByWalk>(state); }
 void BM_RotationSlerp_Index(benchmark::State& state) { vector<ZF_FP3_Slerp_HPB_To_XYZ>(state); }
 void BM_RotationSlerp_Walk(benchmark::State& state) { vector<ZF_FP3_Slerp_HPB_To_XYZ_ByWalk>(state); }
+void BM_RotationSlerpJumpy_Index(benchmark::State& state) { vector<ZF_FP3_Slerp_HPB_To_XYZ, true>(state); }
+void BM_RotationSlerpJumpy_Walk(benchmark::State& state) { vector<ZF_FP3_Slerp_HPB_To_XYZ_ByWalk, true>(state); }
 
 BENCHMARK(BM_ScalarLerp_Index);
 BENCHMARK(BM_ScalarLerp_Walk);
@@ -104,6 +118,8 @@ BENCHMARK(BM_Vector3Lerp_Index);
 BENCHMARK(BM_Vector3Lerp_Walk);
 BENCHMARK(BM_RotationSlerp_Index);
 BENCHMARK(BM_RotationSlerp_Walk);
+BENCHMARK(BM_RotationSlerpJumpy_Index);
+BENCHMARK(BM_RotationSlerpJumpy_Walk);
 
 }  // namespace
 
