@@ -186,14 +186,11 @@ bool BinaryParser::run() {
 }  // namespace
 
 ZF_Document* ZF_ParseBinary(std::unique_ptr<unsigned char[]> image, std::size_t size) {
-  ZF_Document* document = new ZF_Document;
+  std::unique_ptr<ZF_Document> document(new ZF_Document);
   document->form = ZF_FORM_BINARY;
   BinaryParser parser(image.get(), size);
-  if (!parser.run()) {
-    delete document;
-    return nullptr;
-  }
+  if (!parser.run()) return nullptr;
   document->image = std::move(image);
-  parser.builder().finish(document);
-  return document;
+  parser.builder().finish(document.get());
+  return document.release();
 }

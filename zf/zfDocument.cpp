@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 
 namespace {
@@ -22,6 +23,10 @@ float wordAsFloat(uint32_t word) {
   std::memcpy(&value, &word, sizeof value);
   return value;
 }
+
+// No exception leaves the library: a document too large for memory is a
+// failed load like any other.
+void reportNoMemory() { zeLog("Error, not enough memory for the ZF document\n"); }
 
 ZF_Document* parseImage(std::unique_ptr<unsigned char[]> image, std::size_t size) {
   switch (ZF_DetectForm(image.get(), size)) {
@@ -38,14 +43,19 @@ ZF_Document* parseImage(std::unique_ptr<unsigned char[]> image, std::size_t size
 // Reads a whole file into a NUL-terminated image. False when it cannot be
 // opened or read; an empty file gives size 0.
 bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::size_t* size) {
-  ZeFile* file = zeFileOpen(path, "rb");
+  struct FileGuard {
+    ZeFile* file;
+    ~FileGuard() {
+      if (file) zeFileClose(file);
+    }
+  } guard{zeFileOpen(path, "rb")};
+  ZeFile* file = guard.file;
   if (!file) return false;
   long length = -1;
   if (zeFileSeek(file, 0, 2) == 0) length = zeFileTell(file);
   if (length >= 0 && zeFileSeek(file, 0, 0) == 0) {
     image->reset(new unsigned char[std::size_t(length) + ZF_IMAGE_PADDING]);
     const std::size_t got = zeFileRead(image->get(), 1, std::size_t(length), file);
-    zeFileClose(file);
     if (got != std::size_t(length)) return false;
     std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
     *size = got;
@@ -59,7 +69,6 @@ bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::s
     contents.append(chunk, got);
     if (got < sizeof chunk) break;
   }
-  zeFileClose(file);
   image->reset(new unsigned char[contents.size() + ZF_IMAGE_PADDING]);
   std::memcpy(image->get(), contents.data(), contents.size());
   std::memset(image->get() + contents.size(), 0, ZF_IMAGE_PADDING);
@@ -93,18 +102,28 @@ ZF_Form ZF_DetectForm(const unsigned char* image, std::size_t size) {
 
 ZF_Document* ZF_Load(const char* path) {
   if (!path) return nullptr;
-  std::unique_ptr<unsigned char[]> image;
-  std::size_t size = 0;
-  if (!readImage(path, &image, &size) || size == 0) return nullptr;
-  return parseImage(std::move(image), size);
+  try {
+    std::unique_ptr<unsigned char[]> image;
+    std::size_t size = 0;
+    if (!readImage(path, &image, &size) || size == 0) return nullptr;
+    return parseImage(std::move(image), size);
+  } catch (const std::bad_alloc&) {
+    reportNoMemory();
+    return nullptr;
+  }
 }
 
 ZF_Document* ZF_LoadMemory(const void* bytes, std::size_t size) {
   if (!bytes || size == 0) return nullptr;
-  std::unique_ptr<unsigned char[]> image(new unsigned char[size + ZF_IMAGE_PADDING]);
-  std::memcpy(image.get(), bytes, size);
-  std::memset(image.get() + size, 0, ZF_IMAGE_PADDING);
-  return parseImage(std::move(image), size);
+  try {
+    std::unique_ptr<unsigned char[]> image(new unsigned char[size + ZF_IMAGE_PADDING]);
+    std::memcpy(image.get(), bytes, size);
+    std::memset(image.get() + size, 0, ZF_IMAGE_PADDING);
+    return parseImage(std::move(image), size);
+  } catch (const std::bad_alloc&) {
+    reportNoMemory();
+    return nullptr;
+  }
 }
 
 void ZF_Free(ZF_Document* document) { delete document; }

@@ -271,14 +271,11 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
 }  // namespace
 
 ZF_Document* ZF_ParseText(std::unique_ptr<unsigned char[]> image, std::size_t size) {
-  ZF_Document* document = new ZF_Document;
+  std::unique_ptr<ZF_Document> document(new ZF_Document);
   document->form = ZF_FORM_TEXT;
-  TextParser parser(reinterpret_cast<const char*>(image.get()), size, document);
-  if (!parser.run()) {
-    delete document;
-    return nullptr;
-  }
+  TextParser parser(reinterpret_cast<const char*>(image.get()), size, document.get());
+  if (!parser.run()) return nullptr;
   // Nodes and an array still open at the end are closed as they stand.
-  parser.builder().finish(document);
-  return document;
+  parser.builder().finish(document.get());
+  return document.release();
 }
