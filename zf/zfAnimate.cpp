@@ -149,9 +149,62 @@ struct HalfAngle {
   float s, c;
 };
 
-inline HalfAngle halfAngle(float angle) {
+// sin and cos of x for |x| < 1e5 in double precision, inline: the rotation
+// evaluator needs up to six per call and the C library's are calls with
+// long dependency chains. x is reduced by the nearest multiple k of pi/2
+// (pi/2 split into a 33-bit head, so that k * head is exact, and a tail);
+// the series then run to the r^17 and r^18 terms, exact to double precision
+// for |r| <= pi/4, evaluated in pairs to keep the chains short.
+__attribute__((always_inline)) inline void sinCosSmall(double x, double* sine, double* cosine) {
+  constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
+  constexpr double kHalfPiHead = 0x1.921fb544p+0;
+  constexpr double kHalfPiTail = 0x1.0b4611a626331p-34;
+  constexpr double kRound = 0x1.8p52;  // adding it rounds to the nearest integer
+  const double k = (x * kTwoOverPi + kRound) - kRound;
+  const double r = (x - k * kHalfPiHead) - k * kHalfPiTail;
+  const double z = r * r, z2 = z * z, z4 = z2 * z2;
+  // sin r = r + r z (s0 + s1 z + ... + s7 z^7), s_i = (-1)^(i+1) / (2i + 3)!
+  const double s01 = -1.0 / 6 + z * (1.0 / 120);
+  const double s23 = -1.0 / 5040 + z * (1.0 / 362880);
+  const double s45 = -1.0 / 39916800 + z * (1.0 / 6227020800);
+  const double s67 = -1.0 / 1307674368000 + z * (1.0 / 355687428096000);
+  const double sp = (s01 + z2 * s23) + z4 * (s45 + z2 * s67);
+  // cos r = 1 - z/2 + z^2 (c0 + c1 z + ... + c7 z^7), c_i = (-1)^i / (2i + 4)!
+  const double c01 = 1.0 / 24 + z * (-1.0 / 720);
+  const double c23 = 1.0 / 40320 + z * (-1.0 / 3628800);
+  const double c45 = 1.0 / 479001600 + z * (-1.0 / 87178291200);
+  const double c67 = 1.0 / 20922789888000 + z * (-1.0 / 6402373705728000);
+  const double cp = (c01 + z2 * c23) + z4 * (c45 + z2 * c67);
+  const double s = r + r * z * sp;
+  const double c = (1.0 - 0.5 * z) + z2 * cp;
+  switch (int64_t(k) & 3) {
+    case 0:
+      *sine = s;
+      *cosine = c;
+      break;
+    case 1:
+      *sine = c;
+      *cosine = -s;
+      break;
+    case 2:
+      *sine = -s;
+      *cosine = -c;
+      break;
+    default:
+      *sine = -c;
+      *cosine = s;
+      break;
+  }
+}
+
+__attribute__((always_inline)) inline HalfAngle halfAngle(float angle) {
+  const double x = double(angle) * 0.5;
   double s, c;
-  sincos(double(angle) * 0.5, &s, &c);
+  if (std::fabs(x) < 1e5) {
+    sinCosSmall(x, &s, &c);
+  } else {
+    sincos(x, &s, &c);  // huge, infinite or NaN: the C library's reduction
+  }
   return {float(s), float(c)};
 }
 

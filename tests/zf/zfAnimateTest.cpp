@@ -235,6 +235,35 @@ TEST(ZfAnimate, RotationsFromHeadingPitchAndBank) {
   }
 }
 
+// The quaternion of three angles, written as plainly as it is defined, with
+// the C library's sine and cosine in double precision.
+ZF_Quat referenceQuat(float a, float b, float c) {
+  const float sa = float(std::sin(double(a) / 2)), ca = float(std::cos(double(a) / 2));
+  const float sb = float(std::sin(double(b) / 2)), cb = float(std::cos(double(b) / 2));
+  const float sc = float(std::sin(double(c) / 2)), cc = float(std::cos(double(c) / 2));
+  ZF_Quat q{sa * cb * cc - ca * sb * sc, ca * sb * cc + sa * cb * sc, ca * cb * sc - sa * sb * cc,
+            ca * cb * cc + sa * sb * sc};
+  const float m = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
+  if (m != 1.0f) {
+    const float scale = 1.0f / std::sqrt(m);
+    q = {q.x * scale, q.y * scale, q.z * scale, q.w * scale};
+  }
+  return q;
+}
+
+// The evaluator's own inline sine and cosine give the same floats.
+TEST(ZfAnimate, QuaternionsMatchTheirDefinition) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> small(-7.0f, 7.0f), large(-150000.0f, 150000.0f);
+  const float special[] = {0.0f, -0.0f, kPi, -kPi, kPi / 2, 2 * kPi, 1e-30f, 1e-8f, 199999.98f, 2e5f, 1e30f, INFINITY};
+  for (int i = 0; i < 400000; ++i) {
+    float a = small(random), b = small(random), c = i % 4 ? small(random) : large(random);
+    if (i < 12) a = special[i];
+    const ZF_Quat q = ZF_QuatFromHPB(a, b, c), r = referenceQuat(a, b, c);
+    ASSERT_EQ(std::memcmp(&q, &r, sizeof q), 0) << a << " " << b << " " << c;
+  }
+}
+
 // Random channels of RUN and DAT records: every lookup through the index
 // gives the same bits as the walk from the first record.
 TEST(ZfAnimate, IndexAgreesWithTheRecordWalk) {
