@@ -208,7 +208,7 @@ __attribute__((always_inline)) inline HalfAngle halfAngle(float angle) {
   return {float(s), float(c)};
 }
 
-ZF_Quat quatFromHalfAngles(HalfAngle a, HalfAngle b, HalfAngle c) {
+__attribute__((always_inline)) inline ZF_Quat quatFromHalfAngles(HalfAngle a, HalfAngle b, HalfAngle c) {
   ZF_Quat q;
   q.x = a.s * b.c * c.c - a.c * b.s * c.s;
   q.y = a.c * b.s * c.c + a.s * b.c * c.s;
@@ -225,12 +225,46 @@ ZF_Quat quatFromHalfAngles(HalfAngle a, HalfAngle b, HalfAngle c) {
   return q;
 }
 
+__attribute__((always_inline)) inline ZF_Quat slerpQuat(ZF_Quat q0, ZF_Quat q1, float fraction) {
+  float d = q0.x * q1.x + q0.y * q1.y + q0.z * q1.z + q0.w * q1.w;
+  if (d < 0.0f) {
+    q0 = {-q0.x, -q0.y, -q0.z, -q0.w};
+    d = -d;
+  }
+  float s0, s1;
+  if (1.0f - d >= 0.05f) {
+    const float theta = std::acos(d);
+    const float sinTheta = std::sin(theta);
+    s0 = std::sin((1.0f - fraction) * theta) / sinTheta;
+    s1 = std::sin(fraction * theta) / sinTheta;
+  } else {
+    // Close rotations: a straight blend, not renormalised.
+    s0 = 1.0f - fraction;
+    s1 = fraction;
+  }
+  return {s0 * q0.x + s1 * q1.x, s0 * q0.y + s1 * q1.y, s0 * q0.z + s1 * q1.z, s0 * q0.w + s1 * q1.w};
+}
+
+__attribute__((always_inline)) inline ZF_Float3 quatToXYZ(ZF_Quat q) {
+  const float test = 2.0f * (q.x * q.w - q.y * q.z);
+  if (std::fabs(test - 1.0f) <= 0.000001f) return {0.0f, 1.5707964f, -2.0f * std::atan2(q.y, q.w)};
+  if (std::fabs(test + 1.0f) <= 0.000001f) return {0.0f, -1.5707964f, 2.0f * std::atan2(q.y, q.w)};
+  const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z, ww = q.w * q.w;
+  ZF_Float3 r;
+  r.z = std::atan2(2.0f * (q.x * q.y + q.w * q.z), ww - xx + yy - zz);
+  r.x = std::atan2(2.0f * (q.x * q.z + q.w * q.y), ww - xx - yy + zz);
+  float c = test / (xx + yy + zz + ww);
+  c = c < -1.0f ? -1.0f : (c > 1.0f ? 1.0f : c);
+  r.y = std::asin(c);
+  return r;
+}
+
 template <class Lookup>
 ZF_Float3 slerpHPB(const ZF_Entry* entry, float t) {
   if (!entry) return {0.0f, 0.0f, 0.0f};
   if (entry->kind == ZF_VALUE && entry->type == ZF_FP) {
     const ZF_Row* v = &entry->value;
-    return ZF_QuatToXYZ(ZF_QuatFromHPB(firstWord(v, 0), firstWord(v, 1), firstWord(v, 2)));
+    return quatToXYZ(quatFromHalfAngles(halfAngle(firstWord(v, 0)), halfAngle(firstWord(v, 1)), halfAngle(firstWord(v, 2))));
   }
   if (entry->kind != ZF_ARRAY || entry->type != ZF_FP_C || entry->count != 3) {
     zeLog("ZF_FP3_Slerp_HPB_To_XYZ: unsupported value/valtype/array size\n");
@@ -252,7 +286,7 @@ ZF_Float3 slerpHPB(const ZF_Entry* entry, float t) {
   }
   const ZF_Quat q0 = quatFromHalfAngles(from[0], from[1], from[2]);
   const ZF_Quat q1 = quatFromHalfAngles(to[0], to[1], to[2]);
-  return ZF_QuatToXYZ(ZF_QuatSlerp(q0, q1, fraction));
+  return quatToXYZ(slerpQuat(q0, q1, fraction));
 }
 
 }  // namespace
@@ -307,36 +341,6 @@ ZF_Quat ZF_QuatFromHPB(float heading, float pitch, float bank) {
   return quatFromHalfAngles(halfAngle(heading), halfAngle(pitch), halfAngle(bank));
 }
 
-ZF_Quat ZF_QuatSlerp(ZF_Quat q0, ZF_Quat q1, float fraction) {
-  float d = q0.x * q1.x + q0.y * q1.y + q0.z * q1.z + q0.w * q1.w;
-  if (d < 0.0f) {
-    q0 = {-q0.x, -q0.y, -q0.z, -q0.w};
-    d = -d;
-  }
-  float s0, s1;
-  if (1.0f - d >= 0.05f) {
-    const float theta = std::acos(d);
-    const float sinTheta = std::sin(theta);
-    s0 = std::sin((1.0f - fraction) * theta) / sinTheta;
-    s1 = std::sin(fraction * theta) / sinTheta;
-  } else {
-    // Close rotations: a straight blend, not renormalised.
-    s0 = 1.0f - fraction;
-    s1 = fraction;
-  }
-  return {s0 * q0.x + s1 * q1.x, s0 * q0.y + s1 * q1.y, s0 * q0.z + s1 * q1.z, s0 * q0.w + s1 * q1.w};
-}
+ZF_Quat ZF_QuatSlerp(ZF_Quat q0, ZF_Quat q1, float fraction) { return slerpQuat(q0, q1, fraction); }
 
-ZF_Float3 ZF_QuatToXYZ(ZF_Quat q) {
-  const float test = 2.0f * (q.x * q.w - q.y * q.z);
-  if (std::fabs(test - 1.0f) <= 0.000001f) return {0.0f, 1.5707964f, -2.0f * std::atan2(q.y, q.w)};
-  if (std::fabs(test + 1.0f) <= 0.000001f) return {0.0f, -1.5707964f, 2.0f * std::atan2(q.y, q.w)};
-  const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z, ww = q.w * q.w;
-  ZF_Float3 r;
-  r.z = std::atan2(2.0f * (q.x * q.y + q.w * q.z), ww - xx + yy - zz);
-  r.x = std::atan2(2.0f * (q.x * q.z + q.w * q.y), ww - xx - yy + zz);
-  float c = test / (xx + yy + zz + ww);
-  c = c < -1.0f ? -1.0f : (c > 1.0f ? 1.0f : c);
-  r.y = std::asin(c);
-  return r;
-}
+ZF_Float3 ZF_QuatToXYZ(ZF_Quat q) { return quatToXYZ(q); }
