@@ -6,7 +6,8 @@
 //
 // Names are NUL-terminated and padded with NULs to a multiple of 4 bytes.
 // Entries point into the image; data words are swapped to host order in
-// place. Every size is checked against its parent and the file before a byte
+// place (or, when a chunk of odd length has pushed them off their 4-byte
+// boundary, in an aligned copy). Every size is checked against its parent and the file before a byte
 // it covers is read.
 #include "app/zeMessage.h"
 #include "zf/zfInternal.h"
@@ -47,7 +48,8 @@ void swapWords(uint32_t* words, std::size_t count) {
 
 class BinaryParser {
  public:
-  BinaryParser(unsigned char* image, std::size_t size) : image_(image), size_(size), builder_(size / 256) {}
+  BinaryParser(unsigned char* image, std::size_t size, ZfArena* arena)
+      : image_(image), size_(size), arena_(arena), builder_(size / 256) {}
 
   bool run();
   ZfTreeBuilder& builder() { return builder_; }
@@ -61,6 +63,7 @@ class BinaryParser {
 
   unsigned char* image_;
   std::size_t size_;
+  ZfArena* arena_;  // the document's, for words that are not aligned in the image
   ZfTreeBuilder builder_;
   std::size_t levelEnd_[ZF_MAX_DEPTH + 1];
 };
@@ -93,13 +96,15 @@ bool BinaryParser::readData(uint32_t type, std::size_t at, std::size_t end, ZF_R
     row->data = image_ + at;
     return true;
   }
-  // Words are used in place, so they must sit on 4-byte boundaries.
-  if (at % 4 != 0) {
-    zeLog("misaligned data at level %d\n", builder_.depth());
-    return false;
-  }
-  uint32_t* words = reinterpret_cast<uint32_t*>(image_ + at);
+  // Words are used in place when they sit on 4-byte boundaries. After a STR
+  // chunk of odd length they do not: those few are copied to aligned storage
+  // rather than read unaligned.
   const std::size_t wordCount = bytes / 4;
+  uint32_t* words = reinterpret_cast<uint32_t*>(image_ + at);
+  if (at % 4 != 0) {
+    words = static_cast<uint32_t*>(arena_->allocate(wordCount * 4));
+    std::memcpy(words, image_ + at, wordCount * 4);
+  }
   swapWords(words, wordCount);
   row->data = words;
   if (type != ZF_FP_C) {
@@ -207,7 +212,7 @@ bool BinaryParser::run() {
 ZF_Document* ZF_ParseBinary(std::unique_ptr<unsigned char[]> image, std::size_t size) {
   std::unique_ptr<ZF_Document> document(new ZF_Document);
   document->form = ZF_FORM_BINARY;
-  BinaryParser parser(image.get(), size);
+  BinaryParser parser(image.get(), size, &document->arena);
   if (!parser.run()) return nullptr;
   document->image = std::move(image);
   parser.builder().finish(document.get());
