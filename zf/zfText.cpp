@@ -1,0 +1,281 @@
+// The text form: one declaration per line.
+//
+//   { Name              opens a node (closed by a line starting with "}")
+//   name TYPE text      a value; TYPE is I4, U4, FP, STR or FP_C
+//   name TYPE [         an array: one row per line until a line starting "]"
+//   # or //             comment lines, also between array rows
+//
+// The image is read once, line by line; values are converted as they are met
+// and copied into the document's arena, and FP_C streams are checked and
+// indexed on the way.
+#include "app/zeMessage.h"
+#include "zf/zfInternal.h"
+#include "zf/zfNumber.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool isLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+inline bool isTokenEnd(char c) { return isBlank(c) || isLineEnd(c); }
+
+const char* const kTypeSpellings[] = {"I4", "U4", "FP", "STR", "FP_C"};
+
+class TextParser {
+ public:
+  TextParser(const char* image, std::size_t size, ZF_Document* document)
+      : p_(image), end_(image + size), document_(document), builder_(size / 48) {}
+
+  bool run();
+  ZfTreeBuilder& builder() { return builder_; }
+
+ private:
+  const char* skipBlanks(const char* s) const {
+    while (isBlank(*s)) ++s;
+    return s;
+  }
+  const char* tokenEnd(const char* s) const {
+    while (!isTokenEnd(*s)) ++s;
+    return s;
+  }
+  const char* lineEnd(const char* s) const {
+    while (!isLineEnd(*s)) ++s;
+    return s;
+  }
+  const char* copyText(const char* begin, std::size_t length) {
+    char* text = static_cast<char*>(document_->arena.allocate(length + 1));
+    std::memcpy(text, begin, length);
+    text[length] = '\0';
+    return text;
+  }
+  bool invalidLine(const char* why) {
+    zeLog("%s", why);
+    zeLog("line %d: Invalid line\n", line_);
+    return false;
+  }
+  // Converts the text from p_ to the line end by `type` into *row (and, for
+  // FP_C, into marks starting at *firstMark). Leaves p_ at the line end.
+  bool convert(uint32_t type, ZF_Row* row, uint32_t* firstMark);
+  bool convertWords(uint32_t type, ZF_Row* row);
+  bool convertStream(ZF_Row* row, uint32_t* firstMark);
+  void convertText(ZF_Row* row);
+
+  const char* p_;
+  const char* end_;
+  ZF_Document* document_;
+  ZfTreeBuilder builder_;
+  std::vector<uint32_t> words_;  // scratch for one element list
+  int line_ = 1;
+  bool arrayOpen_ = false;
+  uint32_t arrayType_ = 0;
+};
+
+bool TextParser::run() {
+  while (p_ < end_) {
+    const char* s = skipBlanks(p_);
+    const char c = *s;
+    if (isLineEnd(c) || c == '#' || c == '/') {
+      p_ = lineEnd(s);
+    } else if (arrayOpen_) {
+      if (c == ']') {
+        arrayOpen_ = false;
+        p_ = lineEnd(s);
+      } else {
+        p_ = s;
+        ZF_Row row{};
+        uint32_t firstMark = 0;
+        if (!convert(arrayType_, &row, &firstMark)) return false;
+        builder_.addRow(row, firstMark);
+      }
+    } else if (c == '}') {
+      if (builder_.depth() == 0) {
+        zeLog("line %d: too many }\n", line_);
+        return false;
+      }
+      builder_.closeNode();
+      p_ = lineEnd(s);
+    } else {
+      const char* first = s;
+      const char* firstEnd = tokenEnd(first);
+      const char* second = skipBlanks(firstEnd);
+      if (isLineEnd(*second)) return invalidLine("Line does not have enough token\n");
+      const char* secondEnd = tokenEnd(second);
+      if (*first == '{') {
+        if (builder_.depth() >= ZF_MAX_DEPTH) {
+          zeLog("line %d: too many {\n", line_);
+          return false;
+        }
+        builder_.openNode(copyText(second, std::size_t(secondEnd - second)));
+        p_ = lineEnd(secondEnd);
+      } else {
+        const char* third = skipBlanks(secondEnd);
+        if (isLineEnd(*third)) return invalidLine("Line value does not have enough token\n");
+        const std::size_t typeLength = std::size_t(secondEnd - second);
+        uint32_t type = 0;
+        while (type < 5 && !(std::strlen(kTypeSpellings[type]) == typeLength &&
+                             std::memcmp(kTypeSpellings[type], second, typeLength) == 0)) {
+          ++type;
+        }
+        if (type == 5) {
+          zeLog("line %d: unknown value type %.*s\n", line_, int(typeLength), second);
+          return false;
+        }
+        const char* name = copyText(first, std::size_t(firstEnd - first));
+        if (*third == '[') {
+          builder_.openArray(name, type);
+          arrayOpen_ = true;
+          arrayType_ = type;
+          p_ = lineEnd(third);
+        } else {
+          p_ = third;
+          ZF_Row value{};
+          uint32_t firstMark = 0;
+          if (!convert(type, &value, &firstMark)) return false;
+          builder_.addValue(name, type, value, firstMark);
+        }
+      }
+    }
+    // p_ is at the line end: a NUL there before the image end is a stray byte.
+    if (*p_ == '\0' && p_ < end_) {
+      zeLog("line %d: NUL byte in text\n", line_);
+      return false;
+    }
+    while (*p_ == '\r' || *p_ == '\n') ++p_;
+    ++line_;
+  }
+  return true;
+}
+
+bool TextParser::convert(uint32_t type, ZF_Row* row, uint32_t* firstMark) {
+  switch (type) {
+    case ZF_STR:
+      convertText(row);
+      return true;
+    case ZF_FP_C:
+      return convertStream(row, firstMark);
+    default:
+      return convertWords(type, row);
+  }
+}
+
+void TextParser::convertText(ZF_Row* row) {
+  const char* begin = p_;
+  const char* end = lineEnd(begin);
+  p_ = end;
+  if (*begin == '"') {
+    ++begin;
+    const char* last = end;
+    while (last > begin && isBlank(last[-1])) --last;
+    if (last > begin && last[-1] == '"') end = last - 1;
+  }
+  row->count = uint32_t(end - begin);
+  row->data = copyText(begin, std::size_t(end - begin));
+}
+
+bool TextParser::convertWords(uint32_t type, ZF_Row* row) {
+  words_.clear();
+  const char* s = p_;
+  while (!isLineEnd(*s)) {
+    const char* e;
+    uint32_t word;
+    if (type == ZF_FP) {
+      float value;
+      e = zfParseFloatToken(s, &value);
+      std::memcpy(&word, &value, sizeof word);
+    } else {
+      e = tokenEnd(s);
+      word = type == ZF_I4 ? uint32_t(zfReadI4(s, e)) : zfReadU4(s, e);
+    }
+    words_.push_back(word);
+    s = skipBlanks(e);
+  }
+  p_ = s;
+  const std::size_t bytes = words_.size() * sizeof(uint32_t);
+  void* data = document_->arena.allocate(bytes);
+  if (bytes) std::memcpy(data, words_.data(), bytes);
+  row->count = uint32_t(words_.size());
+  row->data = data;
+  return true;
+}
+
+bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
+  std::vector<ZF_FpcMark>& marks = builder_.marks();
+  *firstMark = uint32_t(marks.size());
+  words_.clear();
+  uint64_t total = 0;
+  const char* s = p_;
+  const char* problem = nullptr;
+  while (!isLineEnd(*s)) {
+    const char* e = tokenEnd(s);
+    const std::size_t length = std::size_t(e - s);
+    uint32_t tag;
+    if (length == 3 && std::memcmp(s, "RUN", 3) == 0) {
+      tag = ZF_FPC_RUN;
+    } else if (length == 3 && std::memcmp(s, "DAT", 3) == 0) {
+      tag = ZF_FPC_DAT;
+    } else {
+      problem = "RUN or DAT expected";
+      break;
+    }
+    s = skipBlanks(e);
+    if (isLineEnd(*s)) {
+      problem = "record without count";
+      break;
+    }
+    e = tokenEnd(s);
+    const uint64_t n = zfReadCount(s, e);
+    if (n == 0) {
+      problem = "record of zero count";
+      break;
+    }
+    if (n > std::numeric_limits<uint32_t>::max() || total + n > std::numeric_limits<uint32_t>::max()) {
+      problem = "more than 4294967295 samples";
+      break;
+    }
+    marks.push_back({uint32_t(total), uint32_t(words_.size())});
+    total += n;
+    words_.push_back(tag);
+    words_.push_back(uint32_t(n));
+    s = skipBlanks(e);
+    const uint64_t values = tag == ZF_FPC_RUN ? 1 : n;
+    for (uint64_t v = 0; v < values; ++v) {
+      if (isLineEnd(*s)) {
+        problem = tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
+        break;
+      }
+      float value;
+      e = zfParseFloatToken(s, &value);
+      uint32_t word;
+      std::memcpy(&word, &value, sizeof word);
+      words_.push_back(word);
+      s = skipBlanks(e);
+    }
+    if (problem) break;
+  }
+  if (problem) {
+    zeLog("line %d: bad FP_C data, %s\n", line_, problem);
+    return false;
+  }
+  p_ = s;
+  const std::size_t bytes = words_.size() * sizeof(uint32_t);
+  void* data = document_->arena.allocate(bytes);
+  std::memcpy(data, words_.data(), bytes);
+  row->count = uint32_t(total);
+  row->markCount = uint32_t(marks.size() - *firstMark);
+  row->data = data;
+  return true;
+}
+
+}  // namespace
+
+ZF_Document* ZF_ParseText(std::unique_ptr<unsigned char[]> image, std::size_t size) {
+  std::unique_ptr<ZF_Document> document(new ZF_Document);
+  document->form = ZF_FORM_TEXT;
+  TextParser parser(reinterpret_cast<const char*>(image.get()), size, document.get());
+  if (!parser.run()) return nullptr;
+  // Nodes and an array still open at the end are closed as they stand.
+  parser.builder().finish(document.get());
+  return document.release();
+}
