@@ -146,7 +146,7 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
     const core::matrix4 place = mesh.frame >= 0 ? globals[mesh.frame] : core::matrix4();
     const std::size_t vertexCount = mesh.positions.size();
     const std::size_t faceCount = mesh.faceSizes.size();
-    const bool hasNormals = !mesh.normalIndices.empty();
+    const bool hasNormals = !mesh.normalIndices.empty() || mesh.normalsPerVertex;
     const bool twoCoords = !mesh.uv2.empty();
 
     // Normals the file does not give: the sum of the adjacent faces' normals,
@@ -172,17 +172,19 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
     }
 
     // One buffer per material that some face uses, in material order.
-    const std::size_t materialCount = mesh.materials.empty() ? 1 : mesh.materials.size();
-    std::vector<int> bufferOf(materialCount, -1);
-    for (std::size_t f = 0; f < faceCount; ++f)
-      bufferOf[mesh.faceMaterials.empty() ? 0 : mesh.faceMaterials[f]] = 0;
+    std::vector<u32> used(mesh.faceMaterials.begin(), mesh.faceMaterials.end());
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    if (used.empty() && faceCount > 0) used.push_back(0);
+    auto bufferOf = [&](std::size_t f) -> u32 {
+      if (mesh.faceMaterials.empty()) return 0;
+      return static_cast<u32>(std::lower_bound(used.begin(), used.end(), mesh.faceMaterials[f]) - used.begin());
+    };
     const u32 firstBuffer = buffers.size();
     std::vector<CZeSkinMeshBuffer*> own;
-    for (std::size_t m = 0; m < materialCount; ++m) {
-      if (bufferOf[m] < 0) continue;
-      bufferOf[m] = static_cast<int>(own.size());
+    for (const u32 m : used) {
       CZeSkinMeshBuffer* buffer = new CZeSkinMeshBuffer(twoCoords ? video::EVT_2TCOORDS : video::EVT_STANDARD);
-      SZeXMaterial material = mesh.materials.empty() ? SZeXMaterial() : mesh.materials[m];
+      SZeXMaterial material = m < mesh.materials.size() ? mesh.materials[m] : SZeXMaterial();
       video::SMaterial& out = buffer->Material;
       out.DiffuseColor = toColor(material.faceColor);
       out.Shininess = material.power;
@@ -214,12 +216,14 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
     std::size_t corner = 0;
     for (std::size_t f = 0; f < faceCount; ++f) {
       const u32 n = mesh.faceSizes[f];
-      const u32 b = static_cast<u32>(bufferOf[mesh.faceMaterials.empty() ? 0 : mesh.faceMaterials[f]]);
+      const u32 b = bufferOf(f);
       CZeSkinMeshBuffer* buffer = own[b];
       corners.clear();
       for (u32 c = 0; c < n; ++c, ++corner) {
         const u32 v = mesh.faceIndices[corner];
-        const s32 normal = hasNormals ? static_cast<s32>(mesh.normalIndices[corner]) : -1;
+        const s32 normal = !mesh.normalIndices.empty() ? static_cast<s32>(mesh.normalIndices[corner])
+                           : mesh.normalsPerVertex      ? static_cast<s32>(v)
+                                                        : -1;
         s32 found = -1;
         bool inBuffer = false;
         // A vertex rarely has more than a few uses; a file that gives one

@@ -264,6 +264,7 @@ class CZeXParser {
     } else {
       mesh->normals.swap(normals);
       mesh->normalIndices.swap(indices);
+      mesh->normalsPerVertex = false;
     }
     return skipRest("MeshNormals");
   }
@@ -274,8 +275,8 @@ class CZeXParser {
     std::vector<core::vector2df> coords(count);
     for (uint32_t i = 0; i < count; ++i)
       if (!readF(&coords[i].X, "texture coordinate") || !readF(&coords[i].Y, "texture coordinate")) return false;
+    // Vertices past a short list get (0, 0) when the mesh is built.
     if (count != mesh->positions.size()) warn("MeshTextureCoords count differs from the vertex count");
-    coords.resize(mesh->positions.size());
     // A second set of coordinates is the second texture-coordinate stream.
     if (mesh->uv.empty())
       mesh->uv.swap(coords);
@@ -287,7 +288,7 @@ class CZeXParser {
   bool parseVertexColors(SZeXMesh* mesh) {
     uint32_t count = 0;
     if (!readU(&count, "vertex colour count") || !checkCount(count, 5, "MeshVertexColors")) return false;
-    mesh->colors.assign(mesh->positions.size(), video::SColor(255, 255, 255, 255));
+    if (!mesh->hasColors) mesh->colors.assign(mesh->positions.size(), video::SColor(255, 255, 255, 255));
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t index = 0;
       float c[4];
@@ -333,6 +334,11 @@ class CZeXParser {
   }
 
   bool parseMaterialList(SZeXMesh* mesh, int depth) {
+    if (mesh->hasMaterialList) {
+      warn("only the first MeshMaterialList of a mesh is used");
+      return skipRest("MeshMaterialList");
+    }
+    mesh->hasMaterialList = true;
     uint32_t materialCount = 0;
     uint32_t indexCount = 0;
     if (!readU(&materialCount, "material count") || !checkCount(materialCount, 1, "MeshMaterialList material"))
@@ -387,10 +393,8 @@ class CZeXParser {
       }
     }
     if (mesh->materials.size() > materialCount) mesh->materials.resize(materialCount);
-    if (mesh->materials.size() < materialCount) {
-      if (!mesh->materials.empty()) warn("MeshMaterialList lists fewer materials than it declares");
-      mesh->materials.resize(materialCount);
-    }
+    if (mesh->materials.size() < materialCount && !mesh->materials.empty())
+      warn("MeshMaterialList lists fewer materials than it declares");
     return close("MeshMaterialList");
   }
 
@@ -481,7 +485,7 @@ class CZeXParser {
           const std::size_t at = v * stride + e.offset;
           mesh->normals[v].set(asFloat(at), asFloat(at + 1), asFloat(at + 2));
         }
-        mesh->normalIndices = mesh->faceIndices;
+        mesh->normalsPerVertex = true;
       } else if (e.usage == kUsageTexCoord && e.type == 1 && e.usageIndex < 2) {
         std::vector<core::vector2df>& coords = e.usageIndex == 0 ? mesh->uv : mesh->uv2;
         coords.resize(vertexCount);

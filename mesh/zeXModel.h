@@ -33,12 +33,15 @@ struct SZeXMesh {
   std::vector<uint32_t> faceIndices;  // corners of all faces, in order
   std::vector<irr::core::vector3df> normals;
   std::vector<uint32_t> normalIndices;  // same layout as faceIndices; empty when none
+  bool normalsPerVertex = false;        // normals[v] belongs to vertex v (DeclData)
   std::vector<irr::core::vector2df> uv;
   std::vector<irr::core::vector2df> uv2;
   std::vector<irr::video::SColor> colors;  // one per vertex when hasColors
   bool hasColors = false;
   std::vector<uint32_t> faceMaterials;  // one per face, empty when no material list
+  // As listed; a material declared but not listed is the default material.
   std::vector<SZeXMaterial> materials;
+  bool hasMaterialList = false;
   std::vector<std::pair<int32_t, int32_t>> uvPairs;  // MeshMaterialsUVs
   std::vector<SZeXSkin> skins;
 };

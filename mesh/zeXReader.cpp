@@ -161,6 +161,7 @@ bool CZeXReader::open(const char* data, std::size_t size, std::string* reason) {
     return false;
   }
   ListLeft = 0;
+  CountedUpTo = nullptr;
   if (compressed) {
     if (size < 20) {
       *reason = "compressed file cut short";
@@ -180,10 +181,13 @@ bool CZeXReader::open(const char* data, std::size_t size, std::string* reason) {
 
 std::size_t CZeXReader::position() const {
   if (Binary) return static_cast<std::size_t>(Pos - Begin) + 16;
-  std::size_t line = 1;
-  for (const char* p = Begin; p < Pos; ++p)
-    if (*p == '\n') ++line;
-  return line;
+  if (!CountedUpTo || CountedUpTo > Pos) {
+    CountedUpTo = Begin;
+    CountedLines = 1;
+  }
+  for (; CountedUpTo < Pos; ++CountedUpTo)
+    if (*CountedUpTo == '\n') ++CountedLines;
+  return CountedLines;
 }
 
 // --- Binary -------------------------------------------------------------------

@@ -49,6 +49,10 @@ class CZeXReader {
   bool textSkipSpace();
   bool textNumberStart() const;
 
+  // Line counting resumes where the last call stopped (the reader only goes
+  // forward), so many messages cost no more than one pass.
+  mutable const char* CountedUpTo = nullptr;
+  mutable std::size_t CountedLines = 1;
   std::vector<char> Inflated;  // decompressed body of a compressed file
   const char* Begin = nullptr;
   const char* Pos = nullptr;

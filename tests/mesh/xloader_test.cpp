@@ -566,3 +566,27 @@ TEST_F(XLoader, FilesThatWouldMultiplyWorkAreBounded) {
   EXPECT_EQ(load(frames), nullptr);
   EXPECT_EQ(testLog().count("too many frames", ELL_ERROR), 1) << testLog().all();
 }
+
+TEST_F(XLoader, FrameTransformsAndSkinOffsetsPlaceAnimatedVertices) {
+  // Fixtures: a rigid mesh in a frame at (5,0,0) turned a quarter around z,
+  // and a mesh in a frame at (0,0,3) skinned to a bone at (5,0,0) that rises
+  // by 2. The vertex of the file at (1,0,0) is followed.
+  struct Case {
+    const char* file;
+    float frame;
+    core::vector3df expected;
+  } cases[] = {
+      {"rigid-in-moved-frame.x", 0, {6, 0, 0}},
+      {"rigid-in-moved-frame.x", 10, {5, 1, 0}},
+      {"skin-in-moved-frame.x", 0, {1, 0, 3}},
+      {"skin-in-moved-frame.x", 10, {1, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    const std::string data = readFile(c.file);
+    scene::IAnimatedMesh* mesh = load(data);
+    ASSERT_NE(mesh, nullptr) << c.file << "\n" << testLog().all();
+    const core::vector3df p = mesh->getMesh(c.frame)->getMeshBuffer(0)->getPosition(0);
+    EXPECT_TRUE(p.equals(c.expected, 1e-5f)) << c.file << " at " << c.frame << ": " << p.X << " " << p.Y << " " << p.Z;
+    mesh->drop();
+  }
+}
