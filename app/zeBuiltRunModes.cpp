@@ -6,6 +6,8 @@
 #include "app/zeFrame.h"
 #include "app/zeMessage.h"
 #include "app/zeSetup.h"
+#include "mesh/CZeMeshManipulator.h"
+#include "mesh/zeDeviceLog.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
@@ -23,6 +25,17 @@ bool startMusic(ZeEngineContext&, char* reason) {
 
 void stopMusic(ZeEngineContext&) { zeMusicShutdown(); }
 
+// Mesh and loader code write to the device's log while a device exists.
+bool startDeviceLog(ZeEngineContext& context, char*) {
+  zeSetDeviceLogger(context.device->getLogger());
+  return true;
+}
+
+void stopDeviceLog(ZeEngineContext&) {
+  CZeMeshManipulator::releaseScratch();
+  zeSetDeviceLogger(nullptr);
+}
+
 }  // namespace
 
 ZeRunModes zeBuiltRunModes() {
@@ -32,6 +45,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallDialogPresenters();
   zeInstallGPUProgrammingServicesSlot();
   zeSceneRegister();
+  zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;
