@@ -148,30 +148,40 @@ int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
     return exitCodeOf(modes.scriptRunner(plan.path.c_str(), 0));
   }
 
-  // Object viewer, scene viewer and demos need the engine running first.
-  const bool isDemo = plan.mode == ZeRunMode::DemoPlayer || plan.mode == ZeRunMode::DemoCapture;
-  if (readSetup(modes, zeProgramDirectory(), &plan.display, isDemo) != 0) return -1;
-  if (modes.showWindow) modes.showWindow();
-
-  int result = 0;
+  // Object viewer, scene viewer and demos need the engine running first; a
+  // front end that is not built says so before any window opens.
+  using FrontEnd = std::function<int()>;
+  FrontEnd frontEnd;
+  const char* frontEndName = nullptr;
   const char* path = plan.path.c_str();
   switch (plan.mode) {
     case ZeRunMode::ObjectViewer:
-      result = modes.objectViewer ? modes.objectViewer(path) : notBuilt("The object viewer");
+      frontEndName = "The object viewer";
+      if (modes.objectViewer) frontEnd = [&] { return modes.objectViewer(path); };
       break;
     case ZeRunMode::SceneViewer:
-      result = modes.sceneViewer ? modes.sceneViewer(path, &plan.viewer) : notBuilt("The scene viewer");
+      frontEndName = "The scene viewer";
+      if (modes.sceneViewer) frontEnd = [&] { return modes.sceneViewer(path, &plan.viewer); };
       break;
     case ZeRunMode::DemoCapture:
-      result = modes.demoCapture ? modes.demoCapture(path, plan.startPart, plan.captureBase.c_str(), plan.captureFps)
-                                 : notBuilt("The demo capture");
+      frontEndName = "The demo capture";
+      if (modes.demoCapture)
+        frontEnd = [&] { return modes.demoCapture(path, plan.startPart, plan.captureBase.c_str(), plan.captureFps); };
       break;
     case ZeRunMode::DemoPlayer:
-      result = modes.demoPlayer ? modes.demoPlayer(path, plan.startPart) : notBuilt("The demo player");
+      frontEndName = "The demo player";
+      if (modes.demoPlayer) frontEnd = [&] { return modes.demoPlayer(path, plan.startPart); };
       break;
     default:
       break;
   }
+  if (!frontEnd) return notBuilt(frontEndName ? frontEndName : "This run mode");
+
+  const bool isDemo = plan.mode == ZeRunMode::DemoPlayer || plan.mode == ZeRunMode::DemoCapture;
+  if (readSetup(modes, zeProgramDirectory(), &plan.display, isDemo) != 0) return -1;
+  if (modes.showWindow) modes.showWindow();
+
+  const int result = frontEnd();
   stopEngine(modes);
   return exitCodeOf(result);
 }

@@ -251,8 +251,20 @@ TEST(Entry, UnbuiltModesSaySo) {
   char* argv[] = {program, file, nullptr};
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(zeRunEntry(2, argv, empty), -1);
-  EXPECT_NE(::testing::internal::GetCapturedStdout().find("ERROR : Reading the setup file and starting the engine is not built yet"),
-            std::string::npos);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The demo player is not built yet\n\n");
+  zeResetMessageState();
+
+  // No window opens for a front end that is not there.
+  Recorded r;
+  Behaviour b;
+  ZeRunModes withoutViewer = recordingModes(r, b, nullptr);
+  withoutViewer.sceneViewer = nullptr;
+  char scene[] = "x.zscn";
+  char* sceneArgv[] = {program, scene, nullptr};
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(zeRunEntry(2, sceneArgv, withoutViewer), -1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The scene viewer is not built yet\n\n");
+  EXPECT_EQ(joined(r.calls), "");
   zeResetMessageState();
 }
 
