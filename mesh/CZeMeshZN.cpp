@@ -41,20 +41,31 @@ bool CZeAlignedRecords<Record>::allocate(uint32_t count) {
 template class CZeAlignedRecords<SZeBaseVertexZN>;
 template class CZeAlignedRecords<SZeWorkVertexZN>;
 
-bool CZeStaticMeshBufferZN::create(const scene::IMeshBuffer* buffer) {
+namespace {
+
+// Copies a buffer's positions (w = 1) and normals (w = 0) into aligned records.
+template <class Vertex>
+bool copyPositionsAndNormals(CZeAlignedRecords<Vertex>& vertices, const scene::IMeshBuffer* buffer,
+                             const char* who) {
   const u32 count = buffer->getVertexCount();
-  if (!Vertices.allocate(count)) {
-    zeDeviceLog(ELL_ERROR, "CZeStaticMeshBufferZN::create: failed to alloc %d vertices", static_cast<int>(count));
+  if (!vertices.allocate(count)) {
+    zeDeviceLog(ELL_ERROR, "%s::create: failed to alloc %d vertices", who, static_cast<int>(count));
     return false;
   }
   for (u32 v = 0; v < count; ++v) {
     const core::vector3df& p = buffer->getPosition(v);
     const core::vector3df& n = buffer->getNormal(v);
-    SZeBaseVertexZN& out = Vertices[v];
+    Vertex& out = vertices[v];
     out.position[0] = p.X, out.position[1] = p.Y, out.position[2] = p.Z, out.position[3] = 1.0f;
     out.normal[0] = n.X, out.normal[1] = n.Y, out.normal[2] = n.Z, out.normal[3] = 0.0f;
   }
   return true;
+}
+
+}  // namespace
+
+bool CZeStaticMeshBufferZN::create(const scene::IMeshBuffer* buffer) {
+  return copyPositionsAndNormals(Vertices, buffer, "CZeStaticMeshBufferZN");
 }
 
 bool CZeStaticMeshZN::create(const scene::IMesh* mesh) {
@@ -67,19 +78,7 @@ bool CZeStaticMeshZN::create(const scene::IMesh* mesh) {
 }
 
 bool CZeMeshBufferZN::create(const scene::IMeshBuffer* buffer) {
-  const u32 count = buffer->getVertexCount();
-  if (!Vertices.allocate(count)) {
-    zeDeviceLog(ELL_ERROR, "CZeMeshBufferZN::create: failed to alloc %d vertices", static_cast<int>(count));
-    return false;
-  }
-  for (u32 v = 0; v < count; ++v) {
-    const core::vector3df& p = buffer->getPosition(v);
-    const core::vector3df& n = buffer->getNormal(v);
-    SZeWorkVertexZN& out = Vertices[v];
-    out.position[0] = p.X, out.position[1] = p.Y, out.position[2] = p.Z, out.position[3] = 1.0f;
-    out.normal[0] = n.X, out.normal[1] = n.Y, out.normal[2] = n.Z, out.normal[3] = 0.0f;
-  }
-  return true;
+  return copyPositionsAndNormals(Vertices, buffer, "CZeMeshBufferZN");
 }
 
 CZeMeshZN::~CZeMeshZN() { std::free(Matrices); }
