@@ -16,7 +16,7 @@
 namespace {
 
 // The last confirmed dialog; all zero before any.
-ZeDisplayValues dialogResult{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+ZeDisplayValues dialogResult{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0};
 
 ZeScreenModePresenter screenModePresenter = nullptr;
 

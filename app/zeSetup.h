@@ -10,18 +10,7 @@
 
 // The display values of the setup, in the overrides' field order plus
 // `centered`; -1 means unset.
-struct ZeDisplayValues {
-  int width = -1;
-  int height = -1;
-  int windowed = -1;
-  int windowX = -1;
-  int windowY = -1;
-  int depth = -1;
-  int vsync = -1;
-  int fps = -1;
-  int antialias = -1;
-  int shaders = -1;
-  int stereo = -1;
+struct ZeDisplayValues : DisplayOverrides {
   int centered = -1;
 };
 

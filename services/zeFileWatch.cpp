@@ -62,16 +62,9 @@ void releaseHeld(ZeFileWatch* watch) {
 }
 
 SZeFileStamp stampOfDescriptor(int fd) {
-  SZeFileStamp stamp;
   struct stat info;
-  if (fstat(fd, &info) != 0) return stamp;
-  stamp.exists = true;
-  stamp.device = info.st_dev;
-  stamp.inode = info.st_ino;
-  stamp.size = info.st_size;
-  stamp.modified = info.st_mtim;
-  stamp.statusChanged = info.st_ctim;
-  return stamp;
+  if (fstat(fd, &info) != 0) return SZeFileStamp();
+  return zeStampOf(info);
 }
 
 // Opens the file for reading when nobody is writing it: no open descriptor with

@@ -11,9 +11,13 @@
 #include "services/zeWatchInternal.h"
 
 SZeFileStamp zeStampFile(const std::string& path) {
-  SZeFileStamp stamp;
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) return stamp;
+  if (stat(path.c_str(), &info) != 0) return SZeFileStamp();
+  return zeStampOf(info);
+}
+
+SZeFileStamp zeStampOf(const struct stat& info) {
+  SZeFileStamp stamp;
   stamp.exists = true;
   stamp.device = info.st_dev;
   stamp.inode = info.st_ino;

@@ -2,6 +2,7 @@
 // tests use to see a notification arrive without guessing a delay.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <ctime>
@@ -20,6 +21,8 @@ struct SZeFileStamp {
 };
 
 SZeFileStamp zeStampFile(const std::string& path);
+// The stamp of what stat or fstat returned.
+SZeFileStamp zeStampOf(const struct stat& info);
 bool zeSameStamp(const SZeFileStamp& a, const SZeFileStamp& b);
 
 // Absolute, folded path of a watched name (relative names join the process's
