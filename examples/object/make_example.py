@@ -10,6 +10,14 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 RINGS, SIDES = 48, 24          # segments around the ring and around the tube
 RING_RADIUS, TUBE_RADIUS = 1.0, 0.4
+# The ring leans towards the viewer so the first frame shows it as a ring, not
+# edge-on; below asin(TUBE_RADIUS / RING_RADIUS) the tube still covers the centre.
+TILT = math.radians(20)
+
+
+def tilt(x, y, z):
+    c, s = math.cos(TILT), math.sin(TILT)
+    return (x, y * c - z * s, y * s + z * c)
 
 
 def png(path, width, height, pixel):
@@ -48,8 +56,8 @@ def main():
             b = v * 2 * math.pi
             cx, cy = math.cos(a), math.sin(a)
             r = RING_RADIUS + TUBE_RADIUS * math.cos(b)
-            vertices.append((r * cx, TUBE_RADIUS * math.sin(b), r * cy))
-            normals.append((math.cos(b) * cx, math.sin(b), math.cos(b) * cy))
+            vertices.append(tilt(r * cx, TUBE_RADIUS * math.sin(b), r * cy))
+            normals.append(tilt(math.cos(b) * cx, math.sin(b), math.cos(b) * cy))
             uvs.append((u * 4, v))
             colours.append((0.6 + 0.4 * math.cos(a), 0.6 + 0.4 * math.sin(a), 0.8, 1.0))
     faces = []
