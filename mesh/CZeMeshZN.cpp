@@ -186,10 +186,22 @@ void CZeMeshZN::updateJointMatrices(scene::ISkinnedMesh* mesh) {
   std::memcpy(Matrices + 16 * JointCount, identity.pointer(), sizeof(float) * 16);
 }
 
+// Every buffer is checked before any is written, so a mismatch leaves the mesh whole.
 bool CZeMeshZN::checkMesh(scene::IMesh* mesh, const char* operation) {
   if (!mesh || mesh->getMeshBufferCount() != Buffers.size()) {
     zeDeviceLog(ELL_ERROR, "CZeMeshZN::%s: not same number of buffers", operation);
     return false;
+  }
+  for (u32 b = 0; b < Buffers.size(); ++b) {
+    const scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
+    if (target->getVertexType() != video::EVT_STANDARD) {
+      zeDeviceLog(ELL_ERROR, "CZeMeshZN::%s: not EVT_STANDARD vertex type", operation);
+      return false;
+    }
+    if (target->getVertexCount() != Buffers[b].Vertices.size()) {
+      zeDeviceLog(ELL_ERROR, "CZeMeshZN::%s: not same number of vertices", operation);
+      return false;
+    }
   }
   return true;
 }
@@ -199,15 +211,7 @@ bool CZeMeshZN::skinMesh(scene::ISkinnedMesh* mesh) {
   if (!Matrices) return false;
   for (u32 b = 0; b < Buffers.size(); ++b) {
     scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
-    if (target->getVertexType() != video::EVT_STANDARD) {
-      zeDeviceLog(ELL_ERROR, "CZeMeshZN::skinMesh: not EVT_STANDARD vertex type");
-      return false;
-    }
     const CZeMeshBufferZN& buffer = Buffers[b];
-    if (target->getVertexCount() != buffer.Vertices.size()) {
-      zeDeviceLog(ELL_ERROR, "CZeMeshZN::skinMesh: not same number of vertices");
-      return false;
-    }
     video::S3DVertex* out = static_cast<video::S3DVertex*>(target->getVertices());
     for (u32 v = 0; v < buffer.Vertices.size(); ++v) {
       const SZeWorkVertexZN& in = buffer.Vertices[v];
@@ -240,15 +244,7 @@ bool CZeMeshZN::copyToMesh(scene::IMesh* mesh) {
   if (!checkMesh(mesh, "copyToMesh")) return false;
   for (u32 b = 0; b < Buffers.size(); ++b) {
     scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
-    if (target->getVertexType() != video::EVT_STANDARD) {
-      zeDeviceLog(ELL_ERROR, "CZeMeshZN::copyToMesh: not EVT_STANDARD vertex type");
-      return false;
-    }
     const CZeMeshBufferZN& buffer = Buffers[b];
-    if (target->getVertexCount() != buffer.Vertices.size()) {
-      zeDeviceLog(ELL_ERROR, "CZeMeshZN::copyToMesh: not same number of vertices");
-      return false;
-    }
     video::S3DVertex* out = static_cast<video::S3DVertex*>(target->getVertices());
     for (u32 v = 0; v < buffer.Vertices.size(); ++v) {
       const SZeWorkVertexZN& in = buffer.Vertices[v];

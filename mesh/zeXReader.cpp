@@ -351,24 +351,36 @@ bool CZeXReader::readOptionalName(std::string* name) {
   return true;
 }
 
+// Starts the next binary number: a lone integer (in *loneValue) or a list
+// whose items the callers then take one at a time. Sizes are checked here.
+bool CZeXReader::openBinaryNumber(bool* lone, uint32_t* loneValue) {
+  if (peek() != K_NUMBER) return false;
+  uint16_t token = 0;
+  readBinaryToken(&token);
+  if (End - Pos < 4) return false;
+  if (token == T_INTEGER) {
+    *loneValue = readU32(Pos);
+    Pos += 4;
+    *lone = true;
+    return true;
+  }
+  if (token != T_INTEGER_LIST && token != T_FLOAT_LIST) return false;
+  const uint64_t count = readU32(Pos);
+  const uint64_t itemSize = token == T_FLOAT_LIST && Doubles ? 8 : 4;
+  if (count * itemSize > static_cast<uint64_t>(End - Pos - 4)) return false;
+  Pos += 4;
+  ListLeft = static_cast<uint32_t>(count);
+  ListIsFloat = token == T_FLOAT_LIST;
+  *lone = false;
+  return true;
+}
+
 bool CZeXReader::readUInt(uint32_t* value) {
   if (Binary) {
     if (!ListLeft) {
-      if (peek() != K_NUMBER) return false;
-      uint16_t token = 0;
-      readBinaryToken(&token);
-      if (End - Pos < 4) return false;
-      if (token == T_INTEGER) {
-        *value = readU32(Pos);
-        Pos += 4;
-        return true;
-      }
-      if (token != T_INTEGER_LIST) return false;
-      const uint64_t count = readU32(Pos);
-      if (count * 4 > static_cast<uint64_t>(End - Pos - 4)) return false;
-      Pos += 4;
-      ListLeft = static_cast<uint32_t>(count);
-      ListIsFloat = false;
+      bool lone = false;
+      if (!openBinaryNumber(&lone, value)) return false;
+      if (lone) return true;
     }
     if (ListIsFloat) return false;
     *value = readU32(Pos);
@@ -402,21 +414,13 @@ bool CZeXReader::readUInt(uint32_t* value) {
 bool CZeXReader::readFloat(float* value) {
   if (Binary) {
     if (!ListLeft) {
-      if (peek() != K_NUMBER) return false;
-      uint16_t token = 0;
-      readBinaryToken(&token);
-      if (End - Pos < 4) return false;
-      if (token == T_INTEGER) {
-        *value = static_cast<float>(static_cast<int32_t>(readU32(Pos)));
-        Pos += 4;
+      bool lone = false;
+      uint32_t loneValue = 0;
+      if (!openBinaryNumber(&lone, &loneValue)) return false;
+      if (lone) {
+        *value = static_cast<float>(static_cast<int32_t>(loneValue));
         return true;
       }
-      const uint64_t count = readU32(Pos);
-      const uint64_t itemSize = token == T_FLOAT_LIST && Doubles ? 8 : 4;
-      if (count * itemSize > static_cast<uint64_t>(End - Pos - 4)) return false;
-      Pos += 4;
-      ListLeft = static_cast<uint32_t>(count);
-      ListIsFloat = token == T_FLOAT_LIST;
     }
     if (ListIsFloat && Doubles) {
       double d;

@@ -59,6 +59,7 @@ class CZeXReader {
   const char* End = nullptr;
   bool Binary = false;
   bool Doubles = false;
+  bool openBinaryNumber(bool* lone, uint32_t* loneValue);
   // Binary integer and float lists are read one number at a time.
   uint32_t ListLeft = 0;
   bool ListIsFloat = false;
