@@ -13,7 +13,7 @@
 #include "app/zeMessage.h"
 #include "app/zeSetup.h"
 
-#include <zlib.h>
+#include "support/testZip.h"
 
 namespace {
 
@@ -221,66 +221,10 @@ TEST_F(Setup, SetupFileIsReadThroughTheFileHooks) {
 
 // --- Packaged runs -----------------------------------------------------------------
 
-namespace {
-
-void put16(std::string* out, unsigned v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void put32(std::string* out, unsigned long v) {
-  put16(out, v & 0xFFFF);
-  put16(out, (v >> 16) & 0xFFFF);
-}
-
-// A ZIP archive holding one stored (uncompressed) file.
-std::string storedZip(const std::string& name, const std::string& data) {
-  const unsigned long crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()), data.size());
-  std::string zip;
-  put32(&zip, 0x04034b50);
-  put16(&zip, 10);
-  put16(&zip, 0);
-  put16(&zip, 0);  // stored
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put32(&zip, crc);
-  put32(&zip, data.size());
-  put32(&zip, data.size());
-  put16(&zip, name.size());
-  put16(&zip, 0);
-  zip += name + data;
-  const std::size_t central = zip.size();
-  put32(&zip, 0x02014b50);
-  put16(&zip, 20);
-  put16(&zip, 10);
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put32(&zip, crc);
-  put32(&zip, data.size());
-  put32(&zip, data.size());
-  put16(&zip, name.size());
-  for (int i = 0; i < 4; ++i) put16(&zip, 0);  // extra, comment, disk, internal attributes
-  put32(&zip, 0);                               // external attributes
-  put32(&zip, 0);                               // local header offset
-  zip += name;
-  const std::size_t centralSize = zip.size() - central;
-  put32(&zip, 0x06054b50);
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put16(&zip, 1);
-  put16(&zip, 1);
-  put32(&zip, centralSize);
-  put32(&zip, central);
-  put16(&zip, 0);
-  return zip;
-}
-
-}  // namespace
-
 TEST_F(Setup, PackagedRunReadsItsSetupFromTheMountedArchive) {
   const std::string archive = dir_ + "demo.dat";
-  std::ofstream(archive, std::ios::binary) << storedZip("zarn-setup.ini", "[Setup]\ndisplay = 321 241\n");
+  const std::vector<std::uint8_t> bytes = zeTestZip({{"zarn-setup.ini", "[Setup]\ndisplay = 321 241\n"}});
+  std::ofstream(archive, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   ASSERT_EQ(zeMountArchiveFile(archive.c_str()), 0);  // no device yet: remembered
   ZeSetup setup;
   ASSERT_EQ(zeBuildSetup("zarn-setup.ini", "/", nullptr, true, &setup), 0);

@@ -1,10 +1,11 @@
 #include "sceneFixture.h"
 
+#include "support/testZip.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
-#include <zlib.h>
 
 #include "app/zeEngine.h"
 #include "app/zeFile.h"
@@ -125,53 +126,9 @@ void writeText(const std::string& path, const std::string& text) {
   out << text;
 }
 
-namespace {
-void put16(std::string* out, unsigned v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void put32(std::string* out, unsigned long v) {
-  put16(out, v & 0xFFFF);
-  put16(out, (v >> 16) & 0xFFFF);
-}
-}  // namespace
-
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string zip, central;
-  for (const auto& [name, data] : files) {
-    const unsigned long crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()), data.size());
-    const unsigned long offset = zip.size();
-    // Local header: version, flags, method 0 (stored), time, date, crc, sizes, name length, extra length.
-    put32(&zip, 0x04034b50);
-    for (unsigned v : {10u, 0u, 0u, 0u, 0u}) put16(&zip, v);
-    put32(&zip, crc);
-    put32(&zip, data.size());
-    put32(&zip, data.size());
-    put16(&zip, name.size());
-    put16(&zip, 0);
-    zip += name + data;
-    put32(&central, 0x02014b50);
-    for (unsigned v : {20u, 10u, 0u, 0u, 0u, 0u}) put16(&central, v);
-    put32(&central, crc);
-    put32(&central, data.size());
-    put32(&central, data.size());
-    put16(&central, name.size());
-    for (int i = 0; i < 4; ++i) put16(&central, 0);  // extra, comment, disk, internal attributes
-    put32(&central, 0);                               // external attributes
-    put32(&central, offset);
-    central += name;
-  }
-  const unsigned long centralOffset = zip.size();
-  zip += central;
-  put32(&zip, 0x06054b50);
-  put16(&zip, 0);
-  put16(&zip, 0);
-  put16(&zip, files.size());
-  put16(&zip, files.size());
-  put32(&zip, central.size());
-  put32(&zip, centralOffset);
-  put16(&zip, 0);
-  return zip;
+  const std::vector<std::uint8_t> bytes = zeTestZip(files);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void SceneTest::SetUp() {
