@@ -7,7 +7,7 @@
 
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/zeSetup.h"
 #include "app/zeX11Window.h"
 

@@ -11,10 +11,11 @@
 #include "app/CZeManager.h"
 #include "app/MyEventReceiver.h"
 #include "app/zeEngineDirs.h"
-#include "app/zeFile.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/zeX11Window.h"
 
 using namespace irr;

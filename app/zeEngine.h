@@ -8,7 +8,7 @@
 
 #include <irrlicht.h>
 
-#include "app/zeIdTable.h"
+#include "base/zeIdTable.h"
 
 class CZeManager;
 class MyEventReceiver;

@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
-#include "app/zePath.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "app/zeSysInit.h"
 
 namespace {

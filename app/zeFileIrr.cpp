@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/zeFileHooksInternal.h"
-#include "app/zeMessage.h"
-#include "app/zePath.h"
+#include "app/zeFileMount.h"
+#include "base/zeFileHooksInternal.h"
+#include "base/zeMessage.h"
+#include "base/zePath.h"
 
 using namespace irr;
 
-void zeNoteIrrHooksInstalled();
 
 namespace {
 

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "app/zeFrameBackend.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/MyEventReceiver.h"
 #include "app/zeX11Window.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/zeFile.h"
+#include "base/zeFile.h"
 
 dictionary* zeIniLoad(const char* name) {
   std::string bytes;

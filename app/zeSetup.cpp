@@ -9,7 +9,8 @@
 #include <cstring>
 
 #include "app/zeDialogs.h"
-#include "app/zeFile.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "app/zeFileChooser.h"
 #include "app/zeIni.h"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/zePath.h"
+#include "base/zePath.h"
 
 namespace {
 std::string programPath;

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "services/zeMusic.h"
 
 namespace {

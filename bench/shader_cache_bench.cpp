@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "effect/zeShaderCacheName.h"
 
 namespace {

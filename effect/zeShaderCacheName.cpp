@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 void zeSortShaderMacros(std::vector<SZeShaderMacro>* macros) {
   std::sort(macros->begin(), macros->end(), [](const SZeShaderMacro& a, const SZeShaderMacro& b) {

@@ -4,7 +4,7 @@
 #pragma once
 #include <ILogger.h>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 // Not grabbed: the device outlives every mesh operation. nullptr to detach.
 void zeSetDeviceLogger(irr::ILogger* logger);

@@ -6,9 +6,10 @@
 
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "render/gl/ZeGLShaderBackend.h"
 

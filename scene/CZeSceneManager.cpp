@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/zeFile.h"
-#include "app/zePath.h"
+#include "base/zeFile.h"
+#include "base/zePath.h"
 #include "mesh/CZeXMeshFileLoader.h"
 #include "scene/CZeLightSceneNodeExt.h"
 #include "scene/CZeSceneNodeExt.h"

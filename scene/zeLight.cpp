@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
-#include "app/zePath.h"
+#include "base/zeFile.h"
+#include "base/zePath.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/IZeLightSceneNodeExt.h"
 #include "scene/zeSceneInternal.h"

@@ -9,7 +9,7 @@
 
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"

@@ -3,7 +3,7 @@
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
 

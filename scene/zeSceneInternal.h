@@ -1,7 +1,7 @@
 // Shared by the object and light layers.
 #pragma once
 
-#include "app/zeIdTable.h"
+#include "base/zeIdTable.h"
 
 class CZeSceneManager;
 

@@ -4,6 +4,6 @@
 
 #include <irrlicht.h>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 void zeSceneDeviceLog(irr::ELOG_LEVEL level, const char* format, ...) ZE_PRINTF(2, 3);

@@ -1,6 +1,6 @@
 #include "services/CZeMusicPlayer.h"
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 #include <mpg123.h>
 

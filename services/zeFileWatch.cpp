@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "app/zeIdTable.h"
-#include "app/zeMessage.h"
+#include "base/zeIdTable.h"
+#include "base/zeMessage.h"
 #include "services/FolderWatcher.h"
 #include "services/zeWatch.h"
 #include "services/zeWatchInternal.h"

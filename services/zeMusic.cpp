@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "app/zeFile.h"
-#include "app/zeIdTable.h"
-#include "app/zeMessage.h"
+#include "base/zeFile.h"
+#include "base/zeIdTable.h"
+#include "base/zeMessage.h"
 #include "services/CZeMusicPlayer.h"
 
 namespace {

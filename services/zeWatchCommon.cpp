@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/zePath.h"
+#include "base/zePath.h"
 #include "services/zeWatchInternal.h"
 
 SZeFileStamp zeStampFile(const std::string& path) {

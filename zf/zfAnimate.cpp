@@ -3,7 +3,7 @@
 // is checked against.
 #include "zf/zfAnimate.h"
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "zf/zfInternal.h"
 #include "zf/zfWalk.h"
 

@@ -9,7 +9,7 @@
 // place (or, when a chunk of odd length has pushed them off their 4-byte
 // boundary, in an aligned copy). Every size is checked against its parent and the file before a byte
 // it covers is read.
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "zf/zfInternal.h"
 
 #include <cstring>

@@ -2,8 +2,8 @@
 // static accessors.
 #include "zf/zfDocument.h"
 
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "zf/zfInternal.h"
 
 #include <algorithm>

@@ -8,7 +8,7 @@
 // The image is read once, line by line; values are converted as they are met
 // and copied into the document's arena, and FP_C streams are checked and
 // indexed on the way.
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "zf/zfInternal.h"
 #include "zf/zfNumber.h"
 

@@ -1,7 +1,7 @@
 // Writers of the text and binary forms.
 #include "zf/zfWrite.h"
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "zf/zfNumber.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "render/gl/ZeGLQuad.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "render/gl/ZeGLQuad.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInternal.h"

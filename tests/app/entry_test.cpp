@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "app/zeEntry.h"
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "support/testZip.h"
 
 namespace {

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "support/testZip.h"
-#include "app/zePath.h"
+#include "base/zePath.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "app/zeIdTable.h"
-#include "app/zeMessage.h"
+#include "base/zeIdTable.h"
+#include "base/zeMessage.h"
 
 namespace {
 

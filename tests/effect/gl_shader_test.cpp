@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "render/gl/ZeGLShaderBackend.h"
 #include "render/gl/ZeGLShaderMaterialRenderer.h"

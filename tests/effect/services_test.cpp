@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "effect/zeShaderCacheName.h"
 

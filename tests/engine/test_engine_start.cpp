@@ -8,7 +8,7 @@
 #include "app/CZeManager.h"
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 using namespace irr;
 

@@ -11,7 +11,7 @@
 
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "app/zeDialogs.h"
 #include "app/zeFileChooser.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/zeSetup.h"
 
 using namespace irr;

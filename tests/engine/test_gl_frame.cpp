@@ -15,7 +15,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/zeSetup.h"
 #include "render/gl/ZeGLFrame.h"
 #include "render/gl/ZeGLQuad.h"

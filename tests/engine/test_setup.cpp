@@ -9,8 +9,9 @@
 #include <string>
 
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "app/zeSetup.h"
 
 #include "support/testZip.h"

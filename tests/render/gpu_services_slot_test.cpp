@@ -8,8 +8,8 @@
 
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeGPUServicesSlot.h"

@@ -8,8 +8,8 @@
 
 
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeSceneSubsystem.h"
 

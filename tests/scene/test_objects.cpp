@@ -5,7 +5,8 @@
 #include <functional>
 
 #include "app/zeEngine.h"
-#include "app/zeFile.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "sceneFixture.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/IZeEffect.h"

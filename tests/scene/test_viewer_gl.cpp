@@ -13,7 +13,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "render/gl/zeGLInstall.h"
 #include "scene/zeObject.h"
 #include "scene/zeObjectViewer.h"

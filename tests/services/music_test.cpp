@@ -22,8 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/zeFile.h"
-#include "app/zeMessage.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 #include "services/zeMusic.h"
 
 namespace fs = std::filesystem;

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "services/zeWatch.h"
 #include "services/zeWatchInternal.h"
 

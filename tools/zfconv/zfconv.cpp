@@ -5,7 +5,7 @@
 // Without an option the output takes the other form of the input. Text is
 // written in canonical form, so "zfconv -text a.zscn b.zscn" also tidies a
 // text file. Exits 0 on success, 1 on any failure (with a message).
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "zf/zfDocument.h"
 #include "zf/zfWrite.h"
 

@@ -1,4 +1,4 @@
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/zePath.h"
+#include "base/zePath.h"
 
 #include <dirent.h>
 #include <strings.h>

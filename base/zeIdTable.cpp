@@ -1,8 +1,8 @@
-#include "app/zeIdTable.h"
+#include "base/zeIdTable.h"
 
 #include <new>
 
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 
 struct ZeIdTable {
   int capacity = 0;

@@ -1,8 +1,8 @@
 // The plain ("stdio") variant of the file hooks: C streams on the disk.
 #include <cstdio>
 
-#include "app/zeFileHooksInternal.h"
-#include "app/zePath.h"
+#include "base/zeFileHooksInternal.h"
+#include "base/zePath.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "app/zeFile.h"
+#include "base/zeFile.h"
 
-#include "app/zeFileHooksInternal.h"
+#include "base/zeFileHooksInternal.h"
 
 namespace {
 ZeFileHooks hooks;

@@ -3,17 +3,12 @@
 // ZIP archive mounted from a file or from memory.
 //
 // Contents: ZeFile (an open file) · ZeFileHooks (the three hook groups) ·
-// the zeFile* calls · directories and path operations · mounting.
+// the zeFile* calls · directories and path operations. Mounting archives needs
+// Irrlicht's file system and lives in app/zeFileMount.h.
 #pragma once
 
 #include <cstddef>
 #include <string>
-
-namespace irr {
-namespace io {
-class IFileSystem;
-}
-}  // namespace irr
 
 // An open file. Returned by zeFileOpen; released by zeFileClose.
 class ZeFile {
@@ -88,19 +83,3 @@ void zeSetBaseDirectory(const char* path);
 const char* zeGetBaseDirectory();
 // Finds a shader or texture in the standard folders (see zeFileSearch.cpp).
 const char* zeFindKnownFile(const char* name);
-
-// --- Mounting ----------------------------------------------------------------
-enum ZeMountMode { ZE_MOUNT_NONE = 0, ZE_MOUNT_ARCHIVE_FILE = 2, ZE_MOUNT_ARCHIVE_MEMORY = 3 };
-
-// Mounts a ZIP archive (mode 2: path is a file name; mode 3: path is a memory
-// block of `size` bytes that must outlive the mount). 0 or -1.
-int zeSetupFilesystem(const void* pathOrMemory, int mode, long size);
-int zeMountArchiveFile(const char* path);
-int zeMountArchiveMemory(const void* block, long size);
-// Called at device creation (fileSystem = the device's) and when the device goes
-// away (nullptr). 0 or -1.
-int zeFilesystemReset(irr::io::IFileSystem* fileSystem);
-bool zeIsPackaged();
-// The device is going away: back to the plain hooks, the remembered mount kept
-// for the next device.
-void zeFilesystemDetach();

@@ -4,7 +4,7 @@
 #include "app/zeEngine.h"
 #include "app/zeEntry.h"
 #include "app/zeFrame.h"
-#include "app/zeMessage.h"
+#include "base/zeMessage.h"
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"

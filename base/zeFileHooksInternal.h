@@ -1,14 +1,16 @@
-// Shared between the hook dispatcher and its two variants; not for other layers.
+// Shared between the hook dispatcher and its variants (the plain one here, the
+// Irrlicht one in app/zeFileIrr.cpp); not for other layers.
 #pragma once
 
-#include "app/zeFile.h"
+#include "base/zeFile.h"
 
 // The plain variant's groups.
 ZeFileHooks::OpenGroup zeStdioOpenGroup();
 ZeFileHooks::DirectoryGroup zeStdioDirectoryGroup();
 ZeFileHooks::PathGroup zeStdioPathGroup();
 void zeInstallStdioHooks();
-void zeInstallIrrHooks(irr::io::IFileSystem* fileSystem);
+// Records that a variant other than the plain one is installed.
+void zeNoteIrrHooksInstalled();
 
 // Copies a result into one of the layer's static result buffers.
 const char* zeKeepResult(std::string& buffer, const std::string& value);

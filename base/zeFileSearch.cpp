@@ -2,8 +2,8 @@
 // the engine's standard folders.
 #include <cstdio>
 
-#include "app/zeFile.h"
-#include "app/zeFileHooksInternal.h"
+#include "base/zeFile.h"
+#include "base/zeFileHooksInternal.h"
 
 namespace {
 std::string baseDirectory;
