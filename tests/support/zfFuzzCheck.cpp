@@ -1,5 +1,5 @@
 // One input of the ZF loader fuzzer; see zfFuzzCheck.h.
-#include "fuzz/zfFuzzCheck.h"
+#include "support/zfFuzzCheck.h"
 
 #include "zf/zfAnimate.h"
 #include "zf/zfDocument.h"
