@@ -43,10 +43,10 @@ out=$(PATH="$prefix/bin:$PATH" zarn --version 2>&1)
 [ "${out%%$'\n'*}" = "zarn $version" ] || [[ "${out%%$'\n'*}" == "zarn $version ("* ]] ||
   fail "installed zarn --version printed '$out'"
 
-run_viewer() {  # the object viewer for 3 seconds; its exit code
-  ZARN_DRIVER=null ZARN_NONINTERACTIVE=1 timeout -s TERM 3 "$prefix/bin/zarn" "$example" >"$tmp/viewer.log" 2>&1
+run_viewer() {  # run_viewer SECONDS: the installed program on the example; its exit code
+  ZARN_DRIVER=null ZARN_NONINTERACTIVE=1 timeout -s TERM "$1" "$prefix/bin/zarn" "$example" >"$tmp/viewer.log" 2>&1
 }
-run_viewer
+run_viewer 3
 rc=$?
 # 124: still turning the object when the time ran out, as it should be.
 [ "$rc" -eq 124 ] || { cat "$tmp/viewer.log"; fail "installed object viewer ended with $rc"; }
@@ -59,7 +59,7 @@ grep -q "ERROR" "$tmp/viewer.log" && { cat "$tmp/viewer.log"; fail "installed ob
 mkdir "$tmp/archive"
 printf '[Setup]\ndisplay = 64 48 32\nwindowed = 1\n' >"$tmp/archive/zarn-setup.ini"
 (cd "$tmp/archive" && cmake -E tar cf "$prefix/lib/zarn/zarn.dat" --format=zip zarn-setup.ini) || fail "cannot write zarn.dat"
-run_viewer
+run_viewer 60
 rc=$?
 [ "$rc" -eq 0 ] && grep -q "setup filesystem irrzip" "$tmp/viewer.log" ||
   { cat "$tmp/viewer.log"; fail "the side archive beside the real program was not used (exit $rc)"; }
