@@ -25,16 +25,22 @@ if(ZARN_TOOLS)
   install(TARGETS ${ZARN_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# The engine's own data lives in data/<folder>/; each standard folder is
-# installed (empty until the engine ships files in it), so a user's shaders
-# and textures have their place. shadersCache/ is left out: the engine writes
-# it, and an installed program directory is not writable.
+# The engine's own data lives in data/<folder>/ (a <folder>/ at the top of
+# the sources is taken too). Each standard folder is installed, empty until
+# the engine ships files in it, so a user's shaders and textures have their
+# place. shadersCache/ is left out: the engine writes it, and an installed
+# program directory is not writable (the cache then stays off).
 set(ZARN_STANDARD_FOLDERS shaders shadersPP shadersPP2 shadersSURF shadersSURF2 shadersHV textures)
 foreach(folder ${ZARN_STANDARD_FOLDERS})
-  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/data/${folder})
-    install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/${folder} DESTINATION ${ZARN_PRIVATE_DIR})
-  else()
-    install(DIRECTORY DESTINATION ${ZARN_PRIVATE_DIR}/${folder})
+  install(DIRECTORY DESTINATION ${ZARN_PRIVATE_DIR}/${folder})
+  foreach(root ${CMAKE_SOURCE_DIR}/data ${CMAKE_SOURCE_DIR})
+    if(IS_DIRECTORY ${root}/${folder})
+      install(DIRECTORY ${root}/${folder} DESTINATION ${ZARN_PRIVATE_DIR})
+    endif()
+  endforeach()
+  # The built program finds data/ the same way, from its own directory.
+  if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/data/${folder} AND NOT EXISTS ${CMAKE_BINARY_DIR}/${folder})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/data/${folder} ${CMAKE_BINARY_DIR}/${folder} SYMBOLIC)
   endif()
 endforeach()
 
