@@ -19,7 +19,7 @@ const char* zeVersionText(const char* program) {
   static std::string text;
   text = std::string(program ? program : "zarn") + " " + ZARN_VERSION;
   if (ZARN_SOURCE_REVISION[0]) text += std::string(" (revision ") + ZARN_SOURCE_REVISION + ")";
-  text += "\nPart of the Zarn engine.\nBuilt with Irrlicht " IRRLICHT_SDK_VERSION ", Lua " LUA_VERSION_MAJOR
+  text += "\nBuilt with Irrlicht " IRRLICHT_SDK_VERSION ", Lua " LUA_VERSION_MAJOR
           "." LUA_VERSION_MINOR "." LUA_VERSION_RELEASE ", glslang " ZE_STRINGIFY(GLSLANG_VERSION_MAJOR) "." ZE_STRINGIFY(
               GLSLANG_VERSION_MINOR) "." ZE_STRINGIFY(GLSLANG_VERSION_PATCH) "\n";
   return text.c_str();

@@ -20,16 +20,14 @@ const char* const usageText =
     "Usage: zfconv [-text | -binary] INPUT OUTPUT\n"
     "Converts a ZF scene document between its text and binary forms.\n"
     "Without an option OUTPUT takes the other form of INPUT. Text is written in\n"
-    "canonical form, so -text also tidies a text file.\n"
+    "canonical form, so -text also tidies a text file. Exits 0 on success, 1 on\n"
+    "any failure (with a message).\n"
     "\n"
     "Options:\n"
     "  -text            write the text form\n"
     "  -binary          write the binary form\n"
     "  -h, --help       show this help and exit\n"
-    "  --version        show the version and exit\n"
-    "\n"
-    "Exit status:\n"
-    "  0 on success, 1 on any failure (with a message).\n";
+    "  --version        show the version and exit\n";
 
 int usage() { return zeUsageError(usageText, 1); }
 
