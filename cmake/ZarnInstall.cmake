@@ -102,8 +102,16 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
 
+# cpack and the install target only package what is built: a package being
+# made must never relink programs that tests are running at the same time.
+# zarn_deb builds what goes into the package first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 add_custom_target(zarn_deb
   COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Building the Debian package"
   VERBATIM)
+add_dependencies(zarn_deb zarn ${ZARN_TOOLS})
+if(TARGET zarn_man)
+  add_dependencies(zarn_deb zarn_man)
+endif()
