@@ -182,6 +182,7 @@ struct Reader {
   std::vector<std::string> macros;
   SPreprocessorState* pp = nullptr;
   bool effectLevel = false;
+  int includesRead = 0;
   std::string error;
 
   __attribute__((format(printf, 2, 3))) bool fail(const char* format, ...) {
@@ -438,6 +439,9 @@ bool Reader::interpret(const std::string& fullLine, int* counter, int depth) {
     if (depth >= ZE_FX_MAX_INCLUDE_DEPTH)
       return fail("effect definition include '%.200s' nested deeper than %d files", name.c_str(),
                   ZE_FX_MAX_INCLUDE_DEPTH);
+    if (++includesRead > ZE_FX_MAX_INCLUDES)
+      return fail("more than %d effect definition includes in one technique at '%.200s'", ZE_FX_MAX_INCLUDES,
+                  name.c_str());
     std::string path = topDirectory + "/" + name;
     std::string text;
     if (!zeFileReadAll(path.c_str(), &text)) return fail("failed to load effect definition include '%.200s'", name.c_str());
@@ -549,6 +553,7 @@ bool Reader::readTechnique(const std::string& name, const std::string& text) {
   technique = def->techniques.size() - 1;
   techniqueName = name;
 
+  includesRead = 0;
   pp = zePreprocessorCreate(macros);
   error = "Unknown error in Zarn shader";
   bool ok = readText(text, def->path, 0);

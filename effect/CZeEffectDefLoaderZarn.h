@@ -18,6 +18,9 @@ constexpr int ZE_FX_MAX_TOKENS = 20;
 constexpr int ZE_FX_MAX_NUMBERS = 32;
 // Includes inside includes; a file that includes itself stops here.
 constexpr int ZE_FX_MAX_INCLUDE_DEPTH = 16;
+// Includes read for one technique: a file that includes another twice per
+// level would otherwise read it 2^16 times.
+constexpr int ZE_FX_MAX_INCLUDES = 256;
 
 class CZeEffectDefLoaderZarn : public IZeEffectDefLoader {
  public:

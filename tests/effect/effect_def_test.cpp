@@ -387,7 +387,16 @@ TEST(EffectDef, IncludesAreReadBesideTheEffectFile) {
   Loaded cycle;
   load(&cycle, "// #include \"self.fxh\"", {}, (d + "/fx.hlsl").c_str());
   EXPECT_NE(cycle.error.find("nested deeper than 16 files"), std::string::npos) << cycle.error;
+  // Each level includes the next twice: 2^9 reads without a limit.
+  for (int i = 0; i < 9; ++i)
+    std::ofstream(d + "/l" + std::to_string(i) + ".fxh")
+        << "[ZARN_BEGIN]\n// #include \"l" << i + 1 << ".fxh\"\n// #include \"l" << i + 1 << ".fxh\"\n[ZARN_END]\n";
+  std::ofstream(d + "/l9.fxh") << "[ZARN_BEGIN]\n[ZARN_END]\n";
+  Loaded fan;
+  load(&fan, "// #include \"l0.fxh\"", {}, (d + "/fx.hlsl").c_str());
+  EXPECT_NE(fan.error.find("more than 256 effect definition includes"), std::string::npos) << fan.error;
   for (const char* f : {"/common.fxh", "/deeper.fxh", "/self.fxh"}) std::remove((d + f).c_str());
+  for (int i = 0; i < 10; ++i) std::remove((d + "/l" + std::to_string(i) + ".fxh").c_str());
   rmdir(dir);
 }
 
