@@ -184,6 +184,8 @@ struct Reader {
   bool effectLevel = false;
   int includesRead = 0;
   std::string error;
+  std::string errorFile;  // where the first failure happened (innermost file)
+  int errorLine = 0;
 
   __attribute__((format(printf, 2, 3))) bool fail(const char* format, ...) {
     char buffer[1024];
@@ -517,7 +519,13 @@ bool Reader::readText(const std::string& text, const std::string& fileName, int 
     if (line.size() > ZE_FX_LINE_MAX && line[0] == '/' && line[1] == '/')
       return fail("%.200s(%d): definition line longer than %d characters", fileName.c_str(), number,
                   int(ZE_FX_LINE_MAX));
-    if (!interpret(line, &counter, depth)) return false;
+    if (!interpret(line, &counter, depth)) {
+      if (errorLine == 0) {
+        errorFile = fileName;
+        errorLine = number;
+      }
+      return false;
+    }
   }
   return true;
 }
@@ -586,6 +594,8 @@ CZeEffectDef* CZeEffectDefLoaderZarn::loadDefinition(const char* fileName, const
     def->path = path;
     def->userValue = value;
     error_ = "Cannot open file";
+    errorFile_ = path;
+    errorLine_ = 0;
     *errorText = error_.c_str();
     return def;
   }
@@ -599,6 +609,8 @@ CZeEffectDef* CZeEffectDefLoaderZarn::loadDefinitionFromText(const char* path, c
   def->path = path ? path : "";
   def->userValue = value;
   error_ = "Error";
+  errorFile_ = def->path;
+  errorLine_ = 0;
   *errorText = error_.c_str();
   if (text.empty()) return def;
 
@@ -625,6 +637,8 @@ CZeEffectDef* CZeEffectDefLoaderZarn::loadDefinitionFromText(const char* path, c
       if (!(ok = reader.readTechnique(name, text))) break;
   }
   if (!ok) {
+    errorFile_ = reader.errorFile.empty() ? def->path : reader.errorFile;
+    errorLine_ = reader.errorLine;
     error_ = reader.error.substr(0, 1023);
     *errorText = error_.c_str();
     return def;

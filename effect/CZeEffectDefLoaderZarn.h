@@ -33,7 +33,13 @@ class CZeEffectDefLoaderZarn : public IZeEffectDefLoader {
   // for shader sources and includes).
   CZeEffectDef* loadDefinitionFromText(const char* path, const std::string& text, const char* const* macros,
                                        int value, const char** errorText);
+  // Where the last load failed: the file (the effect or an include) and its
+  // line, 0 when the failure belongs to no line (a missing "#endif").
+  const std::string& errorFile() const { return errorFile_; }
+  int errorLine() const { return errorLine_; }
 
  private:
+  std::string errorFile_;
+  int errorLine_ = 0;
   std::string error_;  // the last failure text, at most 1023 characters
 };

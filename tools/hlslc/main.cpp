@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "effect/zeHlslTranslator.h"
+#include "tools/hlslc/zeEffectCheck.h"
 
 namespace {
 
@@ -49,13 +50,17 @@ int usage() {
                "[-b OUT.bin] [-V] [-q]\n"
                "  PROFILE: vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
                "  prints the GLSL and the constant table, or the errors as file(line): error: text\n"
-               "  -V also parses the generated GLSL as GLSL 330 compatibility\n");
+               "  -V also parses the generated GLSL as GLSL 330 compatibility\n"
+               "       zarn-hlslc -effect FILE [-D NAME[=VALUE]]... [-I FOLDER]...\n"
+               "  lists an effect file's definition and compiles every pass\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-effect") == 0) return zeEffectCheckMain(argc, argv);
   SZeTranslateRequest request;
   FolderIncludes includes;
   std::string file, profile, outGlsl, outBin;
