@@ -2,14 +2,17 @@
 // the records or error texts they give.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "effect/CZeEffectDefLoaderZarn.h"
+#include "fuzz/effectDefFuzzCheck.h"
 
 namespace {
 
@@ -398,6 +401,23 @@ TEST(EffectDef, IncludesAreReadBesideTheEffectFile) {
   for (const char* f : {"/common.fxh", "/deeper.fxh", "/self.fxh"}) std::remove((d + f).c_str());
   for (int i = 0; i < 10; ++i) std::remove((d + "/l" + std::to_string(i) + ".fxh").c_str());
   rmdir(dir);
+}
+
+// The fuzz target's minimised corpus, replayed with its checks.
+TEST(EffectDef, FuzzCorpusReplays) {
+  DIR* dir = opendir("corpus-effectdef");
+  ASSERT_NE(dir, nullptr);
+  int files = 0;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream in(std::string("corpus-effectdef/") + e->d_name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string why;
+    EXPECT_TRUE(zeEffectDefFuzzCheck(text, &why)) << e->d_name << ": " << why;
+    ++files;
+  }
+  closedir(dir);
+  EXPECT_GT(files, 100);
 }
 
 }  // namespace
