@@ -22,6 +22,7 @@
 #include "effect/CZeTechniqueLookup.h"
 #include "effect/IZeEffectTextureResolver.h"
 #include "effect/IZeTextureManager.h"
+#include "render/gl/ZeGLEngineMaterial.h"
 #include "render/gl/ZeGLShaderBackend.h"
 
 using namespace irr;
@@ -165,6 +166,7 @@ class EffectGL : public ::testing::Test {
     SZeFxMaterial record;
     EXPECT_TRUE(effect->applyPass(technique, 0, m, record));
     callback->technique = technique;
+    zeGLSetEngineMaterial(&record);
     driver->setMaterial(m);
     const video::SColor white(255, 255, 255, 255);
     video::S3DVertex v[4] = {
@@ -176,9 +178,15 @@ class EffectGL : public ::testing::Test {
     const u16 idx[6] = {0, 1, 2, 0, 2, 3};
     driver->drawVertexPrimitiveList(v, 4, idx, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
     video::SMaterial plain;
+    zeGLSetEngineMaterial(nullptr);
     driver->setMaterial(plain);
-    driver->drawVertexPrimitiveList(v, 0, idx, 0, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
+    // A degenerate triangle: an empty draw would not switch the material.
+    const u16 none[3] = {0, 0, 0};
+    driver->drawVertexPrimitiveList(v, 4, none, 1, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
     glFinish();
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_NE(depthFunc, GL_NEVER) << "the engine's depth state is put back";
     unsigned char p[4] = {};
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glReadPixels(W / 2, H / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
@@ -238,7 +246,8 @@ TEST_F(EffectGL, BaseMaterialBlendsAsStated) {
 
 TEST_F(EffectGL, DepthStatesPassOrFailAsStated) {
   // The quad lies at depth 0.5 over a buffer cleared to 1.
-  build("// float4 Tint : 1, 1, 1, 1 : pixel\n// config techniques : greater off\n"
+  build("// float4 Tint : 1, 1, 1, 1 : pixel\n// config techniques : greater off never\n"
+        "//ZARN_PP:D:TECH_NEVER:// config depth_func : NEVER\n"
         "//ZARN_PP:D:TECH_GREATER:// config depth_func : GREATER\n"
         "//ZARN_PP:D:TECH_OFF:// config depth_func : GREATER\n"
         "//ZARN_PP:D:TECH_OFF:// config depth_test_enable : false\n"
@@ -247,6 +256,8 @@ TEST_F(EffectGL, DepthStatesPassOrFailAsStated) {
   expectNear(draw(0, background), {255, 255, 255}, "LESS passes");
   expectNear(draw(1, background), background, "GREATER fails");
   expectNear(draw(2, background), {255, 255, 255}, "depth test off draws whatever the comparison");
+  expectNear(draw(3, background), background, "NEVER, which Irrlicht 1.8 cannot say, draws nothing");
+  expectNear(draw(0, background), {255, 255, 255}, "and LESS passes again after it");
 }
 
 TEST_F(EffectGL, TextureNamedInTheDefinitionIsSampled) {
