@@ -505,6 +505,48 @@ TEST_F(EffectRuntime, BuildErrors) {
   }
 }
 
+TEST_F(EffectRuntime, ShaderAndTextureFilesResolveThroughTheSearchPaths) {
+  char other[] = "/tmp/zarn-fxrt-lib-XXXXXX";
+  ASSERT_NE(mkdtemp(other), nullptr);
+  const std::string lib = other;
+  std::ofstream(lib + "/lib.hlsl") << "// shared\n";
+  std::ofstream(lib + "/far.png") << "x";
+  shaderPaths = {"/no/such/folder", lib};
+  texturePaths = {lib};
+  services.pixelSamplers = {{"Far", 0}};
+  std::string error;
+  build("// texture Far : far.png", &error);
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(textures.asked, std::vector<std::string>{"file " + lib + "/far.png sampler2D"});
+  // A shader source named without a folder (as a COLLADA effect names it).
+  def->techniques[0].passes[0].shaders[1].source = "file://lib.hlsl";
+  def->techniques[0].passes[0].shaders[0].source = "nowhere.hlsl";
+  SZeEffectBuildArgs args;
+  args.services = &services;
+  args.binds = &binds;
+  args.shaderPaths = &shaderPaths;
+  args.definition = def;
+  bool ok = false;
+  CZeEffect* e = CZeEffect::create(args, &ok, &error);
+  effects.push_back(e);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(services.requests.back().pixelFile, lib + "/lib.hlsl");
+  EXPECT_EQ(services.requests.back().vertexFile, "nowhere.hlsl");  // not found: the name unchanged
+  def->techniques[0].passes[0].shaders[0].source = "";
+  e = CZeEffect::create(args, &ok, &error);
+  effects.push_back(e);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error, "Inconsistent Vertex Shader Filename ");
+  def->techniques[0].passes[0].shaders[0].source = "x.hlsl";
+  def->techniques[0].passes[0].shaders[0].target = ZE_FX_TARGET_PS_3_0;
+  e = CZeEffect::create(args, &ok, &error);
+  effects.push_back(e);
+  EXPECT_EQ(error, "Unsupported Vertex Compiler target");
+  std::remove((lib + "/lib.hlsl").c_str());
+  std::remove((lib + "/far.png").c_str());
+  rmdir(other);
+}
+
 TEST(EffectTables, WrapDepthAndBlendTexts) {
   EXPECT_EQ(zeFxWrapMode("REPEAT"), 0);
   EXPECT_EQ(zeFxWrapMode("repeat"), 0);
