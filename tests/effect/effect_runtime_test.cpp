@@ -337,6 +337,28 @@ TEST_F(EffectRuntime, BaseMaterialsAndRenderStates) {
   EXPECT_EQ(build("// float X : 1", &error)->passStateFlags(3, 0), 0u);
   build("// config baseMaterial : additive", &error);
   EXPECT_EQ(error, "Invalid base material annotation additive");
+  // Blend states (as a COLLADA pass gives them) pack the engine's blend word.
+  build("// float X : 1", &error);
+  SPass& pass = def->techniques[0].passes[0];
+  auto state = [](const char* name, const char* value) {
+    SState s;
+    s.name = name;
+    s.value = value;
+    return s;
+  };
+  pass.states = {state("blend_enable", "TRUE"), state("blend_func src", "src_alpha"),
+                 state("blend_func dest", "ONE_MINUS_SRC_ALPHA"), state("blend_equation", "ADD")};
+  pass.annotations = {};
+  SZeEffectBuildArgs args;
+  args.services = &services;
+  args.binds = &binds;
+  args.definition = def;
+  bool ok = false;
+  CZeEffect* blended = CZeEffect::create(args, &ok, &error);
+  effects.push_back(blended);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(services.requests.back().baseMaterial, 23);
+  EXPECT_EQ(blended->techniques()[0].passes[0].material.typeParam, 0x2167u);
   services.failWith = "fx.hlsl(3): error: bad";
   build("// float X : 1", &error);
   EXPECT_EQ(error, "fx.hlsl(3): error: bad");
