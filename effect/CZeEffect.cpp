@@ -121,6 +121,7 @@ bool CZeEffect::applyPass(int technique, int pass, video::SMaterial& material, S
   material.MaterialTypeParam = p->irrParam;
   material.MaterialTypeParam2 = p->irrParam2;
   material.ZBuffer = p->irrZBuffer;
+  material.BlendOperation = p->irrBlend;
   material.ZWriteEnable = p->material.depthWrite;
   material.PointCloud = p->material.pointCloud;
   for (u32 i = 0; i < video::MATERIAL_MAX_TEXTURES && i < u32(ZE_FX_LAYERS); ++i) {

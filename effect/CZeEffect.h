@@ -59,6 +59,9 @@ struct SZeFxPass {
   irr::video::E_MATERIAL_TYPE irrType = irr::video::EMT_SOLID;
   irr::f32 irrParam = 0, irrParam2 = 0;
   irr::u8 irrZBuffer = irr::video::ECFN_LESSEQUAL;
+  // Blending base materials say so in the material too: Irrlicht's basic
+  // states would otherwise turn off the blending their renderer turned on.
+  irr::video::E_BLEND_OPERATION irrBlend = irr::video::EBO_NONE;
   uint32_t stateFlags = 0;
   std::vector<SZeFxShader> shaders;
   std::vector<IZeEffectBind*> binds;  // distinct, first use first (not counted: the effect holds them)

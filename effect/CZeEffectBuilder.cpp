@@ -333,6 +333,7 @@ bool CZeEffectBuilder::initPass(const SPass& pass, SZeFxPass* out) {
   std::memcpy(&out->irrParam, &m.typeParam, sizeof(float));
   std::memcpy(&out->irrParam2, &m.typeParam2, sizeof(float));
   out->irrZBuffer = u8(zeIrrDepthFunc(m.depthFunc));
+  out->irrBlend = baseType == ZE_FX_MT_SOLID ? video::EBO_NONE : video::EBO_ADD;
   return true;
 }
 
