@@ -58,6 +58,13 @@ VsOut vs_main(float4 pos : POSITION, float2 uv : TEXCOORD0) {
 float4 ps_main() : COLOR { return Tint; }
 float4 ps_blue() : COLOR { return float4(0, 0, 1, 1); }
 float4 ps_texture(float2 uv : TEXCOORD0) : COLOR { return tex2D(Diffuse, uv); }
+struct PointOut { float4 pos : POSITION; float size : PSIZE; };
+PointOut vs_point(float4 pos : POSITION) {
+  PointOut o;
+  o.pos = pos;
+  o.size = 9;
+  return o;
+}
 )";
 
 class EffectGL : public ::testing::Test {
@@ -152,7 +159,7 @@ class EffectGL : public ::testing::Test {
 
   // Clears to `background` (depth to 1), draws a full-target quad at depth 0.5
   // with the pass applied, and reads back the centre pixel.
-  Rgb draw(int technique, Rgb background = {0, 0, 0}) {
+  Rgb draw(int technique, Rgb background = {0, 0, 0}, bool point = false) {
     driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     glViewport(0, 0, W, H);
@@ -176,7 +183,13 @@ class EffectGL : public ::testing::Test {
         video::S3DVertex(-1, -1, 0.5f, 0, 0, 1, white, 0, 1),
     };
     const u16 idx[6] = {0, 1, 2, 0, 2, 3};
-    driver->drawVertexPrimitiveList(v, 4, idx, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
+    if (point) {
+      // One point at the centre of the target.
+      video::S3DVertex centre(0, 0, 0.5f, 0, 0, 1, white, 0, 0);
+      driver->drawVertexPrimitiveList(&centre, 1, idx, 1, video::EVT_STANDARD, scene::EPT_POINTS, video::EIT_16BIT);
+    } else {
+      driver->drawVertexPrimitiveList(v, 4, idx, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
+    }
     video::SMaterial plain;
     zeGLSetEngineMaterial(nullptr);
     driver->setMaterial(plain);
@@ -189,7 +202,7 @@ class EffectGL : public ::testing::Test {
     EXPECT_NE(depthFunc, GL_NEVER) << "the engine's depth state is put back";
     unsigned char p[4] = {};
     glReadBuffer(GL_COLOR_ATTACHMENT0);
-    glReadPixels(W / 2, H / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    glReadPixels(W / 2 + probeX, H / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     driver->endScene();
     return {p[0], p[1], p[2]};
@@ -204,6 +217,7 @@ class EffectGL : public ::testing::Test {
   static IrrlichtDevice* device;
   static video::IVideoDriver* driver;
   static GLuint fbo, color, depth;
+  int probeX = 0;  // read this many pixels right of the centre
   std::string directory;
   std::vector<std::string> files;
   std::unique_ptr<CZeGLShaderBackend> backend;
@@ -270,6 +284,16 @@ TEST_F(EffectGL, TextureNamedInTheDefinitionIsSampled) {
   build("// texture Diffuse : stone.png : clamp\n// function pixelMain : ps_texture");
   EXPECT_NE(effect->techniques()[0].passes[0].material.layers[0].texture, nullptr);
   expectNear(draw(0), {200, 100, 50}, "the texture's colour");
+}
+
+TEST_F(EffectGL, PointSizeStateLetsTheVertexShaderSizePoints) {
+  build("// float4 Tint : 1, 1, 0, 1 : pixel\n// function vertexMain : vs_point\n// config techniques : sized\n"
+        "//ZARN_PP:D:TECH_SIZED:// config point_size_enable");
+  EXPECT_EQ(effect->passStateFlags(1, 0), ZE_FX_STATE_POINT_SIZE);
+  expectNear(draw(1, {0, 0, 0}, true), {255, 255, 0}, "the point's centre");
+  probeX = 3;
+  expectNear(draw(1, {0, 0, 0}, true), {255, 255, 0}, "a 9-pixel point covers 3 pixels right of its centre");
+  expectNear(draw(0, {0, 0, 0}, true), {0, 0, 0}, "without the state the point keeps its fixed size");
 }
 
 }  // namespace
