@@ -569,6 +569,37 @@ TEST_F(EffectRuntime, ShaderAndTextureFilesResolveThroughTheSearchPaths) {
   rmdir(other);
 }
 
+TEST(EffectTextures, IrrlichtTextureManagerLoads2DAndSaysNoneForTheRest) {
+  IrrlichtDevice* device = createDevice(video::EDT_NULL);
+  ASSERT_NE(device, nullptr);
+  video::IVideoDriver* driver = device->getVideoDriver();
+  char dir[] = "/tmp/zarn-fxtex-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string png = std::string(dir) + "/a.png";
+  video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(2, 2));
+  ASSERT_TRUE(driver->writeImageToFile(image, png.c_str()));
+  image->drop();
+  CZeIrrTextureManager manager(driver);
+  video::ITexture* t = nullptr;
+  EXPECT_EQ(manager.loadTexture(png.c_str(), ZE_FX_SAMPLER2D, &t), ZE_TEXTURE_LOADED);
+  EXPECT_NE(t, nullptr);
+  EXPECT_EQ(manager.loadTexture(png.c_str(), ZE_FX_SAMPLERCUBE, &t), ZE_TEXTURE_NOT_BUILT);
+  EXPECT_EQ(t, nullptr);
+  EXPECT_EQ(manager.loadTexture(png.c_str(), ZE_FX_SAMPLER3D, &t), ZE_TEXTURE_NOT_BUILT);
+  EXPECT_EQ(manager.loadTexture((std::string(dir) + "/none.png").c_str(), ZE_FX_SAMPLER2D, &t), ZE_TEXTURE_FAILED);
+  EXPECT_EQ(manager.getNamedTexture("DepthRTT"), nullptr);
+  // Through the resolver: a cube file leaves the slot empty, a missing file fails.
+  CZeEffectTextureResolver resolver(&manager);
+  EXPECT_EQ(resolver.resolve(ZE_FX_SAMPLERCUBE, "", "file://a.png", dir, {}, &t), ZE_TEXTURE_ANSWER_NONE);
+  EXPECT_EQ(resolver.resolve(ZE_FX_SAMPLER2D, "", "a.png", dir, {}, &t), ZE_TEXTURE_ANSWER_FOUND);
+  EXPECT_EQ(resolver.resolve(ZE_FX_SAMPLER2D, "", "b.png", dir, {}, &t), ZE_TEXTURE_ANSWER_MISSING);
+  EXPECT_EQ(resolver.resolve(ZE_FX_SAMPLERRECT, "", "a.png", dir, {}, &t), ZE_TEXTURE_ANSWER_NONE);
+  EXPECT_EQ(resolver.resolve(ZE_FX_SAMPLER2D, "Named", "a.png", dir, {}, &t), ZE_TEXTURE_ANSWER_NONE);
+  std::remove(png.c_str());
+  rmdir(dir);
+  device->drop();
+}
+
 TEST(EffectTables, WrapDepthAndBlendTexts) {
   EXPECT_EQ(zeFxWrapMode("REPEAT"), 0);
   EXPECT_EQ(zeFxWrapMode("repeat"), 0);
