@@ -20,6 +20,7 @@
 #include "effect/IZeEffectTextureResolver.h"
 #include "effect/IZeGPUProgrammingServices.h"
 #include "effect/IZeTextureManager.h"
+#include "scene/IZeSceneNodeExt.h"
 
 using namespace irr;
 
@@ -489,6 +490,30 @@ TEST_F(EffectRuntime, TexturesLayersAndSamplers) {
   EXPECT_FALSE(e->applyPass(0, 1, irr, record));
   e->setTexture("Free", nullptr, false);
   other->drop();
+}
+
+TEST_F(EffectRuntime, ObjectLayerRecordHoldsTheLayersItWasGiven) {
+  file("d.png", "x");
+  services.pixelSamplers = {{"D", 2}};
+  std::string error;
+  CZeEffect* e = build("// texture D : d.png\n// config techniques : t\n//ZARN_PP:D:TECH_T:// config tangents", &error);
+  ASSERT_EQ(error, "");
+  EXPECT_TRUE(e->needsTangents());
+  video::SMaterial material;
+  SZeMaterialRecord record;
+  const int before = textures.texture->getReferenceCount();
+  e->applyToMaterial(material, record, 1, 0);
+  EXPECT_EQ(material.MaterialType, e->techniques()[1].passes[0].irrType);
+  EXPECT_EQ(record.layers[2], textures.texture);
+  EXPECT_EQ(textures.texture->getReferenceCount(), before + 1);
+  e->applyToMaterial(material, record, 9, 0);  // no such technique: nothing changes
+  EXPECT_EQ(record.layers[2], textures.texture);
+  e->clearFromMaterial(material, record);
+  EXPECT_EQ(record.layers[2], nullptr);
+  EXPECT_EQ(material.TextureLayer[2].Texture, nullptr);
+  EXPECT_EQ(textures.texture->getReferenceCount(), before);
+  CZeEffect* plain = build("// float X : 1", &error);
+  EXPECT_FALSE(plain->needsTangents());
 }
 
 TEST_F(EffectRuntime, NoDepthAppliesOnlyToPassesWithoutDepthStates) {
