@@ -10,6 +10,7 @@
 
 #include "base/zeProgramInfo.h"
 #include "effect/zeHlslTranslator.h"
+#include "tools/hlslc/zeEffectCheck.h"
 
 namespace {
 
@@ -46,10 +47,12 @@ class FolderIncludes : public IZeShaderIncludeSource {
 
 const char* const usageText =
     "Usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] [-b OUT.bin] [-V] [-q]\n"
+    "   or: zarn-hlslc -effect FILE [-D NAME[=VALUE]]... [-I FOLDER]...\n"
     "Compiles one HLSL shader as the engine does and prints the GLSL and the\n"
     "constant table, or the errors as FILE(LINE): error: TEXT. Exits 0 on success,\n"
     "1 when the shader does not compile or a file cannot be read or written, 2 on\n"
-    "a wrong command line.\n"
+    "a wrong command line. With -effect, it lists an effect file's techniques,\n"
+    "passes, parameters, render states and binds and compiles every pass.\n"
     "\n"
     "Options:\n"
     "  -T PROFILE       vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
@@ -70,6 +73,8 @@ int usage() { return zeUsageError(usageText, 2); }
 int main(int argc, char** argv) {
   const int answered = zeAnswerHelpOrVersion(argc, argv, "zarn-hlslc", usageText);
   if (answered >= 0) return answered;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-effect") == 0) return zeEffectCheckMain(argc, argv);
   SZeTranslateRequest request;
   FolderIncludes includes;
   std::string file, profile, outGlsl, outBin;
