@@ -575,6 +575,7 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
       if (s.empty()) s = comp.get_name(id);
       return parseSemantic(s);
     };
+    bool movesPosition = false;
     std::vector<std::pair<std::string, uint32_t>> demote;
     std::set<std::string> seen;
     for (const spirv_cross::Resource& r : all.stage_inputs) {
@@ -630,7 +631,10 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
         return false;
       }
       if (vertex) {
-        if (sem.name == "POSITION" && sem.index == 0) epilogue += "  gl_Position = " + widen(local, t) + ";\n";
+        if (sem.name == "POSITION" && sem.index == 0) {
+          epilogue += "  gl_Position = " + widen(local, t) + ";\n";
+          movesPosition = true;
+        }
         else if (sem.name == "PSIZE") epilogue += "  gl_PointSize = float(" + local + (t.vecsize > 1 ? ".x" : "") + ");\n";
         else {
           std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
@@ -652,6 +656,13 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
         }
       }
       demote.push_back({local, r.id});
+    }
+
+    // Direct3D 9 pixel centres: the position moves by half a pixel of the
+    // target drawn into (right and down), set by the GL layer as ZE_HALF_PIXEL_UNIFORM.
+    if (movesPosition) {
+      declarations += "uniform vec2 " + std::string(ZE_HALF_PIXEL_UNIFORM) + ";\n";
+      epilogue += "  gl_Position.xy += " + std::string(ZE_HALF_PIXEL_UNIFORM) + " * gl_Position.w;\n";
     }
 
     std::string glsl = comp.compile();

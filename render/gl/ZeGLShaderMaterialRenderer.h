@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "effect/zeHlslTranslator.h"
+#include "render/gl/ZeGLPixelCentre.h"
 
 class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
                                     public irr::video::IMaterialRendererServices {
@@ -91,4 +92,5 @@ class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
   std::vector<float> scratch_;  // bool and int constants converted to floats
   const irr::video::SMaterial* material_ = nullptr;
   irr::video::SMaterial currentMaterial_;
+  CZeGLHalfPixelUniform halfPixel_;  // Direct3D 9 pixel centres of the vertex stage
 };

@@ -1,5 +1,6 @@
 #include "render/gl/ZeGLStateGuard.h"
 
+#include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/zeGLInternal.h"
 
 namespace {
@@ -76,7 +77,7 @@ ZeGLStateGuard::~ZeGLStateGuard() {
     glBindSampler(i, samplers_[i]);
   }
   glActiveTexture(activeTexture_);
-  glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+  zeGLSetViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
   glScissor(scissorBox_[0], scissorBox_[1], scissorBox_[2], scissorBox_[3]);
   for (int i = 0; i < 8; ++i) setCapability(guardedCapabilities[i], enabled_[i]);
   glBlendFuncSeparate(blendSrcRGB_, blendDstRGB_, blendSrcAlpha_, blendDstAlpha_);
