@@ -23,16 +23,25 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_glsl.hpp>
 
+#include "base/zePath.h"
+#include "effect/zeHlslLimits.h"
 #include "effect/zeHlslPrepass.h"
 
 namespace {
 
 // --- include bridge ------------------------------------------------------------
 
+// Includes are refused past ZE_HLSL_MAX_INCLUDE_DEPTH, when a file would be
+// open a third time in the chain of files open at that point, and when the
+// brackets of the chain could nest past ZE_HLSL_MAX_NESTING: the front end
+// would otherwise never end or run out of stack. The compiler reports a
+// refusal at the #include line, with the text given here.
 class IncludeBridge : public glslang::TShader::Includer {
  public:
-  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, SZeHlslPrepassInfo* info)
-      : source_(source), mainPath_(mainPath), info_(info) {}
+  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, int mainNesting, SZeHlslPrepassInfo* info)
+      : source_(source), mainPath_(mainPath), info_(info) {
+    chain_.push_back({zePathFold(mainPath), mainNesting});
+  }
 
   IncludeResult* includeLocal(const char* name, const char* includer, size_t depth) override {
     return open(name, includer);
@@ -42,23 +51,60 @@ class IncludeBridge : public glslang::TShader::Includer {
   }
   void releaseInclude(IncludeResult* result) override {
     if (!result) return;
-    if (source_) source_->closeInclude(result->headerData);
-    delete static_cast<std::string*>(result->userData);
+    auto* held = static_cast<Held*>(result->userData);
+    if (held->opened) {
+      if (source_) source_->closeInclude(result->headerData);
+      chain_.pop_back();
+    }
+    delete held;
     delete result;
   }
 
  private:
+  struct Held {
+    std::string text;
+    bool opened;
+  };
+  struct Open {
+    std::string path;
+    int nesting;
+  };
+
+  IncludeResult* refuse(std::string why) {
+    auto* held = new Held{std::move(why), false};
+    return new IncludeResult("", held->text.data(), held->text.size(), held);
+  }
+
   IncludeResult* open(const char* name, const char* includer) {
     if (!source_) return nullptr;
+    if (int(chain_.size()) > ZE_HLSL_MAX_INCLUDE_DEPTH)
+      return refuse("includes nested deeper than " + std::to_string(ZE_HLSL_MAX_INCLUDE_DEPTH) + " levels");
     std::string path, bytes;
     std::string from = (includer && *includer) ? includer : mainPath_;
     if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
-    auto* text = new std::string(zeHlslPrepass(bytes, info_));
-    return new IncludeResult(path, text->data(), text->size(), text);
+    // A file may include itself once (behind an include guard that then
+    // stops it); a third open of the same file is a cycle without end.
+    const std::string key = zePathFold(path);
+    if (std::count_if(chain_.begin(), chain_.end(), [&key](const Open& o) { return o.path == key; }) >= 2) {
+      source_->closeInclude(bytes.data());
+      return refuse("recursive include: '" + path + "' is already being read");
+    }
+    int nestingLine = 0;
+    const int own = zeHlslNestingDepth(bytes, &nestingLine);
+    int nesting = own;
+    for (const Open& o : chain_) nesting += o.nesting;
+    if (nesting > ZE_HLSL_MAX_NESTING)
+      return refuse(path + "(" + std::to_string(nestingLine) + "): brackets nested deeper than " +
+                    std::to_string(ZE_HLSL_MAX_NESTING) + " levels");
+    chain_.push_back({key, own});
+    auto* held = new Held{zeHlslPrepass(bytes, info_), true};
+    return new IncludeResult(path, held->text.data(), held->text.size(), held);
   }
+
   IZeShaderIncludeSource* source_;
   std::string mainPath_;
   SZeHlslPrepassInfo* info_;
+  std::vector<Open> chain_;  // the files open at this point, the main file first
 };
 
 // --- message rewriting ------------------------------------------------------------
@@ -392,6 +438,15 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   }
   preamble += kZeHlslPreamble;
 
+  // The front end recurses per bracket: refuse what would exhaust its stack.
+  int nestingLine = 0, preambleLine = 0;
+  const int nesting = zeHlslNestingDepth(source, &nestingLine) + zeHlslNestingDepth(preamble, &preambleLine);
+  if (nesting > ZE_HLSL_MAX_NESTING) {
+    *errors = request.sourcePath + "(" + std::to_string(nestingLine) + "): error: brackets nested deeper than " +
+              std::to_string(ZE_HLSL_MAX_NESTING) + " levels\n";
+    return false;
+  }
+
   glslang::TShader shader(vertex ? EShLangVertex : EShLangFragment);
   const char* text = source.c_str();
   int length = int(source.size());
@@ -408,7 +463,7 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   shader.setAutoMapBindings(true);
   const EShMessages messages =
       EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
-  IncludeBridge includer(request.includes, request.sourcePath, &info);
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, &info);
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());
     if (errors->empty()) *errors = request.sourcePath + "(0): error: compilation failed\n";
