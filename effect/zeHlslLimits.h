@@ -8,7 +8,8 @@
 // Includes nest at most this deep (real effects use two or three levels).
 constexpr int ZE_HLSL_MAX_INCLUDE_DEPTH = 16;
 // Brackets ( [ { nest at most this deep, counted over a file and the files it
-// includes (their deepest levels added up, as an include may stand anywhere).
+// includes (their deepest levels added up, as an include may stand anywhere),
+// and again over the text once macros are expanded.
 constexpr int ZE_HLSL_MAX_NESTING = 256;
 
 // The deepest bracket nesting of HLSL text (comments and string literals

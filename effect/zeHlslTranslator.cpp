@@ -36,10 +36,15 @@ namespace {
 // brackets of the chain could nest past ZE_HLSL_MAX_NESTING: the front end
 // would otherwise never end or run out of stack. The compiler reports a
 // refusal at the #include line, with the text given here.
+// Includes read during one translation, by (name, includer): the front end
+// runs twice (macro check, then the parse) and each file is read once.
+using IncludeMemo = std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>>;
+
 class IncludeBridge : public glslang::TShader::Includer {
  public:
-  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, int mainNesting, SZeHlslPrepassInfo* info)
-      : source_(source), mainPath_(mainPath), info_(info) {
+  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, int mainNesting, SZeHlslPrepassInfo* info,
+                IncludeMemo* memo)
+      : source_(source), mainPath_(mainPath), info_(info), memo_(memo) {
     chain_.push_back({zePathFold(mainPath), mainNesting});
   }
 
@@ -49,6 +54,9 @@ class IncludeBridge : public glslang::TShader::Includer {
   IncludeResult* includeSystem(const char* name, const char* includer, size_t depth) override {
     return open(name, includer);
   }
+  // Includes opened so far.
+  int opened() const { return opened_; }
+
   void releaseInclude(IncludeResult* result) override {
     if (!result) return;
     auto* held = static_cast<Held*>(result->userData);
@@ -81,7 +89,14 @@ class IncludeBridge : public glslang::TShader::Includer {
       return refuse("includes nested deeper than " + std::to_string(ZE_HLSL_MAX_INCLUDE_DEPTH) + " levels");
     std::string path, bytes;
     std::string from = (includer && *includer) ? includer : mainPath_;
-    if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
+    auto known = memo_->find({name, from});
+    if (known != memo_->end()) {
+      path = known->second.first;
+      bytes = known->second.second;
+    } else {
+      if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
+      memo_->insert({{name, from}, {path, bytes}});
+    }
     // A file may include itself once (behind an include guard that then
     // stops it); a third open of the same file is a cycle without end.
     const std::string key = zePathFold(path);
@@ -97,6 +112,7 @@ class IncludeBridge : public glslang::TShader::Includer {
       return refuse(path + "(" + std::to_string(nestingLine) + "): brackets nested deeper than " +
                     std::to_string(ZE_HLSL_MAX_NESTING) + " levels");
     chain_.push_back({key, own});
+    ++opened_;
     auto* held = new Held{zeHlslPrepass(bytes, info_), true};
     return new IncludeResult(path, held->text.data(), held->text.size(), held);
   }
@@ -104,7 +120,9 @@ class IncludeBridge : public glslang::TShader::Includer {
   IZeShaderIncludeSource* source_;
   std::string mainPath_;
   SZeHlslPrepassInfo* info_;
+  IncludeMemo* memo_;
   std::vector<Open> chain_;  // the files open at this point, the main file first
+  int opened_ = 0;
 };
 
 // --- message rewriting ------------------------------------------------------------
@@ -426,6 +444,55 @@ std::once_flag gInitOnce;
 // layout, sampler layout, inputs, outputs, entry wrapper. A pass that fails
 // leaves "file(line): error: text" lines in *errors and returns false.
 
+// The text a run of the front end reads: glslang keeps pointers to these
+// three, so they live as long as the shader object.
+struct ShaderText {
+  ShaderText(const std::string& source, const std::string& path)
+      : text(source.c_str()), length(int(source.size())), name(path.c_str()) {}
+  const char* text;
+  int length;
+  const char* name;
+};
+
+// The front end as every run of it is set up.
+void configureShader(glslang::TShader* shader, ShaderText* input, const SZeTranslateRequest& request,
+                     const std::string& preamble) {
+  const EShLanguage language = request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment;
+  shader->setStringsWithLengthsAndNames(&input->text, &input->length, &input->name, 1);
+  shader->setPreamble(preamble.c_str());
+  shader->setEntryPoint(request.entry.c_str());
+  shader->setSourceEntryPoint(request.entry.c_str());
+  shader->setEnvInput(glslang::EShSourceHlsl, language, glslang::EShClientVulkan, 100);
+  shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+  shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+  shader->setEnvTargetHlslFunctionality1();
+  shader->setAutoMapLocations(true);
+  shader->setAutoMapBindings(true);
+}
+
+// Macros can nest brackets far deeper than the text shows (a macro of 100
+// brackets used 100 deep): the expanded text is checked too. A preprocessing
+// failure is left to the real parse to report.
+bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string& source, const std::string& preamble,
+                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* errors) {
+  ShaderText input(source, request.sourcePath);
+  glslang::TShader shader(request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment);
+  configureShader(&shader, &input, request, preamble);
+  SZeHlslPrepassInfo scratch;  // the include pre-pass records nothing twice
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, &scratch, memo);
+  std::string expanded;
+  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, &expanded, includer))
+    return true;
+  int line = 0;
+  if (zeHlslNestingDepth(expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
+  // The expanded text starts with the preamble; after an include its lines
+  // no longer follow the file's, so the line is then not named.
+  line = includer.opened() ? 0 : std::max(1, line - int(std::count(preamble.begin(), preamble.end(), '\n')));
+  *errors = request.sourcePath + "(" + std::to_string(line) + "): error: brackets nested deeper than " +
+            std::to_string(ZE_HLSL_MAX_NESTING) + " levels once macros are expanded\n";
+  return false;
+}
+
 // Pass "compile to SPIR-V": pre-pass, limits, glslang's HLSL front end in
 // DX9-compatible mode, link, and SPIR-V with the legalisation passes.
 bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info, std::vector<uint32_t>* spirv,
@@ -449,23 +516,14 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
     return false;
   }
 
-  glslang::TShader shader(language);
-  const char* text = source.c_str();
-  int length = int(source.size());
-  const char* name = request.sourcePath.c_str();
-  shader.setStringsWithLengthsAndNames(&text, &length, &name, 1);
-  shader.setPreamble(preamble.c_str());
-  shader.setEntryPoint(request.entry.c_str());
-  shader.setSourceEntryPoint(request.entry.c_str());
-  shader.setEnvInput(glslang::EShSourceHlsl, language, glslang::EShClientVulkan, 100);
-  shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
-  shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-  shader.setEnvTargetHlslFunctionality1();
-  shader.setAutoMapLocations(true);
-  shader.setAutoMapBindings(true);
   const EShMessages messages =
       EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
-  IncludeBridge includer(request.includes, request.sourcePath, nesting, info);
+  IncludeMemo memo;
+  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, errors)) return false;
+  ShaderText input(source, request.sourcePath);
+  glslang::TShader shader(language);
+  configureShader(&shader, &input, request, preamble);
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, info, &memo);
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());
     if (errors->empty()) *errors = request.sourcePath + "(0): error: compilation failed\n";
