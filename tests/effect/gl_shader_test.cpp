@@ -19,6 +19,7 @@
 #include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/ZeGLShaderBackend.h"
 #include "render/gl/ZeGLShaderMaterialRenderer.h"
+#include "render/gl/ZeGLStateGuard.h"
 
 using namespace irr;
 
@@ -286,6 +287,25 @@ TEST_F(GLShaderTest, CheckerboardCopiesExactlyWithDirect3DPixelCentres) {
   }
   zeGLSetHalfPixelScale(1, 1);
   driver->removeTexture(board);
+}
+
+// The half-pixel move follows every viewport change of the GL layer, also the
+// one a state guard makes when it puts the previous viewport back.
+TEST_F(GLShaderTest, HalfPixelFollowsTheViewportThroughAGuard) {
+  float x = 0, y = 0;
+  zeGLSetViewport(0, 0, 64, 32);
+  zeGLHalfPixel(&x, &y);
+  EXPECT_FLOAT_EQ(x, 1.0f / 64);
+  EXPECT_FLOAT_EQ(y, -(1.0f - 2.0f / 256) / 32);
+  {
+    ZeGLStateGuard guard;
+    zeGLSetViewport(0, 0, 16, 8);  // a smaller render target inside the guard
+    zeGLHalfPixel(&x, &y);
+    EXPECT_FLOAT_EQ(x, 1.0f / 16);
+  }
+  zeGLHalfPixel(&x, &y);
+  EXPECT_FLOAT_EQ(x, 1.0f / 64);
+  EXPECT_FLOAT_EQ(y, -(1.0f - 2.0f / 256) / 32);
 }
 
 // The quad is squeezed into the right half: x' = 0.5 x + 0.5 in Direct3D's row
