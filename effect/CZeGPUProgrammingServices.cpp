@@ -63,6 +63,18 @@ bool macrosLess(const std::vector<SZeShaderMacro>& a, const std::vector<SZeShade
   return false;
 }
 
+// Reads the rest of an open file. Its size is not asked for: on plain files
+// that costs four system calls, more than the short files here take to read.
+void readRest(ZeFile* f, std::string* out) {
+  out->clear();
+  char chunk[65536];
+  for (;;) {
+    const size_t got = f->read(chunk, 1, sizeof chunk);
+    out->append(chunk, got);
+    if (got < sizeof chunk) break;
+  }
+}
+
 // Error text when the caller asked for one, else a message at `level`.
 void fail(std::string* errorText, int level, const std::string& text, const std::string& message) {
   if (errorText) *errorText = text;
@@ -155,7 +167,16 @@ int CZeGPUProgrammingServices::createMaterialFromFiles(const char* vertexFile, c
     zeMessage(ZE_DEBUG, "ZeGPU: Found already created shader %s %s", key.vertexFile.c_str(), key.pixelFile.c_str());
     return found->second.materialType;
   }
-  if (!zeFileExists(key.vertexFile.c_str()) || !zeFileExists(key.pixelFile.c_str())) {
+  // The source texts read here serve the whole request, then go.
+  struct KeepSources {
+    CZeGPUProgrammingServices* s;
+    ~KeepSources() {
+      s->keepSourceTexts_ = false;
+      s->sourceTexts_.clear();
+    }
+  } keep{this};
+  keepSourceTexts_ = true;
+  if (!sourceText(key.vertexFile) || !sourceText(key.pixelFile)) {
     fail(errorText, ZE_ERROR, "Shader files not found : " + key.vertexFile + " " + key.pixelFile,
          "ZeGPU: Shader files not found " + key.vertexFile + " " + key.pixelFile);
     return -1;
@@ -247,19 +268,33 @@ SShaderCompiledEntry* CZeGPUProgrammingServices::getCompiledShader(const std::st
   return raw;
 }
 
+const std::string* CZeGPUProgrammingServices::sourceText(const std::string& file) {
+  if (!keepSourceTexts_) sourceTexts_.clear();  // outside a request a file is read afresh
+  auto held = sourceTexts_.find(file);
+  if (held != sourceTexts_.end()) return &held->second;
+  ZeFile* f = zeFileOpen(file.c_str(), "rb");
+  if (!f) return nullptr;
+  std::string text;
+  readRest(f, &text);
+  zeFileClose(f);
+  return &(sourceTexts_[file] = std::move(text));
+}
+
 bool CZeGPUProgrammingServices::compile(SShaderCompiledEntry* entry, std::string* errorText) {
   const bool vertex = entry->vertex != 0;
   std::string source;
-  ZeFile* f = zeFileOpen(entry->file.c_str(), "rb");
-  if (!f) {
-    fail(errorText, ZE_ERROR, "Shader file " + entry->file + " not found", "ZeGPU: Shader file not found " + entry->file);
-    return false;
-  }
-  zeFileClose(f);
-  if (!zeFileReadAll(entry->file.c_str(), &source)) {
-    fail(errorText, ZE_ERROR, "Shader file " + entry->file + " cannot be read",
-         "ZeGPU: Shader file cannot be read " + entry->file);
-    return false;
+  auto held = sourceTexts_.find(entry->file);
+  if (keepSourceTexts_ && held != sourceTexts_.end()) {
+    source = held->second;
+  } else {
+    ZeFile* f = zeFileOpen(entry->file.c_str(), "rb");
+    if (!f) {
+      fail(errorText, ZE_ERROR, "Shader file " + entry->file + " not found",
+           "ZeGPU: Shader file not found " + entry->file);
+      return false;
+    }
+    readRest(f, &source);
+    zeFileClose(f);
   }
   if (entry->macros.size() >= 40) {
     fail(errorText, ZE_ERROR, "Too many defines for shader " + entry->file,
@@ -305,10 +340,16 @@ bool CZeGPUProgrammingServices::readFromCache(const CompiledKey& key, SShaderCom
   const std::string macroText = zeShaderMacroText(key.macros);
   const std::string path = cacheDirectory_ + "/" + zeShaderCacheFileName(key.file, key.entry, key.vertex, macroText);
   zeMessage(ZE_DEBUG, "ZeGPU: Read from cache = '%s'", path.c_str());
-  if (!zeFileExists(path.c_str())) {
+  // Opened once: the existence test, and later the read.
+  ZeFile* f = zeFileOpen(path.c_str(), "rb");
+  if (!f) {
     zeMessage(ZE_DEBUG, "ZeGPU: File does not exist in the cache '%s'", path.c_str());
     return false;
   }
+  struct CloseAtEnd {
+    ZeFile* f;
+    ~CloseAtEnd() { zeFileClose(f); }
+  } closeAtEnd{f};
   const std::string infPath = path + ".inf";
   std::string cachedMacros;
   if (!zeFileReadAll(infPath.c_str(), &cachedMacros)) {
@@ -346,17 +387,8 @@ bool CZeGPUProgrammingServices::readFromCache(const CompiledKey& key, SShaderCom
     }
     zeMessage(ZE_DEBUG, "ZeGPU: '%s' is up to date", path.c_str());
   }
-  ZeFile* f = zeFileOpen(path.c_str(), "rb");
-  if (!f) {
-    zeMessage(ZE_ERROR, "ZeGPU: Cached Compiled Shader cannot be opened '%s'", path.c_str());
-    return false;
-  }
-  zeFileClose(f);
   std::string code;
-  if (!zeFileReadAll(path.c_str(), &code)) {
-    zeMessage(ZE_ERROR, "ZeGPU: Cached Compiled Shader file cannot be read %s", path.c_str());
-    return false;
-  }
+  readRest(f, &code);
   // A file of another translator, or made from another source, is a miss.
   std::string why;
   SZeCompiledProgram program;
@@ -407,11 +439,13 @@ std::vector<std::string> CZeGPUProgrammingServices::getShaderIncludes(const std:
     const std::string file = work[w].first;
     const int level = work[w].second;
     if (level >= 4) continue;
-    std::string text;
-    if (!zeFileReadAll(file.c_str(), &text)) {
+    std::string read;
+    const std::string* held = level == 0 ? sourceText(file) : nullptr;
+    if (!held && (level == 0 || !zeFileReadAll(file.c_str(), &read))) {
       zeMessage(ZE_ERROR, "ZeGPU: getShaderIncludes:read file '%s' FAILED", file.c_str());
       continue;
     }
+    const std::string& text = held ? *held : read;
     const std::string dir = directoryOf(file);
     for (size_t p = text.find("#include"); p != std::string::npos; p = text.find("#include", p + 8)) {
       size_t eol = text.find_first_of("\r\n", p);

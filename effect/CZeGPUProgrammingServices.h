@@ -101,6 +101,10 @@ class CZeGPUProgrammingServices : public IZeGPUProgrammingServices {
   void writeToCache(const SShaderCompiledEntry& entry);
   const SShaderMaterialTypeEntry* materialOf(int materialType) const;
   const SZeCompiledProgram* programOf(int materialType, bool vertex) const;
+  // The text of a source file, read once per material request (the existence
+  // check, the dependency scans and the compiler share it); nullptr when it
+  // does not open.
+  const std::string* sourceText(const std::string& file);
 
   IZeShaderBackend* backend_;
   std::string cacheDirectory_;
@@ -108,4 +112,6 @@ class CZeGPUProgrammingServices : public IZeGPUProgrammingServices {
   unsigned nextId_ = 1;
   std::map<CompiledKey, std::unique_ptr<SShaderCompiledEntry>> compiled_;
   std::map<MaterialKey, SShaderMaterialTypeEntry> materials_;
+  std::map<std::string, std::string> sourceTexts_;  // during one material request only
+  bool keepSourceTexts_ = false;
 };

@@ -115,149 +115,181 @@ std::string zeHlslStripEffectSyntax(const std::string& source) {
   return zeHlslPrepass(source, &info);
 }
 
-std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info) {
-  // Files saved by Windows editors may start with a UTF-8 byte order mark.
-  const bool bom = rawSource.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  const std::string source = bom ? rawSource.substr(3) : rawSource;
-  std::string out = source;
-  std::string code = codeOnly(source);
-  const size_t n = code.size();
-  struct Edit {
-    size_t pos;
-    size_t len;
-    std::string text;
-  };
-  std::vector<Edit> edits;
+namespace {
 
-  // Top-level statements.
-  size_t i = 0;
-  int depth = 0;
-  std::vector<Token> stmt;  // tokens of the current top-level statement
-  auto word = [&code](const Token& t) { return code.substr(t.pos, t.len); };
-  auto finishStatement = [&]() {
-    // Global bool/int constants become float.
+struct Edit {
+  size_t pos;
+  size_t len;
+  std::string text;
+};
+
+bool isTechniqueKeyword(const std::string& w) {
+  return w == "technique" || w == "technique9" || w == "technique10" || w == "technique11" || w == "Technique";
+}
+
+// Pass "effect syntax": walks the top-level statements of the code-only copy,
+// blanks in `out` what only an effect compiler reads (technique blocks,
+// texture declarations, sampler_state initialisers, annotations), records the
+// declaration order and queues the edits that turn global bool/int constants
+// into floats. Function bodies are skipped whole.
+class TopLevelScanner {
+ public:
+  TopLevelScanner(const std::string& code, std::string* out, std::vector<Edit>* edits, SZeHlslPrepassInfo* info)
+      : code_(code), n_(code.size()), out_(out), edits_(edits), info_(info) {}
+
+  void run() {
+    while (i_ < n_) {
+      const char c = code_[i_];
+      if (std::isspace(static_cast<unsigned char>(c))) ++i_;
+      else if (depth_ > 0) insideBody(c);
+      else if (isIdentStart(c)) identifier();
+      else if (c == '<' && annotationStarts()) skipAnnotation();
+      else punctuation(c);
+    }
+  }
+
+ private:
+  std::string word(const Token& t) const { return code_.substr(t.pos, t.len); }
+
+  void insideBody(char c) {
+    if (c == '{') ++depth_;
+    else if (c == '}' && --depth_ == 0) {
+      stmtStart_ = i_ + 1;
+      stmt_.clear();
+      sawAssign_ = false;
+    }
+    ++i_;
+  }
+
+  void identifier() {
+    const size_t start = i_;
+    while (i_ < n_ && isIdentChar(code_[i_])) ++i_;
+    const std::string w = code_.substr(start, i_ - start);
+    if (stmt_.empty() && isTechniqueKeyword(w)) return skipTechnique(start);
+    if (stmt_.empty() && isTextureKeyword(w)) return skipTextureDeclaration(start);
+    if (w == "sampler_state" || w == "stateblock_state") return skipStateInitialiser(start);
+    info_->declarationOrder.emplace(w, int(info_->declarationOrder.size()));
+    stmt_.push_back({start, i_ - start});
+  }
+
+  void skipTechnique(size_t start) {
+    const size_t open = code_.find('{', i_);
+    const size_t close = open == std::string::npos ? n_ : matchClose(code_, open, '{', '}');
+    blank(out_, start, close);
+    i_ = close;
+    stmtStart_ = i_;
+  }
+
+  // Up to the ';' that ends the declaration (annotations may hold braces).
+  void skipTextureDeclaration(size_t start) {
+    size_t j = i_;
+    int inner = 0;
+    while (j < n_ && !(code_[j] == ';' && inner == 0)) {
+      if (code_[j] == '{' || code_[j] == '<') ++inner;
+      else if (code_[j] == '}' || code_[j] == '>') --inner;
+      ++j;
+    }
+    blank(out_, start, j < n_ ? j + 1 : n_);
+    i_ = j < n_ ? j + 1 : n_;
+    stmtStart_ = i_;
+  }
+
+  // "= sampler_state { ... }": drop the initialiser, keep the sampler.
+  void skipStateInitialiser(size_t start) {
+    const size_t eq = code_.rfind('=', start);
+    const size_t from = (eq != std::string::npos && eq >= stmtStart_) ? eq : start;
+    const size_t open = code_.find('{', i_);
+    const size_t close = open == std::string::npos ? n_ : matchClose(code_, open, '{', '}');
+    blank(out_, from, close);
+    i_ = close;
+  }
+
+  // "name <...>" or "name[n] <...>" in a declaration, outside an initialiser.
+  bool annotationStarts() const {
+    if (parens_ != 0 || sawAssign_ || stmt_.size() < 2) return false;
+    const bool prevIsIdent = isIdentStart(code_[stmt_.back().pos]);
+    const bool prevIsBracket = code_[stmt_.back().pos] == ']';
+    return (prevIsIdent && !isTemplateType(word(stmt_.back()))) || prevIsBracket;
+  }
+
+  void skipAnnotation() {
+    const size_t close = matchClose(code_, i_, '<', '>');
+    blank(out_, i_, close);
+    i_ = close;
+  }
+
+  void punctuation(char c) {
+    if (c == '(') ++parens_;
+    if (c == ')') --parens_;
+    if (c == '=' && parens_ == 0) sawAssign_ = true;
+    if (c == '{') {
+      if (sawAssign_) {
+        // An initialiser list: skip it as part of the statement.
+        i_ = matchClose(code_, i_, '{', '}');
+        return;
+      }
+      depth_ = 1;
+      finishStatement();
+      ++i_;
+      return;
+    }
+    if (c == ';' && parens_ == 0) {
+      finishStatement();
+      sawAssign_ = false;
+      stmtStart_ = i_ + 1;
+      ++i_;
+      return;
+    }
+    stmt_.push_back({i_, 1});
+    ++i_;
+  }
+
+  // Global bool/int constants become float.
+  void finishStatement() {
     size_t k = 0;
-    static const char* qualifiers[] = {"uniform", "extern", "shared", "volatile"};
-    while (k < stmt.size()) {
-      std::string w = word(stmt[k]);
+    static const char* const qualifiers[] = {"uniform", "extern", "shared", "volatile"};
+    while (k < stmt_.size()) {
+      const std::string w = word(stmt_[k]);
       bool q = false;
       for (const char* qual : qualifiers) q = q || w == qual;
       if (!q) break;
       ++k;
     }
-    if (k < stmt.size()) {
-      std::string floatType;
-      uint8_t base = 0;
-      if (integralUniformType(word(stmt[k]), &floatType, &base) && k + 1 < stmt.size() &&
-          isIdentStart(code[stmt[k + 1].pos])) {
-        // Not a function: the name is not followed by "(".
-        size_t after = stmt[k + 1].pos + stmt[k + 1].len;
-        while (after < n && std::isspace(static_cast<unsigned char>(code[after]))) ++after;
-        if (after < n && code[after] != '(') {
-          edits.push_back({stmt[k].pos, stmt[k].len, floatType});
-          info->originalBase[word(stmt[k + 1])] = base;
-          // Further declarators after commas.
-          for (size_t t = k + 2; t + 1 < stmt.size(); ++t)
-            if (code[stmt[t].pos] == ',' && isIdentStart(code[stmt[t + 1].pos]))
-              info->originalBase[word(stmt[t + 1])] = base;
-        }
+    std::string floatType;
+    uint8_t base = 0;
+    if (k < stmt_.size() && integralUniformType(word(stmt_[k]), &floatType, &base) && k + 1 < stmt_.size() &&
+        isIdentStart(code_[stmt_[k + 1].pos])) {
+      // Not a function: the name is not followed by "(".
+      size_t after = stmt_[k + 1].pos + stmt_[k + 1].len;
+      while (after < n_ && std::isspace(static_cast<unsigned char>(code_[after]))) ++after;
+      if (after < n_ && code_[after] != '(') {
+        edits_->push_back({stmt_[k].pos, stmt_[k].len, floatType});
+        info_->originalBase[word(stmt_[k + 1])] = base;
+        // Further declarators after commas.
+        for (size_t t = k + 2; t + 1 < stmt_.size(); ++t)
+          if (code_[stmt_[t].pos] == ',' && isIdentStart(code_[stmt_[t + 1].pos]))
+            info_->originalBase[word(stmt_[t + 1])] = base;
       }
     }
-    stmt.clear();
-  };
-
-  size_t stmtStart = 0;
-  int parens = 0;
-  bool sawAssign = false;
-  while (i < n) {
-    char c = code[i];
-    if (std::isspace(static_cast<unsigned char>(c))) { ++i; continue; }
-    if (depth > 0) {
-      if (c == '{') ++depth;
-      else if (c == '}' && --depth == 0) { stmtStart = i + 1; stmt.clear(); sawAssign = false; }
-      ++i;
-      continue;
-    }
-    if (isIdentStart(c)) {
-      size_t start = i;
-      while (i < n && isIdentChar(code[i])) ++i;
-      std::string w = code.substr(start, i - start);
-      if (stmt.empty() && (w == "technique" || w == "technique9" || w == "technique10" || w == "technique11" ||
-                           w == "Technique")) {
-        size_t open = code.find('{', i);
-        size_t close = open == std::string::npos ? n : matchClose(code, open, '{', '}');
-        blank(&out, start, close);
-        i = close;
-        stmtStart = i;
-        continue;
-      }
-      if (stmt.empty() && isTextureKeyword(w)) {
-        // Up to the ';' that ends the declaration (annotations may hold braces).
-        size_t j = i;
-        int inner = 0;
-        while (j < n && !(code[j] == ';' && inner == 0)) {
-          if (code[j] == '{' || code[j] == '<') ++inner;
-          else if (code[j] == '}' || code[j] == '>') --inner;
-          ++j;
-        }
-        blank(&out, start, j < n ? j + 1 : n);
-        i = j < n ? j + 1 : n;
-        stmtStart = i;
-        continue;
-      }
-      if (w == "sampler_state" || w == "stateblock_state") {
-        // "= sampler_state { ... }": drop the initialiser, keep the sampler.
-        size_t eq = code.rfind('=', start);
-        size_t from = (eq != std::string::npos && eq >= stmtStart) ? eq : start;
-        size_t open = code.find('{', i);
-        size_t close = open == std::string::npos ? n : matchClose(code, open, '{', '}');
-        blank(&out, from, close);
-        i = close;
-        continue;
-      }
-      info->declarationOrder.emplace(w, int(info->declarationOrder.size()));
-      stmt.push_back({start, i - start});
-      continue;
-    }
-    if (c == '<' && parens == 0 && !sawAssign && stmt.size() >= 2) {
-      std::string prev = word(stmt.back());
-      bool prevIsIdent = isIdentStart(code[stmt.back().pos]);
-      bool prevIsBracket = code[stmt.back().pos] == ']';
-      if ((prevIsIdent && !isTemplateType(prev)) || prevIsBracket) {
-        size_t close = matchClose(code, i, '<', '>');
-        blank(&out, i, close);
-        i = close;
-        continue;
-      }
-    }
-    if (c == '(') ++parens;
-    if (c == ')') --parens;
-    if (c == '=' && parens == 0) sawAssign = true;
-    if (c == '{') {
-      depth = 1;
-      if (sawAssign) {
-        // An initialiser list: skip it as part of the statement.
-        size_t close = matchClose(code, i, '{', '}');
-        depth = 0;
-        i = close;
-        continue;
-      }
-      finishStatement();
-      ++i;
-      continue;
-    }
-    if (c == ';' && parens == 0) {
-      finishStatement();
-      sawAssign = false;
-      stmtStart = i + 1;
-      ++i;
-      continue;
-    }
-    stmt.push_back({i, 1});
-    ++i;
+    stmt_.clear();
   }
 
-  // Explicit registers: "name[n] : SEMANTIC : register(vs, c12)".
+  const std::string& code_;
+  const size_t n_;
+  std::string* out_;
+  std::vector<Edit>* edits_;
+  SZeHlslPrepassInfo* info_;
+  size_t i_ = 0;
+  int depth_ = 0;             // brace depth inside a function body
+  std::vector<Token> stmt_;   // tokens of the current top-level statement
+  size_t stmtStart_ = 0;
+  int parens_ = 0;
+  bool sawAssign_ = false;
+};
+
+// Pass "explicit registers": "name[n] : SEMANTIC : register(vs, c12)".
+void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
+  const size_t n = code.size();
   for (size_t p = code.find("register"); p != std::string::npos; p = code.find("register", p + 8)) {
     if (p > 0 && isIdentChar(code[p - 1])) continue;
     size_t q = p + 8;
@@ -301,17 +333,38 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
     }
     if (!name.empty() && isIdentStart(name[0])) info->explicitRegisters[name] = {set, std::atoi(arg.c_str() + 1)};
   }
+}
 
-  // lit( -> zeLit(
+// Pass "lit": lit( -> zeLit( (glslang's lit gets the specular term wrong).
+void renameLit(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
   for (size_t p = code.find("lit"); p != std::string::npos; p = code.find("lit", p + 3)) {
     if (p > 0 && (isIdentChar(code[p - 1]) || code[p - 1] == '.')) continue;
     size_t q = p + 3;
     if (q < n && isIdentChar(code[q])) continue;
     while (q < n && (code[q] == ' ' || code[q] == '\t')) ++q;
-    if (q < n && code[q] == '(') edits.push_back({p, 3, "zeLit"});
+    if (q < n && code[q] == '(') edits->push_back({p, 3, "zeLit"});
   }
+}
 
+// Last pass: the queued edits, back to front so positions stay true.
+void applyEdits(std::vector<Edit> edits, std::string* out) {
   std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
-  for (const Edit& e : edits) out.replace(e.pos, e.len, e.text);
+  for (const Edit& e : edits) out->replace(e.pos, e.len, e.text);
+}
+
+}  // namespace
+
+std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info) {
+  // Files saved by Windows editors may start with a UTF-8 byte order mark.
+  const bool bom = rawSource.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  const std::string source = bom ? rawSource.substr(3) : rawSource;
+  std::string out = source;
+  const std::string code = codeOnly(source);
+  std::vector<Edit> edits;
+  TopLevelScanner(code, &out, &edits, info).run();
+  findExplicitRegisters(code, info);
+  renameLit(code, &edits);
+  applyEdits(std::move(edits), &out);
   return out;
 }

@@ -5,7 +5,7 @@
 // heavy to compile and to link.
 //
 // Contents: include bridge · message rewriting · register layout · stage
-// interface · translate.
+// interface · the passes of a translation · translate.
 #include "effect/zeHlslTranslator.h"
 
 #include <algorithm>
@@ -23,16 +23,30 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_glsl.hpp>
 
+#include "base/zePath.h"
+#include "effect/zeHlslLimits.h"
 #include "effect/zeHlslPrepass.h"
 
 namespace {
 
 // --- include bridge ------------------------------------------------------------
 
+// Includes are refused past ZE_HLSL_MAX_INCLUDE_DEPTH, when a file would be
+// open a third time in the chain of files open at that point, and when the
+// brackets of the chain could nest past ZE_HLSL_MAX_NESTING: the front end
+// would otherwise never end or run out of stack. The compiler reports a
+// refusal at the #include line, with the text given here.
+// Includes read during one translation, by (name, includer): the front end
+// runs twice (macro check, then the parse) and each file is read once.
+using IncludeMemo = std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>>;
+
 class IncludeBridge : public glslang::TShader::Includer {
  public:
-  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, SZeHlslPrepassInfo* info)
-      : source_(source), mainPath_(mainPath), info_(info) {}
+  IncludeBridge(IZeShaderIncludeSource* source, const std::string& mainPath, int mainNesting, SZeHlslPrepassInfo* info,
+                IncludeMemo* memo)
+      : source_(source), mainPath_(mainPath), info_(info), memo_(memo) {
+    chain_.push_back({zePathFold(mainPath), mainNesting});
+  }
 
   IncludeResult* includeLocal(const char* name, const char* includer, size_t depth) override {
     return open(name, includer);
@@ -40,25 +54,75 @@ class IncludeBridge : public glslang::TShader::Includer {
   IncludeResult* includeSystem(const char* name, const char* includer, size_t depth) override {
     return open(name, includer);
   }
+  // Includes opened so far.
+  int opened() const { return opened_; }
+
   void releaseInclude(IncludeResult* result) override {
     if (!result) return;
-    if (source_) source_->closeInclude(result->headerData);
-    delete static_cast<std::string*>(result->userData);
+    auto* held = static_cast<Held*>(result->userData);
+    if (held->opened) {
+      if (source_) source_->closeInclude(result->headerData);
+      chain_.pop_back();
+    }
+    delete held;
     delete result;
   }
 
  private:
+  struct Held {
+    std::string text;
+    bool opened;
+  };
+  struct Open {
+    std::string path;
+    int nesting;
+  };
+
+  IncludeResult* refuse(std::string why) {
+    auto* held = new Held{std::move(why), false};
+    return new IncludeResult("", held->text.data(), held->text.size(), held);
+  }
+
   IncludeResult* open(const char* name, const char* includer) {
     if (!source_) return nullptr;
+    if (int(chain_.size()) > ZE_HLSL_MAX_INCLUDE_DEPTH)
+      return refuse("includes nested deeper than " + std::to_string(ZE_HLSL_MAX_INCLUDE_DEPTH) + " levels");
     std::string path, bytes;
     std::string from = (includer && *includer) ? includer : mainPath_;
-    if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
-    auto* text = new std::string(zeHlslPrepass(bytes, info_));
-    return new IncludeResult(path, text->data(), text->size(), text);
+    auto known = memo_->find({name, from});
+    if (known != memo_->end()) {
+      path = known->second.first;
+      bytes = known->second.second;
+    } else {
+      if (!source_->openInclude(name, from, &path, &bytes)) return nullptr;
+      memo_->insert({{name, from}, {path, bytes}});
+    }
+    // A file may include itself once (behind an include guard that then
+    // stops it); a third open of the same file is a cycle without end.
+    const std::string key = zePathFold(path);
+    if (std::count_if(chain_.begin(), chain_.end(), [&key](const Open& o) { return o.path == key; }) >= 2) {
+      source_->closeInclude(bytes.data());
+      return refuse("recursive include: '" + path + "' is already being read");
+    }
+    int nestingLine = 0;
+    const int own = zeHlslNestingDepth(bytes, &nestingLine);
+    int nesting = own;
+    for (const Open& o : chain_) nesting += o.nesting;
+    if (nesting > ZE_HLSL_MAX_NESTING)
+      return refuse(path + "(" + std::to_string(nestingLine) + "): brackets nested deeper than " +
+                    std::to_string(ZE_HLSL_MAX_NESTING) + " levels");
+    chain_.push_back({key, own});
+    ++opened_;
+    auto* held = new Held{zeHlslPrepass(bytes, info_), true};
+    return new IncludeResult(path, held->text.data(), held->text.size(), held);
   }
+
   IZeShaderIncludeSource* source_;
   std::string mainPath_;
   SZeHlslPrepassInfo* info_;
+  IncludeMemo* memo_;
+  std::vector<Open> chain_;  // the files open at this point, the main file first
+  int opened_ = 0;
 };
 
 // --- message rewriting ------------------------------------------------------------
@@ -374,17 +438,68 @@ void replaceAll(std::string* s, const std::string& from, const std::string& to) 
 
 std::once_flag gInitOnce;
 
-}  // namespace
+// --- translate: the passes ------------------------------------------------------
+//
+// zeTranslateHlsl runs, in order: compile to SPIR-V, fix-ups, constant
+// layout, sampler layout, inputs, outputs, entry wrapper. A pass that fails
+// leaves "file(line): error: text" lines in *errors and returns false.
 
-// --- translate -------------------------------------------------------------------
+// The text a run of the front end reads: glslang keeps pointers to these
+// three, so they live as long as the shader object.
+struct ShaderText {
+  ShaderText(const std::string& source, const std::string& path)
+      : text(source.c_str()), length(int(source.size())), name(path.c_str()) {}
+  const char* text;
+  int length;
+  const char* name;
+};
 
-bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
-  std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
-  errors->clear();
+// The front end as every run of it is set up.
+void configureShader(glslang::TShader* shader, ShaderText* input, const SZeTranslateRequest& request,
+                     const std::string& preamble) {
+  const EShLanguage language = request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment;
+  shader->setStringsWithLengthsAndNames(&input->text, &input->length, &input->name, 1);
+  shader->setPreamble(preamble.c_str());
+  shader->setEntryPoint(request.entry.c_str());
+  shader->setSourceEntryPoint(request.entry.c_str());
+  shader->setEnvInput(glslang::EShSourceHlsl, language, glslang::EShClientVulkan, 100);
+  shader->setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+  shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+  shader->setEnvTargetHlslFunctionality1();
+  shader->setAutoMapLocations(true);
+  shader->setAutoMapBindings(true);
+}
+
+// Macros can nest brackets far deeper than the text shows (a macro of 100
+// brackets used 100 deep): the expanded text is checked too. A preprocessing
+// failure is left to the real parse to report.
+bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string& source, const std::string& preamble,
+                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* errors) {
+  ShaderText input(source, request.sourcePath);
+  glslang::TShader shader(request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment);
+  configureShader(&shader, &input, request, preamble);
+  SZeHlslPrepassInfo scratch;  // the include pre-pass records nothing twice
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, &scratch, memo);
+  std::string expanded;
+  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, &expanded, includer))
+    return true;
+  int line = 0;
+  if (zeHlslNestingDepth(expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
+  // The expanded text starts with the preamble; after an include its lines
+  // no longer follow the file's, so the line is then not named.
+  line = includer.opened() ? 0 : std::max(1, line - int(std::count(preamble.begin(), preamble.end(), '\n')));
+  *errors = request.sourcePath + "(" + std::to_string(line) + "): error: brackets nested deeper than " +
+            std::to_string(ZE_HLSL_MAX_NESTING) + " levels once macros are expanded\n";
+  return false;
+}
+
+// Pass "compile to SPIR-V": pre-pass, limits, glslang's HLSL front end in
+// DX9-compatible mode, link, and SPIR-V with the legalisation passes.
+bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info, std::vector<uint32_t>* spirv,
+                    std::string* errors) {
   const bool vertex = request.stage == ZE_STAGE_VERTEX;
-  SZeHlslPrepassInfo info;
-  std::string source = zeHlslPrepass(request.source, &info);
-
+  const EShLanguage language = vertex ? EShLangVertex : EShLangFragment;
+  const std::string source = zeHlslPrepass(request.source, info);
   std::string preamble;
   for (const SZeShaderMacro& m : request.macros) {
     if (m.name.empty()) continue;
@@ -392,23 +507,23 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
   }
   preamble += kZeHlslPreamble;
 
-  glslang::TShader shader(vertex ? EShLangVertex : EShLangFragment);
-  const char* text = source.c_str();
-  int length = int(source.size());
-  const char* name = request.sourcePath.c_str();
-  shader.setStringsWithLengthsAndNames(&text, &length, &name, 1);
-  shader.setPreamble(preamble.c_str());
-  shader.setEntryPoint(request.entry.c_str());
-  shader.setSourceEntryPoint(request.entry.c_str());
-  shader.setEnvInput(glslang::EShSourceHlsl, vertex ? EShLangVertex : EShLangFragment, glslang::EShClientVulkan, 100);
-  shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
-  shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
-  shader.setEnvTargetHlslFunctionality1();
-  shader.setAutoMapLocations(true);
-  shader.setAutoMapBindings(true);
+  // The front end recurses per bracket: refuse what would exhaust its stack.
+  int nestingLine = 0, preambleLine = 0;
+  const int nesting = zeHlslNestingDepth(source, &nestingLine) + zeHlslNestingDepth(preamble, &preambleLine);
+  if (nesting > ZE_HLSL_MAX_NESTING) {
+    *errors = request.sourcePath + "(" + std::to_string(nestingLine) + "): error: brackets nested deeper than " +
+              std::to_string(ZE_HLSL_MAX_NESTING) + " levels\n";
+    return false;
+  }
+
   const EShMessages messages =
       EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
-  IncludeBridge includer(request.includes, request.sourcePath, &info);
+  IncludeMemo memo;
+  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, errors)) return false;
+  ShaderText input(source, request.sourcePath);
+  glslang::TShader shader(language);
+  configureShader(&shader, &input, request, preamble);
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, info, &memo);
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());
     if (errors->empty()) *errors = request.sourcePath + "(0): error: compilation failed\n";
@@ -425,274 +540,339 @@ bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out
     if (errors->empty()) *errors = request.sourcePath + "(0): error: link failed\n";
     return false;
   }
-  std::vector<uint32_t> spirv;
   glslang::SpvOptions spvOptions;
   spvOptions.disableOptimizer = false;  // runs the HLSL legalisation passes
   spv::SpvBuildLogger logger;
-  glslang::GlslangToSpv(*program.getIntermediate(vertex ? EShLangVertex : EShLangFragment), spirv, &logger,
-                        &spvOptions);
-  if (spirv.empty()) {
+  glslang::GlslangToSpv(*program.getIntermediate(language), *spirv, &logger, &spvOptions);
+  if (spirv->empty()) {
     *errors = request.sourcePath + "(0): error: no code generated " + logger.getAllMessages() + "\n";
     return false;
   }
+  return true;
+}
 
-  // HLSL's float modulo (fmod and %) truncates; glslang emits OpFMod, whose
-  // result takes the sign of the divisor. OpFRem has the same operands and
-  // HLSL's meaning.
-  for (size_t w = 5; w < spirv.size();) {
-    const uint32_t count = spirv[w] >> 16;
-    if ((spirv[w] & 0xffffu) == uint32_t(spv::OpFMod)) spirv[w] = (count << 16) | uint32_t(spv::OpFRem);
+// Pass "fix-ups" on the SPIR-V: HLSL's float modulo (fmod and %) truncates;
+// glslang emits OpFMod, whose result takes the sign of the divisor. OpFRem
+// has the same operands and HLSL's meaning.
+void fixUpSpirv(std::vector<uint32_t>* spirv) {
+  for (size_t w = 5; w < spirv->size();) {
+    const uint32_t count = (*spirv)[w] >> 16;
+    if (((*spirv)[w] & 0xffffu) == uint32_t(spv::OpFMod)) (*spirv)[w] = (count << 16) | uint32_t(spv::OpFRem);
     if (count == 0) break;
     w += count;
   }
+}
 
-  SZeCompiledProgram result;
-  result.stage = request.stage;
-  result.sourcePath = request.sourcePath;
-  result.entry = request.entry;
-  try {
-    const std::vector<uint32_t> words = spirv;  // the access-chain scan reads the module too
-    CompilerGLSL comp(std::move(spirv));
-    CompilerGLSL::Options options;
-    options.version = 330;
-    options.es = false;
-    options.enable_420pack_extension = false;
-    options.vertex.fixup_clipspace = false;
-    options.vertex.flip_vert_y = false;
-    comp.set_common_options(options);
+// What the SPIRV-Cross passes share.
+struct CrossState {
+  CrossState(const SZeTranslateRequest& request, const SZeHlslPrepassInfo& info, std::vector<uint32_t> spirv)
+      : request(request),
+        info(info),
+        vertex(request.stage == ZE_STAGE_VERTEX),
+        words(spirv),
+        comp(std::move(spirv)),
+        fileName(vertex ? "zeVC" : "zePC"),
+        capacity(vertex ? ZE_VERTEX_REGISTERS : ZE_PIXEL_REGISTERS) {}
 
-    auto active = comp.get_active_interface_variables();
-    spirv_cross::ShaderResources all = comp.get_shader_resources();
-    spirv_cross::ShaderResources used = comp.get_shader_resources(active);
-    const char* fileName = vertex ? "zeVC" : "zePC";
-    const int capacity = vertex ? ZE_VERTEX_REGISTERS : ZE_PIXEL_REGISTERS;
-
-    // Float constants: the global block, flattened to a register file.
-    std::vector<SZeConstant> floats;
-    bool haveFile = false;
-    for (const spirv_cross::Resource& block : all.uniform_buffers) {
-      uint32_t typeId = block.base_type_id;
-      const SPIRType& bt = comp.get_type(typeId);
-      std::string blockName = comp.get_name(typeId);
-      if (blockName != "$Global" && blockName != "_Global") {
-        *errors = request.sourcePath + "(0): error: constant buffer '" + blockName +
-                  "' is not supported: declare constants at global scope\n";
-        return false;
-      }
-      std::set<uint32_t> usedMembers;
-      for (const spirv_cross::BufferRange& r : comp.get_active_buffer_ranges(block.id)) usedMembers.insert(r.index);
-      const std::map<uint32_t, uint32_t> usedElements = usedArrayElements(words, block.id);
-      std::vector<SZeConstType> types(bt.member_types.size());
-      for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
-        bool rowMajor = comp.has_member_decoration(typeId, m, spv::DecorationRowMajor);
-        types[m] = layoutType(comp, bt.member_types[m], rowMajor);
-        if (types[m].cls == ZE_CLASS_MATRIX_ROWS || types[m].cls == ZE_CLASS_MATRIX_COLUMNS)
-          comp.set_member_decoration(typeId, m, spv::DecorationMatrixStride, 16);
-      }
-      std::vector<uint32_t> memberOf;
-      for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
-        if (!usedMembers.count(m)) continue;
-        SZeConstant c;
-        c.name = comp.get_member_name(typeId, m);
-        c.registerSet = 'c';
-        c.type = types[m];
-        auto original = info.originalBase.find(c.name);
-        if (original != info.originalBase.end() && c.type.base == ZE_BASE_FLOAT) c.type.base = original->second;
-        c.registerCount = int32_t(c.type.registerCount());
-        auto trimmed = usedElements.find(m);
-        if (c.type.elements && trimmed != usedElements.end() && trimmed->second > 0 &&
-            trimmed->second < c.type.elements)
-          c.registerCount = int32_t(trimmed->second * c.type.elementRegisters);
-        floats.push_back(std::move(c));
-        memberOf.push_back(m);
-      }
-      std::vector<SZeConstant*> items;
-      for (SZeConstant& c : floats) items.push_back(&c);
-      std::string error;
-      if (!allocate(items, info, 'c', capacity, &error)) {
-        *errors = request.sourcePath + "(0): " + error + "\n";
-        return false;
-      }
-      // Unused members are never read: park them on register 0.
-      for (uint32_t m = 0; m < bt.member_types.size(); ++m) comp.set_member_decoration(typeId, m, spv::DecorationOffset, 0);
-      for (size_t k = 0; k < floats.size(); ++k)
-        comp.set_member_decoration(typeId, memberOf[k], spv::DecorationOffset, uint32_t(floats[k].registerIndex) * 16);
-      comp.set_name(block.id, fileName);
-      comp.set_name(typeId, fileName);
-      comp.flatten_buffer_block(block.id);
-      haveFile = true;
-    }
-
-    // Samplers.
-    std::vector<SZeConstant> samplers;
-    std::map<uint32_t, size_t> samplerOf;
-    for (const spirv_cross::Resource& r : used.sampled_images) {
-      const SPIRType& t = comp.get_type(r.type_id);
-      SZeConstant c;
-      c.name = r.name.empty() ? comp.get_name(r.id) : r.name;
-      c.registerSet = 's';
-      c.registerCount = 1;
-      c.type.cls = ZE_CLASS_OBJECT;
-      c.type.rows = c.type.columns = 1;
-      switch (t.image.dim) {
-        case spv::Dim1D: c.type.base = ZE_BASE_SAMPLER1D; break;
-        case spv::Dim3D: c.type.base = ZE_BASE_SAMPLER3D; break;
-        case spv::DimCube: c.type.base = ZE_BASE_SAMPLERCUBE; break;
-        default: c.type.base = ZE_BASE_SAMPLER2D; break;
-      }
-      if (!t.array.empty()) {
-        *errors = request.sourcePath + "(0): error: sampler arrays are not supported ('" + c.name + "')\n";
-        return false;
-      }
-      samplerOf[r.id] = samplers.size();
-      samplers.push_back(c);
-    }
-    {
-      std::vector<SZeConstant*> items;
-      for (SZeConstant& c : samplers) items.push_back(&c);
-      auto order = [&info](const SZeConstant* c) {
-        auto o = info.declarationOrder.find(c->name);
-        return o == info.declarationOrder.end() ? 1 << 30 : o->second;
-      };
-      std::stable_sort(items.begin(), items.end(),
-                       [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
-      std::string error;
-      if (!allocate(items, info, 's', vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
-        *errors = request.sourcePath + "(0): " + error + "\n";
-        return false;
-      }
-    }
-    for (const auto& s : samplerOf) comp.set_name(s.first, (vertex ? "zeVS_" : "zePS_") + samplers[s.second].name);
-    if (!all.separate_images.empty() || !all.separate_samplers.empty()) {
-      *errors = request.sourcePath + "(0): error: separate texture and sampler objects are not supported\n";
-      return false;
-    }
-
-    // Stage interface: rename every input and output after its semantic.
-    std::string prologue, epilogue, declarations;
-    auto semanticOf = [&](uint32_t id) {
-      std::string s = comp.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
-      if (s.empty()) s = comp.get_name(id);
-      return parseSemantic(s);
-    };
-    std::vector<std::pair<std::string, uint32_t>> demote;
-    std::set<std::string> seen;
-    for (const spirv_cross::Resource& r : all.stage_inputs) {
-      Semantic sem = semanticOf(r.id);
-      const SPIRType& t = comp.get_type(r.type_id);
-      std::string local = "zeIn_" + sem.name + std::to_string(sem.index);
-      if (!seen.insert(local).second) local += "_" + std::to_string(r.id);
-      comp.set_name(r.id, local);
-      comp.unset_decoration(r.id, spv::DecorationLocation);
-      std::string src;
-      if (vertex) {
-        if (sem.name == "POSITION" && sem.index == 0) src = "gl_Vertex";
-        else if (sem.name == "NORMAL" && sem.index == 0) src = "vec4(gl_Normal, 1.0)";
-        else if (sem.name == "COLOR" && sem.index == 0) src = "gl_Color";
-        else if (sem.name == "COLOR" && sem.index == 1) src = "gl_SecondaryColor";
-        else if (sem.name == "TEXCOORD" && sem.index < 8) src = "gl_MultiTexCoord" + std::to_string(sem.index);
-        else if (sem.name == "TANGENT" && sem.index == 0) src = "gl_MultiTexCoord1";
-        else if (sem.name == "BINORMAL" && sem.index == 0) src = "gl_MultiTexCoord2";
-        else {
-          std::string attr = "zeA_" + sem.name + std::to_string(sem.index);
-          declarations += "in vec4 " + attr + ";\n";
-          result.attributes.push_back(attr);
-          src = attr;
-        }
-      } else {
-        if (sem.name == "VPOS" || (sem.name == "POSITION" && request.stage == ZE_STAGE_PIXEL))
-          src = "vec4(gl_FragCoord.xy - vec2(0.5), gl_FragCoord.zw)";
-        else if (sem.name == "VFACE")
-          src = "vec4(gl_FrontFacing ? 1.0 : -1.0, 0.0, 0.0, 1.0)";
-        else {
-          std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
-          declarations += "in vec4 " + varying + ";\n";
-          result.varyings.push_back(varying);
-          src = varying;
-        }
-      }
-      if (!t.array.empty() || t.columns > 1) {
-        *errors = request.sourcePath + "(0): error: input '" + local + "' must be a scalar or a vector\n";
-        return false;
-      }
-      prologue += "  " + local + " = " + narrow(src, t) + ";\n";
-      demote.push_back({local, r.id});
-    }
-    for (const spirv_cross::Resource& r : all.stage_outputs) {
-      Semantic sem = semanticOf(r.id);
-      const SPIRType& t = comp.get_type(r.type_id);
-      std::string local = "zeOut_" + sem.name + std::to_string(sem.index);
-      if (!seen.insert(local).second) local += "_" + std::to_string(r.id);
-      comp.set_name(r.id, local);
-      comp.unset_decoration(r.id, spv::DecorationLocation);
-      if (!t.array.empty() || t.columns > 1) {
-        *errors = request.sourcePath + "(0): error: output '" + local + "' must be a scalar or a vector\n";
-        return false;
-      }
-      if (vertex) {
-        if (sem.name == "POSITION" && sem.index == 0) epilogue += "  gl_Position = " + widen(local, t) + ";\n";
-        else if (sem.name == "PSIZE") epilogue += "  gl_PointSize = float(" + local + (t.vecsize > 1 ? ".x" : "") + ");\n";
-        else {
-          std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
-          declarations += "out vec4 " + varying + ";\n";
-          result.varyings.push_back(varying);
-          epilogue += "  " + varying + " = " + widen(local, t) + ";\n";
-        }
-      } else {
-        if (sem.name == "COLOR" && sem.index < 4) {
-          std::string target = "zeColor" + std::to_string(sem.index);
-          declarations += "layout(location = " + std::to_string(sem.index) + ") out vec4 " + target + ";\n";
-          epilogue += "  " + target + " = " + widen(local, t) + ";\n";
-        } else if (sem.name == "DEPTH") {
-          epilogue += "  gl_FragDepth = float(" + local + (t.vecsize > 1 ? ".x" : "") + ");\n";
-        } else {
-          *errors = request.sourcePath + "(0): error: pixel shader output semantic '" + sem.name +
-                    std::to_string(sem.index) + "' is not supported\n";
-          return false;
-        }
-      }
-      demote.push_back({local, r.id});
-    }
-
-    std::string glsl = comp.compile();
-
-    // Register file: the whole file of the stage, whatever part the shader reads.
-    if (haveFile) {
-      size_t p = glsl.find("uniform vec4 " + std::string(fileName) + "[");
-      if (p == std::string::npos) throw LayoutError{"register file declaration not found"};
-      size_t e = glsl.find(';', p);
-      glsl.replace(p, e - p, "uniform vec4 " + std::string(fileName) + "[" + std::to_string(capacity) + "]");
-    }
-    for (const auto& d : demote) demoteDeclaration(&glsl, d.first);
-    // The entry point becomes zeMain(); main() moves the interface around it.
-    size_t mainAt = glsl.find("\nvoid main()\n");
-    if (mainAt == std::string::npos) throw LayoutError{"entry point not found in the generated code"};
-    glsl.replace(mainAt, 13, "\nvoid zeMain()\n");
-    // Declarations go right after the #version and #extension lines.
-    size_t insertAt = 0;
-    for (size_t p = 0; p < glsl.size();) {
-      size_t e = glsl.find('\n', p);
-      if (e == std::string::npos) break;
-      if (glsl.compare(p, 1, "#") != 0) { insertAt = p; break; }
-      p = e + 1;
-      insertAt = p;
-    }
-    glsl.insert(insertAt, declarations);
-    glsl += "\nvoid main()\n{\n" + prologue + "  zeMain();\n" + epilogue + "}\n";
-    replaceAll(&glsl, "#version 330\n", "#version 330 compatibility\n");
-    result.glsl = std::move(glsl);
-
-    for (SZeConstant& c : floats) result.constants.constants.push_back(std::move(c));
-    for (SZeConstant& c : samplers) result.constants.constants.push_back(std::move(c));
-  } catch (const LayoutError& e) {
-    *errors = request.sourcePath + "(0): error: " + e.text + "\n";
-    return false;
-  } catch (const std::exception& e) {
-    *errors = request.sourcePath + "(0): error: translation failed: " + e.what() + "\n";
+  bool fail(const std::string& text) {
+    error = request.sourcePath + "(0): error: " + text + "\n";
     return false;
   }
-  *out = std::move(result);
+
+  const SZeTranslateRequest& request;
+  const SZeHlslPrepassInfo& info;
+  const bool vertex;
+  const std::vector<uint32_t> words;  // the access-chain scan reads the module too
+  CompilerGLSL comp;
+  const char* const fileName;         // the register file of the stage
+  const int capacity;
+  spirv_cross::ShaderResources all, used;
+  std::string error;
+
+  SZeCompiledProgram result;
+  std::vector<SZeConstant> floats, samplers;
+  bool haveFile = false;
+  std::string prologue, epilogue, declarations;  // the entry wrapper's parts
+  std::vector<std::pair<std::string, uint32_t>> demote;
+  std::set<std::string> seen;                      // interface names given out
+  bool movesPosition = false;
+};
+
+// Pass "constant layout": the global block becomes the stage's register file,
+// every used constant at its Direct3D 9 register.
+bool layoutConstants(CrossState& st) {
+  CompilerGLSL& comp = st.comp;
+  for (const spirv_cross::Resource& block : st.all.uniform_buffers) {
+    uint32_t typeId = block.base_type_id;
+    const SPIRType& bt = comp.get_type(typeId);
+    std::string blockName = comp.get_name(typeId);
+    if (blockName != "$Global" && blockName != "_Global")
+      return st.fail("constant buffer '" + blockName + "' is not supported: declare constants at global scope");
+    std::set<uint32_t> usedMembers;
+    for (const spirv_cross::BufferRange& r : comp.get_active_buffer_ranges(block.id)) usedMembers.insert(r.index);
+    const std::map<uint32_t, uint32_t> usedElements = usedArrayElements(st.words, block.id);
+    std::vector<SZeConstType> types(bt.member_types.size());
+    for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
+      bool rowMajor = comp.has_member_decoration(typeId, m, spv::DecorationRowMajor);
+      types[m] = layoutType(comp, bt.member_types[m], rowMajor);
+      if (types[m].cls == ZE_CLASS_MATRIX_ROWS || types[m].cls == ZE_CLASS_MATRIX_COLUMNS)
+        comp.set_member_decoration(typeId, m, spv::DecorationMatrixStride, 16);
+    }
+    std::vector<uint32_t> memberOf;
+    for (uint32_t m = 0; m < bt.member_types.size(); ++m) {
+      if (!usedMembers.count(m)) continue;
+      SZeConstant c;
+      c.name = comp.get_member_name(typeId, m);
+      c.registerSet = 'c';
+      c.type = types[m];
+      auto original = st.info.originalBase.find(c.name);
+      if (original != st.info.originalBase.end() && c.type.base == ZE_BASE_FLOAT) c.type.base = original->second;
+      c.registerCount = int32_t(c.type.registerCount());
+      auto trimmed = usedElements.find(m);
+      if (c.type.elements && trimmed != usedElements.end() && trimmed->second > 0 && trimmed->second < c.type.elements)
+        c.registerCount = int32_t(trimmed->second * c.type.elementRegisters);
+      st.floats.push_back(std::move(c));
+      memberOf.push_back(m);
+    }
+    std::vector<SZeConstant*> items;
+    for (SZeConstant& c : st.floats) items.push_back(&c);
+    std::string error;
+    if (!allocate(items, st.info, 'c', st.capacity, &error)) {
+      st.error = st.request.sourcePath + "(0): " + error + "\n";
+      return false;
+    }
+    // Unused members are never read: park them on register 0.
+    for (uint32_t m = 0; m < bt.member_types.size(); ++m) comp.set_member_decoration(typeId, m, spv::DecorationOffset, 0);
+    for (size_t k = 0; k < st.floats.size(); ++k)
+      comp.set_member_decoration(typeId, memberOf[k], spv::DecorationOffset, uint32_t(st.floats[k].registerIndex) * 16);
+    comp.set_name(block.id, st.fileName);
+    comp.set_name(typeId, st.fileName);
+    comp.flatten_buffer_block(block.id);
+    st.haveFile = true;
+  }
   return true;
+}
+
+// Pass "sampler layout": samplers get Direct3D 9 indices (explicit first,
+// then in declaration order) and the uniform names the GL side binds.
+bool layoutSamplers(CrossState& st) {
+  CompilerGLSL& comp = st.comp;
+  std::map<uint32_t, size_t> samplerOf;
+  for (const spirv_cross::Resource& r : st.used.sampled_images) {
+    const SPIRType& t = comp.get_type(r.type_id);
+    SZeConstant c;
+    c.name = r.name.empty() ? comp.get_name(r.id) : r.name;
+    c.registerSet = 's';
+    c.registerCount = 1;
+    c.type.cls = ZE_CLASS_OBJECT;
+    c.type.rows = c.type.columns = 1;
+    switch (t.image.dim) {
+      case spv::Dim1D: c.type.base = ZE_BASE_SAMPLER1D; break;
+      case spv::Dim3D: c.type.base = ZE_BASE_SAMPLER3D; break;
+      case spv::DimCube: c.type.base = ZE_BASE_SAMPLERCUBE; break;
+      default: c.type.base = ZE_BASE_SAMPLER2D; break;
+    }
+    if (!t.array.empty()) return st.fail("sampler arrays are not supported ('" + c.name + "')");
+    samplerOf[r.id] = st.samplers.size();
+    st.samplers.push_back(c);
+  }
+  std::vector<SZeConstant*> items;
+  for (SZeConstant& c : st.samplers) items.push_back(&c);
+  auto order = [&st](const SZeConstant* c) {
+    auto o = st.info.declarationOrder.find(c->name);
+    return o == st.info.declarationOrder.end() ? 1 << 30 : o->second;
+  };
+  std::stable_sort(items.begin(), items.end(),
+                   [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
+  std::string error;
+  if (!allocate(items, st.info, 's', st.vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
+    st.error = st.request.sourcePath + "(0): " + error + "\n";
+    return false;
+  }
+  for (const auto& s : samplerOf) comp.set_name(s.first, (st.vertex ? "zeVS_" : "zePS_") + st.samplers[s.second].name);
+  if (!st.all.separate_images.empty() || !st.all.separate_samplers.empty())
+    return st.fail("separate texture and sampler objects are not supported");
+  return true;
+}
+
+Semantic semanticOf(CrossState& st, uint32_t id) {
+  std::string s = st.comp.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
+  if (s.empty()) s = st.comp.get_name(id);
+  return parseSemantic(s);
+}
+
+// An interface variable becomes a plain global named after its semantic; the
+// entry wrapper fills it (input) or copies it out (output).
+std::string renameInterface(CrossState& st, const spirv_cross::Resource& r, const char* prefix, const Semantic& sem) {
+  std::string local = prefix + sem.name + std::to_string(sem.index);
+  if (!st.seen.insert(local).second) local += "_" + std::to_string(r.id);
+  st.comp.set_name(r.id, local);
+  st.comp.unset_decoration(r.id, spv::DecorationLocation);
+  return local;
+}
+
+// Where a vertex input comes from: the fixed-function arrays Irrlicht feeds,
+// else a generic attribute.
+std::string vertexInputSource(CrossState& st, const Semantic& sem) {
+  if (sem.name == "POSITION" && sem.index == 0) return "gl_Vertex";
+  if (sem.name == "NORMAL" && sem.index == 0) return "vec4(gl_Normal, 1.0)";
+  if (sem.name == "COLOR" && sem.index == 0) return "gl_Color";
+  if (sem.name == "COLOR" && sem.index == 1) return "gl_SecondaryColor";
+  if (sem.name == "TEXCOORD" && sem.index < 8) return "gl_MultiTexCoord" + std::to_string(sem.index);
+  if (sem.name == "TANGENT" && sem.index == 0) return "gl_MultiTexCoord1";
+  if (sem.name == "BINORMAL" && sem.index == 0) return "gl_MultiTexCoord2";
+  std::string attr = "zeA_" + sem.name + std::to_string(sem.index);
+  st.declarations += "in vec4 " + attr + ";\n";
+  st.result.attributes.push_back(attr);
+  return attr;
+}
+
+// Where a pixel input comes from: the window position, the face, or the
+// varying of its semantic.
+std::string pixelInputSource(CrossState& st, const Semantic& sem) {
+  if (sem.name == "VPOS" || sem.name == "POSITION") return "vec4(gl_FragCoord.xy - vec2(0.5), gl_FragCoord.zw)";
+  if (sem.name == "VFACE") return "vec4(gl_FrontFacing ? 1.0 : -1.0, 0.0, 0.0, 1.0)";
+  std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
+  st.declarations += "in vec4 " + varying + ";\n";
+  st.result.varyings.push_back(varying);
+  return varying;
+}
+
+// Pass "inputs": every stage input is filled from its semantic's source.
+bool mapInputs(CrossState& st) {
+  for (const spirv_cross::Resource& r : st.all.stage_inputs) {
+    const Semantic sem = semanticOf(st, r.id);
+    const SPIRType& t = st.comp.get_type(r.type_id);
+    const std::string local = renameInterface(st, r, "zeIn_", sem);
+    const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
+    if (!t.array.empty() || t.columns > 1) return st.fail("input '" + local + "' must be a scalar or a vector");
+    st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+    st.demote.push_back({local, r.id});
+  }
+  return true;
+}
+
+// Pass "outputs": vertex outputs become gl_Position, gl_PointSize or the
+// varying of their semantic; pixel outputs a draw buffer or the depth.
+bool mapOutputs(CrossState& st) {
+  for (const spirv_cross::Resource& r : st.all.stage_outputs) {
+    const Semantic sem = semanticOf(st, r.id);
+    const SPIRType& t = st.comp.get_type(r.type_id);
+    const std::string local = renameInterface(st, r, "zeOut_", sem);
+    if (!t.array.empty() || t.columns > 1) return st.fail("output '" + local + "' must be a scalar or a vector");
+    const std::string scalar = "float(" + local + (t.vecsize > 1 ? ".x" : "") + ")";
+    if (st.vertex) {
+      if (sem.name == "POSITION" && sem.index == 0) {
+        st.epilogue += "  gl_Position = " + widen(local, t) + ";\n";
+        st.movesPosition = true;
+      } else if (sem.name == "PSIZE") {
+        st.epilogue += "  gl_PointSize = " + scalar + ";\n";
+      } else {
+        std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
+        st.declarations += "out vec4 " + varying + ";\n";
+        st.result.varyings.push_back(varying);
+        st.epilogue += "  " + varying + " = " + widen(local, t) + ";\n";
+      }
+    } else if (sem.name == "COLOR" && sem.index < 4) {
+      std::string target = "zeColor" + std::to_string(sem.index);
+      st.declarations += "layout(location = " + std::to_string(sem.index) + ") out vec4 " + target + ";\n";
+      st.epilogue += "  " + target + " = " + widen(local, t) + ";\n";
+    } else if (sem.name == "DEPTH") {
+      st.epilogue += "  gl_FragDepth = " + scalar + ";\n";
+    } else {
+      return st.fail("pixel shader output semantic '" + sem.name + std::to_string(sem.index) + "' is not supported");
+    }
+    st.demote.push_back({local, r.id});
+  }
+  // Direct3D 9 pixel centres: the position moves by half a pixel of the
+  // target drawn into (right and down), set by the GL layer as ZE_HALF_PIXEL_UNIFORM.
+  if (st.movesPosition) {
+    st.declarations += "uniform vec2 " + std::string(ZE_HALF_PIXEL_UNIFORM) + ";\n";
+    st.epilogue += "  gl_Position.xy += " + std::string(ZE_HALF_PIXEL_UNIFORM) + " * gl_Position.w;\n";
+  }
+  return true;
+}
+
+// Pass "entry wrapper": the GLSL text, with the whole register file declared,
+// the interface demoted to globals, the entry point renamed zeMain() and a
+// main() that fills the inputs, calls it and writes the outputs.
+bool writeEntryWrapper(CrossState& st) {
+  std::string glsl = st.comp.compile();
+  if (st.haveFile) {
+    // The whole file of the stage, whatever part the shader reads.
+    size_t p = glsl.find("uniform vec4 " + std::string(st.fileName) + "[");
+    if (p == std::string::npos) return st.fail("register file declaration not found");
+    size_t e = glsl.find(';', p);
+    glsl.replace(p, e - p, "uniform vec4 " + std::string(st.fileName) + "[" + std::to_string(st.capacity) + "]");
+  }
+  for (const auto& d : st.demote) demoteDeclaration(&glsl, d.first);
+  size_t mainAt = glsl.find("\nvoid main()\n");
+  if (mainAt == std::string::npos) return st.fail("entry point not found in the generated code");
+  glsl.replace(mainAt, 13, "\nvoid zeMain()\n");
+  // Declarations go right after the #version and #extension lines.
+  size_t insertAt = 0;
+  for (size_t p = 0; p < glsl.size();) {
+    size_t e = glsl.find('\n', p);
+    if (e == std::string::npos) break;
+    if (glsl.compare(p, 1, "#") != 0) {
+      insertAt = p;
+      break;
+    }
+    p = e + 1;
+    insertAt = p;
+  }
+  glsl.insert(insertAt, st.declarations);
+  glsl += "\nvoid main()\n{\n" + st.prologue + "  zeMain();\n" + st.epilogue + "}\n";
+  replaceAll(&glsl, "#version 330\n", "#version 330 compatibility\n");
+  st.result.glsl = std::move(glsl);
+  for (SZeConstant& c : st.floats) st.result.constants.constants.push_back(std::move(c));
+  for (SZeConstant& c : st.samplers) st.result.constants.constants.push_back(std::move(c));
+  return true;
+}
+
+// The SPIRV-Cross half: options, reflection, then the passes in order.
+bool crossCompile(const SZeTranslateRequest& request, const SZeHlslPrepassInfo& info, std::vector<uint32_t> spirv,
+                  SZeCompiledProgram* out, std::string* errors) {
+  CrossState st(request, info, std::move(spirv));
+  CompilerGLSL::Options options;
+  options.version = 330;
+  options.es = false;
+  options.enable_420pack_extension = false;
+  options.vertex.fixup_clipspace = false;
+  options.vertex.flip_vert_y = false;
+  st.comp.set_common_options(options);
+  st.all = st.comp.get_shader_resources();
+  st.used = st.comp.get_shader_resources(st.comp.get_active_interface_variables());
+  st.result.stage = request.stage;
+  st.result.sourcePath = request.sourcePath;
+  st.result.entry = request.entry;
+  if (!layoutConstants(st) || !layoutSamplers(st) || !mapInputs(st) || !mapOutputs(st) || !writeEntryWrapper(st)) {
+    *errors = st.error;
+    return false;
+  }
+  *out = std::move(st.result);
+  return true;
+}
+
+}  // namespace
+
+// --- translate -------------------------------------------------------------------
+
+bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
+  std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
+  errors->clear();
+  SZeHlslPrepassInfo info;
+  std::vector<uint32_t> spirv;
+  if (!compileToSpirv(request, &info, &spirv, errors)) return false;
+  fixUpSpirv(&spirv);
+  try {
+    return crossCompile(request, info, std::move(spirv), out, errors);
+  } catch (const LayoutError& e) {
+    *errors = request.sourcePath + "(0): error: " + e.text + "\n";
+  } catch (const std::exception& e) {
+    *errors = request.sourcePath + "(0): error: translation failed: " + e.what() + "\n";
+  }
+  return false;
 }
 
 bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log) {

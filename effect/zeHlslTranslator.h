@@ -38,6 +38,11 @@ constexpr int ZE_PIXEL_SAMPLER_REGISTERS = 16;
 constexpr int ZE_VERTEX_SAMPLERS = 4;  // units 8-11
 constexpr int ZE_VERTEX_SAMPLER_UNIT0 = 8;
 
+// Translated vertex shaders that write POSITION move it by this clip-space
+// vec2 times w after the shader: Direct3D 9 rasterises half a pixel right of
+// and below OpenGL. The GL layer sets it to half a pixel of the current target.
+constexpr const char* ZE_HALF_PIXEL_UNIFORM = "zeHalfPixel";
+
 // Where included files come from. `includerPath` is the path of the file that
 // holds the #include. Returns the path opened (used in messages) and its bytes.
 class IZeShaderIncludeSource {

@@ -10,6 +10,7 @@
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/zeGLInternal.h"
 
 using namespace irr;
@@ -100,7 +101,7 @@ void CZeGLFrame::bindFrame() {
   if (!backBuffer_) return;
   CZeGLRenderTarget* target = multisampled_ ? multisampled_.get() : backBuffer_.get();
   glBindFramebuffer(GL_FRAMEBUFFER, target->framebuffer());
-  glViewport(0, 0, target->width(), target->height());
+  zeGLSetViewport(0, 0, target->width(), target->height());
 }
 
 void CZeGLFrame::beginFrame() {

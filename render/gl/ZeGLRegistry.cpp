@@ -2,6 +2,7 @@
 
 #include "render/gl/ZeGLFrame.h"
 #include "render/gl/ZeGLStateGuard.h"
+#include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/zeGLInternal.h"
 
 namespace {
@@ -161,5 +162,5 @@ void CZeGLRegistry::setRenderTarget(CZeGLRenderTarget* target) {
     return;
   }
   glBindFramebuffer(GL_FRAMEBUFFER, target->framebuffer());
-  glViewport(0, 0, target->width(), target->height());
+  zeGLSetViewport(0, 0, target->width(), target->height());
 }

@@ -136,6 +136,7 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
   GLint previous = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
   glUseProgram(program_);
+  halfPixel_.bind(program_);
   for (int stage = 0; stage < 2; ++stage) {
     RegisterFile& file = stage == 0 ? vertexFile_ : pixelFile_;
     const SZeCompiledProgram& p = stage == 0 ? vertex : pixel;
@@ -209,6 +210,7 @@ bool CZeGLShaderMaterialRenderer::OnRender(video::IMaterialRendererServices* ser
   glUseProgram(program_);
   upload(vertexFile_);
   upload(pixelFile_);
+  halfPixel_.update();
   for (int unit = 0; unit < kUnits; ++unit) {
     Unit& u = units_[unit];
     if (u.name) {

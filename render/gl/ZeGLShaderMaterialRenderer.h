@@ -11,6 +11,7 @@
 
 #include "effect/zeHlslTranslator.h"
 #include "render/gl/ZeGLEngineMaterial.h"
+#include "render/gl/ZeGLPixelCentre.h"
 
 class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
                                     public irr::video::IMaterialRendererServices {
@@ -93,4 +94,5 @@ class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
   const irr::video::SMaterial* material_ = nullptr;
   irr::video::SMaterial currentMaterial_;
   ZeGLEngineStates engineStates_;  // states of the engine record beyond Irrlicht's
+  CZeGLHalfPixelUniform halfPixel_;  // Direct3D 9 pixel centres of the vertex stage
 };

@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/zeGLInternal.h"
 
 namespace {
@@ -111,7 +112,7 @@ CZeGLStateGuard::~CZeGLStateGuard() {
     }
   }
   glActiveTexture(activeTexture_);
-  glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+  zeGLSetViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
   glScissor(scissorBox_[0], scissorBox_[1], scissorBox_[2], scissorBox_[3]);
   for (int i = 0; i < kCapabilities; ++i) setCapability(irrlichtCapabilities[i], enabled_[i]);
   setCapability(GL_FRAMEBUFFER_SRGB, rest.framebufferSRGB);

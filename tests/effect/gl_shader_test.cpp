@@ -15,8 +15,11 @@
 
 #include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
+#include "render/CZeScreenQuadAligned.h"
+#include "render/gl/ZeGLPixelCentre.h"
 #include "render/gl/ZeGLShaderBackend.h"
 #include "render/gl/ZeGLShaderMaterialRenderer.h"
+#include "render/gl/ZeGLStateGuard.h"
 
 using namespace irr;
 
@@ -103,7 +106,7 @@ class GLShaderTest : public ::testing::Test {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     const GLenum buffers[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2, GL_COLOR_ATTACHMENT3};
     glDrawBuffers(targets, buffers);
-    glViewport(0, 0, W, H);
+    zeGLSetViewport(0, 0, W, H);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glDepthMask(GL_TRUE);
@@ -174,6 +177,136 @@ GLuint GLShaderTest::colors[4] = {};
 GLuint GLShaderTest::depth = 0;
 
 }  // namespace
+
+// Direct3D 9 pixel centres: a 1-pixel checkerboard copied with point sampling
+// into a target of its own size comes out exactly, through the aligned screen
+// quad (shifted by half a pixel itself) and through a plain full-screen quad
+// whose pixel shader adds half a texel. Without the half-pixel move of the
+// vertex stage, or with either sign turned round, both copies sample texel
+// edges and fail: this is what fixes the sign under the upper-left origin.
+TEST_F(GLShaderTest, CheckerboardCopiesExactlyWithDirect3DPixelCentres) {
+  int type = material("corpus/copy.hlsl");
+  ASSERT_GE(type, 0);
+  auto cell = [](int x, int y) -> Rgba {
+    return (x + y) % 2 ? Rgba{255, 0, 0, 255} : Rgba{0, 0, 255, 255};
+  };
+  driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
+  video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(W, H));
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      Rgba c = cell(x, y);
+      image->setPixel(u32(x), u32(y), video::SColor(u32(c.a), u32(c.r), u32(c.g), u32(c.b)));
+    }
+  video::ITexture* board = driver->addTexture("checkerboard", image);
+  image->drop();
+  driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, true);
+  ASSERT_NE(board, nullptr);
+
+  CZeScreenQuadAligned aligned(W, H);
+  aligned.material().MaterialType = video::E_MATERIAL_TYPE(type);
+  aligned.material().Lighting = false;
+  aligned.material().BackfaceCulling = false;
+  aligned.material().setTexture(0, board);
+  aligned.material().TextureLayer[0].BilinearFilter = false;
+
+  auto copy = [&](bool viaAligned, bool bilinear) {
+    aligned.material().TextureLayer[0].BilinearFilter = bilinear;
+    // Bilinear filtering of a texel centre gives the texel itself; the
+    // vertical move's sub-pixel shortfall may add one step of the neighbour.
+    const int tolerance = bilinear ? 2 : 0;
+    const float offset[2] = {viaAligned ? 0.0f : 0.5f / W, viaAligned ? 0.0f : 0.5f / H};
+    callback->fn = [offset](video::IMaterialRendererServices* s) { s->setPixelShaderConstant("TexelOffset", offset, 2); };
+    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    zeGLSetViewport(0, 0, W, H);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (viaAligned) {
+      aligned.draw(driver);
+    } else {
+      video::SMaterial m = aligned.material();
+      driver->setMaterial(m);
+      const video::SColor white(255, 255, 255, 255);
+      video::S3DVertex v[4] = {
+          video::S3DVertex(-1, 1, 0, 0, 0, 1, white, 0, 0), video::S3DVertex(1, 1, 0, 0, 0, 1, white, 1, 0),
+          video::S3DVertex(1, -1, 0, 0, 0, 1, white, 1, 1), video::S3DVertex(-1, -1, 0, 0, 0, 1, white, 0, 1)};
+      driver->drawIndexedTriangleList(v, 4, CZeScreenQuadAligned::kIndices, 2);
+    }
+    video::SMaterial plain;
+    driver->setMaterial(plain);
+    driver->drawIndexedTriangleList(aligned.vertices(), 0, CZeScreenQuadAligned::kIndices, 0);
+    glFinish();
+    pixels.assign(1, std::vector<unsigned char>(size_t(W) * H * 4));
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, pixels[0].data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    driver->endScene();
+    int wrong = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        Rgba got = at(x, y), want = cell(x, y);
+        wrong += std::abs(got.r - want.r) > tolerance || std::abs(got.g - want.g) > tolerance ||
+                 std::abs(got.b - want.b) > tolerance || std::abs(got.a - want.a) > tolerance;
+      }
+    return wrong;
+  };
+
+  struct Case {
+    const char* what;
+    float scaleX, scaleY;
+    bool exact;
+  } cases[] = {
+      {"the rule", 1, 1, true},
+      {"no move", 0, 0, false},
+      {"moved up instead of down", 1, -1, false},
+      {"moved left instead of right", -1, 1, false},
+  };
+  for (const Case& c : cases) {
+    zeGLSetHalfPixelScale(c.scaleX, c.scaleY);
+    for (bool bilinear : {false, true})
+      for (bool viaAligned : {true, false}) {
+        const int wrong = copy(viaAligned, bilinear);
+        std::string what = std::string(c.what) + (viaAligned ? ", aligned quad" : ", plain quad + half texel") +
+                           (bilinear ? ", bilinear" : ", point sampling");
+        if (c.exact) {
+          EXPECT_EQ(wrong, 0) << what;
+        } else if (c.scaleX != 0) {
+          // A move the wrong way samples the neighbouring texel everywhere.
+          EXPECT_GE(wrong, W * H / 2) << what;
+        } else if (bilinear) {
+          // No move: texel edges instead of centres, every pixel a blend.
+          EXPECT_GE(wrong, W * H / 2) << what;
+        } else if (viaAligned) {
+          // No move, point sampling: the last column lies off the quad.
+          EXPECT_GE(wrong, H) << what;
+        }
+        // (No move, point sampling, plain quad: samples land exactly on texel
+        // edges and the rounding of the interpolation decides; not asserted.)
+      }
+  }
+  zeGLSetHalfPixelScale(1, 1);
+  driver->removeTexture(board);
+}
+
+// The half-pixel move follows every viewport change of the GL layer, also the
+// one a state guard makes when it puts the previous viewport back.
+TEST_F(GLShaderTest, HalfPixelFollowsTheViewportThroughAGuard) {
+  float x = 0, y = 0;
+  zeGLSetViewport(0, 0, 64, 32);
+  zeGLHalfPixel(&x, &y);
+  EXPECT_FLOAT_EQ(x, 1.0f / 64);
+  EXPECT_FLOAT_EQ(y, -(1.0f - 2.0f / 256) / 32);
+  {
+    ZeGLStateGuard guard;
+    zeGLSetViewport(0, 0, 16, 8);  // a smaller render target inside the guard
+    zeGLHalfPixel(&x, &y);
+    EXPECT_FLOAT_EQ(x, 1.0f / 16);
+  }
+  zeGLHalfPixel(&x, &y);
+  EXPECT_FLOAT_EQ(x, 1.0f / 64);
+  EXPECT_FLOAT_EQ(y, -(1.0f - 2.0f / 256) / 32);
+}
 
 // The quad is squeezed into the right half: x' = 0.5 x + 0.5 in Direct3D's row
 // vector convention (translation in the last row). By name the matrix goes in

@@ -45,6 +45,24 @@ class FolderIncludes : public IZeShaderIncludeSource {
   }
 };
 
+// The Direct3D 9 profiles; anything else is a typing error, not a new model.
+bool stageOfProfile(const std::string& profile, uint32_t* stage) {
+  static const char* const vertex[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw"};
+  static const char* const pixel[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0",
+                                      "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+  for (const char* p : vertex)
+    if (profile == p) {
+      *stage = ZE_STAGE_VERTEX;
+      return true;
+    }
+  for (const char* p : pixel)
+    if (profile == p) {
+      *stage = ZE_STAGE_PIXEL;
+      return true;
+    }
+  return false;
+}
+
 const char* const usageText =
     "Usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] [-b OUT.bin] [-V] [-q]\n"
     "   or: zarn-hlslc -effect FILE [-D NAME[=VALUE]]... [-I FOLDER]...\n"
@@ -55,7 +73,9 @@ const char* const usageText =
     "passes, parameters, render states and binds and compiles every pass.\n"
     "\n"
     "Options:\n"
-    "  -T PROFILE       vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
+    "  -T PROFILE       a Direct3D 9 profile: vs_1_1 vs_2_0 vs_2_a vs_2_sw vs_3_0\n"
+    "                   vs_3_sw ps_1_1 ps_1_2 ps_1_3 ps_1_4 ps_2_0 ps_2_a ps_2_b\n"
+    "                   ps_2_sw ps_3_0 ps_3_sw\n"
     "  -E ENTRY         entry point function\n"
     "  -D NAME[=VALUE]  define a macro\n"
     "  -I FOLDER        look for includes in FOLDER after the including file's own\n"
@@ -107,10 +127,8 @@ int main(int argc, char** argv) {
     else if (file.empty()) file = a;
     else return usage();
   }
-  if (file.empty() || profile.size() < 2) return usage();
-  if (profile.compare(0, 2, "vs") == 0) request.stage = ZE_STAGE_VERTEX;
-  else if (profile.compare(0, 2, "ps") == 0) request.stage = ZE_STAGE_PIXEL;
-  else {
+  if (file.empty() || profile.empty()) return usage();
+  if (!stageOfProfile(profile, &request.stage)) {
     std::fprintf(stderr, "zarn-hlslc: unknown profile %s\n", profile.c_str());
     return 2;
   }

@@ -1,0 +1,63 @@
+// One input of the HLSL include fuzzer, shared with the tests that replay its
+// corpus. The input is cut at each "\n@@\n" into the main file and up to
+// three include files ("a.fxh", "b.fxh", "sub/c.fxh"), served from memory
+// beside their includer, so includes of includes, cycles and deep chains all
+// come up. Both stages are translated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "base/zeMessage.h"
+#include "base/zePath.h"
+#include "effect/zeHlslTranslator.h"
+
+namespace zeFuzz {
+
+class MemoryIncludes : public IZeShaderIncludeSource {
+ public:
+  std::map<std::string, std::string> files;
+  bool openInclude(const std::string& name, const std::string& includer, std::string* opened,
+                   std::string* bytes) override {
+    const size_t slash = includer.find_last_of('/');
+    // Folded, so that a file reached two ways is the same file.
+    const std::string path =
+        zePathFold((slash == std::string::npos ? std::string() : includer.substr(0, slash + 1)) + name);
+    auto f = files.find(path);
+    if (f == files.end()) return false;
+    *bytes = f->second;
+    *opened = path;
+    return true;
+  }
+};
+
+}  // namespace zeFuzz
+
+// Translates one input; the number of stages that translated.
+inline int zeHlslIncludeFuzzOne(const uint8_t* data, size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  static const char* const names[] = {"fx/main.hlsl", "fx/a.fxh", "fx/b.fxh", "fx/sub/c.fxh"};
+  zeFuzz::MemoryIncludes includes;
+  size_t at = 0;
+  for (int k = 0; k < 4 && at <= input.size(); ++k) {
+    size_t cut = input.find("\n@@\n", at);
+    if (k == 3 || cut == std::string::npos) cut = input.size();
+    includes.files[names[k]] = input.substr(at, cut - at);
+    at = cut + 4;
+  }
+  int translated = 0;
+  for (uint32_t stage : {ZE_STAGE_PIXEL, ZE_STAGE_VERTEX}) {
+    SZeTranslateRequest request;
+    request.stage = stage;
+    request.sourcePath = names[0];
+    request.source = includes.files[names[0]];
+    request.entry = stage == ZE_STAGE_PIXEL ? "ps_main" : "vs_main";
+    request.includes = &includes;
+    SZeCompiledProgram program;
+    std::string errors;
+    translated += zeTranslateHlsl(request, &program, &errors) ? 1 : 0;
+  }
+  return translated;
+}

@@ -1,0 +1,2 @@
+// Includes itself.
+#include "self.fxh"
