@@ -9,6 +9,7 @@
 
 #include "mesh/CZeSkinMeshBuffer.h"
 #include "mesh/zeDeviceLog.h"
+#include "mesh/zeMeshFiles.h"
 #include "mesh/zeXModel.h"
 
 using namespace irr;
@@ -55,14 +56,6 @@ struct SVertexUse {
   s32 next;       // next use of the same file vertex, -1 at the end
 };
 
-std::string directoryOf(const char* path) {
-  std::string p(path ? path : "");
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  const std::size_t slash = p.rfind('/');
-  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-}
-
 }  // namespace
 
 CZeXMeshFileLoader::CZeXMeshFileLoader(scene::ISceneManager* sceneManager) : SceneManager(sceneManager) {}
@@ -95,24 +88,6 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::createMeshFromMemory(const char* data,
     return nullptr;
   }
   return build(model, name);
-}
-
-video::ITexture* CZeXMeshFileLoader::loadTexture(const std::string& file, const char* meshName) {
-  video::IVideoDriver* driver = SceneManager->getVideoDriver();
-  io::IFileSystem* fs = SceneManager->getFileSystem();
-  if (file.empty() || !driver || !fs) return nullptr;
-  std::string name = file;
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  // As written, beside the mesh, then its bare name beside the mesh.
-  const std::string dir = directoryOf(meshName);
-  const std::size_t slash = name.rfind('/');
-  const std::string bare = slash == std::string::npos ? name : name.substr(slash + 1);
-  const std::string candidates[] = {name, dir + name, dir + bare};
-  for (const std::string& candidate : candidates)
-    if (fs->existFile(candidate.c_str())) return driver->getTexture(candidate.c_str());
-  zeDeviceLog(ELL_WARNING, "%s: texture %s not found for %s", kWho, file.c_str(), meshName ? meshName : "");
-  return nullptr;
 }
 
 scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const char* name) {
@@ -194,9 +169,9 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
       out.SpecularColor = toColor(specular);
       out.EmissiveColor = toColor(emissive);
       for (std::size_t t = 0; t < material.textures.size() && t < video::MATERIAL_MAX_TEXTURES; ++t)
-        out.TextureLayer[t].Texture = loadTexture(material.textures[t], name);
+        out.TextureLayer[t].Texture = zeLoadMeshTexture(SceneManager, material.textures[t], name, kWho);
       if (!material.normalMap.empty()) {
-        out.TextureLayer[1].Texture = loadTexture(material.normalMap, name);
+        out.TextureLayer[1].Texture = zeLoadMeshTexture(SceneManager, material.normalMap, name, kWho);
         buffer->NormalMapName = material.normalMap;
       }
       buffer->UVValue = m < mesh.uvPairs.size() ? mesh.uvPairs[m].first : 0;

@@ -5,7 +5,7 @@
 
 #include "base/zeFile.h"
 #include "base/zePath.h"
-#include "mesh/CZeXMeshFileLoader.h"
+#include "mesh/zeMeshLoaders.h"
 #include "scene/CZeLightSceneNodeExt.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
@@ -43,13 +43,14 @@ ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
 
 CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
     : device_(device), sceneManager_(device->getSceneManager()) {
-  // Objects are .x files first of all: the engine's loader goes ahead of the
-  // stock one, which knows nothing of the engine's extensions.
-  zeRegisterXMeshLoader(sceneManager_);
-  xLoader_ = zeCreateXMeshLoader(sceneManager_);
+  // Objects are .x, .obj and .lwo files: the engine's loaders go ahead of the
+  // stock ones, which know nothing of the engine's extensions and cannot
+  // take hostile files.
+  zeRegisterMeshLoaders(sceneManager_);
+  loaders_ = new CZeMeshLoaders(sceneManager_);
 }
 
-CZeSceneManager::~CZeSceneManager() { xLoader_->drop(); }
+CZeSceneManager::~CZeSceneManager() { delete loaders_; }
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;
@@ -83,11 +84,11 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     return nullptr;
   }
   scene::IAnimatedMesh* mesh = nullptr;
-  if (strcasecmp(extensionOf(file), "x") == 0) {
-    // Only the engine's loader reads .x: when it refuses a file, Irrlicht
-    // would hand it on to its stock loader, which reads past the end of
-    // truncated files.
-    mesh = xLoader_->createMesh(memory);
+  if (scene::IMeshLoader* own = loaders_->find(file)) {
+    // Only the engine's loaders read their kinds: when one refuses a file,
+    // Irrlicht would hand it on to its stock loader, which crashes or loops
+    // on hostile files.
+    mesh = own->createMesh(memory);
     if (mesh) {
       sceneManager_->getMeshCache()->addMesh(name, mesh);
       mesh->drop();  // the cache holds it
