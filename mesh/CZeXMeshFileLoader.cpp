@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -82,17 +83,34 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::createMesh(io::IReadFile* file) {
 
 scene::IAnimatedMesh* CZeXMeshFileLoader::createMeshFromMemory(const char* data, std::size_t size,
                                                                const char* name) {
-  SZeXModel model;
-  if (!zeParseXModel(data, size, &model)) {
-    zeDeviceLog(ELL_ERROR, "%s: failed to load %s", kWho, name ? name : "");
+  // A file drives every size here: memory running out is a failed load like
+  // any other, never an exception out of the loader.
+  try {
+    SZeXModel model;
+    if (!zeParseXModel(data, size, &model)) {
+      zeDeviceLog(ELL_ERROR, "%s: failed to load %s", kWho, name ? name : "");
+      return nullptr;
+    }
+    return build(model, name);
+  } catch (const std::bad_alloc&) {
+    zeDeviceLog(ELL_ERROR, "%s: out of memory loading %s", kWho, name ? name : "");
     return nullptr;
   }
-  return build(model, name);
 }
 
 scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const char* name) {
   scene::ISkinnedMesh* skinned = SceneManager->createSkinnedMesh();
   if (!skinned) return nullptr;
+  try {
+    fill(skinned, model, name);
+  } catch (...) {
+    skinned->drop();
+    throw;
+  }
+  return skinned;
+}
+
+void CZeXMeshFileLoader::fill(scene::ISkinnedMesh* skinned, const SZeXModel& model, const char* name) {
 
   // Frames become joints; their global matrices place static meshes.
   std::vector<scene::ISkinnedMesh::SJoint*> joints(model.frames.size(), nullptr);
@@ -358,7 +376,6 @@ scene::IAnimatedMesh* CZeXMeshFileLoader::build(const SZeXModel& model, const ch
   }
   skinned->setAnimationSpeed(static_cast<f32>(model.ticksPerSecond));
   skinned->finalize();
-  return skinned;
 }
 
 scene::IMeshLoader* zeCreateXMeshLoader(scene::ISceneManager* sceneManager) {

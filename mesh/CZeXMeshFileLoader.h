@@ -6,6 +6,7 @@
 #pragma once
 #include <IMeshLoader.h>
 #include <ISceneManager.h>
+#include <ISkinnedMesh.h>
 
 #include <cstddef>
 #include <string>
@@ -26,6 +27,7 @@ class CZeXMeshFileLoader : public irr::scene::IMeshLoader {
 
  private:
   irr::scene::IAnimatedMesh* build(const SZeXModel& model, const char* name);
+  void fill(irr::scene::ISkinnedMesh* skinned, const SZeXModel& model, const char* name);
 
   irr::scene::ISceneManager* SceneManager;
 };

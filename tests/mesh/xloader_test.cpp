@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -533,6 +534,72 @@ TEST_F(XLoader, DISABLED_WriteSeedCorpus) {
             "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
             "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
             "NormalmapFilename { \"n.png\"; } } }\nMeshMaterialsUVs { 1; 3, 5;; } }");
+}
+
+// Address space in use now, in bytes (VmSize).
+std::size_t addressSpaceInUse() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 7, "VmSize:") == 0) return std::stoull(line.substr(7)) * 1024;
+  return 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZARN_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZARN_UNDER_ASAN 1
+#endif
+#endif
+
+// Loads `data` in a child process whose address space may grow by at most
+// `budget` bytes; the child exits 0 when the load failed with a device-log
+// error containing `expected`, 2 when it loaded, 3 for any other message (an
+// uncaught std::bad_alloc kills it instead).
+void loadWithinBudget(CZeXMeshFileLoader* loader, const std::string& data, std::size_t budget,
+                      const std::string& expected) {
+  rlimit limit;
+  limit.rlim_cur = limit.rlim_max = addressSpaceInUse() + budget;
+  setrlimit(RLIMIT_AS, &limit);
+  testLog().Lines.clear();
+  scene::IAnimatedMesh* mesh = loader->createMeshFromMemory(data.data(), data.size(), "bomb.x");
+  if (mesh) std::_Exit(2);
+  std::_Exit(testLog().count(expected, ELL_ERROR) == 1 ? 0 : 3);
+}
+
+TEST_F(XLoader, CompressedBombsFailWithinBoundedMemory) {
+#ifdef ZARN_UNDER_ASAN
+  GTEST_SKIP() << "address-space limits and the address sanitizer do not mix";
+#endif
+  // 64 MiB of padding after 30 M declared faces: the count fits what the
+  // data can hold, so the loader must not size anything from it before the
+  // faces arrive (it used to allocate and reserve 480 MB here and die).
+  const std::string head = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 30000000;";
+  std::string plain = head + std::string((64u << 20) - head.size(), ' ');
+  const std::string bomb = "xof 0302tzip0032" + compressMszip(plain, static_cast<uint32_t>(plain.size() + 16));
+  EXPECT_LT(bomb.size(), 1u << 20);
+  EXPECT_EXIT(loadWithinBudget(Loader, bomb, 200u << 20, "expected an integer (face size)"),
+              ::testing::ExitedWithCode(0), "");
+
+  // 40 M faces cannot fit in the same data (two bytes a number at least):
+  // refused before anything is allocated.
+  const std::string more = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 40000000;";
+  plain = more + std::string(plain.size() - more.size(), ' ');
+  const std::string declared =
+      "xof 0302tzip0032" + compressMszip(plain, static_cast<uint32_t>(plain.size() + 16));
+  EXPECT_EXIT(loadWithinBudget(Loader, declared, 200u << 20, "Mesh face count 40000000 is more than the file holds"),
+              ::testing::ExitedWithCode(0), "");
+
+  // Real vertices that do not fit in the memory left: a failed load with a
+  // message, not an abort.
+  std::string vertices = "Mesh { 9000000;";
+  vertices.reserve(64u << 20);
+  while (vertices.size() < (63u << 20)) vertices += "0;0;0;,";
+  const std::string many =
+      "xof 0302tzip0032" + compressMszip(vertices, static_cast<uint32_t>(vertices.size() + 16));
+  EXPECT_EXIT(loadWithinBudget(Loader, many, 120u << 20, "out of memory loading bomb.x"),
+              ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(XLoader, FilesThatWouldMultiplyWorkAreBounded) {
