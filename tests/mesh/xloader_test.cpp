@@ -492,6 +492,71 @@ TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
   mesh->drop();
 }
 
+// A triangle per texture name, each with a material naming it.
+std::string texturedFile(const std::vector<std::string>& names) {
+  const std::size_t n = names.size();
+  std::string text = "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; " + std::to_string(n) + ";";
+  for (std::size_t i = 0; i < n; ++i) text += std::string(i ? "," : "") + " 3;0,1,2;";
+  text += "; MeshMaterialList { " + std::to_string(n) + "; " + std::to_string(n) + ";";
+  for (std::size_t i = 0; i < n; ++i) text += std::string(i ? "," : " ") + std::to_string(i);
+  text += ";;";
+  for (const std::string& name : names)
+    text += " Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" + name + "\"; } }";
+  return text + " } }";
+}
+
+TEST_F(XLoader, TextureNamesStayBesideTheObjectAndOpenOnlyRegularFiles) {
+  // objects/deep/thing.x beside a good texture; a secret texture two folders
+  // up that only a climbing name would reach; a FIFO, a folder and a link to
+  // a device dressed as textures.
+  const std::string root = tempDir() + "names/";
+  const std::string dir = root + "objects/deep/";
+  mkdir(root.c_str(), 0755);
+  mkdir((root + "objects").c_str(), 0755);
+  mkdir(dir.c_str(), 0755);
+  mkdir((dir + "folder.png").c_str(), 0755);
+  writeTexture("names/secret.png");
+  writeTexture("names/objects/deep/good.png");
+  mkfifo((dir + "pipe.png").c_str(), 0644);
+  symlink("/dev/zero", (dir + "zero.png").c_str());
+  struct Case {
+    std::string name;
+    bool loads;
+    const char* warning;
+  } cases[] = {
+      {"good.png", true, nullptr},
+      {"..\\..\\other\\good.png", true, nullptr},  // the bare name beside the object
+      {"../../secret.png", false, "texture ../../secret.png not found"},
+      {root + "secret.png", false, "not found"},
+      {"/etc/passwd", false, "texture /etc/passwd not found"},
+      {"/dev/zero", false, "texture /dev/zero not found"},
+      {"pipe.png", false, "pipe.png for"},
+      {"zero.png", false, "is not a regular file"},
+      {"folder.png", false, "folder.png for"},
+  };
+  std::vector<std::string> names;
+  for (const Case& c : cases) names.push_back(c.name);
+  const std::string data = texturedFile(names);
+  // Run where a blocking open would be caught by an alarm rather than hang.
+  EXPECT_EXIT(
+      {
+        alarm(20);
+        testLog().Lines.clear();
+        scene::IAnimatedMesh* mesh = Loader->createMeshFromMemory(data.data(), data.size(), (dir + "thing.x").c_str());
+        int wrong = mesh && mesh->getMeshBufferCount() == names.size() ? 0 : 100;
+        for (std::size_t i = 0; mesh && i < names.size(); ++i) {
+          const bool loaded = mesh->getMeshBuffer(i)->getMaterial().getTexture(0) != nullptr;
+          if (loaded != cases[i].loads) wrong |= 1 << i;
+          if (cases[i].warning && testLog().count(cases[i].warning, ELL_WARNING) == 0) wrong |= 1 << i;
+        }
+        if (wrong) std::fprintf(stderr, "%s", testLog().all().c_str());
+        std::_Exit(wrong);
+      },
+      ::testing::ExitedWithCode(0), "");
+  unlink((dir + "pipe.png").c_str());
+  unlink((dir + "zero.png").c_str());
+}
+
 TEST_F(XLoader, DeclaredVertexDataGivesSecondCoordinates) {
   // Elements: normal (FLOAT3), texcoord 0 and texcoord 1 (FLOAT2): 7 dwords per vertex.
   XObj decl("DeclData");
