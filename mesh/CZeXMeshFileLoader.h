@@ -6,7 +6,6 @@
 #pragma once
 #include <IMeshLoader.h>
 #include <ISceneManager.h>
-#include <ISkinnedMesh.h>
 
 #include <cstddef>
 #include <string>
@@ -27,7 +26,6 @@ class CZeXMeshFileLoader : public irr::scene::IMeshLoader {
 
  private:
   irr::scene::IAnimatedMesh* build(const SZeXModel& model, const char* name);
-  void fill(irr::scene::ISkinnedMesh* skinned, const SZeXModel& model, const char* name);
 
   irr::scene::ISceneManager* SceneManager;
 };

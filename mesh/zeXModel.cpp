@@ -584,11 +584,10 @@ class CZeXParser {
     uint32_t count = 0;
     if (!readU(&keyType, "AnimationKey type")) return false;
     if (keyType > 4) return fail("unknown AnimationKey type");
-    // Types 3 and 4 are both whole matrices.
-    const uint32_t slot = keyType == 4 ? 3 : keyType;
-    const uint32_t expected = slot == 0 ? 4 : slot == 3 ? 16 : 3;
+    const EZeXKeyKind kind = keyType == 4 ? ZE_X_KEY_MATRIX : static_cast<EZeXKeyKind>(keyType);
+    const uint32_t expected = zeXKeyValueCount(kind);
     if (!readU(&count, "AnimationKey count") || !checkCount(count, 2 + expected, "AnimationKey")) return false;
-    std::vector<SZeXTrack::Key>& keys = track->keys[slot];
+    std::vector<SZeXTrack::Key>& keys = track->keys[kind];
     reserveFor(&keys, count);
     for (uint32_t i = 0; i < count; ++i) {
       SZeXTrack::Key key;
