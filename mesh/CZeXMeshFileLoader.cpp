@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -193,6 +194,40 @@ class CZeXMeshBuilder {
                             work.used.begin());
   }
 
+  // Room in each buffer before vertices are handed out, so that nothing
+  // grows a step at a time: its triangles' indices, and its vertices as the
+  // file vertices its faces use (splits by normal come on top).
+  void reserveBuffers(SMeshWork* work) {
+    const SZeXMesh& mesh = work->mesh;
+    const std::size_t bufferCount = work->buffers.size();
+    std::vector<std::size_t> vertices(bufferCount, 0), indices(bufferCount, 0);
+    std::vector<u32> lastBuffer(mesh.positions.size(), ~0u);
+    std::size_t corner = 0;
+    for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
+      const u32 n = mesh.faceSizes[f];
+      const u32 b = bufferOfFace(*work, f);
+      if (n >= 3) indices[b] += 3 * static_cast<std::size_t>(n - 2);
+      for (u32 c = 0; c < n; ++c, ++corner) {
+        u32& last = lastBuffer[mesh.faceIndices[corner]];
+        if (last != b) ++vertices[b];
+        last = b;
+      }
+    }
+    std::size_t total = 0;
+    for (std::size_t b = 0; b < bufferCount; ++b) {
+      CZeSkinMeshBuffer* buffer = work->buffers[b];
+      const u32 count = static_cast<u32>(vertices[b]);
+      if (buffer->getVertexType() == video::EVT_2TCOORDS)
+        buffer->Vertices_2TCoords.reallocate(count);
+      else
+        buffer->Vertices_Standard.reallocate(count);
+      buffer->OriginalVerticesIndices.reallocate(count);
+      work->indices[b].reserve(indices[b]);
+      total += vertices[b];
+    }
+    work->uses.reserve(total);
+  }
+
   // Hands out vertices to buffers, face by face: a file vertex gets one
   // buffer vertex per buffer and per distinct normal it is used with.
   void distributeVertices(SMeshWork* work) {
@@ -200,7 +235,7 @@ class CZeXMeshBuilder {
     const std::size_t vertexCount = mesh.positions.size();
     work->firstUse.assign(vertexCount, -1);
     work->lastUse.assign(vertexCount, -1);
-    work->uses.reserve(vertexCount + vertexCount / 4);
+    reserveBuffers(work);
     std::vector<u32> corners;
     std::size_t corner = 0;
     for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
@@ -397,19 +432,11 @@ bool CZeXMeshFileLoader::isALoadableFileExtension(const io::path& filename) cons
 }
 
 scene::IAnimatedMesh* CZeXMeshFileLoader::createMesh(io::IReadFile* file) {
-  if (!file) return nullptr;
-  const long size = file->getSize();
-  if (size <= 0) {
-    zeDeviceLog(ELL_ERROR, "%s: empty file %s", kWho, file->getFileName().c_str());
-    return nullptr;
-  }
-  std::vector<char> data(static_cast<std::size_t>(size));
-  file->seek(0);
-  if (file->read(data.data(), static_cast<u32>(size)) != static_cast<s32>(size)) {
-    zeDeviceLog(ELL_ERROR, "%s: cannot read %s", kWho, file->getFileName().c_str());
-    return nullptr;
-  }
-  return createMeshFromMemory(data.data(), data.size(), file->getFileName().c_str());
+  // One copy of the file, not zero-filled first; parsed where it lies.
+  std::size_t size = 0;
+  std::unique_ptr<char[]> data = zeReadMeshFile(file, &size, kWho);
+  if (!data) return nullptr;
+  return createMeshFromMemory(data.get(), size, file->getFileName().c_str());
 }
 
 scene::IAnimatedMesh* CZeXMeshFileLoader::createMeshFromMemory(const char* data, std::size_t size,

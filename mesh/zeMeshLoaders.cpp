@@ -7,18 +7,31 @@
 using namespace irr;
 
 CZeMeshLoaders::CZeMeshLoaders(scene::ISceneManager* sceneManager)
-    : Loaders{zeCreateXMeshLoader(sceneManager), zeCreateObjMeshLoader(sceneManager),
-              zeCreateLwoMeshLoader(sceneManager)} {}
+    : X(new CZeXMeshFileLoader(sceneManager)),
+      Obj(new CZeObjMeshFileLoader(sceneManager)),
+      Lwo(new CZeLwoMeshFileLoader(sceneManager)) {}
 
 CZeMeshLoaders::~CZeMeshLoaders() {
-  for (scene::IMeshLoader* loader : Loaders) loader->drop();
+  X->drop();
+  Obj->drop();
+  Lwo->drop();
 }
 
 scene::IMeshLoader* CZeMeshLoaders::find(const char* file) const {
   if (!file) return nullptr;
   const io::path name(file);
-  for (scene::IMeshLoader* loader : Loaders)
+  scene::IMeshLoader* const loaders[] = {X, Obj, Lwo};
+  for (scene::IMeshLoader* loader : loaders)
     if (loader->isALoadableFileExtension(name)) return loader;
+  return nullptr;
+}
+
+scene::IAnimatedMesh* CZeMeshLoaders::createMeshFromMemory(const char* data, std::size_t size,
+                                                           const char* name) const {
+  const scene::IMeshLoader* loader = find(name);
+  if (loader == X) return X->createMeshFromMemory(data, size, name);
+  if (loader == Obj) return Obj->createMeshFromMemory(data, size, name);
+  if (loader == Lwo) return Lwo->createMeshFromMemory(data, size, name);
   return nullptr;
 }
 

@@ -5,6 +5,12 @@
 #include <IMeshLoader.h>
 #include <ISceneManager.h>
 
+#include <cstddef>
+
+class CZeXMeshFileLoader;
+class CZeObjMeshFileLoader;
+class CZeLwoMeshFileLoader;
+
 class CZeMeshLoaders {
  public:
   explicit CZeMeshLoaders(irr::scene::ISceneManager* sceneManager);
@@ -15,9 +21,16 @@ class CZeMeshLoaders {
   // The engine loader for `file` by its extension, nullptr for other kinds.
   irr::scene::IMeshLoader* find(const char* file) const;
 
+  // Loads a file of one of the engine's kinds that the caller has already
+  // read into memory, parsing it where it lies (no copy); `name` locates
+  // what the file names. nullptr after a device-log error, or when `name`
+  // is of another kind.
+  irr::scene::IAnimatedMesh* createMeshFromMemory(const char* data, std::size_t size, const char* name) const;
+
  private:
-  static const int kCount = 3;
-  irr::scene::IMeshLoader* Loaders[kCount];
+  CZeXMeshFileLoader* X;
+  CZeObjMeshFileLoader* Obj;
+  CZeLwoMeshFileLoader* Lwo;
 };
 
 // Adds the engine's loaders to the scene manager ahead of the stock ones

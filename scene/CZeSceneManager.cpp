@@ -78,24 +78,25 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : short read of '%s'", file);
     return nullptr;
   }
+  scene::IAnimatedMesh* mesh = nullptr;
+  if (loaders_->find(file)) {
+    // Only the engine's loaders read their kinds, from the bytes just read
+    // (no second copy): when one refuses a file, Irrlicht would hand it on
+    // to its stock loader, which crashes or loops on hostile files.
+    mesh = loaders_->createMeshFromMemory(bytes, static_cast<std::size_t>(size), name.c_str());
+    delete[] bytes;
+    if (mesh) {
+      sceneManager_->getMeshCache()->addMesh(name, mesh);
+      mesh->drop();  // the cache holds it
+    }
+    return mesh;
+  }
   io::IReadFile* memory = device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), name, true);
   if (!memory) {
     delete[] bytes;
     return nullptr;
   }
-  scene::IAnimatedMesh* mesh = nullptr;
-  if (scene::IMeshLoader* own = loaders_->find(file)) {
-    // Only the engine's loaders read their kinds: when one refuses a file,
-    // Irrlicht would hand it on to its stock loader, which crashes or loops
-    // on hostile files.
-    mesh = own->createMesh(memory);
-    if (mesh) {
-      sceneManager_->getMeshCache()->addMesh(name, mesh);
-      mesh->drop();  // the cache holds it
-    }
-  } else {
-    mesh = sceneManager_->getMesh(memory);
-  }
+  mesh = sceneManager_->getMesh(memory);
   memory->drop();
   return mesh;
 }
