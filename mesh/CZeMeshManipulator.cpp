@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "mesh/CZeSkinMeshBuffer.h"
@@ -196,6 +197,19 @@ scene::SMesh* CZeMeshManipulator::createPointCloudMesh(scene::IMesh* mesh, u32 p
   scene::SMesh* cloud = new scene::SMesh();
   cloud->setBoundingBox(core::aabbox3df(-1, -1, -1, 1, 1, 1));
   if (!mesh) return cloud;
+  // The point count comes from a scene file: more points than memory holds
+  // is a failed cloud, not an exception out of the engine.
+  try {
+    fillPointCloud(cloud, mesh, pointCount, shuffle);
+  } catch (const std::bad_alloc&) {
+    zeDeviceLog(ELL_ERROR, "CZeMeshManipulator::createPointCloudMesh : failed to alloc %u points", pointCount);
+    cloud->drop();
+    return nullptr;
+  }
+  return cloud;
+}
+
+void CZeMeshManipulator::fillPointCloud(scene::SMesh* cloud, scene::IMesh* mesh, u32 pointCount, bool shuffle) {
 
   // Plan: every triangle's area, in order, and the total.
   struct Triangle {
@@ -254,6 +268,8 @@ scene::SMesh* CZeMeshManipulator::createPointCloudMesh(scene::IMesh* mesh, u32 p
   for (u32 b = 0; b < bufferCount; ++b) {
     const scene::IMeshBuffer* source = mesh->getMeshBuffer(b);
     CZeSkinMeshBuffer* points = new CZeSkinMeshBuffer(video::EVT_STANDARD);
+    cloud->addMeshBuffer(points);  // the cloud owns it from here
+    points->drop();
     points->Material = source->getMaterial();
     points->Vertices_Standard.reallocate(bufferPoints[b]);
     const bool tangents = source->getVertexType() == video::EVT_TANGENTS;
@@ -300,11 +316,8 @@ scene::SMesh* CZeMeshManipulator::createPointCloudMesh(scene::IMesh* mesh, u32 p
     }
     points->boundingBoxNeedsRecalculated();
     points->recalculateBoundingBox();
-    cloud->addMeshBuffer(points);
-    points->drop();
   }
   cloud->recalculateBoundingBox();
-  return cloud;
 }
 
 void CZeMeshManipulator::writeVertexIds(scene::IMesh* mesh) {

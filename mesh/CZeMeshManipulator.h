@@ -25,7 +25,8 @@ class CZeMeshManipulator {
                                                   irr::scene::IMesh* mesh, bool keepUV2);
 
   // `pointCount` points spread over the triangles by area; each point's
-  // colour field holds its running number. One reference for the caller.
+  // colour field holds its running number. One reference for the caller;
+  // nullptr after a device-log error when the points do not fit in memory.
   static irr::scene::SMesh* createPointCloudMesh(irr::scene::IMesh* mesh, irr::u32 pointCount, bool shuffle);
 
   // Writes each vertex's running number (over all buffers) into its colour.
@@ -33,4 +34,7 @@ class CZeMeshManipulator {
 
   // Frees the normal accumulator (engine manager shutdown).
   static void releaseScratch();
+
+ private:
+  static void fillPointCloud(irr::scene::SMesh* cloud, irr::scene::IMesh* mesh, irr::u32 pointCount, bool shuffle);
 };

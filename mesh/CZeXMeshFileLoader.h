@@ -26,7 +26,6 @@ class CZeXMeshFileLoader : public irr::scene::IMeshLoader {
 
  private:
   irr::scene::IAnimatedMesh* build(const SZeXModel& model, const char* name);
-  irr::video::ITexture* loadTexture(const std::string& file, const char* meshName);
 
   irr::scene::ISceneManager* SceneManager;
 };

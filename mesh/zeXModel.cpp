@@ -1,5 +1,6 @@
 #include "mesh/zeXModel.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -17,6 +18,16 @@ const int kMaxDepth = 256;
 // Skeletons have hundreds of bones; a file with more frames than this is
 // refused before the skinned mesh has to sort them out.
 const std::size_t kMaxFrames = 16384;
+
+// Room made from a checked count: the whole count up to this many items,
+// beyond it the arrays grow as the data arrives (a small file that inflates
+// to a large one may still declare more than it really holds).
+const std::size_t kMaxReserve = std::size_t(1) << 22;
+
+template <typename Vector>
+void reserveFor(Vector* items, uint64_t count) {
+  items->reserve(items->size() + static_cast<std::size_t>(std::min<uint64_t>(count, kMaxReserve)));
+}
 
 class CZeXParser {
  public:
@@ -45,10 +56,12 @@ class CZeXParser {
   }
 
   // A declared count of items of `numbers` numbers each must fit in what is
-  // left of the file (every number takes at least one byte), so no count can
-  // make the loader allocate more than the file could fill.
+  // left of the data: every number takes at least two bytes in text (a digit
+  // and a separator) and four in binary. Counts are checked before anything
+  // is sized from them.
   bool checkCount(uint32_t count, uint32_t numbers, const char* what) {
-    if (static_cast<uint64_t>(count) * numbers > Reader.remaining()) {
+    const uint64_t bytesPerNumber = Reader.isBinary() ? 4 : 2;
+    if (static_cast<uint64_t>(count) * numbers * bytesPerNumber > Reader.remaining() + bytesPerNumber) {
       char text[256];
       std::snprintf(text, sizeof(text), "%s count %u is more than the file holds", what, count);
       return fail(text);
@@ -174,19 +187,20 @@ class CZeXParser {
     mesh.frame = frame;
     uint32_t vertexCount = 0;
     if (!readU(&vertexCount, "Mesh vertex count") || !checkCount(vertexCount, 3, "Mesh vertex")) return false;
-    mesh.positions.resize(vertexCount);
+    reserveFor(&mesh.positions, vertexCount);
     for (uint32_t i = 0; i < vertexCount; ++i) {
-      core::vector3df& p = mesh.positions[i];
+      core::vector3df p;
       if (!readF(&p.X, "Mesh vertex") || !readF(&p.Y, "Mesh vertex") || !readF(&p.Z, "Mesh vertex")) return false;
+      mesh.positions.push_back(p);
     }
     uint32_t faceCount = 0;
     if (!readU(&faceCount, "Mesh face count") || !checkCount(faceCount, 1, "Mesh face")) return false;
-    mesh.faceSizes.resize(faceCount);
-    mesh.faceIndices.reserve(static_cast<std::size_t>(faceCount) * 3);
+    reserveFor(&mesh.faceSizes, faceCount);
+    reserveFor(&mesh.faceIndices, static_cast<uint64_t>(faceCount) * 3);
     for (uint32_t f = 0; f < faceCount; ++f) {
       uint32_t corners = 0;
       if (!readU(&corners, "face size") || !checkCount(corners, 1, "face corner")) return false;
-      mesh.faceSizes[f] = corners;
+      mesh.faceSizes.push_back(corners);
       for (uint32_t c = 0; c < corners; ++c) {
         uint32_t index = 0;
         if (!readU(&index, "face index")) return false;
@@ -235,10 +249,13 @@ class CZeXParser {
   bool parseNormals(SZeXMesh* mesh) {
     uint32_t count = 0;
     if (!readU(&count, "normal count") || !checkCount(count, 3, "MeshNormals")) return false;
-    std::vector<core::vector3df> normals(count);
-    for (uint32_t i = 0; i < count; ++i)
-      if (!readF(&normals[i].X, "normal") || !readF(&normals[i].Y, "normal") || !readF(&normals[i].Z, "normal"))
-        return false;
+    std::vector<core::vector3df> normals;
+    reserveFor(&normals, count);
+    for (uint32_t i = 0; i < count; ++i) {
+      core::vector3df n;
+      if (!readF(&n.X, "normal") || !readF(&n.Y, "normal") || !readF(&n.Z, "normal")) return false;
+      normals.push_back(n);
+    }
     uint32_t faceCount = 0;
     if (!readU(&faceCount, "normal face count") || !checkCount(faceCount, 1, "MeshNormals face")) return false;
     std::vector<uint32_t> indices;
@@ -272,9 +289,13 @@ class CZeXParser {
   bool parseTextureCoords(SZeXMesh* mesh) {
     uint32_t count = 0;
     if (!readU(&count, "texture coordinate count") || !checkCount(count, 2, "MeshTextureCoords")) return false;
-    std::vector<core::vector2df> coords(count);
-    for (uint32_t i = 0; i < count; ++i)
-      if (!readF(&coords[i].X, "texture coordinate") || !readF(&coords[i].Y, "texture coordinate")) return false;
+    std::vector<core::vector2df> coords;
+    reserveFor(&coords, count);
+    for (uint32_t i = 0; i < count; ++i) {
+      core::vector2df t;
+      if (!readF(&t.X, "texture coordinate") || !readF(&t.Y, "texture coordinate")) return false;
+      coords.push_back(t);
+    }
     // Vertices past a short list get (0, 0) when the mesh is built.
     if (count != mesh->positions.size()) warn("MeshTextureCoords count differs from the vertex count");
     // A second set of coordinates is the second texture-coordinate stream.
@@ -403,19 +424,23 @@ class CZeXParser {
     if (!Reader.readString(&skin.frame)) return fail("expected a frame name in SkinWeights");
     uint32_t count = 0;
     if (!readU(&count, "SkinWeights count") || !checkCount(count, 2, "SkinWeights")) return false;
-    skin.vertices.resize(count);
-    skin.weights.resize(count);
+    reserveFor(&skin.vertices, count);
+    reserveFor(&skin.weights, count);
     for (uint32_t i = 0; i < count; ++i) {
-      if (!readU(&skin.vertices[i], "SkinWeights vertex")) return false;
-      if (skin.vertices[i] >= mesh->positions.size()) {
+      uint32_t vertex = 0;
+      if (!readU(&vertex, "SkinWeights vertex")) return false;
+      if (vertex >= mesh->positions.size()) {
         char text[256];
-        std::snprintf(text, sizeof(text), "SkinWeights for vertex %u of %zu", skin.vertices[i],
-                      mesh->positions.size());
+        std::snprintf(text, sizeof(text), "SkinWeights for vertex %u of %zu", vertex, mesh->positions.size());
         return fail(text);
       }
+      skin.vertices.push_back(vertex);
     }
-    for (uint32_t i = 0; i < count; ++i)
-      if (!readF(&skin.weights[i], "SkinWeights weight")) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+      float weight = 0;
+      if (!readF(&weight, "SkinWeights weight")) return false;
+      skin.weights.push_back(weight);
+    }
     if (!readMatrix(&skin.offset, "SkinWeights matrix")) return false;
     mesh->skins.push_back(std::move(skin));
     return skipRest("SkinWeights");
@@ -424,12 +449,13 @@ class CZeXParser {
   bool parseMaterialsUVs(SZeXMesh* mesh) {
     uint32_t count = 0;
     if (!readU(&count, "MeshMaterialsUVs count") || !checkCount(count, 2, "MeshMaterialsUVs")) return false;
-    mesh->uvPairs.resize(count);
+    mesh->uvPairs.clear();
+    reserveFor(&mesh->uvPairs, count);
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t value = 0;
       uint32_t mask = 0;
       if (!readU(&value, "MeshMaterialsUVs value") || !readU(&mask, "MeshMaterialsUVs mask")) return false;
-      mesh->uvPairs[i] = {static_cast<int32_t>(value), static_cast<int32_t>(mask)};
+      mesh->uvPairs.emplace_back(static_cast<int32_t>(value), static_cast<int32_t>(mask));
     }
     // The binary form has no separators to check: its lists are self-contained.
     if (!Reader.skipSeparators() && !Reader.isBinary())
@@ -451,9 +477,12 @@ class CZeXParser {
       uint32_t type, usage, usageIndex, offset;
     };
     static const uint32_t kTypeSize[] = {1, 2, 3, 4, 1, 1, 1, 2, 1, 1, 2, 1, 2, 1, 1, 1, 2};
-    std::vector<Element> elements(elementCount);
+    std::vector<Element> elements;
+    reserveFor(&elements, elementCount);
     uint32_t stride = 0;
-    for (Element& e : elements) {
+    for (uint32_t i = 0; i < elementCount; ++i) {
+      elements.emplace_back();
+      Element& e = elements.back();
       uint32_t method = 0;
       if (!readU(&e.type, "DeclData type") || !readU(&method, "DeclData method") ||
           !readU(&e.usage, "DeclData usage") || !readU(&e.usageIndex, "DeclData usage index"))
@@ -464,9 +493,13 @@ class CZeXParser {
     }
     uint32_t dwordCount = 0;
     if (!readU(&dwordCount, "DeclData size") || !checkCount(dwordCount, 1, "DeclData")) return false;
-    std::vector<uint32_t> data(dwordCount);
-    for (uint32_t& d : data)
+    std::vector<uint32_t> data;
+    reserveFor(&data, dwordCount);
+    for (uint32_t i = 0; i < dwordCount; ++i) {
+      uint32_t d = 0;
       if (!readU(&d, "DeclData value")) return false;
+      data.push_back(d);
+    }
     const std::size_t vertexCount = mesh->positions.size();
     if (static_cast<uint64_t>(stride) * vertexCount != dwordCount) {
       warn("DeclData size does not match the vertex count; ignored");
@@ -551,12 +584,11 @@ class CZeXParser {
     uint32_t count = 0;
     if (!readU(&keyType, "AnimationKey type")) return false;
     if (keyType > 4) return fail("unknown AnimationKey type");
-    // Types 3 and 4 are both whole matrices.
-    const uint32_t slot = keyType == 4 ? 3 : keyType;
-    const uint32_t expected = slot == 0 ? 4 : slot == 3 ? 16 : 3;
+    const EZeXKeyKind kind = keyType == 4 ? ZE_X_KEY_MATRIX : static_cast<EZeXKeyKind>(keyType);
+    const uint32_t expected = zeXKeyValueCount(kind);
     if (!readU(&count, "AnimationKey count") || !checkCount(count, 2 + expected, "AnimationKey")) return false;
-    std::vector<SZeXTrack::Key>& keys = track->keys[slot];
-    keys.reserve(keys.size() + count);
+    std::vector<SZeXTrack::Key>& keys = track->keys[kind];
+    reserveFor(&keys, count);
     for (uint32_t i = 0; i < count; ++i) {
       SZeXTrack::Key key;
       uint32_t time = 0;

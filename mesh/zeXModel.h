@@ -52,14 +52,28 @@ struct SZeXFrame {
   irr::core::matrix4 local;
 };
 
+// Animation key kinds, numbered as the file's key types (type 4 is a matrix
+// too).
+enum EZeXKeyKind {
+  ZE_X_KEY_ROTATION = 0,  // quaternion (w, x, y, z)
+  ZE_X_KEY_SCALE = 1,
+  ZE_X_KEY_POSITION = 2,
+  ZE_X_KEY_MATRIX = 3,    // 4x4, memory order as in the file
+  ZE_X_KEY_KINDS = 4
+};
+
+// Values in one key of a kind.
+inline unsigned zeXKeyValueCount(EZeXKeyKind kind) {
+  return kind == ZE_X_KEY_ROTATION ? 4 : kind == ZE_X_KEY_MATRIX ? 16 : 3;
+}
+
 struct SZeXTrack {
   std::string frame;
   struct Key {
     float time;
     float values[16];
   };
-  // By key type: 0 rotation (w, x, y, z), 1 scale, 2 position, 3 matrix.
-  std::vector<Key> keys[4];
+  std::vector<Key> keys[ZE_X_KEY_KINDS];  // by EZeXKeyKind
 };
 
 struct SZeXModel {

@@ -5,7 +5,7 @@
 
 #include "base/zeFile.h"
 #include "base/zePath.h"
-#include "mesh/CZeXMeshFileLoader.h"
+#include "mesh/zeMeshLoaders.h"
 #include "scene/CZeLightSceneNodeExt.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
@@ -43,13 +43,14 @@ ZeNodeChoice zeChooseNodeKind(const char* file, scene::IAnimatedMesh* mesh) {
 
 CZeSceneManager::CZeSceneManager(IrrlichtDevice* device)
     : device_(device), sceneManager_(device->getSceneManager()) {
-  // Objects are .x files first of all: the engine's loader goes ahead of the
-  // stock one, which knows nothing of the engine's extensions.
-  zeRegisterXMeshLoader(sceneManager_);
-  xLoader_ = zeCreateXMeshLoader(sceneManager_);
+  // Objects are .x, .obj and .lwo files: the engine's loaders go ahead of the
+  // stock ones, which know nothing of the engine's extensions and cannot
+  // take hostile files.
+  zeRegisterMeshLoaders(sceneManager_);
+  loaders_ = new CZeMeshLoaders(sceneManager_);
 }
 
-CZeSceneManager::~CZeSceneManager() { xLoader_->drop(); }
+CZeSceneManager::~CZeSceneManager() { delete loaders_; }
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;
@@ -77,24 +78,25 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     zeSceneDeviceLog(ELL_ERROR, "CZeSceneManager::getMesh : short read of '%s'", file);
     return nullptr;
   }
+  scene::IAnimatedMesh* mesh = nullptr;
+  if (loaders_->find(file)) {
+    // Only the engine's loaders read their kinds, from the bytes just read
+    // (no second copy): when one refuses a file, Irrlicht would hand it on
+    // to its stock loader, which crashes or loops on hostile files.
+    mesh = loaders_->createMeshFromMemory(bytes, static_cast<std::size_t>(size), name.c_str());
+    delete[] bytes;
+    if (mesh) {
+      sceneManager_->getMeshCache()->addMesh(name, mesh);
+      mesh->drop();  // the cache holds it
+    }
+    return mesh;
+  }
   io::IReadFile* memory = device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), name, true);
   if (!memory) {
     delete[] bytes;
     return nullptr;
   }
-  scene::IAnimatedMesh* mesh = nullptr;
-  if (strcasecmp(extensionOf(file), "x") == 0) {
-    // Only the engine's loader reads .x: when it refuses a file, Irrlicht
-    // would hand it on to its stock loader, which reads past the end of
-    // truncated files.
-    mesh = xLoader_->createMesh(memory);
-    if (mesh) {
-      sceneManager_->getMeshCache()->addMesh(name, mesh);
-      mesh->drop();  // the cache holds it
-    }
-  } else {
-    mesh = sceneManager_->getMesh(memory);
-  }
+  mesh = sceneManager_->getMesh(memory);
   memory->drop();
   return mesh;
 }

@@ -6,6 +6,8 @@
 
 #include "scene/IZeSceneManager.h"
 
+class CZeMeshLoaders;
+
 // The name under which Irrlicht's mesh cache keeps the mesh of an object
 // file; its loader also looks for textures beside it.
 std::string zeObjectMeshName(const char* file);
@@ -39,6 +41,6 @@ class CZeSceneManager final : public IZeSceneManager {
  private:
   irr::IrrlichtDevice* device_;
   irr::scene::ISceneManager* sceneManager_;
-  irr::scene::IMeshLoader* xLoader_;  // the engine's .x loader, asked directly
+  CZeMeshLoaders* loaders_;  // the engine's .x, .obj and .lwo loaders, asked directly
   irr::u32 timeMs_ = 0;
 };

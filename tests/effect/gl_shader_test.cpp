@@ -298,7 +298,7 @@ TEST_F(GLShaderTest, HalfPixelFollowsTheViewportThroughAGuard) {
   EXPECT_FLOAT_EQ(x, 1.0f / 64);
   EXPECT_FLOAT_EQ(y, -(1.0f - 2.0f / 256) / 32);
   {
-    ZeGLStateGuard guard;
+    CZeGLStateGuard guard;
     zeGLSetViewport(0, 0, 16, 8);  // a smaller render target inside the guard
     zeGLHalfPixel(&x, &y);
     EXPECT_FLOAT_EQ(x, 1.0f / 16);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <sys/resource.h>
 
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/CZeSkinMeshBuffer.h"
@@ -240,6 +241,28 @@ TEST_F(Manipulator, PointCloudEdgeCases) {
             2);
   cloud->drop();
   mesh->drop();
+}
+
+TEST_F(Manipulator, PointCloudThatDoesNotFitInMemoryFailsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address-space limits and the address sanitizer do not mix";
+#endif
+  // The count comes from a scene file: 4 G points need 144 GB. In a child
+  // whose address space is limited, so the refusal does not depend on the
+  // machine.
+  EXPECT_EXIT(
+      {
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = rlim_t(8) << 30;
+        setrlimit(RLIMIT_AS, &limit);
+        testLog().Lines.clear();
+        scene::SMesh* mesh = meshOf({makeBuffer({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 2})});
+        scene::SMesh* cloud = CZeMeshManipulator::createPointCloudMesh(mesh, 4000000000u, false);
+        const bool said =
+            testLog().count("CZeMeshManipulator::createPointCloudMesh : failed to alloc 4000000000 points", ELL_ERROR) == 1;
+        std::_Exit(cloud == nullptr && said ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Manipulator, VertexIdsRunThroughAllBuffers) {

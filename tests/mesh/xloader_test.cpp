@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -416,6 +417,71 @@ TEST_F(XLoader, ExampleObjectLoadsWithItsTexture) {
   mesh->drop();
 }
 
+// A triangle per texture name, each with a material naming it.
+std::string texturedFile(const std::vector<std::string>& names) {
+  const std::size_t n = names.size();
+  std::string text = "xof 0302txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; " + std::to_string(n) + ";";
+  for (std::size_t i = 0; i < n; ++i) text += std::string(i ? "," : "") + " 3;0,1,2;";
+  text += "; MeshMaterialList { " + std::to_string(n) + "; " + std::to_string(n) + ";";
+  for (std::size_t i = 0; i < n; ++i) text += std::string(i ? "," : " ") + std::to_string(i);
+  text += ";;";
+  for (const std::string& name : names)
+    text += " Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" + name + "\"; } }";
+  return text + " } }";
+}
+
+TEST_F(XLoader, TextureNamesStayBesideTheObjectAndOpenOnlyRegularFiles) {
+  // objects/deep/thing.x beside a good texture; a secret texture two folders
+  // up that only a climbing name would reach; a FIFO, a folder and a link to
+  // a device dressed as textures.
+  const std::string root = tempDir() + "names/";
+  const std::string dir = root + "objects/deep/";
+  mkdir(root.c_str(), 0755);
+  mkdir((root + "objects").c_str(), 0755);
+  mkdir(dir.c_str(), 0755);
+  mkdir((dir + "folder.png").c_str(), 0755);
+  writeTexture("names/secret.png");
+  writeTexture("names/objects/deep/good.png");
+  mkfifo((dir + "pipe.png").c_str(), 0644);
+  symlink("/dev/zero", (dir + "zero.png").c_str());
+  struct Case {
+    std::string name;
+    bool loads;
+    const char* warning;
+  } cases[] = {
+      {"good.png", true, nullptr},
+      {"..\\..\\other\\good.png", true, nullptr},  // the bare name beside the object
+      {"../../secret.png", false, "texture ../../secret.png not found"},
+      {root + "secret.png", false, "not found"},
+      {"/etc/passwd", false, "texture /etc/passwd not found"},
+      {"/dev/zero", false, "texture /dev/zero not found"},
+      {"pipe.png", false, "pipe.png for"},
+      {"zero.png", false, "is not a regular file"},
+      {"folder.png", false, "folder.png for"},
+  };
+  std::vector<std::string> names;
+  for (const Case& c : cases) names.push_back(c.name);
+  const std::string data = texturedFile(names);
+  // Run where a blocking open would be caught by an alarm rather than hang.
+  EXPECT_EXIT(
+      {
+        alarm(20);
+        testLog().Lines.clear();
+        scene::IAnimatedMesh* mesh = Loader->createMeshFromMemory(data.data(), data.size(), (dir + "thing.x").c_str());
+        int wrong = mesh && mesh->getMeshBufferCount() == names.size() ? 0 : 100;
+        for (std::size_t i = 0; mesh && i < names.size(); ++i) {
+          const bool loaded = mesh->getMeshBuffer(i)->getMaterial().getTexture(0) != nullptr;
+          if (loaded != cases[i].loads) wrong |= 1 << i;
+          if (cases[i].warning && testLog().count(cases[i].warning, ELL_WARNING) == 0) wrong |= 1 << i;
+        }
+        if (wrong) std::fprintf(stderr, "%s", testLog().all().c_str());
+        std::_Exit(wrong);
+      },
+      ::testing::ExitedWithCode(0), "");
+  unlink((dir + "pipe.png").c_str());
+  unlink((dir + "zero.png").c_str());
+}
+
 TEST_F(XLoader, DeclaredVertexDataGivesSecondCoordinates) {
   // Elements: normal (FLOAT3), texcoord 0 and texcoord 1 (FLOAT2): 7 dwords per vertex.
   XObj decl("DeclData");
@@ -442,6 +508,72 @@ TEST_F(XLoader, DeclaredVertexDataGivesSecondCoordinates) {
     EXPECT_EQ(v[2].Normal, core::vector3df(0, 0, -1));
     loaded->drop();
   }
+}
+
+// Address space in use now, in bytes (VmSize).
+std::size_t addressSpaceInUse() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 7, "VmSize:") == 0) return std::stoull(line.substr(7)) * 1024;
+  return 0;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZARN_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZARN_UNDER_ASAN 1
+#endif
+#endif
+
+// Loads `data` in a child process whose address space may grow by at most
+// `budget` bytes; the child exits 0 when the load failed with a device-log
+// error containing `expected`, 2 when it loaded, 3 for any other message (an
+// uncaught std::bad_alloc kills it instead).
+void loadWithinBudget(CZeXMeshFileLoader* loader, const std::string& data, std::size_t budget,
+                      const std::string& expected) {
+  rlimit limit;
+  limit.rlim_cur = limit.rlim_max = addressSpaceInUse() + budget;
+  setrlimit(RLIMIT_AS, &limit);
+  testLog().Lines.clear();
+  scene::IAnimatedMesh* mesh = loader->createMeshFromMemory(data.data(), data.size(), "bomb.x");
+  if (mesh) std::_Exit(2);
+  std::_Exit(testLog().count(expected, ELL_ERROR) == 1 ? 0 : 3);
+}
+
+TEST_F(XLoader, CompressedBombsFailWithinBoundedMemory) {
+#ifdef ZARN_UNDER_ASAN
+  GTEST_SKIP() << "address-space limits and the address sanitizer do not mix";
+#endif
+  // 64 MiB of padding after 30 M declared faces: the count fits what the
+  // data can hold, so the loader must not size anything from it before the
+  // faces arrive (it used to allocate and reserve 480 MB here and die).
+  const std::string head = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 30000000;";
+  std::string plain = head + std::string((64u << 20) - head.size(), ' ');
+  const std::string bomb = "xof 0302tzip0032" + compressMszip(plain, static_cast<uint32_t>(plain.size() + 16));
+  EXPECT_LT(bomb.size(), 1u << 20);
+  EXPECT_EXIT(loadWithinBudget(Loader, bomb, 200u << 20, "expected an integer (face size)"),
+              ::testing::ExitedWithCode(0), "");
+
+  // 40 M faces cannot fit in the same data (two bytes a number at least):
+  // refused before anything is allocated.
+  const std::string more = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 40000000;";
+  plain = more + std::string(plain.size() - more.size(), ' ');
+  const std::string declared =
+      "xof 0302tzip0032" + compressMszip(plain, static_cast<uint32_t>(plain.size() + 16));
+  EXPECT_EXIT(loadWithinBudget(Loader, declared, 200u << 20, "Mesh face count 40000000 is more than the file holds"),
+              ::testing::ExitedWithCode(0), "");
+
+  // Real vertices that do not fit in the memory left: a failed load with a
+  // message, not an abort.
+  std::string vertices = "Mesh { 9000000;";
+  vertices.reserve(64u << 20);
+  while (vertices.size() < (63u << 20)) vertices += "0;0;0;,";
+  const std::string many =
+      "xof 0302tzip0032" + compressMszip(vertices, static_cast<uint32_t>(vertices.size() + 16));
+  EXPECT_EXIT(loadWithinBudget(Loader, many, 120u << 20, "out of memory loading bomb.x"),
+              ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(XLoader, FilesThatWouldMultiplyWorkAreBounded) {

@@ -45,7 +45,7 @@ TEST_F(SceneTest, LoadObjectChoosesTheNodeKindFromTheMesh) {
     u32 nodeType;
     int frames;
   } cases[] = {
-      {dir + "/cube.obj", scene::ESNT_MESH, 1},       // stock .obj loader, static
+      {dir + "/cube.obj", scene::ESNT_MESH, 1},       // the engine's .obj loader, static
       {dir + "/quad.x", scene::ESNT_MESH, 1},         // .x without animation: skinned mesh, no frames
       {"static.gen", scene::ESNT_MESH, 1},
       {"animated.gen", scene::ESNT_ANIMATED_MESH, 3},
@@ -81,17 +81,27 @@ TEST_F(SceneTest, LoadObjectFailuresFreeTheIdentifier) {
   EXPECT_EQ(zeObjectExist(3), 0);
 
   // Garbage and truncated files: never a crash or a stray node. The engine's
-  // .x loader refuses bad .x files, and no other loader gets to try them.
+  // loaders refuse bad .x, .obj and .lwo files, and no other loader gets to
+  // try them.
   const std::string dir = tempDirectory();
   writeText(dir + "/garbage.obj", "this is not a mesh\n\x01\x02");
   writeText(dir + "/truncated.x", std::string(kQuadX).substr(0, 60));
   writeText(dir + "/empty.x", "");
+  // The stock loaders crashed on the first and looped eating memory on the
+  // second (a FORM and a PNTS chunk that claim gigabytes).
+  writeText(dir + "/far-index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 2147483647\n");
+  writeText(dir + "/huge-chunk.lwo", std::string("FORM\xff\xff\xff\xf0LWO2PNTS\x7f\xff\xff\xf0", 20) +
+                                         std::string(12, '\0'));
   scene::ISceneNode* root = zeEngineContext().sceneManager->getRootSceneNode();
   const size_t children = root->getChildren().size();
   struct Bad {
     std::string file;
     bool refused;  // false: either outcome is sound
-  } bad[] = {{dir + "/garbage.obj", false}, {dir + "/truncated.x", true}, {dir + "/empty.x", true}};
+  } bad[] = {{dir + "/garbage.obj", false},
+             {dir + "/truncated.x", true},
+             {dir + "/empty.x", true},
+             {dir + "/far-index.obj", true},
+             {dir + "/huge-chunk.lwo", true}};
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.file);
     if (zeLoadObject(4, b.file.c_str()) == 0) {
