@@ -197,8 +197,11 @@ ZF_Float3 animateCamera(ZeSceneSlot& slot, float s, bool positionOnly, bool step
     const ZF_Float3 r = hpbDegrees(c.rotation, s);
     camera->bindTargetAndRotation(true);
     camera->setPosition(irr::core::vector3df(position.x, position.y, position.z));
-    camera->setRotation(irr::core::vector3df(r.x, r.y, r.z));
+    // The target follows the rotation from the absolute position: bring that
+    // up to date first, or a moving camera looks where it was pointed from
+    // its previous place.
     camera->updateAbsolutePosition();
+    camera->setRotation(irr::core::vector3df(r.x, r.y, r.z));
   }
   return position;
 }

@@ -2,11 +2,14 @@
 // order and sharing, progress and cancel, show and hide, totals, what the
 // scene hands to the seams, time and frame positions, animation, and live
 // update.
+#include <unistd.h>
+
 #include <cmath>
 
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "scene/CZeSceneManager.h"
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "sceneFixture.h"
 #include "sceneRecorder.h"
@@ -555,6 +558,41 @@ TEST_F(SceneTableTest, ReloadKeepsOrRecreates) {
   EXPECT_EQ(takeError(&arg), "Failed to load scene file '" + path + "', error: ");
   EXPECT_EQ(arg, 1);
   EXPECT_EQ(zeSceneTotal(3, ZE_SCENE_TOTAL_OBJECTS), 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SceneTableTest, TheExampleSceneLoadsTheSameFromTextAndBinary) {
+  const char* folder = "../../examples/scene";
+  if (::access((std::string(folder) + "/example.zbin").c_str(), R_OK) != 0) GTEST_SKIP() << "no example scene";
+  zeSetWorkingDirectory(folder);
+  ZeSceneLoadParams text, binary;
+  text.objectBase = 1;
+  binary.objectBase = 11;
+  binary.lightBase = 5;
+  ASSERT_EQ(zeLoadScene(0, "example.zscn", "text", text), 0) << takeError();
+  ASSERT_EQ(zeLoadScene(1, "example.zbin", "binary", binary), 0) << takeError();
+  ASSERT_EQ(zeSceneTotal(0, ZE_SCENE_TOTAL_OBJECTS), 4);
+  for (int what = ZE_SCENE_TOTAL_OBJECTS; what <= ZE_SCENE_TOTAL_HAS_RENDER_COMMANDS; ++what)
+    EXPECT_EQ(zeSceneTotal(0, static_cast<ZeSceneTotal>(what)), zeSceneTotal(1, static_cast<ZeSceneTotal>(what)));
+  EXPECT_EQ(zeSceneAnimTimeEnd(0), 4000);
+  EXPECT_EQ(zeSceneAnimTimeEnd(1), 4000);
+  for (int t : {0, 1234, 2000, 4000}) {
+    zeAnimateScene(0, t);
+    zeAnimateScene(1, t);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(zeObjectNode(1 + i)->getPosition(), zeObjectNode(11 + i)->getPosition()) << t << " " << i;
+      EXPECT_EQ(zeObjectNode(1 + i)->getRotation(), zeObjectNode(11 + i)->getRotation()) << t << " " << i;
+    }
+    for (int l = 0; l < 2; ++l) {
+      const video::SColorf a = zeLightNode(l)->getLightData().DiffuseColor;
+      const video::SColorf b = zeLightNode(5 + l)->getLightData().DiffuseColor;
+      EXPECT_EQ(a.r, b.r);
+      EXPECT_EQ(a.b, b.b);
+    }
+  }
 }
 
 }  // namespace
