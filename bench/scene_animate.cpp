@@ -58,8 +58,7 @@ bool loadGenerated() {
   cacheBenchMesh("bench.x");
   const std::string path = "/tmp/zarn-bench-scene.zscn";
   std::ofstream(path) << zeGeneratedScene(kObjects, kLights, kFrames, "bench.x");
-  ZeSceneLoadParams params;
-  params.objectBase = 1;
+  ZeSceneLoadParams params;  // objects 0..999: the whole objects table
   if (zeLoadScene(0, path.c_str(), "", params) != 0) return false;
   zeShowScene(0);
   return true;
