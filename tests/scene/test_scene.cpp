@@ -596,3 +596,56 @@ TEST_F(SceneTableTest, TheExampleSceneLoadsTheSameFromTextAndBinary) {
 }
 
 }  // namespace
+
+namespace {
+
+// Notes which of objects 1..3 are visible whenever a cube map is rendered.
+class VisibilityRecorder : public SceneRecorder {
+ public:
+  void renderCubeMap(int id, ZeVec3 centre, int flag) override {
+    SceneRecorder::renderCubeMap(id, centre, flag);
+    note("visible %d%d%d", zeObjectVisible(1), zeObjectVisible(2), zeObjectVisible(3));
+  }
+};
+
+TEST_F(SceneTableTest, PreparingRendersCubeMapsTwiceWithTheirVisibility) {
+  VisibilityRecorder visibility;
+  visibility.install();
+  cacheStatic("a.x");
+  cacheStatic("b.x");
+  cacheStatic("c.x");
+  std::string ramp = "DAT 21";
+  for (int i = 0; i <= 20; ++i) ramp += " " + std::to_string(i);
+  const std::string cubes =
+      "{ CubeMaps\n{ C\nname STR first\nrenderTime FP 0.2\nposition FP_C [\n" + ramp +
+      "\nRUN 21 0\nRUN 21 0\n]\ncameraOffset FP 0 1 0\n{ showSet\nn STR b.x\n}\n{ hideSet\nn STR c.x\n}\n}\n"
+      "{ C\nname STR second\nrenderType I4 1\nrenderTime FP 0.4\nposition FP_C [\n" + ramp +
+      "\nRUN 21 0\nRUN 21 0\n]\n{ hideSet\nn STR a.x\n}\n}\n}\n";
+  ZeSceneLoadParams params;
+  params.objectBase = 1;
+  params.cubeMapBase = 30;
+  ASSERT_EQ(load(0, sceneText(kInfo25, cubes + objects({object("a.x"), object("b.x"), object("c.x")})), "", params),
+            0);
+  visibility.calls.clear();
+  ASSERT_EQ(zePrepareSceneRender(0), 0);
+  // Sample 5 at 200 ms and 10 at 400 ms; two passes so each sees the other.
+  const std::vector<std::string> expected{"renderCube 30 5 1 0 1",  "visible 010", "renderCube 31 10 0 0 1",
+                                          "visible 011",            "renderCube 30 5 1 0 1", "visible 010",
+                                          "renderCube 31 10 0 0 1", "visible 011"};
+  std::vector<std::string> seen;
+  for (const std::string& c : visibility.calls)
+    if (c.rfind("renderCube", 0) == 0 || c.rfind("visible", 0) == 0) seen.push_back(c);
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(visibility.with("unrendered").size(), 1u);
+  EXPECT_EQ(zeObjectVisible(1) + zeObjectVisible(2) + zeObjectVisible(3), 0);  // hidden again
+
+  // Each frame only the dynamic one (renderType 1), without the force flag.
+  visibility.calls.clear();
+  zeShowScene(0);
+  ASSERT_EQ(zeUpdateDynamicCubeMaps(0, 200), 0);
+  EXPECT_EQ(visibility.with("renderCube"), std::vector<std::string>{"renderCube 31 5 0 0 0"});
+  EXPECT_EQ(zeObjectVisible(1) + zeObjectVisible(2) + zeObjectVisible(3), 3);
+  SceneRecorder::uninstall();
+}
+
+}  // namespace
