@@ -341,6 +341,7 @@ void animateObject(ZeSceneSlot& slot, size_t i, float s, float f, const ZF_Float
 
 // --- Camera shaders ------------------------------------------------------------------------------------
 void animateCameraShaders(ZeSceneSlot& slot, float s, float f) {
+  if (slot.objectsOnly) return;  // such a scene loads no camera shaders
   const ZF_SceneView& v = *slot.view;
   IZeCameraShaders* shaders = zeSceneSeams().cameraShaders;
   const size_t count = v.cameraShaders.size() < ZF_MAX_CAMERA_SHADERS ? v.cameraShaders.size() : ZF_MAX_CAMERA_SHADERS;
