@@ -145,6 +145,7 @@ void zeSceneDeleteLights(ZeSceneSlot& slot, size_t count) {
 
 // --- Cube maps and probes ------------------------------------------------------------------------
 void zeSceneCreateCubeMaps(ZeSceneSlot& slot) {
+  if (slot.view->cubeMaps.empty() || !seams.cubeMaps->cubeMapsAvailable()) return;
   for (size_t i = 0; i < slot.view->cubeMaps.size(); ++i) {
     const ZF_CubeMapRec& c = slot.view->cubeMaps[i];
     const int id = slot.params.cubeMapBase + static_cast<int>(i);
@@ -160,6 +161,7 @@ void zeSceneDeleteCubeMaps(ZeSceneSlot& slot, size_t count) {
 void zeSceneCreateProbes(ZeSceneSlot& slot) {
   const ZF_SceneView& v = *slot.view;
   const int id = slot.params.probesId;
+  if (!seams.cubeMaps->probesAvailable()) return;
   seams.cubeMaps->makeProbes(id, v.probesSettings.textureName ? v.probesSettings.textureName : "");
   if (!seams.cubeMaps->probesExist(id)) {
     if (loadReports) zeReportError("The probes id=%d cannot be created", id);
@@ -285,7 +287,7 @@ void zeSceneApplySurfaces(ZeSceneSlot& slot, int index, float sample, bool initi
 // --- Renderer -------------------------------------------------------------------------------------
 void zeSceneBuildRenderer(ZeSceneSlot& slot) {
   const ZF_SceneView& v = *slot.view;
-  if (!v.hasRenderCommands) return;
+  if (!v.hasRenderCommands || !seams.renderer->available()) return;
   if (seams.renderer->createRendererTextures(v) != 0) {
     zeMessage(ZE_WARN | ZE_MSG_SHOW, "Create renderer textures failed : zeCreateRendererTextures failed");
     return;
@@ -327,6 +329,7 @@ const char* clipFile(const ZF_EmitterRec& r) {
 
 void zeSceneCreateEmitters(ZeSceneSlot& slot) {
   const ZF_SceneView& v = *slot.view;
+  if (v.emitters.empty() || !seams.emitters->available()) return;
   for (size_t i = 0; i < v.emitters.size(); ++i) {
     const ZF_EmitterRec& r = v.emitters[i];
     const int id = slot.params.fxEmitterBase + static_cast<int>(i);
@@ -387,11 +390,13 @@ void zeSceneLoadCameraShaders(ZeSceneSlot& slot) {
   slot.cameraShaderParams.assign(v.cameraShaders.size() < ZF_MAX_CAMERA_SHADERS ? v.cameraShaders.size()
                                                                                 : ZF_MAX_CAMERA_SHADERS,
                                  ZF_EffectParams{});
+  const bool available = !v.cameraShaders.empty() && seams.cameraShaders->available();
   for (size_t j = 0; j < v.cameraShaders.size(); ++j) {
     if (j >= ZF_MAX_CAMERA_SHADERS) {
       zeReportArgError(-1, "Camera shader i=%d > max %d camera shaders", static_cast<int>(j), ZF_MAX_CAMERA_SHADERS);
       continue;
     }
+    if (!available) continue;
     const ZF_CameraShaderRec& r = v.cameraShaders[j];
     const int id = slot.params.cameraShaderBase + static_cast<int>(j);
     const char* file = r.effect ? r.effect->filename : "";

@@ -4,8 +4,8 @@
 //
 // Each seam is a small class whose default methods say once per scene load,
 // at INFO, that the subsystem is not built yet ("cube maps are not built
-// yet"), and answer "failed"/"absent", so loading goes on and nothing
-// pretends to work. A subsystem replaces the default with its own object
+// yet"), and answer "not available"/"failed"/"absent", so loading goes on,
+// makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
 // (zeSetSceneSeams); tests install recording ones.
 #pragma once
 
@@ -24,6 +24,9 @@ struct ZeVec3 {
 class IZeSceneRenderer {
  public:
   virtual ~IZeSceneRenderer() = default;
+  // False while the subsystem is not built: the scene then makes nothing
+  // through this seam (and reports no failures for it).
+  virtual bool available() { return unbuilt(), false; }
   virtual int createRendererTextures(const ZF_SceneView&) { return unbuilt(); }
   virtual int loadEffect(int /*effectId*/, const ZF_EffectParams&) { return unbuilt(); }
   virtual void setEffectParams(int /*effectId*/, const ZF_EffectParams&) { unbuilt(); }
@@ -85,6 +88,8 @@ class IZeRenderSettings {
 class IZeCubeMaps {
  public:
   virtual ~IZeCubeMaps() = default;
+  virtual bool cubeMapsAvailable() { return cubes(), false; }
+  virtual bool probesAvailable() { return probes(), false; }
   virtual int makeCubeMap(int /*id*/, int /*size*/, bool /*dynamic*/, bool /*latLong*/) { return cubes(); }
   virtual bool cubeMapExists(int /*id*/) { return false; }
   virtual void deleteCubeMap(int /*id*/) { cubes(); }
@@ -115,6 +120,7 @@ class IZeCubeMaps {
 class IZeCameraShaders {
  public:
   virtual ~IZeCameraShaders() = default;
+  virtual bool available() { return unbuilt(), false; }
   virtual int load(int /*id*/, const char* /*file*/, const char* /*cflags*/) { return unbuilt(); }
   virtual void show(int /*id*/, bool /*visible*/) { unbuilt(); }
   virtual void setParams(int /*id*/, const ZF_EffectParams&) { unbuilt(); }
@@ -138,6 +144,7 @@ struct ZeEmitterFrame {
 class IZeEmitters {
  public:
   virtual ~IZeEmitters() = default;
+  virtual bool available() { return unbuilt(), false; }
   // Makes emitter `id` from its record; `objectId` is the object it sits on (-1: none).
   virtual int make(int /*id*/, const ZF_EmitterRec&, int /*objectId*/) { return unbuilt(); }
   virtual bool exists(int /*id*/) { return false; }

@@ -39,6 +39,10 @@ class SceneRecorder : public IZeSceneRenderer,
     calls.push_back(line);
   }
 
+  bool available() override { return true; }
+  bool cubeMapsAvailable() override { return true; }
+  bool probesAvailable() override { return true; }
+
   // Renderer
   int createRendererTextures(const ZF_SceneView&) override { return note("textures"), 0; }
   int loadEffect(int id, const ZF_EffectParams& p) override { return note("effect %d %s", id, p.filename), 0; }

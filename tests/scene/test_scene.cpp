@@ -184,9 +184,12 @@ TEST_F(SceneTableTest, ASceneWithoutCamerasLoadsWithAWarning) {
 TEST_F(SceneTableTest, UnbuiltSubsystemsSayItOncePerLoad) {
   SceneRecorder::uninstall();
   zeSetMessageThreshold(ZE_INFO);
+  zeSetSceneLoadReports(true);
   const std::string body = std::string(kCamera) +
                            "{ CubeMaps\n{ C\nname STR a\n}\n{ C\nname STR b\n}\n}\n"
-                           "{ ZarnPostProcs\n{ P\nuseframe I4 0\n}\n}\n";
+                           "{ ZarnPostProcs\n{ P\nuseframe I4 0\n}\n}\n"
+                           "{ FxEmitters\n{ E\ntype I4 0\n}\n}\n"
+                           "{ ZarnRenderCommands\n{ Commands\n{ c\ncmd STR Clear\n}\n}\n}\n";
   testing::internal::CaptureStdout();
   EXPECT_EQ(load(0, sceneText(kInfo25, body)), 0);
   zeAnimateScene(0, 40);
@@ -200,7 +203,11 @@ TEST_F(SceneTableTest, UnbuiltSubsystemsSayItOncePerLoad) {
   EXPECT_EQ(count("INFO : cube maps are not built yet\n"), 1u) << log;
   EXPECT_EQ(count("INFO : camera shaders are not built yet\n"), 1u) << log;
   EXPECT_EQ(count("render settings are not built yet"), 1u) << log;
-  EXPECT_EQ(count("The camera shader id=0 file='' cannot be loaded"), 1u) << log;
+  EXPECT_EQ(count("INFO : emitters are not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("INFO : renderers are not built yet\n"), 1u) << log;
+  // Nothing is made through them, so no creation is reported as failed.
+  EXPECT_EQ(count("cannot be"), 0u) << log;
+  EXPECT_TRUE(shownBoxes.empty());
 }
 
 TEST_F(SceneTableTest, SharingFollowsTheSourceTagAndTheFiles) {
