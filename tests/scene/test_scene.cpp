@@ -504,11 +504,23 @@ TEST_F(SceneTableTest, GoingBackToTheStartResetsEmittersOnce) {
                                            "{ FxEmitters\n{ E\ntype I4 0\n{ ParticleFx\nnozzle I4 0\n"
                                            "birthRate FP 5\nfixed I4 1\nstartFrame I4 10\n}\n}\n"
                                            "{ E\ntype I4 0\nname STR box.x\n{ ParticleFx\nnozzle I4 2\n}\n}\n"
-                                           "{ E\ntype I4 0\n{ ParticleFx\nnozzle I4 4\n}\n}\n}\n")),
+                                           "{ E\ntype I4 0\n{ ParticleFx\nnozzle I4 4\n}\n}\n"
+                                           "{ E\ntype I4 0\nname STR nobody\n{ ParticleFx\nnozzle I4 3\n}\n"
+                                           "{ HyperVoxel\nclipFilename STR spark.png\n}\n}\n"
+                                           "{ E\ntype I4 0\nparentName STR zzz\n{ ParticleFx\nnozzle I4 8\n}\n}\n"
+                                           "{ E\ntype I4 0\nparentName STR NOBODY\n{ ParticleFx\nnozzle I4 9\n}\n}\n"
+                                           "{ E\ntype I4 5\n}\n}\n")),
             0);
-  EXPECT_EQ(recorder.with("emitter"), (std::vector<std::string>{"emitter 0 -1", "emitter 1 0"}));
+  EXPECT_EQ(recorder.with("emitter"),
+            (std::vector<std::string>{"emitter 0 -1", "emitter 1 0", "emitter 4 -1", "emitter 5 -1"}));
   EXPECT_EQ(takeError(), "");  // reports go through zeReportError: shown, not kept
-  EXPECT_EQ(shownBoxes, std::vector<std::string>{"Unsupported Nozzle type 4 for fxemitter id=2 (image file='<no clip file>')"});
+  EXPECT_EQ(shownBoxes, (std::vector<std::string>{
+                            "Unsupported Nozzle type 4 for fxemitter id=2 (image file='<no clip file>')",
+                            "fxemitter mesh id=3 image file='spark.png' cannot find object ",
+                            "fxemitter parent-emitter id=4 cannot find parent emitter",
+                            "fxemitter parent-emitter id=5 cannot find parent emitter"}));
+  // Emitter 5's parent is "nobody", which names emitter 3: never made, so no parent.
+  EXPECT_EQ(recorder.with("parent"), (std::vector<std::string>{"parent 4 -1", "parent 5 -1"}));
   zeAnimateScene(0, 1000);
   EXPECT_EQ(recorder.with("animateEmitter 0"), std::vector<std::string>{"animateEmitter 0 5"});
   recorder.calls.clear();
@@ -517,7 +529,8 @@ TEST_F(SceneTableTest, GoingBackToTheStartResetsEmittersOnce) {
   recorder.calls.clear();
   zeAnimateScene(0, -5);
   zeAnimateScene(0, -5);
-  EXPECT_EQ(recorder.with("resetEmitter"), (std::vector<std::string>{"resetEmitter 0", "resetEmitter 1"}));
+  EXPECT_EQ(recorder.with("resetEmitter"),
+            (std::vector<std::string>{"resetEmitter 0", "resetEmitter 1", "resetEmitter 4", "resetEmitter 5"}));
 }
 
 TEST_F(SceneTableTest, ReloadKeepsOrRecreates) {
@@ -779,6 +792,86 @@ TEST_F(SceneTableTest, ReloadRecreatesOnlyWhatChanged) {
     EXPECT_EQ(zeLightExist(21), parts.lights == 2 ? 1 : 0);
     zeDeleteScene(0);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string probes(const char* texture, int count, int size = 64, float x = 1) {
+  std::string text = std::string("{ ProbesSettings\ntextureName STR ") + texture + "\ntextureSize I4 " +
+                     std::to_string(size) + "\n}\n{ Probes\n";
+  for (int i = 0; i < count; ++i) text += "{ P\nposition FP " + std::to_string(x) + " 2 3\nradius FP 4\n}\n";
+  return text + "}\n";
+}
+
+TEST_F(SceneTableTest, ProbesAreMadeAndFollowReloads) {
+  ZeSceneLoadParams params;
+  params.probesId = 7;
+  const std::string path = write("probes.zscn", sceneText(kInfo25, std::string(kCamera) + probes("env", 2)));
+  ASSERT_EQ(zeLoadScene(0, path.c_str(), "", params), 0);
+  EXPECT_EQ(recorder.with("probe"), (std::vector<std::string>{"probes 7 env", "probe 7 0 1 2 3 4", "probe 7 1 1 2 3 4"}));
+  EXPECT_EQ(recorder.with("initProbes"), std::vector<std::string>{"initProbes 7 64 2"});
+  EXPECT_EQ(zeSceneTotal(0, ZE_SCENE_TOTAL_PROBES_ACTIVE), 1);
+
+  struct Case {
+    const char* what;
+    std::string probes;
+    std::vector<std::string> expected;  // probe calls of the reload, before any rendering
+    const char* box;
+  } cases[] = {
+      {"unchanged", probes("env", 2), {}, nullptr},
+      {"moved", probes("env", 2, 64, 5), {"probe 7 0 5 2 3 4", "probe 7 1 5 2 3 4"}, nullptr},
+      {"more probes", probes("env", 3), {}, "Cannot recreate probes in use; need to restart the engine"},
+      {"other texture", probes("sky", 2), {"deleteProbes 7", "probes 7 sky", "probe 7 0 1 2 3 4", "probe 7 1 1 2 3 4"},
+       nullptr},
+      {"gone", "", {"deleteProbes 7"}, nullptr},
+      {"back", probes("env", 2), {"probes 7 env", "probe 7 0 1 2 3 4", "probe 7 1 1 2 3 4"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeText(path, sceneText(kInfo25, std::string(kCamera) + c.probes));
+    recorder.calls.clear();
+    shownBoxes.clear();
+    ASSERT_EQ(zeReloadScene(path.c_str(), 0, 1), 0);
+    std::vector<std::string> seen;
+    for (const std::string& call : recorder.calls) {
+      if (call.rfind("renderProbes", 0) == 0 || call.rfind("shown", 0) == 0) break;
+      if (call.rfind("probe", 0) == 0 || call.rfind("deleteProbes", 0) == 0) seen.push_back(call);
+    }
+    EXPECT_EQ(seen, c.expected);
+    EXPECT_EQ(shownBoxes, c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
+  }
+}
+
+// A probe set that cannot be made, or made but not initialised.
+class FailingProbes : public SceneRecorder {
+ public:
+  bool make = true;
+  int makeProbes(int id, const char* name) override {
+    return make ? SceneRecorder::makeProbes(id, name) : -1;
+  }
+  int initProbes(int, int, int) override { return -1; }
+};
+
+TEST_F(SceneTableTest, ProbeFailuresAreReported) {
+  FailingProbes failing;
+  failing.install();
+  zeSetSceneLoadReports(true);
+  for (bool make : {false, true}) {
+    failing.make = make;
+    shownBoxes.clear();
+    ZeSceneLoadParams params;
+    params.probesId = 3;
+    ASSERT_EQ(load(0, sceneText(kInfo25, std::string(kCamera) + probes("env", 1)), "", params), 0);
+    EXPECT_EQ(shownBoxes, std::vector<std::string>{make ? "The probes id=3 cannot be init"
+                                                        : "The probes id=3 cannot be created"});
+    int arg = 0;
+    EXPECT_EQ(takeError(&arg), make ? "Failed to init probes" : "Failed to create probes");
+    EXPECT_EQ(arg, -1);
+    zeDeleteScene(0);
+  }
+  SceneRecorder::uninstall();
 }
 
 }  // namespace
