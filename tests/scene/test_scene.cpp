@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
@@ -42,6 +43,9 @@ class SceneTableTest : public SceneTest {
  protected:
   void SetUp() override {
     SceneTest::SetUp();
+    char* cwd = getcwd(nullptr, 0);
+    startFolder = cwd ? cwd : ".";
+    std::free(cwd);
     dir = tempDirectory();
     recorder.install();
     zeSetLoadSceneCallback(nullptr, nullptr);
@@ -51,6 +55,7 @@ class SceneTableTest : public SceneTest {
     zeDeleteAllScenes();
     SceneRecorder::uninstall();
     zeSetLoadSceneCallback(nullptr, nullptr);
+    zeSetWorkingDirectory(startFolder.c_str());  // a test may move it
     SceneTest::TearDown();
   }
   std::string write(const std::string& name, const std::string& text) {
@@ -61,7 +66,7 @@ class SceneTableTest : public SceneTest {
   int load(int id, const std::string& text, const char* tag = "", ZeSceneLoadParams params = {}) {
     return zeLoadScene(id, write("s" + std::to_string(id) + ".zscn", text).c_str(), tag, params);
   }
-  std::string dir;
+  std::string dir, startFolder;
   SceneRecorder recorder;
 };
 
@@ -877,6 +882,8 @@ TEST_F(SceneTableTest, ProbeFailuresAreReported) {
 }  // namespace
 
 #include <dirent.h>
+#include <climits>
+#include <cstdlib>
 
 namespace {
 
@@ -884,11 +891,15 @@ namespace {
 // times, reloaded from each other and deleted: bad files fail cleanly.
 TEST_F(SceneTableTest, FuzzFindingsLoadPlayAndReloadCleanly) {
   cacheStatic("box.x");
-  DIR* dir = opendir("../zf/corpus-scene");
-  ASSERT_NE(dir, nullptr) << "tests run from tests/scene";
+  char* folder = realpath("../zf/corpus-scene", nullptr);
+  ASSERT_NE(folder, nullptr) << "tests run from tests/scene";
+  const std::string corpus = folder;
+  std::free(folder);
+  DIR* dir = opendir(corpus.c_str());
+  ASSERT_NE(dir, nullptr);
   std::vector<std::string> files;
   while (dirent* item = readdir(dir))
-    if (item->d_name[0] != '.') files.push_back(std::string("../zf/corpus-scene/") + item->d_name);
+    if (item->d_name[0] != '.') files.push_back(corpus + "/" + item->d_name);
   closedir(dir);
   ASSERT_GT(files.size(), 2u);
   testing::internal::CaptureStdout();
