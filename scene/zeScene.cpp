@@ -327,41 +327,41 @@ const char* clipFile(const ZF_EmitterRec& r) {
 
 }  // namespace
 
-void zeSceneCreateEmitters(ZeSceneSlot& slot) {
-  const ZF_SceneView& v = *slot.view;
-  if (v.emitters.empty() || !seams.emitters->available()) return;
-  for (size_t i = 0; i < v.emitters.size(); ++i) {
-    const ZF_EmitterRec& r = v.emitters[i];
-    const int id = slot.params.fxEmitterBase + static_cast<int>(i);
-    const char* clip = clipFile(r);
-    if (r.type == 1) {
-      seams.emitters->make(id, r, findObjectByName(slot, r.name));
-    } else if (r.type == 0) {
-      const int nozzle = intOf(r.pfx[ZF_PFX_NOZZLE]);
-      if (nozzle == 0 || nozzle == 1 || nozzle == 8 || nozzle == 9) {
-        seams.emitters->make(id, r, -1);
-      } else if (nozzle == 2 || nozzle == 3 || nozzle == 5) {
-        const int object = findObjectByName(slot, r.name);
-        if (object < 0) zeReportError("fxemitter mesh id=%d image file='%s' cannot find object ", id, clip);
-        else seams.emitters->make(id, r, object);
-      } else {
-        zeReportError("Unsupported Nozzle type %d for fxemitter id=%d (image file='%s')", nozzle, id, clip);
-      }
+void zeSceneCreateEmitter(ZeSceneSlot& slot, int index) {
+  const ZF_EmitterRec& r = slot.view->emitters[index];
+  const int id = slot.params.fxEmitterBase + index;
+  const char* clip = clipFile(r);
+  if (r.type == 1) {
+    seams.emitters->make(id, r, findObjectByName(slot, r.name));
+  } else if (r.type == 0) {
+    const int nozzle = intOf(r.pfx[ZF_PFX_NOZZLE]);
+    if (nozzle == 0 || nozzle == 1 || nozzle == 8 || nozzle == 9) {
+      seams.emitters->make(id, r, -1);
+    } else if (nozzle == 2 || nozzle == 3 || nozzle == 5) {
+      const int object = findObjectByName(slot, r.name);
+      if (object < 0) zeReportError("fxemitter mesh id=%d image file='%s' cannot find object ", id, clip);
+      else seams.emitters->make(id, r, object);
     } else {
-      continue;  // nothing is made for other types
+      zeReportError("Unsupported Nozzle type %d for fxemitter id=%d (image file='%s')", nozzle, id, clip);
     }
-    if (!seams.emitters->exists(id)) {
-      if (loadReports) zeReportError("The fxemitter id=%d (image file='%s') cannot be created", id, clip);
-      continue;
-    }
-    const ZF_EffectParams* effect = nullptr;
-    if (r.effect) {
-      ZF_EffectParamsEval(r.effect, 0.0f, &slot.effectScratch);
-      effect = &slot.effectScratch;
-    }
-    seams.emitters->configure(id, r, effect);
-    if (slot.objectsOnly) seams.emitters->lock(id);
+  } else {
+    return;  // nothing is made for other types
   }
+  if (!seams.emitters->exists(id)) {
+    if (loadReports) zeReportError("The fxemitter id=%d (image file='%s') cannot be created", id, clip);
+    return;
+  }
+  const ZF_EffectParams* effect = nullptr;
+  if (r.effect) {
+    ZF_EffectParamsEval(r.effect, 0.0f, &slot.effectScratch);
+    effect = &slot.effectScratch;
+  }
+  seams.emitters->configure(id, r, effect);
+  if (slot.objectsOnly) seams.emitters->lock(id);
+}
+
+void zeSceneSetEmitterParents(ZeSceneSlot& slot) {
+  const ZF_SceneView& v = *slot.view;
   for (size_t i = 0; i < v.emitters.size(); ++i) {
     const ZF_EmitterRec& r = v.emitters[i];
     const int id = slot.params.fxEmitterBase + static_cast<int>(i);
@@ -375,6 +375,13 @@ void zeSceneCreateEmitters(ZeSceneSlot& slot) {
     if (parent < 0) zeReportError("fxemitter parent-emitter id=%d cannot find parent emitter", id);
     seams.emitters->setParent(id, parent);
   }
+}
+
+void zeSceneCreateEmitters(ZeSceneSlot& slot) {
+  const ZF_SceneView& v = *slot.view;
+  if (v.emitters.empty() || !seams.emitters->available()) return;
+  for (size_t i = 0; i < v.emitters.size(); ++i) zeSceneCreateEmitter(slot, static_cast<int>(i));
+  zeSceneSetEmitterParents(slot);
 }
 
 void zeSceneDeleteEmitters(ZeSceneSlot& slot, size_t count) {

@@ -372,13 +372,21 @@ int zeReloadScene(const char* path, int id, int options) {
   if (ov->emitters.size() != nv->emitters.size()) {
     zeSceneDeleteEmitters(slot, ov->emitters.size());
     zeSceneCreateEmitters(slot);
+    for (size_t i = 0; i < nv->emitters.size(); ++i) {
+      const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
+      if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
+    }
   } else {
     bool any = false;
-    for (size_t i = 0; i < nv->emitters.size(); ++i) {
+    const bool available = !nv->emitters.empty() && seams.emitters->available();
+    for (size_t i = 0; available && i < nv->emitters.size(); ++i) {
       const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
       const ZF_EmitterRec &a = ov->emitters[i], &b = nv->emitters[i];
       if (emitterNeedsRecreate(a, b)) {
         any = true;
+        if (seams.emitters->exists(eid)) seams.emitters->destroy(eid);
+        zeSceneCreateEmitter(slot, static_cast<int>(i));
+        if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
       } else if (emitterNeedsConfigure(a, b) && seams.emitters->exists(eid)) {
         const ZF_EffectParams* effect = nullptr;
         if (b.effect) {
@@ -389,11 +397,7 @@ int zeReloadScene(const char* path, int id, int options) {
       }
       if (seams.emitters->exists(eid)) seams.emitters->reset(eid);
     }
-    // Emitters are made with their parents in one pass: recreate them together.
-    if (any) {
-      zeSceneDeleteEmitters(slot, ov->emitters.size());
-      zeSceneCreateEmitters(slot);
-    }
+    if (any) zeSceneSetEmitterParents(slot);
   }
 
   // Camera shaders.

@@ -61,6 +61,8 @@ void zeSceneCreateProbes(ZeSceneSlot& slot);
 void zeSceneBuildRenderer(ZeSceneSlot& slot);
 void zeSceneDeleteRenderer(ZeSceneSlot& slot, const ZF_SceneView& view);
 void zeSceneCreateEmitters(ZeSceneSlot& slot);
+void zeSceneCreateEmitter(ZeSceneSlot& slot, int index);  // the seam is available
+void zeSceneSetEmitterParents(ZeSceneSlot& slot);
 void zeSceneDeleteEmitters(ZeSceneSlot& slot, size_t count);
 void zeSceneLoadCameraShaders(ZeSceneSlot& slot);
 void zeSceneDeleteCameraShaders(ZeSceneSlot& slot, size_t count);

@@ -925,3 +925,51 @@ TEST_F(SceneTableTest, FuzzFindingsLoadPlayAndReloadCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SceneTableTest, ReloadRemakesOnlyTheEmittersThatChanged) {
+  auto text = [](const char* clip, const char* size, int count) {
+    std::string emitters = "{ FxEmitters\n";
+    for (int i = 0; i < count; ++i)
+      emitters += std::string("{ E\ntype I4 0\nname STR e") + std::to_string(i) +
+                  "\nparentName STR e0\n{ ParticleFx\nnozzle I4 " + (i == 0 ? "0" : "8") +
+                  "\n}\n{ HyperVoxel\nclipFilename STR " + (i == 1 ? clip : "a.png") + "\nparticleSize FP " +
+                  (i == 2 ? size : "1") + "\n}\n}\n";
+    return sceneText(kInfo25, std::string(kCamera) + emitters + "}\n");
+  };
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"a particle size", text("a.png", "2", 3), {"resetEmitter 0", "resetEmitter 1", "configureEmitter 2", "resetEmitter 2"}},
+      {"a clip file", text("b.png", "1", 3),
+       {"resetEmitter 0", "removeEmitter 1", "emitter 1 -1", "configureEmitter 1", "showEmitter 1 1",
+        "resetEmitter 1", "resetEmitter 2", "parent 1 0", "parent 2 0"}},
+      {"one more", text("a.png", "1", 4),
+       {"removeEmitter 0", "removeEmitter 1", "removeEmitter 2", "emitter 0 -1", "configureEmitter 0", "emitter 1 -1",
+        "configureEmitter 1", "emitter 2 -1", "configureEmitter 2", "emitter 3 -1", "configureEmitter 3",
+        "parent 1 0", "parent 2 0", "parent 3 0", "showEmitter 0 1", "showEmitter 1 1", "showEmitter 2 1",
+        "showEmitter 3 1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = write("emitters.zscn", text("a.png", "1", 3));
+    ASSERT_EQ(zeLoadScene(0, path.c_str(), "", {}), 0);
+    zeShowScene(0);
+    writeText(path, c.text);
+    recorder.calls.clear();
+    ASSERT_EQ(zeReloadScene(path.c_str(), 0, 1), 0);
+    std::vector<std::string> seen;
+    for (const std::string& call : recorder.calls) {
+      if (call.rfind("velocity", 0) == 0 || call.rfind("colorSpace", 0) == 0) continue;
+      if (call.rfind("glow", 0) == 0) break;  // the animation of a re-render starts
+      seen.push_back(call);
+    }
+    EXPECT_EQ(seen, c.expected);
+    zeDeleteScene(0);
+  }
+}
+
+}  // namespace
