@@ -8,7 +8,7 @@
 
 #include "base/zeFile.h"
 #include "effect/CZeEffectDefLoaderZarn.h"
-#include "fuzz/effectDefFuzzCheck.h"
+#include "support/effectDefFuzzCheck.h"
 
 namespace {
 

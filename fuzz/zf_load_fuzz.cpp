@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes through the ZF loader, the queries, the
-// evaluators and both writers. Build with clang and -DZARN_BUILD_FUZZ=ON.
+// evaluators and both writers, then opened as a scene and played. Build with clang and -DZARN_BUILD_FUZZ=ON.
 #include "support/zfFuzzCheck.h"
+#include "support/zfSceneFuzzCheck.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,5 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::fprintf(stderr, "zf fuzz: %s\n", why.c_str());
     std::abort();
   }
+  zfSceneFuzzCheck(data, size);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "scene/CZeSceneManager.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
+#include "scene/zeScene.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ bool createSceneManager(CZeManager& manager) {
 
 void destroySceneManager(CZeManager& manager) {
   // The layers that made objects and lights release them; the tables only
-  // point at them.
+  // point at them. Scenes go first: they own their views and bases.
+  zeDeleteAllScenes();
   zeDeleteAllObjects();
   zeDeleteAllLights();
   delete manager.getSceneManager();

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "effect/CZeEffectDefLoaderZarn.h"
-#include "fuzz/effectDefFuzzCheck.h"
+#include "support/effectDefFuzzCheck.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "fuzz/effectDefFuzzCheck.h"
+#include "support/effectDefFuzzCheck.h"
 
 #include "effect/CZeEffectDefLoaderZarn.h"
 
