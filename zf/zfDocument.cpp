@@ -268,11 +268,12 @@ const char* zfIndexFpcStream(const uint32_t* words, std::size_t wordCount, std::
     if (wordCount - at < 2) return "record without count";
     const uint32_t tag = words[at];
     const uint32_t n = words[at + 1];
-    if (n == 0) return "record of zero count";
     const std::size_t length = tag == ZF_FPC_RUN ? 3 : std::size_t(n) + 2;
     if (length > wordCount - at) return tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
     if (at > std::numeric_limits<uint32_t>::max()) return "stream too long";
-    marks->push_back({uint32_t(total), uint32_t(at)});
+    // An empty record adds no sample; leaving it out of the index means no
+    // lookup ever reads a value from it.
+    if (n) marks->push_back({uint32_t(total), uint32_t(at)});
     total += n;
     if (total > std::numeric_limits<uint32_t>::max()) return "more than 4294967295 samples";
     at += length;

@@ -226,15 +226,12 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
     }
     e = tokenEnd(s);
     const uint64_t n = zfReadCount(s, e);
-    if (n == 0) {
-      problem = "record of zero count";
-      break;
-    }
     if (n > std::numeric_limits<uint32_t>::max() || total + n > std::numeric_limits<uint32_t>::max()) {
       problem = "more than 4294967295 samples";
       break;
     }
-    marks.push_back({uint32_t(total), uint32_t(words_.size())});
+    // An empty record is kept in the words but not indexed (see the binary form).
+    if (n) marks.push_back({uint32_t(total), uint32_t(words_.size())});
     total += n;
     words_.push_back(tag);
     words_.push_back(uint32_t(n));

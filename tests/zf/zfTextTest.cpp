@@ -68,8 +68,8 @@ TEST(ZfText, FailuresReportTheLineAndLoadNothing) {
       {kHeader + "\n\n\r\n   \nspeed FP\n", "Line value does not have enough token\nline 3: Invalid line\n"},
       {kHeader + "a FP_C RUN 3\n", "line 2: bad FP_C data, RUN without value\n"},
       {kHeader + "a FP_C DAT 3 1 2\n", "line 2: bad FP_C data, DAT count larger than its data\n"},
-      {kHeader + "a FP_C RUN 0 1\n", "line 2: bad FP_C data, record of zero count\n"},
-      {kHeader + "a FP_C DAT 0\n", "line 2: bad FP_C data, record of zero count\n"},
+      // An empty record is well-formed, but its RUN still needs its value.
+      {kHeader + "a FP_C DAT 0 RUN 0\n", "line 2: bad FP_C data, RUN without value\n"},
       {kHeader + "a FP_C 1.0 2.0\n", "line 2: bad FP_C data, RUN or DAT expected\n"},
       {kHeader + "a FP_C RUN 2 1 2\n", "line 2: bad FP_C data, RUN or DAT expected\n"},
       {kHeader + "a FP_C DAT\n", "line 2: bad FP_C data, record without count\n"},
