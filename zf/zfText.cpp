@@ -182,7 +182,7 @@ bool TextParser::convertWords(uint32_t type, ZF_Row* row) {
     uint32_t word;
     if (type == ZF_FP) {
       float value;
-      e = zfParseFloatToken(s, &value);
+      e = zfParseFloatToken(s, end_, &value);
       std::memcpy(&word, &value, sizeof word);
     } else {
       e = tokenEnd(s);
@@ -243,7 +243,7 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
         break;
       }
       float value;
-      e = zfParseFloatToken(s, &value);
+      e = zfParseFloatToken(s, end_, &value);
       uint32_t word;
       std::memcpy(&word, &value, sizeof word);
       words_.push_back(word);
