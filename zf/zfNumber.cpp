@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -14,54 +13,72 @@ namespace {
 inline bool isDigit(char c) { return unsigned(c - '0') < 10u; }
 inline bool isTokenEnd(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0'; }
 
-// Sign and up to 18 digits, the common case of integer tokens. False when the
-// token needs the C library's overflow rules.
-bool readSmallInteger(const char* p, const char* end, bool* negative, uint64_t* magnitude) {
+// Sign, digits (their value, saturated past 2^32 + 1) and a dropped fraction.
+// False when [p, end) is anything else.
+bool readInteger(const char* p, const char* end, bool* negative, uint64_t* magnitude) {
   const char* s = p;
   *negative = false;
   if (s < end && (*s == '-' || *s == '+')) *negative = *s++ == '-';
+  if (s == end || !isDigit(*s)) return false;
   uint64_t value = 0;
-  int digits = 0;
   while (s < end && isDigit(*s)) {
-    if (++digits > 18) return false;
     value = value * 10 + uint64_t(*s++ - '0');
+    if (value > 0x100000000ull) value = 0x100000001ull;
+  }
+  if (s < end && *s == '.') {
+    ++s;
+    while (s < end && isDigit(*s)) ++s;
   }
   *magnitude = value;
-  return true;
+  return s == end;
 }
 
 }  // namespace
 
-float zfReadFloat(const char* p, const char* end) {
-  float value = 0.0f;
-  zeParseFloat(p, end, &value);
-  return value;
-}
-
-const char* zfParseFloatToken(const char* p, const char* end, float* value) {
+bool zfParseFloatToken(const char* p, const char* end, float* value, const char** tokenEnd) {
   *value = 0.0f;
   const char* e = zeParseFloat(p, end, value);
+  const bool whole = e > p && (e == end || isTokenEnd(*e));
   while (e < end && !isTokenEnd(*e)) ++e;
-  return e;
+  *tokenEnd = e;
+  return whole;
 }
 
-int32_t zfReadI4(const char* p, const char* end) {
+float zfReadFloat(const char* p, const char* end) {
+  float value;
+  const char* tokenEnd;
+  return zfParseFloatToken(p, end, &value, &tokenEnd) ? value : 0.0f;
+}
+
+ZfNumberRead zfReadI4(const char* p, const char* end, int32_t* value) {
   bool negative;
   uint64_t magnitude;
-  if (readSmallInteger(p, end, &negative, &magnitude)) {
-    const uint64_t bits = negative ? uint64_t(0) - magnitude : magnitude;
-    return int32_t(uint32_t(bits));
+  if (!readInteger(p, end, &negative, &magnitude)) return ZF_NUMBER_BAD;
+  if (magnitude > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return ZF_NUMBER_RANGE;
+  *value = int32_t(uint32_t(negative ? uint64_t(0) - magnitude : magnitude));
+  return ZF_NUMBER_OK;
+}
+
+ZfNumberRead zfReadU4(const char* p, const char* end, uint32_t* value) {
+  bool negative;
+  uint64_t magnitude;
+  if (!readInteger(p, end, &negative, &magnitude)) return ZF_NUMBER_BAD;
+  if (magnitude > 0xFFFFFFFFull || (negative && magnitude != 0)) return ZF_NUMBER_RANGE;
+  *value = uint32_t(magnitude);
+  return ZF_NUMBER_OK;
+}
+
+ZfNumberRead zfReadCount(const char* p, const char* end, uint32_t* value) {
+  if (p == end) return ZF_NUMBER_BAD;
+  uint64_t count = 0;
+  for (const char* s = p; s < end; ++s) {
+    if (!isDigit(*s)) return ZF_NUMBER_BAD;
+    count = count * 10 + uint64_t(*s - '0');
+    if (count > 0xFFFFFFFFull) count = 0x100000000ull;
   }
-  return int32_t(uint32_t(std::strtol(p, nullptr, 10)));
-}
-
-uint32_t zfReadU4(const char* p, const char* end) { return uint32_t(zfReadCount(p, end)); }
-
-uint64_t zfReadCount(const char* p, const char* end) {
-  bool negative;
-  uint64_t magnitude;
-  if (readSmallInteger(p, end, &negative, &magnitude)) return negative ? uint64_t(0) - magnitude : magnitude;
-  return std::strtoul(p, nullptr, 10);
+  if (count > 0xFFFFFFFFull) return ZF_NUMBER_RANGE;
+  *value = uint32_t(count);
+  return ZF_NUMBER_OK;
 }
 
 int zfFormatFloat(float value, char* buffer) {

@@ -12,6 +12,8 @@
 #include "zf/zfInternal.h"
 #include "zf/zfNumber.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -49,6 +51,16 @@ class TextParser {
     std::memcpy(text, begin, length);
     text[length] = '\0';
     return text;
+  }
+  // A number token the type cannot take (at most 40 of its characters are shown).
+  bool badNumber(ZfNumberRead read, const char* type, const char* token, const char* tokenEnd) {
+    const int shown = int(std::min<std::ptrdiff_t>(tokenEnd - token, 40));
+    if (read == ZF_NUMBER_RANGE) {
+      zeLog("line %d: %s value out of range %.*s\n", line_, type, shown, token);
+    } else {
+      zeLog("line %d: bad %s value %.*s\n", line_, type, shown, token);
+    }
+    return false;
   }
   bool invalidLine(const char* why) {
     zeLog("%s", why);
@@ -180,14 +192,18 @@ bool TextParser::convertWords(uint32_t type, ZF_Row* row) {
   while (!isLineEnd(*s)) {
     const char* e;
     uint32_t word;
+    ZfNumberRead read;
     if (type == ZF_FP) {
       float value;
-      e = zfParseFloatToken(s, end_, &value);
+      read = zfParseFloatToken(s, end_, &value, &e) ? ZF_NUMBER_OK : ZF_NUMBER_BAD;
       std::memcpy(&word, &value, sizeof word);
     } else {
       e = tokenEnd(s);
-      word = type == ZF_I4 ? uint32_t(zfReadI4(s, e)) : zfReadU4(s, e);
+      int32_t signedWord = 0;
+      read = type == ZF_I4 ? zfReadI4(s, e, &signedWord) : zfReadU4(s, e, &word);
+      if (type == ZF_I4) word = uint32_t(signedWord);
     }
+    if (read != ZF_NUMBER_OK) return badNumber(read, kTypeSpellings[type], s, e);
     words_.push_back(word);
     s = skipBlanks(e);
   }
@@ -225,8 +241,13 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
       break;
     }
     e = tokenEnd(s);
-    const uint64_t n = zfReadCount(s, e);
-    if (n > std::numeric_limits<uint32_t>::max() || total + n > std::numeric_limits<uint32_t>::max()) {
+    uint32_t n = 0;
+    const ZfNumberRead read = zfReadCount(s, e, &n);
+    if (read == ZF_NUMBER_BAD) {
+      problem = "count is not a number";
+      break;
+    }
+    if (read == ZF_NUMBER_RANGE || total + n > std::numeric_limits<uint32_t>::max()) {
       problem = "more than 4294967295 samples";
       break;
     }
@@ -236,14 +257,17 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
     words_.push_back(tag);
     words_.push_back(uint32_t(n));
     s = skipBlanks(e);
-    const uint64_t values = tag == ZF_FPC_RUN ? 1 : n;
-    for (uint64_t v = 0; v < values; ++v) {
+    const uint32_t values = tag == ZF_FPC_RUN ? 1 : n;
+    for (uint32_t v = 0; v < values; ++v) {
       if (isLineEnd(*s)) {
         problem = tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
         break;
       }
       float value;
-      e = zfParseFloatToken(s, end_, &value);
+      if (!zfParseFloatToken(s, end_, &value, &e)) {
+        problem = "value is not a number";
+        break;
+      }
       uint32_t word;
       std::memcpy(&word, &value, sizeof word);
       words_.push_back(word);
@@ -252,7 +276,13 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
     if (problem) break;
   }
   if (problem) {
-    zeLog("line %d: bad FP_C data, %s\n", line_, problem);
+    // The token at fault, where there is one, helps find it in a long line.
+    const char* e = tokenEnd(s);
+    if (e > s) {
+      zeLog("line %d: bad FP_C data, %s: %.*s\n", line_, problem, int(std::min<std::ptrdiff_t>(e - s, 40)), s);
+    } else {
+      zeLog("line %d: bad FP_C data, %s\n", line_, problem);
+    }
     return false;
   }
   p_ = s;

@@ -54,7 +54,7 @@ TEST(ZfText, DetectionOfTheForm) {
 TEST(ZfText, FailuresReportTheLineAndLoadNothing) {
   struct Case {
     std::string text;
-    const char* log;
+    std::string log;
   };
   const Case cases[] = {
       {kHeader + "speed FP\n", "Line value does not have enough token\nline 2: Invalid line\n"},
@@ -70,10 +70,35 @@ TEST(ZfText, FailuresReportTheLineAndLoadNothing) {
       {kHeader + "a FP_C DAT 3 1 2\n", "line 2: bad FP_C data, DAT count larger than its data\n"},
       // An empty record is well-formed, but its RUN still needs its value.
       {kHeader + "a FP_C DAT 0 RUN 0\n", "line 2: bad FP_C data, RUN without value\n"},
-      {kHeader + "a FP_C 1.0 2.0\n", "line 2: bad FP_C data, RUN or DAT expected\n"},
-      {kHeader + "a FP_C RUN 2 1 2\n", "line 2: bad FP_C data, RUN or DAT expected\n"},
+      {kHeader + "a FP_C 1.0 2.0\n", "line 2: bad FP_C data, RUN or DAT expected: 1.0\n"},
+      {kHeader + "a FP_C RUN 2 1 2\n", "line 2: bad FP_C data, RUN or DAT expected: 2\n"},
       {kHeader + "a FP_C DAT\n", "line 2: bad FP_C data, record without count\n"},
-      {kHeader + "a FP_C RUN 4294967295 1 RUN 1 2\n", "line 2: bad FP_C data, more than 4294967295 samples\n"},
+      {kHeader + "a FP_C RUN 4294967295 1 RUN 1 2\n", "line 2: bad FP_C data, more than 4294967295 samples: 1\n"},
+      {kHeader + "a FP_C RUN 4294967296 1\n", "line 2: bad FP_C data, more than 4294967295 samples: 4294967296\n"},
+      // Numbers are whole tokens: junk, wrapped integers and signs a type
+      // cannot hold are refused, never read as some other number.
+      {kHeader + "a FP_C RUN x 1\n", "line 2: bad FP_C data, count is not a number: x\n"},
+      {kHeader + "a FP_C RUN -1 1\n", "line 2: bad FP_C data, count is not a number: -1\n"},
+      {kHeader + "a FP_C DAT 2.0 1 2\n", "line 2: bad FP_C data, count is not a number: 2.0\n"},
+      {kHeader + "a FP_C DAT 2 1 2z\n", "line 2: bad FP_C data, value is not a number: 2z\n"},
+      {kHeader + "a FP_C RUN 2 abc\n", "line 2: bad FP_C data, value is not a number: abc\n"},
+      {kHeader + "i I4 12abc\n", "line 2: bad I4 value 12abc\n"},
+      {kHeader + "i I4 1 2 abc 4\n", "line 2: bad I4 value abc\n"},
+      {kHeader + "i I4 .5\n", "line 2: bad I4 value .5\n"},
+      {kHeader + "i I4 1e3\n", "line 2: bad I4 value 1e3\n"},
+      {kHeader + "i I4 --1\n", "line 2: bad I4 value --1\n"},
+      {kHeader + "i I4 99999999999999999999\n", "line 2: I4 value out of range 99999999999999999999\n"},
+      {kHeader + "i I4 2147483648\n", "line 2: I4 value out of range 2147483648\n"},
+      {kHeader + "i I4 -2147483649\n", "line 2: I4 value out of range -2147483649\n"},
+      {kHeader + "u U4 -1\n", "line 2: U4 value out of range -1\n"},
+      {kHeader + "u U4 4294967296\n", "line 2: U4 value out of range 4294967296\n"},
+      {kHeader + "u U4 7x\n", "line 2: bad U4 value 7x\n"},
+      {kHeader + "f FP 1.5abc\n", "line 2: bad FP value 1.5abc\n"},
+      {kHeader + "f FP 1e\n", "line 2: bad FP value 1e\n"},
+      {kHeader + "f FP 0 abc\n", "line 2: bad FP value abc\n"},
+      {kHeader + "f FP " + std::string(50, '7') + "x\n", "line 2: bad FP value " + std::string(40, '7') + "\n"},
+      // A forgotten "]": the "}" meant to close the node is not a row of numbers.
+      {kHeader + "{ N\na I4 [\n1 2\n}\n", "line 5: bad I4 value }\n"},
       {kHeader + "a FP_C [\nRUN 1 1\nDAT 2 1\n]\n", "line 4: bad FP_C data, DAT count larger than its data\n"},
       {kHeader + std::string("a I4 1\0 2\n", 10), "line 2: NUL byte in text\n"},
   };
@@ -134,7 +159,6 @@ TEST(ZfText, TreeShapeNodesArraysAndComments) {
                            "    1 2 3\n"
                            "  # between rows\n"
                            "    4\n"
-                           "    }\n"
                            "  ] ignored\n"
                            "  dup I4 1\n"
                            "  dup I4 2\n"
@@ -159,12 +183,10 @@ TEST(ZfText, TreeShapeNodesArraysAndComments) {
   const ZF_Entry* rows = ZF_Find(scene, "rows");
   ASSERT_NE(rows, nullptr);
   EXPECT_EQ(rows->kind, ZF_ARRAY);
-  // Inside an array "}" is a row like any other (read as the number 0).
-  ASSERT_EQ(rows->count, 3u);
+  ASSERT_EQ(rows->count, 2u);
   EXPECT_EQ(rows->rows[0].count, 3u);
   EXPECT_EQ(rows->rows[1].count, 1u);
   EXPECT_EQ(static_cast<const int32_t*>(rows->rows[1].data)[0], 4);
-  EXPECT_EQ(rows->rows[2].count, 1u);
   // Duplicates are kept; a lookup finds the first.
   EXPECT_EQ(ZF_ChildCount(scene), 3u);
   EXPECT_EQ(ZF_GetInt(scene, "dup"), 1);
@@ -174,13 +196,13 @@ TEST(ZfText, TreeShapeNodesArraysAndComments) {
   EXPECT_EQ(ZF_Child(root, 3), nullptr);
 }
 
-// Floats are rounded once, correctly (as strtof does); integers as the C
-// library reads them.
-TEST(ZfText, ConversionsFollowTheCLibrary) {
+// Floats are rounded once, correctly (as strtof does); integers keep their
+// value or are refused (see the failures above).
+TEST(ZfText, ConversionsOfNumberTokens) {
   const char* floats[] = {"1.5",  "-0",    ".5",     "5.",     "1e3",    "1E-3",   "-2.5e+2", "0x10",
-                          "inf",  "-INF",  "1.5abc", "1e",     "abc",    "+7",     "0.1",     "3.4028235e38",
-                          "1e40", "1e-50", "1.4e-45", "123456789012345678901234", "0.30000000000000004441",
-                          "9007199254740993", "-.0e5"};
+                          "inf",  "-INF",  "+7",     "0.1",    "3.4028235e38", "1e40", "1e-50", "1.4e-45",
+                          "123456789012345678901234", "0.30000000000000004441", "9007199254740993", "-.0e5",
+                          "nan", "-nan", "8.000000476837159"};
   for (const char* token : floats) {
     ZfDocumentPtr document = zfLoadString(kHeader + "v FP " + token + "\n");
     ASSERT_NE(document, nullptr) << token;
@@ -188,15 +210,26 @@ TEST(ZfText, ConversionsFollowTheCLibrary) {
     const float got = ZF_FP_At(ZF_Find(ZF_Root(document.get()), "v"), 0);
     EXPECT_EQ(std::memcmp(&expected, &got, 4), 0) << token << " read " << got;
   }
-  const char* integers[] = {"12", "-7", "1.5", "abc", "+3", "2147483648", "-2147483649", "99999999999999999999",
-                            "-1", "4294967296", "007"};
-  for (const char* token : integers) {
-    ZfDocumentPtr document = zfLoadString(kHeader + "i I4 " + token + "\nu U4 " + token + "\n");
-    ASSERT_NE(document, nullptr) << token;
+  struct Integer {
+    const char* token;
+    int32_t i4;
+    uint32_t u4;
+  };
+  const Integer integers[] = {{"12", 12, 12},   {"1.5", 1, 1},     {"+3", 3, 3}, {"007", 7, 7}, {"0", 0, 0},
+                              {"-0", 0, 0},     {"2147483647", 2147483647, 2147483647u},
+                              {"4.", 4, 4}};
+  for (const Integer& c : integers) {
+    ZfDocumentPtr document = zfLoadString(kHeader + "i I4 " + c.token + "\nu U4 " + c.token + "\n");
+    ASSERT_NE(document, nullptr) << c.token;
     const ZF_Entry* root = ZF_Root(document.get());
-    EXPECT_EQ(ZF_GetInt(root, "i"), int32_t(std::strtol(token, nullptr, 10))) << token;
-    EXPECT_EQ(uint32_t(ZF_GetInt(root, "u")), uint32_t(std::strtoul(token, nullptr, 10))) << token;
+    EXPECT_EQ(ZF_GetInt(root, "i"), c.i4) << c.token;
+    EXPECT_EQ(uint32_t(ZF_GetInt(root, "u")), c.u4) << c.token;
   }
+  ZfDocumentPtr extremes = zfLoadString(kHeader + "i I4 -2147483648 -1.9\nu U4 4294967295\n");
+  ASSERT_NE(extremes, nullptr);
+  EXPECT_EQ(ZF_GetInt(ZF_Root(extremes.get()), "i"), INT32_MIN);
+  EXPECT_EQ(static_cast<const int32_t*>(ZF_Find(ZF_Root(extremes.get()), "i")->value.data)[1], -1);
+  EXPECT_EQ(uint32_t(ZF_GetInt(ZF_Root(extremes.get()), "u")), 4294967295u);
   ZfDocumentPtr document = zfLoadString(kHeader + "v FP 1 2\t 3  \n");
   EXPECT_EQ(valueOf(document.get(), "v").count, 3u);
 }
@@ -226,7 +259,8 @@ TEST(ZfText, FloatTextReadsBackBitForBit) {
     ASSERT_EQ(std::memcmp(&back, &value, 4), 0) << buffer;
   }
   // The token reader and the document reader agree with strtof on decimals
-  // of every length and on odd spellings.
+  // of every length and on odd spellings, and refuse what strtof would
+  // read only the start of.
   const char* signs[] = {"", "-", "+"};
   const char* exponents[] = {"", "", "", "e", "E+", "e-", "e7", "E-12", "e+30", "e-45", "e300"};
   const char* tails[] = {"", "", "", "", "x", ".5", "e"};
@@ -241,8 +275,14 @@ TEST(ZfText, FloatTextReadsBackBitForBit) {
       token += exponents[random() % 11];
       token += tails[random() % 7];
       if (token.empty()) token = "0";
-      const float expected = std::strtof(token.c_str(), nullptr);
-      const float got = zfReadFloat(token.c_str(), token.c_str() + token.size());
+      char* used;
+      const float expected = std::strtof(token.c_str(), &used);
+      float got;
+      const char* tokenEnd;
+      const bool whole = zfParseFloatToken(token.c_str(), token.c_str() + token.size(), &got, &tokenEnd);
+      // A token is a number when strtof reads all of it; then it reads the same.
+      ASSERT_EQ(whole, used == token.c_str() + token.size() && !token.empty()) << token;
+      if (!whole) continue;
       ASSERT_EQ(std::memcmp(&expected, &got, 4), 0) << token;
       tokens.push_back(token);
       line += " " + token;
