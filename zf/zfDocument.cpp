@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <string>
 
 namespace {
 
@@ -41,38 +40,20 @@ ZF_Document* parseImage(std::unique_ptr<unsigned char[]> image, std::size_t size
 }
 
 // Reads a whole file into a NUL-terminated image. False when it cannot be
-// opened or read; an empty file gives size 0.
+// opened (no message), is refused by the file layer (not a regular file, or
+// larger than a file may be: with a message) or cannot be read whole.
 bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::size_t* size) {
   struct FileGuard {
     ZeFile* file;
     ~FileGuard() {
       if (file) zeFileClose(file);
     }
-  } guard{zeFileOpen(path, "rb")};
-  ZeFile* file = guard.file;
-  if (!file) return false;
-  long length = -1;
-  if (zeFileSeek(file, 0, 2) == 0) length = zeFileTell(file);
-  if (length >= 0 && zeFileSeek(file, 0, 0) == 0) {
-    image->reset(new unsigned char[std::size_t(length) + ZF_IMAGE_PADDING]);
-    const std::size_t got = zeFileRead(image->get(), 1, std::size_t(length), file);
-    if (got != std::size_t(length)) return false;
-    std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
-    *size = got;
-    return true;
-  }
-  // A stream that cannot seek: read it in pieces.
-  std::string contents;
-  char chunk[65536];
-  for (;;) {
-    const std::size_t got = zeFileRead(chunk, 1, sizeof chunk, file);
-    contents.append(chunk, got);
-    if (got < sizeof chunk) break;
-  }
-  image->reset(new unsigned char[contents.size() + ZF_IMAGE_PADDING]);
-  std::memcpy(image->get(), contents.data(), contents.size());
-  std::memset(image->get() + contents.size(), 0, ZF_IMAGE_PADDING);
-  *size = contents.size();
+  } guard{zeFileOpenWhole(path, size)};
+  if (!guard.file) return false;
+  image->reset(new unsigned char[*size + ZF_IMAGE_PADDING]);
+  const std::size_t got = zeFileRead(image->get(), 1, *size, guard.file);
+  if (got != *size) return false;
+  std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
   return true;
 }
 

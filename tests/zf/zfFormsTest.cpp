@@ -7,6 +7,7 @@
 #include "zf/zfWrite.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -127,7 +128,7 @@ std::string readFile(const std::string& path) {
 }
 
 int zfconv(const std::string& arguments) {
-  const std::string command = std::string(ZFCONV_PATH) + " " + arguments + " > /dev/null 2>&1";
+  const std::string command = "timeout 20 " + std::string(ZFCONV_PATH) + " " + arguments + " > /dev/null 2>&1";
   return std::system(command.c_str());
 }
 
@@ -159,6 +160,12 @@ TEST(ZfForms, ZfconvRoundTripsToCanonicalText) {
     out << zfForm(zfChunk("NVAL", zfName("two words") + zfWord(ZF_I4) + zfWord(1)));
   }
   EXPECT_NE(zfconv(dir + "/blank.bin " + dir + "/blank.zscn"), 0);
+  // Inputs that are not regular files are refused at once: a FIFO (whose
+  // open would wait for a writer), a directory, a device.
+  ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0644), 0);
+  for (const std::string& input : {dir + "/pipe", dir, std::string("/dev/zero")}) {
+    EXPECT_EQ(zfconv("-binary " + input + " " + dir + "/out.bin"), 1 << 8) << input;
+  }
   std::system(("rm -rf " + dir).c_str());
 }
 

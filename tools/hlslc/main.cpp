@@ -4,22 +4,17 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/zeFile.h"
 #include "effect/zeHlslTranslator.h"
 
 namespace {
 
-bool readFile(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
+// Through the file layer, which takes regular files of bounded size only
+// (not /dev/zero, a FIFO or a directory), and says so.
+bool readFile(const std::string& path, std::string* out) { return zeFileReadAll(path.c_str(), out); }
 
 std::string directoryOf(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
