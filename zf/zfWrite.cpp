@@ -2,6 +2,7 @@
 #include "zf/zfWrite.h"
 
 #include "base/zeMessage.h"
+#include "base/zeSafeWrite.h"
 #include "zf/zfNumber.h"
 
 #include <cstdio>
@@ -264,14 +265,9 @@ bool ZF_WriteBinary(const ZF_Entry* root, std::string* out) {
 }
 
 bool ZF_WriteFile(const char* path, const std::string& contents) {
-  FILE* file = std::fopen(path, "wb");
-  if (!file) {
-    zeLog("cannot write %s\n", path);
-    return false;
-  }
-  const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
+  // Through a temporary file: a failed write leaves the old file whole, even
+  // when it is the document being converted.
+  if (zeWriteFileSafely(path, contents.data(), contents.size()) != ZE_WRITE_DONE) {
     zeLog("cannot write %s\n", path);
     return false;
   }

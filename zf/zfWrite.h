@@ -21,5 +21,7 @@
 bool ZF_WriteText(const ZF_Entry* root, std::string* out);
 bool ZF_WriteBinary(const ZF_Entry* root, std::string* out);
 
-// Writes `contents` to a file on disk; false with a message when it cannot.
+// Writes `contents` to a file on disk, safely (base/zeSafeWrite.h: the old
+// file stays whole unless the new one is complete); false with a message
+// when it cannot.
 bool ZF_WriteFile(const char* path, const std::string& contents);

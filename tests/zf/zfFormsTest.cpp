@@ -169,6 +169,38 @@ TEST(ZfForms, ZfconvRoundTripsToCanonicalText) {
   std::system(("rm -rf " + dir).c_str());
 }
 
+// Converting a file onto itself when the write fails part-way (a file size
+// limit stands in for a full disk) must leave the input whole.
+TEST(ZfForms, ZfconvKeepsItsInputWhenTheWriteFails) {
+  const std::string dir = "/tmp/zfconv-full-" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  std::string text = "# many nodes\n";
+  for (int i = 0; i < 3000; ++i) text += "{ Node\n  index I4 " + std::to_string(i) + "\n}\n";
+  const std::string path = dir + "/scene.zscn";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  }
+  ASSERT_GT(text.size(), 32768u);
+  for (const char* form : {"-text", "-binary"}) {
+    // 32 blocks of 512 bytes; the limit's signal is ignored so the write fails
+    // with an error instead.
+    const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 32; timeout 20 " + std::string(ZFCONV_PATH) + " " +
+                                form + " " + path + " " + path + "\" > /dev/null 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0) << form;
+    EXPECT_EQ(readFile(path), text) << form;
+  }
+  DIR* folder = opendir(dir.c_str());
+  int names = 0;
+  while (dirent* item = readdir(folder)) {
+    const std::string name = item->d_name;
+    if (name != "." && name != "..") ++names;
+  }
+  closedir(folder);
+  EXPECT_EQ(names, 1) << "a temporary file was left behind";
+  std::system(("rm -rf " + dir).c_str());
+}
+
 TEST(ZfForms, FuzzCorpusReplaysClean) {
   DIR* dir = opendir("corpus");
   ASSERT_NE(dir, nullptr) << "tests run from tests/zf";

@@ -3,11 +3,11 @@
 // GLSL and the constant table. Effect authors check their files with it.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/zeFile.h"
+#include "base/zeSafeWrite.h"
 #include "effect/zeHlslTranslator.h"
 
 namespace {
@@ -109,17 +109,18 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (!outGlsl.empty()) {
-    std::ofstream out(outGlsl, std::ios::binary);
-    out << program.glsl;
-    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outGlsl.c_str()); return 1; }
+  // Outputs replace a file only when complete (base/zeSafeWrite.h).
+  if (!outGlsl.empty() && zeWriteFileSafely(outGlsl.c_str(), program.glsl.data(), program.glsl.size()) != ZE_WRITE_DONE) {
+    std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outGlsl.c_str());
+    return 1;
   }
   if (!outBin.empty()) {
     std::string bytes;
     program.serialize(&bytes);
-    std::ofstream out(outBin, std::ios::binary);
-    out << bytes;
-    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outBin.c_str()); return 1; }
+    if (zeWriteFileSafely(outBin.c_str(), bytes.data(), bytes.size()) != ZE_WRITE_DONE) {
+      std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outBin.c_str());
+      return 1;
+    }
   }
   if (!quiet) {
     if (outGlsl.empty()) std::printf("%s\n", program.glsl.c_str());
