@@ -39,21 +39,19 @@ ZF_Document* parseImage(std::unique_ptr<unsigned char[]> image, std::size_t size
   }
 }
 
-// Reads a whole file into a NUL-terminated image. False when it cannot be
-// opened (no message), is refused by the file layer (not a regular file, or
-// larger than a file may be: with a message) or cannot be read whole.
-bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::size_t* size) {
-  struct FileGuard {
-    ZeFile* file;
-    ~FileGuard() {
-      if (file) zeFileClose(file);
-    }
-  } guard{zeFileOpenWhole(path, size)};
-  if (!guard.file) return false;
-  image->reset(new unsigned char[*size + ZF_IMAGE_PADDING]);
-  const std::size_t got = zeFileRead(image->get(), 1, *size, guard.file);
-  if (got != *size) return false;
-  std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
+struct FileGuard {
+  ZeFile* file;
+  ~FileGuard() {
+    if (file) zeFileClose(file);
+  }
+};
+
+// Reads the rest of a file of `size` bytes, from its start, into a
+// NUL-padded image. False when it cannot be read whole.
+bool readImage(ZeFile* file, std::size_t size, std::unique_ptr<unsigned char[]>* image) {
+  image->reset(new unsigned char[size + ZF_IMAGE_PADDING]);
+  if (zeFileRead(image->get(), 1, size, file) != size) return false;
+  std::memset(image->get() + size, 0, ZF_IMAGE_PADDING);
   return true;
 }
 
@@ -84,10 +82,25 @@ ZF_Form ZF_DetectForm(const unsigned char* image, std::size_t size) {
 ZF_Document* ZF_Load(const char* path) {
   if (!path) return nullptr;
   try {
-    std::unique_ptr<unsigned char[]> image;
+    // The file layer refuses what is not a regular file, or is too large.
     std::size_t size = 0;
-    if (!readImage(path, &image, &size) || size == 0) return nullptr;
-    return parseImage(std::move(image), size);
+    FileGuard guard{zeFileOpenWhole(path, &size)};
+    if (!guard.file || size == 0) return nullptr;
+    // The first 12 bytes say the form. Text is parsed as it is read; the
+    // binary form is used in place, so it is read whole.
+    unsigned char head[12];
+    const std::size_t headSize = std::min(size, sizeof head);
+    if (zeFileRead(head, 1, headSize, guard.file) != headSize) return nullptr;
+    const ZF_Form form = ZF_DetectForm(head, size);
+    if (form == ZF_FORM_INVALID) {
+      zeLog("Error, Not a ZF file\n");
+      return nullptr;
+    }
+    if (zeFileSeek(guard.file, 0, 0) != 0) return nullptr;
+    if (form == ZF_FORM_TEXT) return ZF_ParseTextFile(guard.file, size);
+    std::unique_ptr<unsigned char[]> image;
+    if (!readImage(guard.file, size, &image)) return nullptr;
+    return ZF_ParseBinary(std::move(image), size);
   } catch (const std::bad_alloc&) {
     reportNoMemory();
     return nullptr;

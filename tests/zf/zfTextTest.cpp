@@ -2,6 +2,7 @@
 #include "zfTestUtil.h"
 
 #include "zf/zfNumber.h"
+#include "zf/zfWrite.h"
 
 #include <cmath>
 #include <cstdio>
@@ -335,6 +336,56 @@ TEST(ZfText, LoadsThroughTheFileHooks) {
   std::fclose(empty);
   EXPECT_EQ(ZF_Load(path), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  std::remove(path);
+}
+
+// A file is parsed in pieces as it is read: lines and runs of line ends cut
+// by a piece boundary, and a line longer than a piece, read as from memory,
+// and a failure far into the file names the same line.
+TEST(ZfText, FilesReadInPiecesParseAsFromMemory) {
+  std::mt19937 random(17);
+  std::string blankRun;  // long runs of line ends, so that pieces end inside them
+  for (int i = 0; i < 1000; ++i) blankRun += "\r\n";
+  const std::string endings[] = {"\n", "\r\n", "\n\n", "\r\n\r\n\n", "\r", "\n  \n", blankRun};
+  char path[] = "/tmp/zfPiecesXXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  for (int shift = 0; shift < 6; ++shift) {
+    std::string text = kHeader + std::string(std::size_t(shift) * 7, '#') + "\n{ Scene\n";
+    int lines = 0;
+    while (text.size() < (std::size_t(1) << 20)) {
+      text += "  v" + std::to_string(lines++) + " FP_C RUN 2 " + std::to_string(random() % 1000) + " DAT 1 0.5";
+      text += endings[random() % 7];
+    }
+    // One line of about 600 KB, longer than a piece.
+    text += "  long FP_C DAT 100000";
+    for (int i = 0; i < 100000; ++i) text += " " + std::to_string(i % 977) + ".25";
+    text += "\r\n}\n";
+    for (const std::string& tail : {std::string(), std::string("  bad I4 12abc\n"), std::string("} trailing")}) {
+      const std::string whole = text + tail;
+      FILE* file = std::fopen(path, "wb");
+      std::fwrite(whole.data(), 1, whole.size(), file);
+      std::fclose(file);
+      testing::internal::CaptureStdout();
+      ZfDocumentPtr fromMemory = zfLoadString(whole);
+      const std::string memoryLog = testing::internal::GetCapturedStdout();
+      testing::internal::CaptureStdout();
+      ZfDocumentPtr fromFile(ZF_Load(path));
+      const std::string fileLog = testing::internal::GetCapturedStdout();
+      EXPECT_EQ(fileLog, memoryLog) << shift;
+      ASSERT_EQ(fromFile == nullptr, fromMemory == nullptr) << shift << " " << fileLog;
+      if (!fromFile) {
+        EXPECT_NE(fileLog.find(tail.size() > 12 ? "bad I4 value 12abc" : "too many }"), std::string::npos) << fileLog;
+        continue;
+      }
+      std::string a, b;
+      ASSERT_TRUE(ZF_WriteText(ZF_Root(fromFile.get()), &a));
+      ASSERT_TRUE(ZF_WriteText(ZF_Root(fromMemory.get()), &b));
+      EXPECT_EQ(a, b) << shift;
+      EXPECT_EQ(ZF_Find(ZF_Find(ZF_Root(fromFile.get()), "Scene"), "long")->count, 100000u);
+    }
+  }
   std::remove(path);
 }
 
