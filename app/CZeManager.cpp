@@ -24,10 +24,8 @@ CZeManager* CZeManager::create(irr::IrrlichtDevice* device) {
 }
 
 void CZeManager::releaseFrom(int count) {
-  for (int i = count - 1; i >= 0; --i) {
+  for (int i = count - 1; i >= 0; --i)
     if (slotHooks[i].destroy) slotHooks[i].destroy(*this);
-    slots_[i] = nullptr;
-  }
 }
 
 CZeManager::~CZeManager() {
@@ -35,17 +33,12 @@ CZeManager::~CZeManager() {
   input_.clear();
 }
 
-#define ZE_SLOT_GETTER(Type, name, which) \
-  Type* CZeManager::name() { return static_cast<Type*>(slot(ZeManagerSlot::which)); }
-
-ZE_SLOT_GETTER(CZeGPUProgrammingServices, getGPUProgrammingServices, GPUProgrammingServices)
-ZE_SLOT_GETTER(CZeEffectManager, getEffectManager, EffectManager)
-ZE_SLOT_GETTER(CZeSceneManager, getSceneManager, SceneManager)
-ZE_SLOT_GETTER(CZeTextureManager, getTextureManager, TextureManager)
-ZE_SLOT_GETTER(CZeSurfaceManager, getSurfaceManager, SurfaceManager)
-ZE_SLOT_GETTER(CZeRendererManager, getRendererManager, RendererManager)
-ZE_SLOT_GETTER(CZeRenderServices, getRenderServices, RenderServices)
-ZE_SLOT_GETTER(IZeVideoDriverExt, getDriverExtension, DriverExtension)
-ZE_SLOT_GETTER(CZeResourceManager, getResourceManager, ResourceManager)
-
-#undef ZE_SLOT_GETTER
+CZeGPUProgrammingServices* CZeManager::getGPUProgrammingServices() { return gpuProgrammingServices_; }
+CZeEffectManager* CZeManager::getEffectManager() { return effectManager_; }
+CZeSceneManager* CZeManager::getSceneManager() { return sceneManager_; }
+CZeTextureManager* CZeManager::getTextureManager() { return textureManager_; }
+CZeSurfaceManager* CZeManager::getSurfaceManager() { return surfaceManager_; }
+CZeRendererManager* CZeManager::getRendererManager() { return rendererManager_; }
+CZeRenderServices* CZeManager::getRenderServices() { return renderServices_; }
+IZeVideoDriverExt* CZeManager::getDriverExtension() { return driverExtension_; }
+CZeResourceManager* CZeManager::getResourceManager() { return resourceManager_; }

@@ -41,10 +41,10 @@ enum class ZeManagerSlot {
 class CZeManager;
 
 struct ZeManagerSlotHooks {
-  // Builds the slot's object and stores it in the manager (setSlot). false fails
-  // the manager's creation.
+  // Builds the slot's object and stores it in the manager with the slot's
+  // setter (setSceneManager, ...). false fails the manager's creation.
   bool (*create)(CZeManager& manager) = nullptr;
-  // Releases the slot's object (it must also clear it with setSlot(slot, nullptr)).
+  // Releases the slot's object and clears it with the slot's setter.
   void (*destroy)(CZeManager& manager) = nullptr;
 };
 
@@ -85,9 +85,21 @@ class CZeManager final : public IZeManager {
   void onDeviceReset() override {}  // no device reset on OpenGL
 
   irr::IrrlichtDevice* device() const { return device_; }
-  // The slot's object, as its subsystem stored it.
-  void* slot(ZeManagerSlot which) const { return slots_[static_cast<int>(which)]; }
-  void setSlot(ZeManagerSlot which, void* object) { slots_[static_cast<int>(which)] = object; }
+
+  // Wiring: each slot's create hook stores its object here, its destroy hook
+  // clears it. Each setter takes only its slot's type, so wiring the wrong
+  // object into a slot does not compile.
+  void setGPUProgrammingServices(CZeGPUProgrammingServices* object) { gpuProgrammingServices_ = object; }
+  void setEffectManager(CZeEffectManager* object) { effectManager_ = object; }
+  void setEffectTechLookup(CZeEffectTechLookup* object) { effectTechLookup_ = object; }
+  void setSceneManager(CZeSceneManager* object) { sceneManager_ = object; }
+  void setTextureManager(CZeTextureManager* object) { textureManager_ = object; }
+  void setSurfaceManager(CZeSurfaceManager* object) { surfaceManager_ = object; }
+  void setRendererManager(CZeRendererManager* object) { rendererManager_ = object; }
+  void setRenderServices(CZeRenderServices* object) { renderServices_ = object; }
+  void setDriverExtension(IZeVideoDriverExt* object) { driverExtension_ = object; }
+  void setResourceManager(CZeResourceManager* object) { resourceManager_ = object; }
+  CZeEffectTechLookup* getEffectTechLookup() { return effectTechLookup_; }
 
  private:
   explicit CZeManager(irr::IrrlichtDevice* device);
@@ -95,6 +107,15 @@ class CZeManager final : public IZeManager {
 
   irr::IrrlichtDevice* device_;
   SZeEventReceiver input_;
-  void* slots_[static_cast<int>(ZeManagerSlot::Count)] = {};
+  CZeGPUProgrammingServices* gpuProgrammingServices_ = nullptr;
+  CZeEffectManager* effectManager_ = nullptr;
+  CZeEffectTechLookup* effectTechLookup_ = nullptr;
+  CZeSceneManager* sceneManager_ = nullptr;
+  CZeTextureManager* textureManager_ = nullptr;
+  CZeSurfaceManager* surfaceManager_ = nullptr;
+  CZeRendererManager* rendererManager_ = nullptr;
+  CZeRenderServices* renderServices_ = nullptr;
+  IZeVideoDriverExt* driverExtension_ = nullptr;
+  CZeResourceManager* resourceManager_ = nullptr;
   int built_ = 0;  // slots created so far
 };

@@ -21,7 +21,7 @@ struct DisplayOverrides {
 };
 
 // Scene viewer option bits, in the order the viewer tests them.
-enum ViewerFlag {
+enum ZeViewerFlag {
   ZE_VIEWER_BASE = 1,
   ZE_VIEWER_CONVERT = 2,
   ZE_VIEWER_PAUSED = 4,

@@ -123,7 +123,8 @@ void zeShowMessageBoxWindow(const char* caption, const char* text) {
   }
   gui::IGUIEnvironment* gui = device->getGUIEnvironment();
   styleSkin(gui);
-  gui->addStaticText(core::stringw(text).c_str(), core::recti(12, 12, 408, 110), false, true);
+  gui->addStaticText(core::stringw(text).c_str(), core::recti(12, 12, 408, 110), false, true, nullptr,
+                     ZE_DIALOG_MESSAGE);
   gui->addButton(core::recti(170, 120, 250, 148), nullptr, ZE_DIALOG_OK, L"OK");
   runDialog(device, &receiver, nullptr);
   device->closeDevice();

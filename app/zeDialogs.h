@@ -26,6 +26,7 @@ enum ZeDialogElement {
   ZE_DIALOG_FULL_SCREEN = 1011,
   ZE_DIALOG_WINDOWED = 1012,
   ZE_DIALOG_WARNING = 1014,
+  ZE_DIALOG_MESSAGE = 1015,  // the message box's text
   ZE_DIALOG_FILE = 1100,
 };
 

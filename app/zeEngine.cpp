@@ -108,40 +108,41 @@ SIrrlichtCreationParameters zeCreationParameters(const ZeEngineSettings& s, IEve
 
 namespace {
 
-struct TableSlot {
-  ZeIdTable* ZeEngineContext::*member;
-  const char* failure;
-};
+constexpr int kTableCapacity = 1000;
 
-const TableSlot tableSlots[] = {
-    {&ZeEngineContext::images, "fails to create image list"},
-    {&ZeEngineContext::objects, "fails to create object list"},
-    {&ZeEngineContext::lights, "fails to create light list"},
-    {&ZeEngineContext::fxEmitters, "fails to create fxemitter list"},
-    {&ZeEngineContext::cameraShaders, "fails to create camera shader list"},
-    {&ZeEngineContext::effects, "fails to create effect list"},
-    {&ZeEngineContext::cubeMaps, "fails to create cubemap list"},
-    {&ZeEngineContext::renderers, "fails to create renderer list"},
-    {&ZeEngineContext::probes, "fails to create probes list"},
-};
+// Creates one table into `slot`; false after writing `failure` as the reason.
+template <typename T>
+bool createTable(std::unique_ptr<ZeHandleTable<T>>& slot, const char* failure) {
+  slot = ZeHandleTable<T>::create(kTableCapacity);
+  if (slot) return true;
+  zeFormatText(startFailureReason, "%s", failure);
+  return false;
+}
 
 void freeTables() {
-  for (const TableSlot& slot : tableSlots) {
-    zeIdTableFree(context.*slot.member);
-    context.*slot.member = nullptr;
-  }
+  context.images.reset();
+  context.objects.reset();
+  context.lights.reset();
+  context.fxEmitters.reset();
+  context.cameraShaders.reset();
+  context.effects.reset();
+  context.cubeMaps.reset();
+  context.renderers.reset();
+  context.probes.reset();
 }
 
 bool createTables() {
-  for (const TableSlot& slot : tableSlots) {
-    context.*slot.member = zeIdTableCreate(1000);
-    if (!(context.*slot.member)) {
-      freeTables();
-      zeFormatText(startFailureReason, "%s", slot.failure);
-      return false;
-    }
-  }
-  return true;
+  const bool created = createTable(context.images, "fails to create image list") &&
+                       createTable(context.objects, "fails to create object list") &&
+                       createTable(context.lights, "fails to create light list") &&
+                       createTable(context.fxEmitters, "fails to create fxemitter list") &&
+                       createTable(context.cameraShaders, "fails to create camera shader list") &&
+                       createTable(context.effects, "fails to create effect list") &&
+                       createTable(context.cubeMaps, "fails to create cubemap list") &&
+                       createTable(context.renderers, "fails to create renderer list") &&
+                       createTable(context.probes, "fails to create probes list");
+  if (!created) freeTables();
+  return created;
 }
 
 // --- Engine initialisation -------------------------------------------------------

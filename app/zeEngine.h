@@ -8,10 +8,23 @@
 
 #include <irrlicht.h>
 
-#include "base/zeIdTable.h"
+#include <memory>
+
+#include "base/ZeHandleTable.h"
 
 class CZeManager;
 class MyEventReceiver;
+
+// The entry of each engine table, defined by the layer that fills it.
+struct ZeImageCell;
+struct ZeObjectCell;
+struct ZeLightCell;
+struct ZeFxEmitterCell;
+struct ZeCameraShaderCell;
+struct ZeEffectCell;
+struct ZeCubeMapCell;
+struct ZeRendererCell;
+struct ZeProbeCell;
 
 // Display and renderer settings; -1 means unset.
 struct ZeEngineSettings {
@@ -53,16 +66,16 @@ struct ZeEngineContext {
   bool lightPrePass = false;
   unsigned char filteredReflection = 0;
   bool openGL = false;  // the OpenGL backend (else the NULL driver)
-  // The nine handle tables, in creation order.
-  ZeIdTable* images = nullptr;
-  ZeIdTable* objects = nullptr;
-  ZeIdTable* lights = nullptr;
-  ZeIdTable* fxEmitters = nullptr;
-  ZeIdTable* cameraShaders = nullptr;
-  ZeIdTable* effects = nullptr;
-  ZeIdTable* cubeMaps = nullptr;
-  ZeIdTable* renderers = nullptr;
-  ZeIdTable* probes = nullptr;
+  // The nine handle tables, in creation order (capacity 1000 each).
+  std::unique_ptr<ZeHandleTable<ZeImageCell>> images;
+  std::unique_ptr<ZeHandleTable<ZeObjectCell>> objects;
+  std::unique_ptr<ZeHandleTable<ZeLightCell>> lights;
+  std::unique_ptr<ZeHandleTable<ZeFxEmitterCell>> fxEmitters;
+  std::unique_ptr<ZeHandleTable<ZeCameraShaderCell>> cameraShaders;
+  std::unique_ptr<ZeHandleTable<ZeEffectCell>> effects;
+  std::unique_ptr<ZeHandleTable<ZeCubeMapCell>> cubeMaps;
+  std::unique_ptr<ZeHandleTable<ZeRendererCell>> renderers;
+  std::unique_ptr<ZeHandleTable<ZeProbeCell>> probes;
 };
 
 ZeEngineContext& zeEngineContext();

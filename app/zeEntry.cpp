@@ -8,6 +8,8 @@
 #include "base/zeMessage.h"
 #include "base/zePath.h"
 #include "app/zeSysInit.h"
+#include "app/zeUsage.h"
+#include "base/zeProgramInfo.h"
 
 namespace {
 
@@ -96,6 +98,11 @@ const ZeFileFilters& chooserFilters() {
 }  // namespace
 
 int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
+  // --help, -h and --version as first argument: no option or file of the
+  // engine's own command line looks like them.
+  const int answered = zeAnswerHelpOrVersion(argc, argv, "zarn", zeUsageText());
+  if (answered >= 0) return answered;
+
   if (zeSysInit(argc, argv) != 0) {
     std::fputs("zeSysInit Failed\n", stdout);
     return -1;
@@ -130,6 +137,12 @@ int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
   }
 
   if (plan.mode == ZeRunMode::NoFile) {
+    // Without a display the chooser would cancel at once and the run end
+    // silently; a hint says what to do instead.
+    if (!modes.chooseFile && !zeInteractive()) {
+      std::fputs(zeNoFileHint(), stderr);
+      return -1;
+    }
     const char* chosen = modes.chooseFile ? modes.chooseFile("Open Zarn file", chooserFilters())
                                           : zeChooseFile("Open Zarn file", chooserFilters());
     if (!chosen) return -1;

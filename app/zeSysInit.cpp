@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -32,6 +33,10 @@ int zeSysInit(int argc, char** argv) {
     char cwd[PATH_MAX];
     const std::string base = ::getcwd(cwd, sizeof cwd) ? cwd : "";
     programPath = zePathFold(zePathJoin(base, argv[0]));
+    // Started through a symbolic link (bin/zarn of an installation), the
+    // program directory must still be the one holding the engine's folders.
+    char resolved[PATH_MAX];
+    if (::realpath(programPath.c_str(), resolved)) programPath = resolved;
   } else {
     programPath = executableFromProc();
   }

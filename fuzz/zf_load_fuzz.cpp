@@ -1,6 +1,6 @@
 // libFuzzer target: arbitrary bytes through the ZF loader, the queries, the
 // evaluators and both writers. Build with clang and -DZARN_BUILD_FUZZ=ON.
-#include "fuzz/zfFuzzCheck.h"
+#include "support/zfFuzzCheck.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -30,12 +30,12 @@ bool createServices(CZeManager& manager) {
   built->services->setCache(zeShaderCacheDirectory(zeGetBaseDirectory()).c_str(),
                             zeShaderCacheDefaultFlags(zeIsPackaged()));
   current = built;
-  manager.setSlot(ZeManagerSlot::GPUProgrammingServices, built->services.get());
+  manager.setGPUProgrammingServices(built->services.get());
   return true;
 }
 
 void destroyServices(CZeManager& manager) {
-  manager.setSlot(ZeManagerSlot::GPUProgrammingServices, nullptr);
+  manager.setGPUProgrammingServices(nullptr);
   delete current;
   current = nullptr;
 }

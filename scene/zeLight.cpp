@@ -14,23 +14,24 @@
 
 using namespace irr;
 
-namespace {
-
-// The table owns the cell; the cell holds one reference to the node.
+// The layer owns the cell; the cell holds one reference to the node.
 struct ZeLightCell {
   scene::ILightSceneNode* node = nullptr;
 };
 
-ZeIdTable* lightTable() { return zeEngineContext().lights; }
+namespace {
 
+ZeHandleTable<ZeLightCell>* lightTable() { return zeEngineContext().lights.get(); }
+
+// The cell under `id` (nullptr when there is none, writing the table's reason).
 ZeLightCell* cellOf(int id) {
-  ZeIdTable* table = lightTable();
-  return table ? static_cast<ZeLightCell*>(zeIdTableGet(table, id)) : nullptr;
+  ZeHandleTable<ZeLightCell>* table = lightTable();
+  return table ? table->find(id) : nullptr;
 }
 
 scene::ILightSceneNode* findLight(int id) {
   if (ZeLightCell* cell = cellOf(id)) return cell->node;
-  zeReportArgError(1, "Light ID %d does not exist. %s", id, zeTableMissReason(lightTable(), id));
+  zeReportArgError(1, "Light ID %d does not exist. %s", id, zeTableMissReason(lightTable()));
   return nullptr;
 }
 
@@ -66,10 +67,10 @@ video::ITexture* loadProjectionImage(const char* file) {
 }  // namespace
 
 int zeMakeLight(int id) {
-  ZeIdTable* table = lightTable();
+  ZeHandleTable<ZeLightCell>* table = lightTable();
   ZeLightCell* cell = new ZeLightCell;
-  if (!table || zeIdTableAdd(table, id, cell) != 0) {
-    zeReportArgError(1, "invalid Light ID %d : %s", id, table ? zeIdTableReason() : "the engine is not running");
+  if (!table || !table->add(id, cell)) {
+    zeReportArgError(1, "invalid Light ID %d : %s", id, zeTableMissReason(table));
     delete cell;
     return -1;
   }
@@ -84,7 +85,7 @@ int zeMakeLight(int id) {
   }
   if (!node) {
     zeReportArgError(-1, "failed to create light");
-    zeIdTableRemove(table, id);
+    table->remove(id);
     delete cell;
     return -1;
   }
@@ -97,19 +98,22 @@ int zeMakeLight(int id) {
 void zeDeleteLight(int id) {
   ZeLightCell* cell = cellOf(id);
   if (!cell) return;
-  zeIdTableRemove(lightTable(), id);
+  lightTable()->remove(id);
   cell->node->remove();
   cell->node->drop();
   delete cell;
 }
 
 void zeDeleteAllLights() {
-  ZeIdTable* table = lightTable();
+  ZeHandleTable<ZeLightCell>* table = lightTable();
   if (!table) return;
-  for (int id = 0; id <= zeIdTableHighest(table); ++id) zeDeleteLight(id);
+  table->forEach([](int id, ZeLightCell*) { zeDeleteLight(id); });
 }
 
-int zeLightExist(int id) { return cellOf(id) ? 1 : 0; }
+int zeLightExist(int id) {
+  ZeHandleTable<ZeLightCell>* table = lightTable();
+  return table && table->has(id) ? 1 : 0;
+}
 
 scene::ILightSceneNode* zeLightNode(int id) {
   ZeLightCell* cell = cellOf(id);

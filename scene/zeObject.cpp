@@ -19,24 +19,25 @@ using namespace irr;
 
 // --- Table cells and lookups ------------------------------------------------------------
 
-namespace {
-
-// The table owns the cell; the cell holds one reference to the node.
+// The layer owns the cell; the cell holds one reference to the node.
 struct ZeObjectCell {
   scene::ISceneNode* node = nullptr;
 };
 
-ZeIdTable* objectTable() { return zeEngineContext().objects; }
+namespace {
 
+ZeHandleTable<ZeObjectCell>* objectTable() { return zeEngineContext().objects.get(); }
+
+// The cell under `id` (nullptr when there is none, writing the table's reason).
 ZeObjectCell* cellOf(int id) {
-  ZeIdTable* table = objectTable();
-  return table ? static_cast<ZeObjectCell*>(zeIdTableGet(table, id)) : nullptr;
+  ZeHandleTable<ZeObjectCell>* table = objectTable();
+  return table ? table->find(id) : nullptr;
 }
 
 // The object's node, or nullptr after "Object ID %d does not exist. %s".
 scene::ISceneNode* findObject(int id) {
   if (ZeObjectCell* cell = cellOf(id)) return cell->node;
-  zeReportArgError(1, "Object ID %d does not exist. %s", id, zeTableMissReason(objectTable(), id));
+  zeReportArgError(1, "Object ID %d does not exist. %s", id, zeTableMissReason(objectTable()));
   return nullptr;
 }
 
@@ -49,11 +50,10 @@ IZeSceneNodeExt* findExt(int id, bool* exists) {
 
 // Adds an empty cell under `id`; nullptr after "invalid Object ID %d : %s".
 ZeObjectCell* addCell(int id, int argIndex) {
-  ZeIdTable* table = objectTable();
+  ZeHandleTable<ZeObjectCell>* table = objectTable();
   ZeObjectCell* cell = new ZeObjectCell;
-  if (!table || zeIdTableAdd(table, id, cell) != 0) {
-    zeReportArgError(argIndex, "invalid Object ID %d : %s", id,
-                     table ? zeIdTableReason() : "the engine is not running");
+  if (!table || !table->add(id, cell)) {
+    zeReportArgError(argIndex, "invalid Object ID %d : %s", id, zeTableMissReason(table));
     delete cell;
     return nullptr;
   }
@@ -61,7 +61,7 @@ ZeObjectCell* addCell(int id, int argIndex) {
 }
 
 void freeCell(int id, ZeObjectCell* cell) {
-  zeIdTableRemove(objectTable(), id);
+  objectTable()->remove(id);
   if (cell->node) cell->node->drop();
   delete cell;
 }
@@ -72,17 +72,6 @@ void keepNode(ZeObjectCell* cell, scene::ISceneNode* node) {
 }
 
 }  // namespace
-
-const char* zeTableMissReason(ZeIdTable* table, int id) {
-  static char reason[ZE_TEXT_SIZE];
-  if (!table) return "the engine is not running";
-  if (id >= 0 && id < zeIdTableCapacity(table)) {
-    zeFormatText(reason, "id %d does not exist", id);
-    return reason;
-  }
-  zeIdTableGet(table, id);  // writes the range reason
-  return zeIdTableReason();
-}
 
 CZeSceneManager* zeCurrentSceneManager() {
   CZeManager* manager = zeEngineContext().manager;
@@ -157,12 +146,15 @@ void zeDeleteObject(int id) {
   freeCell(id, cell);
 }
 
-int zeObjectExist(int id) { return cellOf(id) ? 1 : 0; }
+int zeObjectExist(int id) {
+  ZeHandleTable<ZeObjectCell>* table = objectTable();
+  return table && table->has(id) ? 1 : 0;
+}
 
 void zeDeleteAllObjects() {
-  ZeIdTable* table = objectTable();
+  ZeHandleTable<ZeObjectCell>* table = objectTable();
   if (!table) return;
-  for (int id = 0; id <= zeIdTableHighest(table); ++id) zeDeleteObject(id);
+  table->forEach([](int id, ZeObjectCell*) { zeDeleteObject(id); });
 }
 
 // --- Visibility and transform --------------------------------------------------------
@@ -274,7 +266,7 @@ int zeUseAnimationFromObject(int id, int sourceId) {
   if (!node) return -1;
   ZeObjectCell* source = cellOf(sourceId);
   if (!source) {
-    zeReportArgError(2, "Object ID %d does not exist. %s", sourceId, zeTableMissReason(objectTable(), sourceId));
+    zeReportArgError(2, "Object ID %d does not exist. %s", sourceId, zeTableMissReason(objectTable()));
     return -1;
   }
   if (zeObjectKind(node) != ZE_KIND_ANIMATED) {
@@ -392,10 +384,10 @@ ZeCubeMapTextureGetter cubeMapTexture = nullptr;
 
 // The texture of cube map `cubeMapId`, or nullptr after a report.
 IReferenceCounted* findCubeTexture(int cubeMapId) {
-  ZeIdTable* table = zeEngineContext().cubeMaps;
-  void* entry = table ? zeIdTableGet(table, cubeMapId) : nullptr;
+  ZeHandleTable<ZeCubeMapCell>* table = zeEngineContext().cubeMaps.get();
+  ZeCubeMapCell* entry = table ? table->find(cubeMapId) : nullptr;
   if (!entry) {
-    zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, zeTableMissReason(table, cubeMapId));
+    zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, zeTableMissReason(table));
     return nullptr;
   }
   IReferenceCounted* texture = cubeMapTexture ? cubeMapTexture(entry) : nullptr;
@@ -428,15 +420,14 @@ int zeSetObjectCubeMap2(int id, int cubeMapId) {
 }
 
 void zeObjectsForgetCubeMap(IReferenceCounted* cubeTexture) {
-  ZeIdTable* table = objectTable();
+  ZeHandleTable<ZeObjectCell>* table = objectTable();
   if (!table || !cubeTexture) return;
-  for (int id = 0; id <= zeIdTableHighest(table); ++id) {
-    ZeObjectCell* cell = cellOf(id);
-    IZeSceneNodeExt* ext = cell ? zeFindNodeExt(cell->node) : nullptr;
-    if (!ext) continue;
+  table->forEach([cubeTexture](int, ZeObjectCell* cell) {
+    IZeSceneNodeExt* ext = zeFindNodeExt(cell->node);
+    if (!ext) return;
     if (ext->getCubeMap1() == cubeTexture) ext->setCubeMap1(nullptr);
     if (ext->getCubeMap2() == cubeTexture) ext->setCubeMap2(nullptr);
-  }
+  });
 }
 
 // --- Vertex textures ----------------------------------------------------------------

@@ -57,7 +57,8 @@ int zeSetObjectBox(int id, const irr::core::vector3df& position, const irr::core
 int zeSetObjectCubeMap1(int id, int cubeMapId);
 int zeSetObjectCubeMap2(int id, int cubeMapId);  // -1 clears it
 // The cube-map layer answers with the texture of a cube-map table entry.
-using ZeCubeMapTextureGetter = irr::IReferenceCounted* (*)(void* cubeMapEntry);
+struct ZeCubeMapCell;
+using ZeCubeMapTextureGetter = irr::IReferenceCounted* (*)(ZeCubeMapCell* cubeMap);
 void zeSetCubeMapTextureGetter(ZeCubeMapTextureGetter getter);
 // A cube map is going away: every object using it lets it go.
 void zeObjectsForgetCubeMap(irr::IReferenceCounted* cubeTexture);

@@ -1,12 +1,14 @@
 // Shared by the object and light layers.
 #pragma once
 
-#include "base/zeIdTable.h"
+#include "base/ZeHandleTable.h"
 
 class CZeSceneManager;
 
-// Why `id` does not resolve in `table`. The table writes no reason for a free
-// identifier in range, so one is made here rather than showing a stale one.
-const char* zeTableMissReason(ZeIdTable* table, int id);
+// The reason a lookup or add in `table` failed, or why there is no table.
+template <typename T>
+const char* zeTableMissReason(const ZeHandleTable<T>* table) {
+  return table ? table->reason() : "the engine is not running";
+}
 // The engine manager's scene manager, or nullptr when the engine is stopped.
 CZeSceneManager* zeCurrentSceneManager();

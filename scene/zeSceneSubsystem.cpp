@@ -12,7 +12,7 @@ namespace {
 bool createSceneManager(CZeManager& manager) {
   CZeSceneManager* sceneManager = new (std::nothrow) CZeSceneManager(manager.device());
   if (!sceneManager) return false;
-  manager.setSlot(ZeManagerSlot::SceneManager, sceneManager);
+  manager.setSceneManager(sceneManager);
   return true;
 }
 
@@ -21,8 +21,8 @@ void destroySceneManager(CZeManager& manager) {
   // point at them.
   zeDeleteAllObjects();
   zeDeleteAllLights();
-  delete static_cast<CZeSceneManager*>(manager.slot(ZeManagerSlot::SceneManager));
-  manager.setSlot(ZeManagerSlot::SceneManager, nullptr);
+  delete manager.getSceneManager();
+  manager.setSceneManager(nullptr);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ PACKAGES=(
   xvfb xauth libgl1-mesa-dri mesa-utils
   # test data (short MP3s)
   lame sox
+  # man pages from the --help texts, and the Debian package's dependencies
+  help2man dpkg-dev
 )
 
 missing=()

@@ -291,6 +291,12 @@ long long CZeMusicPlayer::positionMs() {
   return frame * 1000 / rate_;
 }
 
+long long CZeMusicPlayer::decodedMs() {
+  if (!opened_) return -1;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return decodedFrame_ * 1000 / rate_;
+}
+
 bool CZeMusicPlayer::setPositionMs(long long ms) {
   if (!opened_ || ms < 0) return false;
   {

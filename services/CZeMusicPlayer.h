@@ -49,6 +49,9 @@ class CZeMusicPlayer {
   int sampleRate() const { return rate_; }
   // Length of one output chunk: how far a position may lag or lead.
   int outputChunkFrames() const { return chunkFrames_; }
+  // Milliseconds of music decoded and handed to the output so far: the
+  // position may never pass it (the output would play what is not there).
+  long long decodedMs();
 
  private:
   static void sdlCallback(void* self, Uint8* stream, int bytes);

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "base/zeIdTable.h"
+#include "base/ZeHandleTable.h"
 #include "base/zeMessage.h"
 #include "services/FolderWatcher.h"
 #include "services/zeWatch.h"
@@ -31,17 +31,18 @@ struct ZeFileWatch {
   SZeFileStamp lockedStamp;
 };
 
-ZeIdTable* fileWatches = nullptr;
+// Created at first use; lives until the process ends.
+std::unique_ptr<ZeHandleTable<ZeFileWatch>> fileWatches;
 
-ZeIdTable* table() {
-  if (!fileWatches) fileWatches = zeIdTableCreate(100);
-  return fileWatches;
+ZeHandleTable<ZeFileWatch>* table() {
+  if (!fileWatches) fileWatches = ZeHandleTable<ZeFileWatch>::create(100);
+  return fileWatches.get();
 }
 
 ZeFileWatch* resolve(int id) {
-  ZeIdTable* watches = table();
-  auto* watch = watches ? static_cast<ZeFileWatch*>(zeIdTableGet(watches, id)) : nullptr;
-  if (!watch) zeReportArgError(1, "FileWatch ID %d does not exist. %s", id, zeIdTableReason());
+  ZeHandleTable<ZeFileWatch>* watches = table();
+  ZeFileWatch* watch = watches ? watches->find(id) : nullptr;
+  if (!watch) zeReportArgError(1, "FileWatch ID %d does not exist. %s", id, watches ? watches->reason() : "no table");
   return watch;
 }
 
@@ -88,10 +89,10 @@ int openQuiet(const std::string& path) {
 }  // namespace
 
 int zeFileWatchCreate(const char* path, int id) {
-  ZeIdTable* watches = table();
+  ZeHandleTable<ZeFileWatch>* watches = table();
   auto watch = std::make_unique<ZeFileWatch>();
-  if (!watches || zeIdTableAdd(watches, id, watch.get()) != 0) {
-    zeReportArgError(2, "invalid FileWatch ID %d : %s", id, watches ? zeIdTableReason() : "no table");
+  if (!watches || !watches->add(id, watch.get())) {
+    zeReportArgError(2, "invalid FileWatch ID %d : %s", id, watches ? watches->reason() : "no table");
     return -1;
   }
   ZeFileWatch* created = watch.release();
@@ -166,16 +167,15 @@ int zeFileWatchUnlock(int id) {
 }
 
 int zeFileWatchDelete(int id) {
-  ZeIdTable* watches = table();
-  auto* watch = watches ? static_cast<ZeFileWatch*>(zeIdTableGet(watches, id)) : nullptr;
+  ZeHandleTable<ZeFileWatch>* watches = table();
+  ZeFileWatch* watch = watches ? watches->remove(id) : nullptr;
   if (!watch) return -1;
-  zeIdTableRemove(watches, id);
   releaseHeld(watch);
   delete watch;  // the watcher's destructor stops its thread
   return 0;
 }
 
 int zeFileWatchNotified(int id) {
-  auto* watch = fileWatches ? static_cast<ZeFileWatch*>(zeIdTableGet(fileWatches, id)) : nullptr;
+  ZeFileWatch* watch = fileWatches ? fileWatches->peek(id) : nullptr;
   return watch ? watch->notified.load() : -1;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/zeIdTable.h"
+#include "base/ZeHandleTable.h"
 #include "base/zeMessage.h"
 #include "services/FolderWatcher.h"
 #include "services/zeWatch.h"
@@ -26,6 +26,12 @@ constexpr auto kPollInterval = std::chrono::milliseconds(250);
 struct ZeFolderWatch {
   int id = 0;
   std::string path;
+  // The folder the watcher was set on. inotify says nothing when that folder
+  // is deleted while a file inside it is still open, so the watch checks for
+  // itself that the path still names the same folder.
+  dev_t folderDevice = 0;
+  ino_t folderInode = 0;
+  std::chrono::steady_clock::time_point lastFolderCheck{};
   std::atomic<int> notified{0};  // written to 1 by the waiting thread
   bool pending = false;
   std::unique_ptr<FolderWatcher> watcher;  // none: the watch walks the folder instead
@@ -40,18 +46,61 @@ struct ZeFolderWatch {
   const char* list[kMaxChanges] = {};
 };
 
-ZeIdTable* folderWatches = nullptr;
+// Created at first use; lives until the process ends.
+std::unique_ptr<ZeHandleTable<ZeFolderWatch>> folderWatches;
 
-ZeIdTable* table() {
-  if (!folderWatches) folderWatches = zeIdTableCreate(100);
-  return folderWatches;
+ZeHandleTable<ZeFolderWatch>* table() {
+  if (!folderWatches) folderWatches = ZeHandleTable<ZeFolderWatch>::create(100);
+  return folderWatches.get();
 }
 
 ZeFolderWatch* resolve(int id) {
-  ZeIdTable* watches = table();
-  auto* watch = watches ? static_cast<ZeFolderWatch*>(zeIdTableGet(watches, id)) : nullptr;
-  if (!watch) zeReportArgError(1, "FolderWatch ID %d does not exist. %s", id, zeIdTableReason());
+  ZeHandleTable<ZeFolderWatch>* watches = table();
+  ZeFolderWatch* watch = watches ? watches->find(id) : nullptr;
+  if (!watch) zeReportArgError(1, "FolderWatch ID %d does not exist. %s", id, watches ? watches->reason() : "no table");
   return watch;
+}
+
+bool identify(const std::string& path, dev_t* device, ino_t* inode) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  *device = info.st_dev;
+  *inode = info.st_ino;
+  return true;
+}
+
+// Sets up notifications on the folder as it is now; without them the watch
+// walks the folder instead.
+void startWatcher(ZeFolderWatch* watch, bool warn) {
+  watch->watcher.reset();
+  if (!identify(watch->path, &watch->folderDevice, &watch->folderInode)) {
+    watch->folderDevice = 0;
+    watch->folderInode = 0;
+  }
+  auto watcher = std::make_unique<FolderWatcher>(watch->path, kLevels, &watch->notified);
+  if (watcher->ok()) {
+    watch->watcher = std::move(watcher);
+  } else if (warn) {
+    zeMessage(ZE_WARN, "Cannot create change notification handle for '%s': %s (the folder is walked instead)",
+              watch->path.c_str(), watcher->createError().c_str());
+  }
+}
+
+// At most every poll interval: when the path no longer names the folder the
+// notifications come from (deleted, replaced, or back after being deleted),
+// watch the folder that is there now. True when the folder changed: what it
+// holds must then be walked, as no notification covers it.
+bool folderReplaced(ZeFolderWatch* watch) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - watch->lastFolderCheck < kPollInterval) return false;
+  watch->lastFolderCheck = now;
+  dev_t device = 0;
+  ino_t inode = 0;
+  const bool exists = identify(watch->path, &device, &inode);
+  const bool same = exists ? device == watch->folderDevice && inode == watch->folderInode : watch->folderInode == 0;
+  if (same) return false;
+  startWatcher(watch, false);
+  return true;
 }
 
 bool pollsInstead(ZeFolderWatch* watch) {
@@ -84,7 +133,10 @@ bool walk(const std::string& folder, int level, const timespec& since, Visit& vi
     if (stat(full.c_str(), &info) != 0) continue;
     if (S_ISDIR(info.st_mode)) {
       if (name[0] != '.') folders.push_back(full);
-    } else if (S_ISREG(info.st_mode) && zeTimeNotBefore(info.st_mtim, since)) {
+    } else if (S_ISREG(info.st_mode) &&
+               (zeTimeNotBefore(info.st_mtim, since) || zeTimeNotBefore(info.st_ctim, since))) {
+      // The status time too: a file moved in keeps its old write time, but
+      // the move stamps its status time.
       if (!visit(full)) return false;
     }
   }
@@ -97,22 +149,18 @@ bool walk(const std::string& folder, int level, const timespec& since, Visit& vi
 }  // namespace
 
 int zeFolderWatchCreate(const char* path, int id) {
-  ZeIdTable* watches = table();
+  ZeHandleTable<ZeFolderWatch>* watches = table();
   auto watch = std::make_unique<ZeFolderWatch>();
-  if (!watches || zeIdTableAdd(watches, id, watch.get()) != 0) {
-    zeReportArgError(2, "invalid FileWatch ID %d : %s", id, watches ? zeIdTableReason() : "no table");
+  if (!watches || !watches->add(id, watch.get())) {
+    zeReportArgError(2, "invalid FileWatch ID %d : %s", id, watches ? watches->reason() : "no table");
     return -1;
   }
   ZeFolderWatch* created = watch.release();
   created->id = id;
   created->path = zeWatchAbsolutePath(path);
   created->reference = zeFileClockNow();
-  created->watcher = std::make_unique<FolderWatcher>(created->path, kLevels, &created->notified);
-  if (!created->watcher->ok()) {
-    zeMessage(ZE_WARN, "Cannot create change notification handle for '%s': %s (the folder is walked instead)",
-              created->path.c_str(), created->watcher->createError().c_str());
-    created->watcher.reset();
-  }
+  startWatcher(created, true);
+  created->lastFolderCheck = std::chrono::steady_clock::now();
   return 0;
 }
 
@@ -120,9 +168,10 @@ int zeFolderWatchHasChanges(int id) {
   ZeFolderWatch* watch = resolve(id);
   if (!watch) return -1;
   if (watch->pending) return 1;
-  if (pollsInstead(watch)) {
+  const bool replaced = folderReplaced(watch);
+  if (replaced || pollsInstead(watch)) {
     const auto now = std::chrono::steady_clock::now();
-    if (now - watch->lastPoll < kPollInterval) return 0;
+    if (!replaced && now - watch->lastPoll < kPollInterval) return 0;
     watch->lastPoll = now;
     bool any = false;
     auto found = [&any](const std::string&) {
@@ -148,9 +197,10 @@ int zeGetFolderWatchChanges(int id, const char* const** list) {
   watch->walked = true;
   watch->notified.store(0);
   watch->count = 0;
-  auto collect = [watch](const std::string& path) {
+  int dropped = 0;
+  auto collect = [watch, &dropped](const std::string& path) {
     if (watch->count >= kMaxChanges) {
-      zeMessage(ZE_WARN, "zeGetFolderWatchChanges too much changes\n");
+      ++dropped;
       return true;
     }
     watch->changes[watch->count] = path;
@@ -159,6 +209,8 @@ int zeGetFolderWatchChanges(int id, const char* const** list) {
     return true;
   };
   walk(watch->path, 0, watch->reference, collect);
+  // Once per query, however many were dropped.
+  if (dropped > 0) zeMessage(ZE_WARN, "zeGetFolderWatchChanges too much changes: %d more not listed\n", dropped);
   return watch->count;
 }
 
@@ -178,15 +230,14 @@ int zeFolderWatchReset(int id) {
 }
 
 int zeFolderWatchDelete(int id) {
-  ZeIdTable* watches = table();
-  auto* watch = watches ? static_cast<ZeFolderWatch*>(zeIdTableGet(watches, id)) : nullptr;
+  ZeHandleTable<ZeFolderWatch>* watches = table();
+  ZeFolderWatch* watch = watches ? watches->remove(id) : nullptr;
   if (!watch) return -1;
-  zeIdTableRemove(watches, id);
   delete watch;
   return 0;
 }
 
 int zeFolderWatchNotified(int id) {
-  auto* watch = folderWatches ? static_cast<ZeFolderWatch*>(zeIdTableGet(folderWatches, id)) : nullptr;
+  ZeFolderWatch* watch = folderWatches ? folderWatches->peek(id) : nullptr;
   return watch ? watch->notified.load() : -1;
 }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/zeFile.h"
-#include "base/zeIdTable.h"
+#include "base/ZeHandleTable.h"
 #include "base/zeMessage.h"
 #include "services/CZeMusicPlayer.h"
 
@@ -21,13 +21,13 @@ struct ZeMusic {
   int playing = 0;  // 1 after play or resume, 0 after stop; pause leaves it
 };
 
-ZeIdTable* musics = nullptr;
+std::unique_ptr<ZeHandleTable<ZeMusic>> musics;
+
+const char* missReason() { return musics ? musics->reason() : "the music service is not started"; }
 
 ZeMusic* resolve(int id) {
-  auto* music = musics ? static_cast<ZeMusic*>(zeIdTableGet(musics, id)) : nullptr;
-  if (!music)
-    zeReportArgError(1, "Music ID %d does not exist. %s", id,
-                     musics ? zeIdTableReason() : "the music service is not started");
+  ZeMusic* music = musics ? musics->find(id) : nullptr;
+  if (!music) zeReportArgError(1, "Music ID %d does not exist. %s", id, missReason());
   return music;
 }
 
@@ -73,7 +73,7 @@ float zeMusicVolumeToPercent(int hundredthsDb) {
 
 int zeMusicStartup() {
   if (musics) zeMusicShutdown();
-  musics = zeIdTableCreate(kMusicCapacity);
+  musics = ZeHandleTable<ZeMusic>::create(kMusicCapacity);
   if (!musics) {
     zeMessage(ZE_ERROR, "fails to create music list");
     return -1;
@@ -83,32 +83,31 @@ int zeMusicStartup() {
 
 void zeMusicShutdown() {
   if (!musics) return;
-  for (int id = 0; id < kMusicCapacity; ++id) zeDeleteMusic(id);
-  zeIdTableFree(musics);
-  musics = nullptr;
+  musics->forEach([](int id, ZeMusic*) { zeDeleteMusic(id); });
+  musics.reset();
 }
 
 int zeLoadMusic(const char* path, int id) {
   auto music = std::make_unique<ZeMusic>();
-  if (!musics || zeIdTableAdd(musics, id, music.get()) != 0) {
-    zeReportArgError(2, "invalid Music ID %d : %s", id, musics ? zeIdTableReason() : "the music service is not started");
+  if (!musics || !musics->add(id, music.get())) {
+    zeReportArgError(2, "invalid Music ID %d : %s", id, missReason());
     return -1;
   }
   music->path = path ? path : "";
   music->player = std::make_unique<CZeMusicPlayer>();
   if (!music->player->created()) {
-    zeIdTableRemove(musics, id);
+    musics->remove(id);
     zeMessageKept(ZE_ERROR | ZE_MSG_KEEP, -1, "Failed to create mp3 renderer");
     return -1;
   }
   std::string data;
   if (!path || !zeFileReadAll(path, &data)) {
-    zeIdTableRemove(musics, id);
+    musics->remove(id);
     zeReportArgError(2, "LoadMusic ID %d : Cannot load file '%s'", id, path ? path : "");
     return -1;
   }
   if (!music->player->open(std::move(data))) {
-    zeIdTableRemove(musics, id);
+    musics->remove(id);
     zeMessageKept(ZE_ERROR | ZE_MSG_KEEP, -1, "Failed to load mp3");
     return -1;
   }
@@ -117,13 +116,12 @@ int zeLoadMusic(const char* path, int id) {
 }
 
 int zeMusicExists(int id) {
-  return musics && zeIdTableGet(musics, id) ? 1 : 0;
+  return musics && musics->has(id) ? 1 : 0;
 }
 
 int zeDeleteMusic(int id) {
-  auto* music = musics ? static_cast<ZeMusic*>(zeIdTableGet(musics, id)) : nullptr;
+  ZeMusic* music = musics ? musics->remove(id) : nullptr;
   if (!music) return -1;
-  zeIdTableRemove(musics, id);
   delete music;  // stops the output before the decoder goes
   return 0;
 }
@@ -189,4 +187,10 @@ int zeMusicIsSilent(int id) {
   ZeMusic* music = resolve(id);
   if (!music) return -1;
   return music->player->silentOutput() ? 1 : 0;
+}
+
+int zeMusicDecodedMs(int id) {
+  ZeMusic* music = resolve(id);
+  if (!music) return -1;
+  return static_cast<int>(music->player->decodedMs());
 }

@@ -29,6 +29,10 @@ float zeMusicVolume(int id);
 
 // Whether the music plays through the clock-paced silent output (no audio device).
 int zeMusicIsSilent(int id);
+// Milliseconds decoded and handed to the output, which the position must never
+// pass; -1 on failure. For measurements: the silent output's position is the
+// clock itself, so only this shows whether its decoding keeps pace.
+int zeMusicDecodedMs(int id);
 
 // Volume arithmetic: percent to hundredths of a decibel, clamped to -10000..0,
 // and back, with the fast log2 / exp2 approximations the volume has always used.

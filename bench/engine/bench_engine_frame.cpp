@@ -41,7 +41,7 @@ void BM_StateGuard(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    ZeGLStateGuard guard;
+    CZeGLStateGuard guard;
     benchmark::ClobberMemory();
   }
   zeEngineStop();

@@ -114,7 +114,7 @@ void CZeGLFrame::beginFrame() {
 
 void CZeGLFrame::clearFrame(video::SColor colour) {
   if (!device_) return;
-  ZeGLStateGuard guard(ZeGLStateGuard::KeepFramebuffer);
+  CZeGLStateGuard guard(CZeGLStateGuard::KeepFramebuffer);
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
@@ -129,7 +129,7 @@ void CZeGLFrame::clearFrame(video::SColor colour) {
 void CZeGLFrame::endFrame() {
   if (!device_) return;
   {
-    ZeGLStateGuard guard(ZeGLStateGuard::KeepFramebuffer);
+    CZeGLStateGuard guard(CZeGLStateGuard::KeepFramebuffer);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     const int w = backBuffer_->width();
@@ -154,7 +154,7 @@ video::IImage* CZeGLFrame::readFrame() {
   const int h = backBuffer_->height();
   std::vector<unsigned char> rgb(static_cast<std::size_t>(w) * h * 3);
   {
-    ZeGLStateGuard guard;
+    CZeGLStateGuard guard;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->framebuffer());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

@@ -83,7 +83,7 @@ bool buildProgram() {
 
 bool zeGLDrawTexture(const CZeGLTexture& texture, float left, float top, float right, float bottom) {
   if (!texture.name()) return false;
-  ZeGLStateGuard guard;
+  CZeGLStateGuard guard;
   if (!buildProgram()) return false;
   glUseProgram(program);
   glUniform4f(rectLocation, left, top, right, bottom);

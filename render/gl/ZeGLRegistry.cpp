@@ -37,7 +37,7 @@ bool sizeOk(int width, int height) {
 CZeGLTexture::CZeGLTexture(int width, int height, int format) : width_(width), height_(height), format_(format) {
   FormatInfo info;
   if (!formatInfo(format, &info) || !sizeOk(width, height)) return;
-  ZeGLStateGuard guard;
+  CZeGLStateGuard guard;
   glGenTextures(1, &name_);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, name_);
@@ -55,7 +55,7 @@ CZeGLTexture::~CZeGLTexture() {
 
 bool CZeGLTexture::upload(const unsigned char* rgba) {
   if (!name_ || format_ != ZE_FORMAT_A8R8G8B8 || !rgba) return false;
-  ZeGLStateGuard guard;
+  CZeGLStateGuard guard;
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, name_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -72,7 +72,7 @@ CZeGLRenderTarget::CZeGLRenderTarget(int width, int height, int format, bool wit
     : width_(width), height_(height), samples_(samples) {
   FormatInfo info;
   if (!formatInfo(format, &info) || !sizeOk(width, height)) return;
-  ZeGLStateGuard guard;
+  CZeGLStateGuard guard;
   glGenFramebuffers(1, &framebuffer_);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   if (samples > 0) {
@@ -108,7 +108,7 @@ CZeGLRenderTarget::~CZeGLRenderTarget() {
 
 bool CZeGLRenderTarget::read(std::vector<unsigned char>* rgba) const {
   if (!framebuffer_ || samples_ > 0) return false;
-  ZeGLStateGuard guard;
+  CZeGLStateGuard guard;
   rgba->resize(static_cast<std::size_t>(width_) * height_ * 4);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -2,6 +2,7 @@
 
 #include <epoxy/gl.h>
 
+#include "effect/zeFxMaterial.h"
 #include "render/gl/ZeGLShaderMaterialRenderer.h"
 
 CZeGLShaderBackend::CZeGLShaderBackend(irr::video::IVideoDriver* driver) : driver_(driver) {}
@@ -13,8 +14,9 @@ int CZeGLShaderBackend::addShaderMaterial(const SZeCompiledProgram& vertex, cons
     *error = "no video driver";
     return -1;
   }
+  // The engine's base material numbers, turned into Irrlicht's by name.
   irr::video::IMaterialRenderer* base =
-      baseMaterial >= 0 ? driver_->getMaterialRenderer(irr::u32(baseMaterial)) : nullptr;
+      baseMaterial >= 0 ? driver_->getMaterialRenderer(irr::u32(zeIrrMaterialType(baseMaterial))) : nullptr;
   auto* renderer = new CZeGLShaderMaterialRenderer(driver_, callback, base, userData);
   if (!renderer->build(vertex, pixel, error)) {
     renderer->drop();

@@ -196,9 +196,11 @@ void CZeGLShaderMaterialRenderer::OnSetMaterial(const video::SMaterial& material
   currentMaterial_ = material;
   material_ = &currentMaterial_;
   glUseProgram(program_);
+  engineStates_.restore();  // Irrlicht sets its states over what it believes is there
   if (baseRenderer_) baseRenderer_->OnSetMaterial(material, lastMaterial, resetAllRenderstates, services);
   if (callback_) callback_->OnSetMaterial(material);
   services->setBasicRenderStates(material, lastMaterial, resetAllRenderstates);
+  engineStates_.apply(zeGLEngineMaterial());
 }
 
 bool CZeGLShaderMaterialRenderer::OnRender(video::IMaterialRendererServices* service, video::E_VERTEX_TYPE vtxtype) {
@@ -240,6 +242,7 @@ void CZeGLShaderMaterialRenderer::OnUnsetMaterial() {
   }
   glActiveTexture(GL_TEXTURE0);
   glUseProgram(0);
+  engineStates_.restore();
   if (baseRenderer_) baseRenderer_->OnUnsetMaterial();
   material_ = nullptr;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "effect/zeHlslTranslator.h"
+#include "render/gl/ZeGLEngineMaterial.h"
 
 class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
                                     public irr::video::IMaterialRendererServices {
@@ -91,4 +92,5 @@ class CZeGLShaderMaterialRenderer : public irr::video::IMaterialRenderer,
   std::vector<float> scratch_;  // bool and int constants converted to floats
   const irr::video::SMaterial* material_ = nullptr;
   irr::video::SMaterial currentMaterial_;
+  ZeGLEngineStates engineStates_;  // states of the engine record beyond Irrlicht's
 };

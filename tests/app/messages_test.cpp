@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "base/zeIdTable.h"
+#include "base/ZeHandleTable.h"
 #include "base/zeMessage.h"
 
 namespace {
@@ -140,38 +140,65 @@ TEST_F(MessageChannel, DebuggerOutputGetsEachLineOnceInTheLogFile) {
   std::remove(path);
 }
 
-TEST(HandleTable, AddRemoveGetAndTheirReasons) {
-  ZeIdTable* table = zeIdTableCreate(1000);
+TEST(HandleTable, AddRemoveFindAndTheirReasons) {
+  auto table = ZeHandleTable<int>::create(1000);
   ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->capacity(), 1000);
   int objects[3];
 
-  EXPECT_EQ(zeIdTableAdd(table, 1000, &objects[0]), -1);
-  EXPECT_STREQ(zeIdTableReason(), "invalid ID 1000 greater or equals than 1000");
-  EXPECT_EQ(zeIdTableAdd(table, -4, &objects[0]), -1);
-  EXPECT_STREQ(zeIdTableReason(), "invalid negative ID -4");
-  EXPECT_EQ(zeIdTableAdd(table, 999, &objects[0]), 0);
-  EXPECT_EQ(zeIdTableGet(table, 999), &objects[0]);
+  EXPECT_FALSE(table->add(1000, &objects[0]));
+  EXPECT_STREQ(table->reason(), "invalid ID 1000 greater or equals than 1000");
+  EXPECT_FALSE(table->add(-4, &objects[0]));
+  EXPECT_STREQ(table->reason(), "invalid negative ID -4");
+  EXPECT_TRUE(table->add(999, &objects[0]));
+  EXPECT_EQ(table->find(999), &objects[0]);
 
-  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[1]), 0);
-  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[2]), -1);
-  EXPECT_STREQ(zeIdTableReason(), "id 5 already exist");
-  EXPECT_EQ(zeIdTableRemove(table, 5), 0);
-  EXPECT_EQ(zeIdTableRemove(table, 5), -1);
-  EXPECT_STREQ(zeIdTableReason(), "id 5 does not exist");
-  EXPECT_EQ(zeIdTableAdd(table, 5, &objects[2]), 0);
-  EXPECT_EQ(zeIdTableGet(table, 5), &objects[2]);
+  EXPECT_TRUE(table->add(5, &objects[1]));
+  EXPECT_FALSE(table->add(5, &objects[2]));
+  EXPECT_STREQ(table->reason(), "id 5 already exist");
+  EXPECT_EQ(table->remove(5), &objects[1]);
+  EXPECT_EQ(table->remove(5), nullptr);
+  EXPECT_STREQ(table->reason(), "id 5 does not exist");
+  EXPECT_TRUE(table->add(5, &objects[2]));
+  EXPECT_EQ(table->find(5), &objects[2]);
 
-  // A free slot answers none and leaves the last reason alone.
-  EXPECT_EQ(zeIdTableGet(table, 6), nullptr);
-  EXPECT_STREQ(zeIdTableReason(), "id 5 does not exist");
-  EXPECT_EQ(zeIdTableGet(table, 1000), nullptr);
-  EXPECT_STREQ(zeIdTableReason(), "invalid ID 1000 greater or equals than 1000");
+  // A free slot names itself: the reason of an earlier failure never leaks
+  // into the message about this one.
+  EXPECT_EQ(table->find(1000), nullptr);
+  EXPECT_STREQ(table->reason(), "invalid ID 1000 greater or equals than 1000");
+  EXPECT_EQ(table->find(6), nullptr);
+  EXPECT_STREQ(table->reason(), "id 6 does not exist");
+  EXPECT_EQ(table->find(-1), nullptr);
+  EXPECT_STREQ(table->reason(), "invalid negative ID -1");
+  // Existence queries leave the reason alone.
+  EXPECT_FALSE(table->has(7));
+  EXPECT_EQ(table->peek(2000), nullptr);
+  EXPECT_STREQ(table->reason(), "invalid negative ID -1");
 
   // The highest identifier is never lowered by removal.
-  EXPECT_EQ(zeIdTableHighest(table), 999);
-  EXPECT_EQ(zeIdTableRemove(table, 999), 0);
-  EXPECT_EQ(zeIdTableHighest(table), 999);
-  zeIdTableFree(table);
+  EXPECT_EQ(table->highest(), 999);
+  EXPECT_EQ(table->remove(999), &objects[0]);
+  EXPECT_EQ(table->highest(), 999);
+
+  // forEach visits the occupied slots in order, and may remove as it goes.
+  EXPECT_TRUE(table->add(0, &objects[0]));
+  std::string visited;
+  table->forEach([&](int id, int*) {
+    visited += std::to_string(id) + ",";
+    table->remove(id);
+  });
+  EXPECT_EQ(visited, "0,5,");
+  EXPECT_FALSE(table->has(0));
+  EXPECT_FALSE(table->has(5));
+}
+
+TEST(HandleTable, EachTableKeepsItsOwnReason) {
+  auto music = ZeHandleTable<int>::create(50);
+  auto watches = ZeHandleTable<int>::create(100);
+  EXPECT_FALSE(music->add(50, nullptr));
+  EXPECT_EQ(watches->find(3), nullptr);
+  EXPECT_STREQ(music->reason(), "invalid ID 50 greater or equals than 50");
+  EXPECT_STREQ(watches->reason(), "id 3 does not exist");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "app/CZeManager.h"
 #include "app/MyEventReceiver.h"
@@ -116,11 +118,19 @@ TEST_F(EngineStart, StartFillsTheContextAndStopClearsIt) {
   EXPECT_EQ(c.stereo, 2);
   EXPECT_FALSE(c.lightPrePass);
   EXPECT_EQ(c.filteredReflection, 1);
-  for (ZeIdTable* table : {c.images, c.objects, c.lights, c.fxEmitters, c.cameraShaders, c.effects, c.cubeMaps,
-                           c.renderers, c.probes}) {
+  auto expectTable = [](const auto& table) {
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(zeIdTableCapacity(table), 1000);
-  }
+    EXPECT_EQ(table->capacity(), 1000);
+  };
+  expectTable(c.images);
+  expectTable(c.objects);
+  expectTable(c.lights);
+  expectTable(c.fxEmitters);
+  expectTable(c.cameraShaders);
+  expectTable(c.effects);
+  expectTable(c.cubeMaps);
+  expectTable(c.renderers);
+  expectTable(c.probes);
   EXPECT_TRUE(c.sceneManager->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
   EXPECT_EQ(zeEventReceiver().forward, c.manager->getInputRecord());
 
@@ -225,6 +235,16 @@ void dropSlot(CZeManager&) {
   order += static_cast<char>(Tag - 'A' + 'a');
 }
 }  // namespace
+
+// Whether `manager.setSceneManager(object)` compiles for an Object*.
+template <typename Object, typename = void>
+struct WiresAsSceneManager : std::false_type {};
+template <typename Object>
+struct WiresAsSceneManager<Object, std::void_t<decltype(std::declval<CZeManager&>().setSceneManager(
+                                       std::declval<Object*>()))>> : std::true_type {};
+static_assert(WiresAsSceneManager<CZeSceneManager>::value, "the scene manager fits its slot");
+static_assert(!WiresAsSceneManager<CZeEffectManager>::value, "another manager does not");
+static_assert(!WiresAsSceneManager<void>::value, "nor an untyped pointer");
 
 TEST_F(EngineStart, ManagerBuildsSlotsInOrderAndReleasesThemBackwards) {
   order.clear();

@@ -89,10 +89,25 @@ TEST_F(Dialogs, DisplayModeDialogListsTheServersModesAndAnswersStart) {
   EXPECT_EQ(zeScreenModeDialog(&values), -1);
 }
 
-TEST_F(Dialogs, MessageBoxClosesOnOk) {
-  zeSetDialogProbe(pressStart);  // the OK button shares the id
+std::string messageShown, buttonShown;
+
+// Reads what the box shows, then presses OK.
+void readBoxThenPressOk(IrrlichtDevice* device, int frame) {
+  if (frame != 1) return;
+  gui::IGUIElement* root = device->getGUIEnvironment()->getRootGUIElement();
+  gui::IGUIElement* text = root->getElementFromId(ZE_DIALOG_MESSAGE, true);
+  gui::IGUIElement* button = root->getElementFromId(ZE_DIALOG_OK, true);
+  messageShown = text ? core::stringc(text->getText()).c_str() : "<no text>";
+  buttonShown = button ? core::stringc(button->getText()).c_str() : "<no button>";
+  postClick(device, ZE_DIALOG_OK, gui::EGET_BUTTON_CLICKED);
+}
+
+TEST_F(Dialogs, MessageBoxShowsTheTextAndClosesOnOk) {
+  messageShown = buttonShown = "";
+  zeSetDialogProbe(readBoxThenPressOk);
   zeReportError("Failed to load object %s\n", "cube.x");
-  SUCCEED();
+  EXPECT_EQ(messageShown, "Failed to load object cube.x\n");
+  EXPECT_EQ(buttonShown, "OK");
 }
 
 TEST_F(Dialogs, FileChooserCancelledAnswersNoneAndKeepsTheDirectory) {

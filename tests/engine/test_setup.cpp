@@ -220,6 +220,38 @@ TEST_F(Setup, SetupFileIsReadThroughTheFileHooks) {
   EXPECT_EQ(setup.settings.width, -1);
 }
 
+TEST_F(Setup, SetupFileIsLookedForInTheWorkingDirectoryThenBesideTheProgram) {
+  // The order the README states: the working directory first (a project's own
+  // setup), then the standard folders, then the program's directory.
+  char pattern[] = "/tmp/zarn-cwd-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string workDir = pattern;
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(::chdir(workDir.c_str()), 0);
+  write("[Setup]\ndisplay = 400 300\n");  // beside the program
+  ZeSetup setup;
+  ASSERT_EQ(zeBuildSetup("zarn-setup.ini", dir_.c_str(), nullptr, false, &setup), 0);
+  EXPECT_EQ(setup.settings.width, 400);
+  std::ofstream(workDir + "/zarn-setup.ini") << "[Setup]\ndisplay = 500 200\n";
+  ASSERT_EQ(zeBuildSetup("zarn-setup.ini", dir_.c_str(), nullptr, false, &setup), 0);
+  EXPECT_EQ(setup.settings.width, 500);
+  std::remove((workDir + "/zarn-setup.ini").c_str());
+  ASSERT_EQ(::chdir(previous), 0);
+  ::rmdir(workDir.c_str());
+}
+
+TEST_F(Setup, ASyntaxErrorNamesTheSetupFile) {
+  write("[Setup]\ndisplay = 400 300\nthis line is no key\n");
+  testing::internal::CaptureStdout();
+  ZeSetup setup;
+  ASSERT_EQ(zeBuildSetup(file().c_str(), nullptr, nullptr, false, &setup), 0);
+  const std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(setup.fromFile);
+  EXPECT_NE(log.find("WARN : iniparser: syntax error in " + file() + " (3):"), std::string::npos) << log;
+  EXPECT_EQ(log.find("/proc/self/fd"), std::string::npos) << log;
+}
+
 // --- Packaged runs -----------------------------------------------------------------
 
 TEST_F(Setup, PackagedRunReadsItsSetupFromTheMountedArchive) {

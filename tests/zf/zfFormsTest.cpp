@@ -2,7 +2,7 @@
 // through zfconv, and the fuzz corpus replayed.
 #include "zfTestUtil.h"
 
-#include "fuzz/zfFuzzCheck.h"
+#include "support/zfFuzzCheck.h"
 #include "zf/zfAnimate.h"
 #include "zf/zfWrite.h"
 

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "base/zeFile.h"
+#include "base/zeProgramInfo.h"
 #include "base/zeSafeWrite.h"
 #include "effect/zeHlslTranslator.h"
+#include "tools/hlslc/zeEffectCheck.h"
 
 namespace {
 
@@ -38,19 +40,36 @@ class FolderIncludes : public IZeShaderIncludeSource {
   }
 };
 
-int usage() {
-  std::fprintf(stderr,
-               "usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] "
-               "[-b OUT.bin] [-V] [-q]\n"
-               "  PROFILE: vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
-               "  prints the GLSL and the constant table, or the errors as file(line): error: text\n"
-               "  -V also parses the generated GLSL as GLSL 330 compatibility\n");
-  return 2;
-}
+const char* const usageText =
+    "Usage: zarn-hlslc FILE -T PROFILE [-E ENTRY] [-D NAME[=VALUE]]... [-I FOLDER]... [-o OUT.glsl] [-b OUT.bin] [-V] [-q]\n"
+    "   or: zarn-hlslc -effect FILE [-D NAME[=VALUE]]... [-I FOLDER]...\n"
+    "Compiles one HLSL shader as the engine does and prints the GLSL and the\n"
+    "constant table, or the errors as FILE(LINE): error: TEXT. Exits 0 on success,\n"
+    "1 when the shader does not compile or a file cannot be read or written, 2 on\n"
+    "a wrong command line. With -effect, it lists an effect file's techniques,\n"
+    "passes, parameters, render states and binds and compiles every pass.\n"
+    "\n"
+    "Options:\n"
+    "  -T PROFILE       vs_1_1 vs_2_0 vs_3_0 ps_1_1 ps_2_0 ps_3_0 (vs_* or ps_*)\n"
+    "  -E ENTRY         entry point function\n"
+    "  -D NAME[=VALUE]  define a macro\n"
+    "  -I FOLDER        look for includes in FOLDER after the including file's own\n"
+    "  -o OUT.glsl      write the GLSL to a file instead of printing it\n"
+    "  -b OUT.bin       write the compiled program in its binary form\n"
+    "  -V               also parse the generated GLSL as GLSL 330 compatibility\n"
+    "  -q               print nothing on success\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and exit\n";
+
+int usage() { return zeUsageError(usageText, 2); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int answered = zeAnswerHelpOrVersion(argc, argv, "zarn-hlslc", usageText);
+  if (answered >= 0) return answered;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-effect") == 0) return zeEffectCheckMain(argc, argv);
   SZeTranslateRequest request;
   FolderIncludes includes;
   std::string file, profile, outGlsl, outBin;

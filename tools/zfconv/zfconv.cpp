@@ -6,6 +6,7 @@
 // written in canonical form, so "zfconv -text a.zscn b.zscn" also tidies a
 // text file. Exits 0 on success, 1 on any failure (with a message).
 #include "base/zeMessage.h"
+#include "base/zeProgramInfo.h"
 #include "zf/zfDocument.h"
 #include "zf/zfWrite.h"
 
@@ -15,14 +16,26 @@
 
 namespace {
 
-int usage() {
-  std::fprintf(stderr, "usage: zfconv [-text | -binary] input output\n");
-  return 1;
-}
+const char* const usageText =
+    "Usage: zfconv [-text | -binary] INPUT OUTPUT\n"
+    "Converts a ZF scene document between its text and binary forms.\n"
+    "Without an option OUTPUT takes the other form of INPUT. Text is written in\n"
+    "canonical form, so -text also tidies a text file. Exits 0 on success, 1 on\n"
+    "any failure (with a message).\n"
+    "\n"
+    "Options:\n"
+    "  -text            write the text form\n"
+    "  -binary          write the binary form\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and exit\n";
+
+int usage() { return zeUsageError(usageText, 1); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int answered = zeAnswerHelpOrVersion(argc, argv, "zfconv", usageText);
+  if (answered >= 0) return answered;
   int forced = -1;
   int arg = 1;
   if (arg < argc && std::strcmp(argv[arg], "-text") == 0) {
