@@ -96,6 +96,7 @@ ZeFile* irrOpen(void*, const char* name, const char* mode) {
   // The disk, relative to the process's working directory (which the native
   // working-directory hooks change).
   const std::string onDisk = zePathOnDisk("", name);
+  if (zeRefuseUnreadable(onDisk)) return nullptr;
   io::IReadFile* file = deviceFileSystem->createAndOpenFile(onDisk.c_str());
   return file ? new IrrFile(file) : nullptr;
 }

@@ -14,6 +14,7 @@
 #include "base/zeFile.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
+#include "base/zeSafeWrite.h"
 #include "app/MyEventReceiver.h"
 #include "app/zeX11Window.h"
 
@@ -185,6 +186,30 @@ int zeScreenDepth() {
 
 // --- Screenshot ------------------------------------------------------------------
 
+namespace {
+
+// The image is encoded in memory (the writer is chosen by the path's
+// extension) and the file written safely (base/zeSafeWrite.h): a full disk
+// never leaves a cut image, or a cut earlier shot, behind.
+bool writeImageSafely(video::IVideoDriver* driver, video::IImage* image, const char* path) {
+  IrrlichtDevice* device = zeEngineContext().device;
+  if (!device || !device->getFileSystem()) return false;
+  const core::dimension2du size = image->getDimension();
+  // Room for the raw pixels twice over: more than any encoder needs.
+  const std::size_t capacity = std::size_t(size.Width) * size.Height * 8 + (std::size_t(1) << 20);
+  if (capacity > 0x7FFFFFFFu) return false;
+  std::vector<char> bytes(capacity);
+  io::IWriteFile* memory = device->getFileSystem()->createMemoryWriteFile(bytes.data(), s32(capacity), path);
+  if (!memory) return false;
+  const bool encoded = driver->writeImageToFile(image, memory);
+  const long used = memory->getPos();
+  memory->drop();
+  return encoded && used > 0 && std::size_t(used) < capacity &&
+         zeWriteFileSafely(path, bytes.data(), std::size_t(used)) == ZE_WRITE_DONE;
+}
+
+}  // namespace
+
 int zeScreenShot(const char* path) {
   video::IVideoDriver* driver = zeEngineContext().driver;
   video::IImage* image = nullptr;
@@ -197,7 +222,7 @@ int zeScreenShot(const char* path) {
     zeReportArgError(1, "failed to grab the screen\n");
     return -1;
   }
-  const bool written = path && driver->writeImageToFile(image, path);
+  const bool written = path && writeImageSafely(driver, image, path);
   image->drop();
   if (!written) {
     zeReportArgError(1, "failed to save screenshot to file '%s'\n", path ? path : "");

@@ -1,10 +1,12 @@
 #include "base/zeFile.h"
 
 #include "base/zeFileHooksInternal.h"
+#include "base/zeMessage.h"
 
 namespace {
 ZeFileHooks hooks;
 const char* variantName = "stdio";
+std::size_t readLimit = std::size_t(1) << 30;
 }  // namespace
 
 const char* zeKeepResult(std::string& buffer, const std::string& value) {
@@ -56,16 +58,48 @@ int zeFileExists(const char* name) {
   return 1;
 }
 
-bool zeFileReadAll(const char* name, std::string* contents) {
+std::size_t zeFileReadLimit() { return readLimit; }
+
+void zeSetFileReadLimit(std::size_t bytes) { readLimit = bytes; }
+
+ZeFile* zeFileOpenWhole(const char* name, std::size_t* size) {
   ZeFile* file = zeFileOpen(name, "rb");
-  if (!file) return false;
-  contents->clear();
-  char chunk[65536];
-  for (;;) {
-    const std::size_t got = file->read(chunk, 1, sizeof chunk);
-    contents->append(chunk, got);
-    if (got < sizeof chunk) break;
+  if (!file) return nullptr;
+  const long length = file->size();
+  if (length < 0 || std::size_t(length) > readLimit) {
+    if (length < 0) {
+      zeMessage(ZE_ERROR, "Cannot read %s: its size is unknown", name);
+    } else {
+      zeMessage(ZE_ERROR, "Cannot read %s: %ld bytes, more than the %zu a file may have", name, length, readLimit);
+    }
+    zeFileClose(file);
+    return nullptr;
   }
+  *size = std::size_t(length);
+  return file;
+}
+
+bool zeFileReadAll(const char* name, std::string* contents) {
+  std::size_t size = 0;
+  ZeFile* file = zeFileOpenWhole(name, &size);
+  if (!file) return false;
+  contents->resize(size);
+  std::size_t got = size ? file->read(&(*contents)[0], 1, size) : 0;
+  // A file that grew since it was measured is read to the limit, no further.
+  char more[4096];
+  while (got == contents->size()) {
+    const std::size_t extra = file->read(more, 1, sizeof more);
+    if (extra == 0) break;
+    if (contents->size() + extra > readLimit) {
+      zeMessage(ZE_ERROR, "Cannot read %s: more than the %zu bytes a file may have", name, readLimit);
+      zeFileClose(file);
+      contents->clear();
+      return false;
+    }
+    contents->append(more, extra);
+    got += extra;
+  }
+  contents->resize(got);
   zeFileClose(file);
   return true;
 }

@@ -66,7 +66,20 @@ char* zeFileGets(char* buffer, int size, ZeFile* file);
 long zeFileTell(ZeFile* file);
 int zeFileClose(ZeFile* file);  // 0; releases the file
 int zeFileExists(const char* name);  // 1 when it opens for reading, else 0
-// Reads a whole file through the hooks. false (no message) when it cannot be opened.
+
+// --- Whole-file reads ----------------------------------------------------------
+// Files are read from regular files only: opening a FIFO, a device or a
+// directory for reading fails at once, with a message, and never blocks.
+// A whole-file read also takes no more than zeFileReadLimit() bytes (1 GiB
+// unless set), so no input can make a reader grow without end.
+std::size_t zeFileReadLimit();
+void zeSetFileReadLimit(std::size_t bytes);
+// Opens a file for a whole-file read and gives its size. nullptr without a
+// message when it cannot be opened; nullptr with a message naming the file
+// when it is larger than the limit (or says no size).
+ZeFile* zeFileOpenWhole(const char* name, std::size_t* size);
+// Reads a whole file through the hooks, as zeFileOpenWhole opens it. false
+// when it cannot be opened (no message) or is refused (with one).
 bool zeFileReadAll(const char* name, std::string* contents);
 
 // --- Directories and paths (results in static buffers, valid until the next call) --

@@ -16,4 +16,10 @@ void zeNoteIrrHooksInstalled();
 const char* zeKeepResult(std::string& buffer, const std::string& value);
 
 // Opens a file on the disk with the C library (the path already normalised).
+// For reading, only a regular file opens (see zeRefuseUnreadable).
 ZeFile* zeOpenDiskFile(const std::string& path, const char* mode);
+// True, after a message, when `path` exists on the disk but is not a regular
+// file (a FIFO, a device, a directory): readers take regular files only, and
+// opening a FIFO would wait for a writer. Checked before any variant opens a
+// disk file for reading.
+bool zeRefuseUnreadable(const std::string& path);

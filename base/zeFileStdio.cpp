@@ -1,7 +1,13 @@
 // The plain ("stdio") variant of the file hooks: C streams on the disk.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "base/zeFileHooksInternal.h"
+#include "base/zeMessage.h"
 #include "base/zePath.h"
 
 namespace {
@@ -68,9 +74,35 @@ const char* stdioDirectoryOf(void*, const char* path) {
 
 }  // namespace
 
+bool zeRefuseUnreadable(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return false;
+  zeMessage(ZE_ERROR, "Cannot read %s: not a regular file", path.c_str());
+  return true;
+}
+
 ZeFile* zeOpenDiskFile(const std::string& path, const char* mode) {
-  FILE* stream = std::fopen(path.c_str(), mode);
-  return stream ? new StdioFile(stream) : nullptr;
+  if (std::strpbrk(mode, "wa+")) {
+    FILE* stream = std::fopen(path.c_str(), mode);
+    return stream ? new StdioFile(stream) : nullptr;
+  }
+  // Opened without blocking and checked on the descriptor itself, so that a
+  // FIFO put in place after a check still cannot hold the reader.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (info.st_mode) zeMessage(ZE_ERROR, "Cannot read %s: not a regular file", path.c_str());
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE* stream = fdopen(fd, "rb");
+  if (!stream) {
+    close(fd);
+    return nullptr;
+  }
+  return new StdioFile(stream);
 }
 
 ZeFileHooks::OpenGroup zeStdioOpenGroup() { return {stdioOpen, nullptr}; }

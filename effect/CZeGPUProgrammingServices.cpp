@@ -11,6 +11,7 @@
 
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zeSafeWrite.h"
 #include "effect/zeShaderCacheName.h"
 
 namespace {
@@ -38,13 +39,11 @@ bool newer(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
+// A cache file is replaced only by a complete one (base/zeSafeWrite.h).
 bool writeWhole(const std::string& path, const std::string& bytes, bool* opened) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  *opened = f != nullptr;
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  return ok;
+  const ZeSafeWriteResult result = zeWriteFileSafely(path.c_str(), bytes.data(), bytes.size());
+  *opened = result != ZE_WRITE_CANNOT_CREATE;
+  return result == ZE_WRITE_DONE;
 }
 
 std::vector<SZeShaderMacro> copyMacros(const SZeShaderMacro* macros) {

@@ -1,5 +1,7 @@
 #include "mesh/zeXReader.h"
 
+#include "base/zeNumber.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -41,23 +43,6 @@ inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool isSpecial(char c) {
   return isSpace(c) || c == '{' || c == '}' || c == ';' || c == ',' || c == '"' || c == '<' || c == '>' ||
          c == '(' || c == ')' || c == '[' || c == ']';
-}
-
-const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-double scaleByPow10(double value, int exponent) {
-  while (exponent > 22) {
-    value *= 1e22;
-    exponent -= 22;
-    if (std::isinf(value)) return value;
-  }
-  while (exponent < -22) {
-    value /= 1e22;
-    exponent += 22;
-    if (value == 0.0) return value;
-  }
-  return exponent >= 0 ? value * kPow10[exponent] : value / kPow10[-exponent];
 }
 
 }  // namespace
@@ -439,67 +424,19 @@ bool CZeXReader::readFloat(float* value) {
   }
   textSkipSpace();
   if (Pos >= End) return false;
-  const char* p = Pos;
-  bool negative = false;
-  if (*p == '-' || *p == '+') {
-    negative = *p == '-';
-    ++p;
-  }
-  uint64_t mantissa = 0;
-  int digits = 0;
-  int exponent = 0;
-  bool any = false;
-  while (p < End && isDigit(*p)) {
-    if (digits < 19) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-      if (mantissa) ++digits;
-    } else {
-      ++exponent;
-    }
-    any = true;
-    ++p;
-  }
-  if (p < End && *p == '.') {
-    ++p;
-    while (p < End && isDigit(*p)) {
-      if (digits < 19) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        if (mantissa) ++digits;
-        --exponent;
-      }
-      any = true;
-      ++p;
-    }
-  }
-  if (!any) return false;
+  // The engine's one decimal parser reads the number, correctly rounded as
+  // in every other text reader. A number starts with a digit or a point
+  // here (after its sign): "inf" and "nan" are not numbers in .x text.
+  const char* digits = Pos + (*Pos == '-' || *Pos == '+');
+  if (digits >= End || !(isDigit(*digits) || *digits == '.')) return false;
+  const char* p = zeParseFloat(Pos, End, value);
+  if (p == Pos) return false;
   if (p < End && *p == '#') {
     // "1.#QNAN0", "-1.#IND00", "1.#INF00": printed non-numbers read as 0.
     while (p < End && !isSpecial(*p)) ++p;
-    Pos = p;
     *value = 0.0f;
-    return true;
-  }
-  if (p < End && (*p == 'e' || *p == 'E')) {
-    const char* q = p + 1;
-    bool negativeExponent = false;
-    if (q < End && (*q == '-' || *q == '+')) {
-      negativeExponent = *q == '-';
-      ++q;
-    }
-    if (q < End && isDigit(*q)) {
-      int e = 0;
-      while (q < End && isDigit(*q)) {
-        if (e < 10000) e = e * 10 + (*q - '0');
-        ++q;
-      }
-      exponent += negativeExponent ? -e : e;
-      p = q;
-    }
   }
   Pos = p;
-  double result = static_cast<double>(mantissa);
-  if (mantissa && exponent) result = scaleByPow10(result, exponent);
-  *value = static_cast<float>(negative ? -result : result);
   return true;
 }
 

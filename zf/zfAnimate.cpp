@@ -23,6 +23,7 @@ inline const uint32_t* wordsOf(const ZF_Row* row) { return static_cast<const uin
 // Samples through the record marks: a binary search for the record holding
 // sample i; i + 1 is in the same record or starts the next one.
 struct IndexedLookup {
+  static float first(const ZF_Row* row) { return asFloat(wordsOf(row)[row->marks[0].word + 2]); }
   static float one(const ZF_Row* row, uint32_t i) { return ZF_FPC_Element(row, i); }
 
   static void pair(const ZF_Row* row, uint32_t i, float* lower, float* upper) {
@@ -35,6 +36,8 @@ struct IndexedLookup {
     if (offset + 1 < record[1]) {
       *upper = asFloat(run ? record[2] : record[3 + offset]);
     } else {
+      // The next mark is the next record that holds samples: empty records
+      // have none.
       *upper = asFloat(words[mark[1].word + 2]);
     }
   }
@@ -44,6 +47,7 @@ struct IndexedLookup {
 struct WalkLookup {
   // Finds the record holding sample i from record word `at` covering from
   // sample `covered` on; returns the sample and leaves at/covered on that record.
+  // Empty records cover nothing and are stepped over.
   static float find(const uint32_t* words, uint32_t i, uint32_t* at, uint32_t* covered) {
     for (;;) {
       const uint32_t* record = words + *at;
@@ -53,6 +57,7 @@ struct WalkLookup {
       *at += record[0] == ZF_FPC_RUN ? 3 : n + 2;
     }
   }
+  static float first(const ZF_Row* row) { return one(row, 0); }
   static float one(const ZF_Row* row, uint32_t i) {
     uint32_t at = 0, covered = 0;
     return find(wordsOf(row), i, &at, &covered);
@@ -80,7 +85,7 @@ void segment(const ZF_Row* row, float* t, uint32_t* index, float* lower, float* 
     *clamped = true;
     *t = 0.0f;
     *index = 0;
-    *lower = *upper = asFloat(wordsOf(row)[2]);
+    *lower = *upper = Lookup::first(row);
     return;
   }
   const uint32_t whole = *t < 4294967296.0f ? uint32_t(*t) : 0xFFFFFFFFu;

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <string>
 
 namespace {
 
@@ -40,39 +39,19 @@ ZF_Document* parseImage(std::unique_ptr<unsigned char[]> image, std::size_t size
   }
 }
 
-// Reads a whole file into a NUL-terminated image. False when it cannot be
-// opened or read; an empty file gives size 0.
-bool readImage(const char* path, std::unique_ptr<unsigned char[]>* image, std::size_t* size) {
-  struct FileGuard {
-    ZeFile* file;
-    ~FileGuard() {
-      if (file) zeFileClose(file);
-    }
-  } guard{zeFileOpen(path, "rb")};
-  ZeFile* file = guard.file;
-  if (!file) return false;
-  long length = -1;
-  if (zeFileSeek(file, 0, 2) == 0) length = zeFileTell(file);
-  if (length >= 0 && zeFileSeek(file, 0, 0) == 0) {
-    image->reset(new unsigned char[std::size_t(length) + ZF_IMAGE_PADDING]);
-    const std::size_t got = zeFileRead(image->get(), 1, std::size_t(length), file);
-    if (got != std::size_t(length)) return false;
-    std::memset(image->get() + got, 0, ZF_IMAGE_PADDING);
-    *size = got;
-    return true;
+struct FileGuard {
+  ZeFile* file;
+  ~FileGuard() {
+    if (file) zeFileClose(file);
   }
-  // A stream that cannot seek: read it in pieces.
-  std::string contents;
-  char chunk[65536];
-  for (;;) {
-    const std::size_t got = zeFileRead(chunk, 1, sizeof chunk, file);
-    contents.append(chunk, got);
-    if (got < sizeof chunk) break;
-  }
-  image->reset(new unsigned char[contents.size() + ZF_IMAGE_PADDING]);
-  std::memcpy(image->get(), contents.data(), contents.size());
-  std::memset(image->get() + contents.size(), 0, ZF_IMAGE_PADDING);
-  *size = contents.size();
+};
+
+// Reads the rest of a file of `size` bytes, from its start, into a
+// NUL-padded image. False when it cannot be read whole.
+bool readImage(ZeFile* file, std::size_t size, std::unique_ptr<unsigned char[]>* image) {
+  image->reset(new unsigned char[size + ZF_IMAGE_PADDING]);
+  if (zeFileRead(image->get(), 1, size, file) != size) return false;
+  std::memset(image->get() + size, 0, ZF_IMAGE_PADDING);
   return true;
 }
 
@@ -103,10 +82,25 @@ ZF_Form ZF_DetectForm(const unsigned char* image, std::size_t size) {
 ZF_Document* ZF_Load(const char* path) {
   if (!path) return nullptr;
   try {
-    std::unique_ptr<unsigned char[]> image;
+    // The file layer refuses what is not a regular file, or is too large.
     std::size_t size = 0;
-    if (!readImage(path, &image, &size) || size == 0) return nullptr;
-    return parseImage(std::move(image), size);
+    FileGuard guard{zeFileOpenWhole(path, &size)};
+    if (!guard.file || size == 0) return nullptr;
+    // The first 12 bytes say the form. Text is parsed as it is read; the
+    // binary form is used in place, so it is read whole.
+    unsigned char head[12];
+    const std::size_t headSize = std::min(size, sizeof head);
+    if (zeFileRead(head, 1, headSize, guard.file) != headSize) return nullptr;
+    const ZF_Form form = ZF_DetectForm(head, size);
+    if (form == ZF_FORM_INVALID) {
+      zeLog("Error, Not a ZF file\n");
+      return nullptr;
+    }
+    if (zeFileSeek(guard.file, 0, 0) != 0) return nullptr;
+    if (form == ZF_FORM_TEXT) return ZF_ParseTextFile(guard.file, size);
+    std::unique_ptr<unsigned char[]> image;
+    if (!readImage(guard.file, size, &image)) return nullptr;
+    return ZF_ParseBinary(std::move(image), size);
   } catch (const std::bad_alloc&) {
     reportNoMemory();
     return nullptr;
@@ -268,11 +262,12 @@ const char* zfIndexFpcStream(const uint32_t* words, std::size_t wordCount, std::
     if (wordCount - at < 2) return "record without count";
     const uint32_t tag = words[at];
     const uint32_t n = words[at + 1];
-    if (n == 0) return "record of zero count";
     const std::size_t length = tag == ZF_FPC_RUN ? 3 : std::size_t(n) + 2;
     if (length > wordCount - at) return tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
     if (at > std::numeric_limits<uint32_t>::max()) return "stream too long";
-    marks->push_back({uint32_t(total), uint32_t(at)});
+    // An empty record adds no sample; leaving it out of the index means no
+    // lookup ever reads a value from it.
+    if (n) marks->push_back({uint32_t(total), uint32_t(at)});
     total += n;
     if (total > std::numeric_limits<uint32_t>::max()) return "more than 4294967295 samples";
     at += length;

@@ -42,7 +42,8 @@ constexpr uint32_t ZF_FPC_DAT = 1;
 
 // One record of an FP_C stream as found at load: its first decoded element
 // and the word offset of its tag. Lets a lookup binary-search the records
-// instead of walking them from the first.
+// instead of walking them from the first. Records of count 0 are well-formed
+// but hold no sample, so they get no mark.
 struct ZF_FpcMark {
   uint32_t first;
   uint32_t word;
@@ -53,7 +54,7 @@ struct ZF_FpcMark {
 // decoded floats for FP_C, bytes of text (without the NUL) for STR.
 struct ZF_Row {
   uint32_t count;
-  uint32_t markCount;       // FP_C: number of records (0 for an empty stream)
+  uint32_t markCount;       // FP_C: number of records holding samples (0 for an empty stream)
   const void* data;         // words, or NUL-terminated text for STR
   const ZF_FpcMark* marks;  // FP_C: one mark per record; null otherwise
   // FP_C streams of many records: for each run of 2^bucketShift samples, the

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-// File images carry this many NUL bytes after their end: the text reader
-// looks up to 8 bytes ahead of a number.
+// File images carry this many NUL bytes after their end (the text reader
+// needs one, as the end of its last line).
 constexpr std::size_t ZF_IMAGE_PADDING = 16;
 
 // At most 19 levels of nodes below the root may be open at once.
@@ -105,4 +105,8 @@ const char* zfIndexFpcStream(const uint32_t* words, std::size_t wordCount, std::
 
 // The readers. `image` holds `size` bytes followed by ZF_IMAGE_PADDING NULs.
 ZF_Document* ZF_ParseText(std::unique_ptr<unsigned char[]> image, std::size_t size);
+// The text form straight from a file of `size` bytes, read from its start in
+// pieces as it is parsed.
+class ZeFile;
+ZF_Document* ZF_ParseTextFile(ZeFile* file, std::size_t size);
 ZF_Document* ZF_ParseBinary(std::unique_ptr<unsigned char[]> image, std::size_t size);

@@ -5,15 +5,21 @@
 //   name TYPE [         an array: one row per line until a line starting "]"
 //   # or //             comment lines, also between array rows
 //
-// The image is read once, line by line; values are converted as they are met
+// The text is read once, line by line; values are converted as they are met
 // and copied into the document's arena, and FP_C streams are checked and
-// indexed on the way.
+// indexed on the way. A file is parsed as it is read, in pieces that end at
+// a line end, through one small buffer that stays in the cache: reading a
+// whole file into fresh memory first cost more than parsing it.
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "zf/zfInternal.h"
 #include "zf/zfNumber.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -25,13 +31,24 @@ const char* const kTypeSpellings[] = {"I4", "U4", "FP", "STR", "FP_C"};
 
 class TextParser {
  public:
-  TextParser(const char* image, std::size_t size, ZF_Document* document)
-      : p_(image), end_(image + size), document_(document), builder_(size / 48) {}
+  TextParser(std::size_t size, ZF_Document* document) : document_(document), builder_(size / 48) {}
 
-  bool run();
+  // Parses the lines of [begin, end), where *end is a NUL and `end` is a line
+  // end: the end of the text, or just past a CR or LF. A piece that follows
+  // another continues its run of CR and LF, which is not a new line.
+  bool feed(const char* begin, const char* end, bool continuation) {
+    p_ = begin;
+    end_ = end;
+    if (continuation) {
+      while (p_ < end_ && (*p_ == '\r' || *p_ == '\n')) ++p_;
+    }
+    return run();
+  }
   ZfTreeBuilder& builder() { return builder_; }
 
  private:
+  bool run();
+
   const char* skipBlanks(const char* s) const {
     while (isBlank(*s)) ++s;
     return s;
@@ -50,6 +67,16 @@ class TextParser {
     text[length] = '\0';
     return text;
   }
+  // A number token the type cannot take (at most 40 of its characters are shown).
+  bool badNumber(ZfNumberRead read, const char* type, const char* token, const char* tokenEnd) {
+    const int shown = int(std::min<std::ptrdiff_t>(tokenEnd - token, 40));
+    if (read == ZF_NUMBER_RANGE) {
+      zeLog("line %d: %s value out of range %.*s\n", line_, type, shown, token);
+    } else {
+      zeLog("line %d: bad %s value %.*s\n", line_, type, shown, token);
+    }
+    return false;
+  }
   bool invalidLine(const char* why) {
     zeLog("%s", why);
     zeLog("line %d: Invalid line\n", line_);
@@ -62,8 +89,8 @@ class TextParser {
   bool convertStream(ZF_Row* row, uint32_t* firstMark);
   void convertText(ZF_Row* row);
 
-  const char* p_;
-  const char* end_;
+  const char* p_ = nullptr;
+  const char* end_ = nullptr;
   ZF_Document* document_;
   ZfTreeBuilder builder_;
   std::vector<uint32_t> words_;  // scratch for one element list
@@ -180,14 +207,18 @@ bool TextParser::convertWords(uint32_t type, ZF_Row* row) {
   while (!isLineEnd(*s)) {
     const char* e;
     uint32_t word;
+    ZfNumberRead read;
     if (type == ZF_FP) {
       float value;
-      e = zfParseFloatToken(s, &value);
+      read = zfParseFloatToken(s, end_, &value, &e) ? ZF_NUMBER_OK : ZF_NUMBER_BAD;
       std::memcpy(&word, &value, sizeof word);
     } else {
       e = tokenEnd(s);
-      word = type == ZF_I4 ? uint32_t(zfReadI4(s, e)) : zfReadU4(s, e);
+      int32_t signedWord = 0;
+      read = type == ZF_I4 ? zfReadI4(s, e, &signedWord) : zfReadU4(s, e, &word);
+      if (type == ZF_I4) word = uint32_t(signedWord);
     }
+    if (read != ZF_NUMBER_OK) return badNumber(read, kTypeSpellings[type], s, e);
     words_.push_back(word);
     s = skipBlanks(e);
   }
@@ -225,28 +256,33 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
       break;
     }
     e = tokenEnd(s);
-    const uint64_t n = zfReadCount(s, e);
-    if (n == 0) {
-      problem = "record of zero count";
+    uint32_t n = 0;
+    const ZfNumberRead read = zfReadCount(s, e, &n);
+    if (read == ZF_NUMBER_BAD) {
+      problem = "count is not a number";
       break;
     }
-    if (n > std::numeric_limits<uint32_t>::max() || total + n > std::numeric_limits<uint32_t>::max()) {
+    if (read == ZF_NUMBER_RANGE || total + n > std::numeric_limits<uint32_t>::max()) {
       problem = "more than 4294967295 samples";
       break;
     }
-    marks.push_back({uint32_t(total), uint32_t(words_.size())});
+    // An empty record is kept in the words but not indexed (see the binary form).
+    if (n) marks.push_back({uint32_t(total), uint32_t(words_.size())});
     total += n;
     words_.push_back(tag);
     words_.push_back(uint32_t(n));
     s = skipBlanks(e);
-    const uint64_t values = tag == ZF_FPC_RUN ? 1 : n;
-    for (uint64_t v = 0; v < values; ++v) {
+    const uint32_t values = tag == ZF_FPC_RUN ? 1 : n;
+    for (uint32_t v = 0; v < values; ++v) {
       if (isLineEnd(*s)) {
         problem = tag == ZF_FPC_RUN ? "RUN without value" : "DAT count larger than its data";
         break;
       }
       float value;
-      e = zfParseFloatToken(s, &value);
+      if (!zfParseFloatToken(s, end_, &value, &e)) {
+        problem = "value is not a number";
+        break;
+      }
       uint32_t word;
       std::memcpy(&word, &value, sizeof word);
       words_.push_back(word);
@@ -255,7 +291,13 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
     if (problem) break;
   }
   if (problem) {
-    zeLog("line %d: bad FP_C data, %s\n", line_, problem);
+    // The token at fault, where there is one, helps find it in a long line.
+    const char* e = tokenEnd(s);
+    if (e > s) {
+      zeLog("line %d: bad FP_C data, %s: %.*s\n", line_, problem, int(std::min<std::ptrdiff_t>(e - s, 40)), s);
+    } else {
+      zeLog("line %d: bad FP_C data, %s\n", line_, problem);
+    }
     return false;
   }
   p_ = s;
@@ -273,9 +315,53 @@ bool TextParser::convertStream(ZF_Row* row, uint32_t* firstMark) {
 ZF_Document* ZF_ParseText(std::unique_ptr<unsigned char[]> image, std::size_t size) {
   std::unique_ptr<ZF_Document> document(new ZF_Document);
   document->form = ZF_FORM_TEXT;
-  TextParser parser(reinterpret_cast<const char*>(image.get()), size, document.get());
-  if (!parser.run()) return nullptr;
+  TextParser parser(size, document.get());
+  const char* text = reinterpret_cast<const char*>(image.get());
+  if (!parser.feed(text, text + size, false)) return nullptr;
   // Nodes and an array still open at the end are closed as they stand.
+  parser.builder().finish(document.get());
+  return document.release();
+}
+
+ZF_Document* ZF_ParseTextFile(ZeFile* file, std::size_t size) {
+  std::unique_ptr<ZF_Document> document(new ZF_Document);
+  document->form = ZF_FORM_TEXT;
+  TextParser parser(size, document.get());
+  // 256 KB pieces stay in the cache between the read and the parse; the
+  // buffer grows only for a line longer than itself. One byte is kept for
+  // the NUL after each piece.
+  std::vector<char> buffer(std::size_t(256) << 10);
+  std::size_t held = 0;
+  std::size_t left = size;
+  bool continuation = false;
+  for (;;) {
+    const std::size_t room = buffer.size() - 1 - held;
+    const std::size_t want = std::min(room, left);
+    if (want) {
+      const std::size_t got = zeFileRead(buffer.data() + held, 1, want, file);
+      if (got != want) return nullptr;  // the file shrank while being read
+      held += got;
+      left -= got;
+    }
+    const bool last = left == 0;
+    // Up to the last line end, unless this is the end of the text.
+    std::size_t cut = held;
+    if (!last) {
+      while (cut > 0 && buffer[cut - 1] != '\n' && buffer[cut - 1] != '\r') --cut;
+      if (cut == 0) {
+        buffer.resize(buffer.size() * 2);
+        continue;
+      }
+    }
+    const char saved = buffer[cut];
+    buffer[cut] = '\0';
+    if (!parser.feed(buffer.data(), buffer.data() + cut, continuation)) return nullptr;
+    buffer[cut] = saved;
+    if (last) break;
+    continuation = true;
+    held -= cut;
+    std::memmove(buffer.data(), buffer.data() + cut, held);
+  }
   parser.builder().finish(document.get());
   return document.release();
 }

@@ -2,6 +2,7 @@
 #include "zf/zfWrite.h"
 
 #include "base/zeMessage.h"
+#include "base/zeSafeWrite.h"
 #include "zf/zfNumber.h"
 
 #include <cstdio>
@@ -106,6 +107,12 @@ bool TextWriter::writeElements(const ZF_Entry* entry, uint32_t type, const ZF_Ro
     *out_ += '"';
     return true;
   }
+  // An empty stream still needs a token to be a value line; one empty
+  // record is the only spelling the reader takes for it.
+  if (type == ZF_FP_C && row->count == 0) {
+    *out_ += "DAT 0";
+    return true;
+  }
   if (row->count == 0) return fail("empty element list", entry->name);
   const uint32_t* words = wordsOf(row);
   char buffer[32];
@@ -153,6 +160,7 @@ class BinaryWriter {
   bool writeEntry(const ZF_Entry* entry);
   std::size_t openChunk(const char* id, const char* name);
   void writeData(uint32_t type, const ZF_Row* row);
+  void appendWords(const uint32_t* words, std::size_t count);
 
   std::string* out_;
 };
@@ -190,20 +198,24 @@ void BinaryWriter::writeData(uint32_t type, const ZF_Row* row) {
     return;
   }
   const uint32_t* words = wordsOf(row);
-  std::size_t wordCount = row->count;
-  if (type == ZF_FP_C) {
-    wordCount = 0;
-    if (row->markCount) {
-      const uint32_t* last = words + row->marks[row->markCount - 1].word;
-      wordCount = row->marks[row->markCount - 1].word + (last[0] == ZF_FPC_RUN ? 3 : last[1] + 2);
-    }
+  if (type != ZF_FP_C) {
+    appendWords(words, row->count);
+    return;
   }
+  // Record by record through the index, so that empty records are left out.
+  for (uint32_t m = 0; m < row->markCount; ++m) {
+    const uint32_t* record = words + row->marks[m].word;
+    appendWords(record, record[0] == ZF_FPC_RUN ? 3 : std::size_t(record[1]) + 2);
+  }
+}
+
+void BinaryWriter::appendWords(const uint32_t* words, std::size_t count) {
   const std::size_t at = out_->size();
-  out_->resize(at + wordCount * 4);
-  uint32_t* target = reinterpret_cast<uint32_t*>(&(*out_)[at]);
-  for (std::size_t i = 0; i < wordCount; ++i) {
+  out_->resize(at + count * 4);
+  char* target = &(*out_)[at];
+  for (std::size_t i = 0; i < count; ++i) {
     const uint32_t big = __builtin_bswap32(words[i]);
-    std::memcpy(target + i, &big, 4);
+    std::memcpy(target + i * 4, &big, 4);
   }
 }
 
@@ -253,14 +265,9 @@ bool ZF_WriteBinary(const ZF_Entry* root, std::string* out) {
 }
 
 bool ZF_WriteFile(const char* path, const std::string& contents) {
-  FILE* file = std::fopen(path, "wb");
-  if (!file) {
-    zeLog("cannot write %s\n", path);
-    return false;
-  }
-  const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
+  // Through a temporary file: a failed write leaves the old file whole, even
+  // when it is the document being converted.
+  if (zeWriteFileSafely(path, contents.data(), contents.size()) != ZE_WRITE_DONE) {
     zeLog("cannot write %s\n", path);
     return false;
   }

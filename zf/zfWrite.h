@@ -5,6 +5,8 @@
 // indent per level, every STR quoted, FP_C as RUN/DAT records and floats in
 // the shortest form that reads back to the same bits. It starts with a
 // comment line, so that even an empty document passes the 12-byte check.
+// Neither form writes the empty records an FP_C stream may hold, except that
+// a stream with no sample at all is written as text "DAT 0".
 #pragma once
 
 #include "zf/zfDocument.h"
@@ -19,5 +21,7 @@
 bool ZF_WriteText(const ZF_Entry* root, std::string* out);
 bool ZF_WriteBinary(const ZF_Entry* root, std::string* out);
 
-// Writes `contents` to a file on disk; false with a message when it cannot.
+// Writes `contents` to a file on disk, safely (base/zeSafeWrite.h: the old
+// file stays whole unless the new one is complete); false with a message
+// when it cannot.
 bool ZF_WriteFile(const char* path, const std::string& contents);

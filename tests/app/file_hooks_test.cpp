@@ -166,6 +166,24 @@ TEST_F(FileHooks, IrrlichtVariantRefusesUnknownSeekOrigins) {
   zeFileClose(f);
 }
 
+// Both variants read regular files only: a FIFO would block the open until
+// a writer came, a directory or device would be read without end.
+TEST_F(FileHooks, BothVariantsRefuseWhatIsNotARegularFile) {
+  const std::string fifo = temp_.path() + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  for (bool irrlicht : {false, true}) {
+    if (irrlicht) {
+      ASSERT_EQ(zeFilesystemReset(startDevice()), 0);
+    }
+    for (const std::string& path : {fifo, temp_.path(), std::string("/dev/zero")}) {
+      EXPECT_EQ(zeFileOpen(path.c_str(), "rb"), nullptr) << path << (irrlicht ? " (irr)" : " (stdio)");
+      std::string contents;
+      EXPECT_FALSE(zeFileReadAll(path.c_str(), &contents)) << path;
+    }
+    EXPECT_TRUE(zeFileExists(temp_.write("plain.txt", "x").c_str()));
+  }
+}
+
 TEST_F(FileHooks, KnownFileSearchOrder) {
   temp_.write("app/shadersPP/Gamma.hlsl", "pp");
   temp_.write("app/textures/t.png", "base");

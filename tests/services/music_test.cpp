@@ -328,12 +328,14 @@ TEST_F(MusicTest, SdlOutputPlaysTheToneScaledByTheVolume) {
     std::remove(file.c_str());
     return bytes.size() < 2000 ? -3 : peak;
   };
-  const int full = peakAt(100.0f, "/tmp/zarn-music-full.raw");
+  // One name per process: suites of other checkouts may run beside this one.
+  const std::string base = "/tmp/zarn-music-" + std::to_string(getpid());
+  const int full = peakAt(100.0f, base + "-full.raw");
   if (full == -2) GTEST_SKIP() << "this SDL has no disk audio driver";
   ASSERT_GT(full, 12000) << "half amplitude of a 16-bit tone";
-  const int half = peakAt(50.0f, "/tmp/zarn-music-half.raw");
+  const int half = peakAt(50.0f, base + "-half.raw");
   EXPECT_NEAR(static_cast<double>(half) / full, 0.5, 0.03);
-  const int silent = peakAt(0.0f, "/tmp/zarn-music-silent.raw");
+  const int silent = peakAt(0.0f, base + "-silent.raw");
   EXPECT_LE(silent, 1);
 }
 

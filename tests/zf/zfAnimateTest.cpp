@@ -5,6 +5,7 @@
 #include "zf/zfAnimate.h"
 #include "zf/zfNumber.h"
 #include "zf/zfWalk.h"
+#include "zf/zfWrite.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -187,6 +188,107 @@ TEST(ZfAnimate, EmptyChannelsReadZero) {
   EXPECT_EQ(ZF_FP3_At(v, 4).z, 0.0f);
 }
 
+// One record of a stream, to be spelled in either form.
+struct Record {
+  bool run;
+  std::vector<float> values;  // a RUN holds one value and repeats it `count` times
+  uint32_t count;
+};
+
+std::string recordsText(const std::vector<Record>& records) {
+  std::string text;
+  for (const Record& r : records) {
+    text += std::string(text.empty() ? "" : " ") + (r.run ? "RUN " : "DAT ") + std::to_string(r.count);
+    for (float v : r.values) text += " " + floatText(v);
+  }
+  return text;
+}
+
+std::string recordsWords(const std::vector<Record>& records) {
+  std::string words;
+  for (const Record& r : records) {
+    words += zfWord(r.run ? ZF_FPC_RUN : ZF_FPC_DAT) + zfWord(r.count);
+    for (float v : r.values) words += zfFloatWord(v);
+  }
+  return words;
+}
+
+// A scalar "s" and a rotation-shaped "v" whose three rows are the stream
+// with its samples scaled by 1, -2 and 0.5, in text or binary form.
+ZfDocumentPtr channelDocument(const std::vector<Record>& records, bool binary) {
+  std::vector<Record> rows[3] = {records, records, records};
+  const float scales[3] = {1.0f, -2.0f, 0.5f};
+  for (int r = 0; r < 3; ++r) {
+    for (Record& record : rows[r]) {
+      for (float& v : record.values) v *= scales[r];
+    }
+  }
+  // The text form has no spelling for a value without tokens.
+  if (binary || records.empty()) {
+    return zfLoadString(zfForm(
+        zfChunk("NVAL", zfName("s") + zfWord(ZF_FP_C) + recordsWords(records)) +
+        zfChunk("NARR", zfName("v") + zfWord(ZF_FP_C) + zfChunk("AVAL", recordsWords(rows[0])) +
+                            zfChunk("AVAL", recordsWords(rows[1])) + zfChunk("AVAL", recordsWords(rows[2])))));
+  }
+  return zfLoadString(kHeader + "s FP_C " + recordsText(records) + "\nv FP_C [\n" + recordsText(rows[0]) + "\n" +
+                      recordsText(rows[1]) + "\n" + recordsText(rows[2]) + "\n]\n");
+}
+
+// Records of count 0 are well-formed and hold no sample: wherever they stand,
+// every evaluator answers as for the same stream without them.
+TEST(ZfAnimate, EmptyRecordsAddNoSamples) {
+  const Record emptyRun{true, {99.0f}, 0}, emptyLiteral{false, {}, 0};
+  const Record a{true, {1.0f}, 3}, b{false, {2.0f, 3.5f, -1.0f}, 3}, c{true, {4.0f}, 1}, d{false, {0.25f}, 1};
+  struct Case {
+    const char* where;
+    std::vector<Record> with, without;
+  };
+  const Case cases[] = {
+      {"at the start", {emptyRun, a, b}, {a, b}},
+      {"two at the start", {emptyLiteral, emptyRun, b, c}, {b, c}},
+      {"in the middle", {a, emptyLiteral, b, emptyRun, c}, {a, b, c}},
+      {"between literals", {b, emptyLiteral, emptyLiteral, d, emptyRun, b}, {b, d, b}},
+      {"at the end", {a, b, emptyRun}, {a, b}},
+      {"everywhere", {emptyRun, d, emptyLiteral, a, emptyRun, c, emptyLiteral}, {d, a, c}},
+      {"around one sample", {emptyLiteral, c, emptyRun}, {c}},
+      {"alone", {emptyRun, emptyLiteral}, {}},
+  };
+  for (const Case& k : cases) {
+    for (bool binary : {false, true}) {
+      const std::string what = std::string(k.where) + (binary ? " (binary)" : " (text)");
+      ZfDocumentPtr with = channelDocument(k.with, binary), without = channelDocument(k.without, binary);
+      ASSERT_NE(with, nullptr) << what;
+      ASSERT_NE(without, nullptr) << what;
+      const ZF_Entry *s = entry(with, "s"), *v = entry(with, "v");
+      const ZF_Entry *s0 = entry(without, "s"), *v0 = entry(without, "v");
+      ASSERT_EQ(s->count, s0->count) << what;
+      ASSERT_EQ(v->rows[1].count, s0->count) << what;
+      for (uint32_t i = 0; i <= s0->count + 1; ++i) {
+        EXPECT_EQ(ZF_FP_At(s, i), ZF_FP_At(s0, i)) << what << " at " << i;
+        const ZF_Float3 p = ZF_FP3_At(v, i), q = ZF_FP3_At(v0, i);
+        EXPECT_EQ(std::memcmp(&p, &q, sizeof p), 0) << what << " at " << i;
+      }
+      for (float t = -1.0f; t <= float(s0->count) + 1.0f; t += 0.25f) {
+        EXPECT_EQ(ZF_FP_Lerp(s, t), ZF_FP_Lerp(s0, t)) << what << " at " << t;
+        EXPECT_EQ(ZF_FP_Step(s, t), ZF_FP_Step(s0, t)) << what << " at " << t;
+        EXPECT_EQ(ZF_FP_LerpByWalk(s, t), ZF_FP_Lerp(s0, t)) << what << " at " << t;
+        const ZF_Float3 p = ZF_FP3_Lerp(v, t), q = ZF_FP3_Lerp(v0, t), w = ZF_FP3_LerpByWalk(v, t);
+        EXPECT_EQ(std::memcmp(&p, &q, sizeof p), 0) << what << " at " << t;
+        EXPECT_EQ(std::memcmp(&w, &q, sizeof w), 0) << what << " at " << t;
+        const ZF_Float3 r = ZF_FP3_Slerp_HPB_To_XYZ(v, t), r0 = ZF_FP3_Slerp_HPB_To_XYZ(v0, t);
+        EXPECT_EQ(std::memcmp(&r, &r0, sizeof r), 0) << what << " at " << t;
+      }
+      // The writers leave the empty records out (an empty stream stays readable as text).
+      std::string text;
+      ASSERT_TRUE(ZF_WriteText(ZF_Root(with.get()), &text)) << what;
+      EXPECT_EQ(text.find(" 0 99"), std::string::npos) << text;
+      ZfDocumentPtr again = zfLoadString(text);
+      ASSERT_NE(again, nullptr) << text;
+      EXPECT_EQ(entry(again, "s")->count, s0->count) << what;
+    }
+  }
+}
+
 TEST(ZfAnimate, RowsShareTheClampedPosition) {
   // Row 1 is shorter: its clamp moves t for row 2, as the rows are walked in order.
   ZfDocumentPtr document = zfLoadString(kHeader + "v FP_C [\n" + literal({0, 10, 20, 30, 40}) + "\n" +
@@ -264,8 +366,8 @@ TEST(ZfAnimate, QuaternionsMatchTheirDefinition) {
   }
 }
 
-// Random channels of RUN and DAT records: every lookup through the index
-// gives the same bits as the walk from the first record.
+// Random channels of RUN and DAT records, some of them empty: every lookup
+// through the index gives the same bits as the walk from the first record.
 TEST(ZfAnimate, IndexAgreesWithTheRecordWalk) {
   std::mt19937 random(3);
   for (int channel = 0; channel < 40; ++channel) {
@@ -273,7 +375,8 @@ TEST(ZfAnimate, IndexAgreesWithTheRecordWalk) {
     for (std::string& row : rows) {
       const int records = 1 + int(random() % 60);
       for (int r = 0; r < records; ++r) {
-        const int n = 1 + int(random() % 6);
+        // Some records are empty: they hold no sample and must be stepped over.
+        const int n = random() % 8 ? 1 + int(random() % 6) : 0;
         if (random() % 2) {
           row += " RUN " + std::to_string(n) + " " + floatText(float(random() % 1000) / 100.0f - 5.0f);
         } else {

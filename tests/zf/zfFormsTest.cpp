@@ -7,6 +7,7 @@
 #include "zf/zfWrite.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -127,7 +128,7 @@ std::string readFile(const std::string& path) {
 }
 
 int zfconv(const std::string& arguments) {
-  const std::string command = std::string(ZFCONV_PATH) + " " + arguments + " > /dev/null 2>&1";
+  const std::string command = "timeout 20 " + std::string(ZFCONV_PATH) + " " + arguments + " > /dev/null 2>&1";
   return std::system(command.c_str());
 }
 
@@ -159,6 +160,44 @@ TEST(ZfForms, ZfconvRoundTripsToCanonicalText) {
     out << zfForm(zfChunk("NVAL", zfName("two words") + zfWord(ZF_I4) + zfWord(1)));
   }
   EXPECT_NE(zfconv(dir + "/blank.bin " + dir + "/blank.zscn"), 0);
+  // Inputs that are not regular files are refused at once: a FIFO (whose
+  // open would wait for a writer), a directory, a device.
+  ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0644), 0);
+  for (const std::string& input : {dir + "/pipe", dir, std::string("/dev/zero")}) {
+    EXPECT_EQ(zfconv("-binary " + input + " " + dir + "/out.bin"), 1 << 8) << input;
+  }
+  std::system(("rm -rf " + dir).c_str());
+}
+
+// Converting a file onto itself when the write fails part-way (a file size
+// limit stands in for a full disk) must leave the input whole.
+TEST(ZfForms, ZfconvKeepsItsInputWhenTheWriteFails) {
+  const std::string dir = "/tmp/zfconv-full-" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  std::string text = "# many nodes\n";
+  for (int i = 0; i < 3000; ++i) text += "{ Node\n  index I4 " + std::to_string(i) + "\n}\n";
+  const std::string path = dir + "/scene.zscn";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  }
+  ASSERT_GT(text.size(), 32768u);
+  for (const char* form : {"-text", "-binary"}) {
+    // 32 blocks of 512 bytes; the limit's signal is ignored so the write fails
+    // with an error instead.
+    const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 32; timeout 20 " + std::string(ZFCONV_PATH) + " " +
+                                form + " " + path + " " + path + "\" > /dev/null 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0) << form;
+    EXPECT_EQ(readFile(path), text) << form;
+  }
+  DIR* folder = opendir(dir.c_str());
+  int names = 0;
+  while (dirent* item = readdir(folder)) {
+    const std::string name = item->d_name;
+    if (name != "." && name != "..") ++names;
+  }
+  closedir(folder);
+  EXPECT_EQ(names, 1) << "a temporary file was left behind";
   std::system(("rm -rf " + dir).c_str());
 }
 

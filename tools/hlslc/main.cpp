@@ -3,25 +3,20 @@
 // GLSL and the constant table. Effect authors check their files with it.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/zeFile.h"
 #include "base/zeProgramInfo.h"
+#include "base/zeSafeWrite.h"
 #include "effect/zeHlslTranslator.h"
 #include "tools/hlslc/zeEffectCheck.h"
 
 namespace {
 
-bool readFile(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
+// Through the file layer, which takes regular files of bounded size only
+// (not /dev/zero, a FIFO or a directory), and says so.
+bool readFile(const std::string& path, std::string* out) { return zeFileReadAll(path.c_str(), out); }
 
 std::string directoryOf(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
@@ -151,17 +146,18 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (!outGlsl.empty()) {
-    std::ofstream out(outGlsl, std::ios::binary);
-    out << program.glsl;
-    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outGlsl.c_str()); return 1; }
+  // Outputs replace a file only when complete (base/zeSafeWrite.h).
+  if (!outGlsl.empty() && zeWriteFileSafely(outGlsl.c_str(), program.glsl.data(), program.glsl.size()) != ZE_WRITE_DONE) {
+    std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outGlsl.c_str());
+    return 1;
   }
   if (!outBin.empty()) {
     std::string bytes;
     program.serialize(&bytes);
-    std::ofstream out(outBin, std::ios::binary);
-    out << bytes;
-    if (!out) { std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outBin.c_str()); return 1; }
+    if (zeWriteFileSafely(outBin.c_str(), bytes.data(), bytes.size()) != ZE_WRITE_DONE) {
+      std::fprintf(stderr, "zarn-hlslc: cannot write %s\n", outBin.c_str());
+      return 1;
+    }
   }
   if (!quiet) {
     if (outGlsl.empty()) std::printf("%s\n", program.glsl.c_str());

@@ -1,11 +1,10 @@
 #include "tools/hlslc/zeEffectCheck.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/zeFile.h"
 #include "effect/CZeEffectBuilder.h"
 #include "effect/CZeEffectDefLoaderZarn.h"
 #include "effect/zeFxMaterial.h"
@@ -13,14 +12,8 @@
 
 namespace {
 
-bool readFile(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
+// Through the file layer, which takes regular files of bounded size only.
+bool readFile(const std::string& path, std::string* out) { return zeFileReadAll(path.c_str(), out); }
 
 std::string directoryOf(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
