@@ -4,8 +4,15 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/zeMessage.h"
 #include "render/image/CZeImage.h"
 #include "render/image/CZeImageLoaderHDR.h"
+
+// Warnings for every bad input would drown the run.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  zeSetMessageThreshold(ZE_NONE);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CZeImage* image = zeDecodeRadiance(data, size, "fuzz.hdr");

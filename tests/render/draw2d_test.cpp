@@ -9,7 +9,11 @@
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
 #include "render/ze2D.h"
+#include "base/zeFile.h"
+#include "render/image/zeCurlNoise.h"
 #include "render/zeLoadingScreen.h"
+
+#include <fstream>
 
 using namespace irr;
 
@@ -172,6 +176,38 @@ TEST_F(Draw2D, FontsAndMeasuring) {
   zeSetTextFont(nullptr);
   EXPECT_EQ(zeTextFont(), nullptr);
   EXPECT_EQ(zeTextWidth("Hello"), builtInWidth);
+}
+
+// Engine start registers the loaders with the driver and builds the curl
+// volume from the cache in the base directory; a bad cache fails the start.
+TEST(Draw2DStart, LoadersAndCurlNoiseJoinEngineStart) {
+  zeResetMessageState();
+  zeDisableMessageBoxes();
+  zeInstallImagesAnd2D();
+  const std::string previousBase = zeGetBaseDirectory();
+  const std::string base = ::testing::TempDir() + "curl-base";
+  std::system(("mkdir -p " + base).c_str());
+  const std::string cache = base + "/curlNoise3D.cache";
+  struct Case {
+    std::size_t size;
+    int result, edge;
+  } cases[] = {{3 * 8, 0, 2}, {10, -1, 1}};
+  for (const Case& c : cases) {
+    std::ofstream(cache, std::ios::binary) << std::string(c.size, '\x01');
+    ZeEngineSettings s;
+    s.baseDirectory = base.c_str();
+    ASSERT_EQ(zeEngineStart(s), c.result) << c.size;
+    EXPECT_EQ(zeCurlNoiseEdge(), c.edge);
+    if (c.result == 0) {
+      EXPECT_GE(zeEngineContext().driver->getImageLoaderCount(), 2u);
+      zeEngineStop();
+      EXPECT_EQ(zeCurlNoiseEdge(), 1);
+    } else {
+      EXPECT_STREQ(zeStartFailureReason(), "fails to init curl noise from file cache");
+    }
+  }
+  std::remove(cache.c_str());
+  zeSetBaseDirectory(previousBase.c_str());
 }
 
 TEST(Draw2DBar, PlainLoadingBarRectangles) {
