@@ -22,6 +22,7 @@
 #include "render/gl/ZeGL2D.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/image/CZeImage.h"
+#include "render/image/CZeImageLoaderDDSVolume.h"
 #include "render/image/CZeImageLoaderHDR.h"
 #include "render/image/CZeImageLoaderPNG.h"
 #include "render/image/zeCurlNoise.h"
@@ -624,9 +625,12 @@ bool createImageLoaders(CZeManager& manager) {
   video::IVideoDriver* driver = zeEngineContext().driver;
   hdrLoader = new CZeImageLoaderHDR;
   pngLoader = new CZeImageLoaderPNG;
+  auto* volumeLoader = new CZeImageLoaderDDSVolume;
   // The driver asks the loaders added last first, and owns them.
+  driver->addExternalImageLoader(volumeLoader);
   driver->addExternalImageLoader(hdrLoader);
   driver->addExternalImageLoader(pngLoader);
+  volumeLoader->drop();
   hdrLoader->drop();
   pngLoader->drop();
   manager.setSlot(ZeManagerSlot::ImageLoaders, hdrLoader);

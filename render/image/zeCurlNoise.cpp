@@ -155,7 +155,7 @@ bool loadCurlNoiseFromImage(irr::video::IVideoDriver* driver, const char* file) 
   if (!loaded) return false;
   auto* image = dynamic_cast<CZeImage*>(loaded);
   const bool volumeOk = image && image->width() == image->height() && image->height() == image->depth() &&
-                        (image->zeFormat() == 4 || image->zeFormat() == 3);
+                        image->zeFormat() == 4;
   if (!volumeOk) {
     loaded->drop();
     return false;
@@ -166,8 +166,7 @@ bool loadCurlNoiseFromImage(irr::video::IVideoDriver* driver, const char* file) 
     loaded->drop();
     return false;
   }
-  // The first byte of a voxel (luminance, or blue of an 8-bit colour volume).
-  const int stride = CZeImage::bytesPerPixelOf(image->zeFormat());
+  const int stride = 1;
   const unsigned char* src = image->data();
   auto sample = [&](int x, int y, int z) {
     x = ((x % n) + n) % n;

@@ -13,8 +13,8 @@ class CZeImage;
 // Procedural volume of edge 64 (deterministic).
 bool generateCurlNoise();
 // From an 8-bit volume image of equal width, height and depth (a CZeImage of
-// format 4 or 3 with depth, from the driver's loaders). false, no message,
-// when the file gives no such volume.
+// format 4 with depth: a volume DDS through the driver's loaders). false, no
+// message, when the file gives no such volume.
 bool loadCurlNoiseFromImage(irr::video::IVideoDriver* driver, const char* file);
 // The raw voxel array (N^3 * 3 bytes, no header), through the file hooks.
 bool loadCurlNoiseCache(const char* file);

@@ -8,7 +8,11 @@
 #include <vector>
 
 #include "base/zeMessage.h"
+#include <irrlicht.h>
+
+#include "imageTestSupport.h"
 #include "render/image/CZeImage.h"
+#include "render/image/CZeImageLoaderDDSVolume.h"
 #include "render/image/zeCurlNoise.h"
 
 namespace {
@@ -113,6 +117,56 @@ TEST_F(CurlNoise, CacheSizes) {
   EXPECT_FALSE(loadCurlNoiseCache((::testing::TempDir() + "no-such.cache").c_str()));
   EXPECT_NE(::testing::internal::GetCapturedStdout().find("failed to open CurlNoise3D file"), std::string::npos);
   expectEmpty();
+}
+
+// From an 8-bit volume: the integer curl of s(q + o) + s(2q + o) / 2 with
+// coordinates wrapped into the volume. Other images are refused quietly.
+TEST_F(CurlNoise, BuiltFromAnEightBitVolume) {
+  const int n = 8;
+  std::vector<unsigned char> voxels(n * n * n);
+  for (std::size_t i = 0; i < voxels.size(); ++i) voxels[i] = static_cast<unsigned char>((i * 97 + (i >> 3) * 13) & 255);
+  const std::string dir = ::testing::TempDir();
+  const auto grey = zeTestDdsVolume(n, n, n, 8, voxels);
+  std::ofstream(dir + "noise8.dds", std::ios::binary).write(reinterpret_cast<const char*>(grey.data()), grey.size());
+  const auto colour = zeTestDdsVolume(2, 2, 2, 32, std::vector<unsigned char>(32, 9));
+  std::ofstream(dir + "noise32.dds", std::ios::binary).write(reinterpret_cast<const char*>(colour.data()), colour.size());
+  const auto flat = zeTestDdsVolume(4, 4, 2, 8, std::vector<unsigned char>(32, 9));  // not a cube
+  std::ofstream(dir + "flat.dds", std::ios::binary).write(reinterpret_cast<const char*>(flat.data()), flat.size());
+
+  irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+  irr::video::IVideoDriver* driver = device->getVideoDriver();
+  auto* loader = new CZeImageLoaderDDSVolume;
+  driver->addExternalImageLoader(loader);
+  loader->drop();
+
+  ASSERT_TRUE(loadCurlNoiseFromImage(driver, (dir + "noise8.dds").c_str()));
+  ASSERT_EQ(zeCurlNoiseEdge(), n);
+  const int o[3][3] = {{0, 0, 0}, {31, -48, 13}, {-233, -113, -185}};
+  auto s = [&](int x, int y, int z) {
+    auto wrap = [&](int v) { return ((v % n) + n) % n; };
+    return static_cast<int>(voxels[(wrap(z) * n + wrap(y)) * n + wrap(x)]);
+  };
+  auto P = [&](int c, int x, int y, int z) {
+    return s(x + o[c][0], y + o[c][1], z + o[c][2]) + s(2 * x + o[c][0], 2 * y + o[c][1], 2 * z + o[c][2]) / 2;
+  };
+  for (const auto& v : {std::vector<int>{0, 0, 0}, {7, 3, 5}, {1, 7, 7}}) {
+    const int x = v[0], y = v[1], z = v[2];
+    const int expected[3] = {(P(2, x, y + 1, z) - P(2, x, y - 1, z)) - (P(1, x, y, z + 1) - P(1, x, y, z - 1)),
+                             (P(0, x, y, z + 1) - P(0, x, y, z - 1)) - (P(2, x + 1, y, z) - P(2, x - 1, y, z)),
+                             (P(1, x + 1, y, z) - P(1, x - 1, y, z)) - (P(0, x, y + 1, z) - P(0, x, y - 1, z))};
+    signed char got[3];
+    zeCurlNoiseAt(x, y, z, got);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(got[c], static_cast<signed char>(expected[c] & 255)) << x << y << z << c;
+  }
+  for (const char* refused : {"noise32.dds", "flat.dds", "no-such.dds"}) {
+    EXPECT_FALSE(loadCurlNoiseFromImage(driver, (dir + refused).c_str())) << refused;
+    expectEmpty();
+  }
+  // A volume short of its voxels is not read past the end.
+  auto cut = grey;
+  cut.resize(cut.size() - 1);
+  EXPECT_EQ(zeDecodeDdsVolume(cut.data(), cut.size(), "cut.dds"), nullptr);
+  device->drop();
 }
 
 TEST_F(CurlNoise, VolumeImageCentresComponents) {

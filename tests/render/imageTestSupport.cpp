@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <cstring>
+
 namespace {
 void appendBytes(png_structp png, png_bytep data, png_size_t length) {
   auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
@@ -43,5 +45,35 @@ std::vector<unsigned char> zeTestHdr(const std::string& resolution, const std::v
   const std::string head = "#?RADIANCE\n# made by hand\nFORMAT=32-bit_rle_rgbe\n\n" + resolution + "\n";
   std::vector<unsigned char> out(head.begin(), head.end());
   out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+std::vector<unsigned char> zeTestDdsVolume(int width, int height, int depth, int bits,
+                                           const std::vector<unsigned char>& voxels) {
+  std::vector<unsigned char> out(128, 0);
+  auto put = [&](std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<unsigned char>(v >> (8 * i));
+  };
+  std::memcpy(out.data(), "DDS ", 4);
+  put(4, 124);
+  put(8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x800000);  // caps, height, width, pixel format, depth
+  put(12, height);
+  put(16, width);
+  put(20, width * bits / 8);
+  put(24, depth);
+  put(76, 32);
+  put(80, bits == 8 ? 0x20000 : 0x41);  // luminance, or RGB with alpha
+  put(88, bits);
+  if (bits == 32) {
+    put(92, 0x00FF0000);
+    put(96, 0x0000FF00);
+    put(100, 0x000000FF);
+    put(104, 0xFF000000);
+  } else {
+    put(92, 0xFF);
+  }
+  put(108, 0x1000 | 0x8);  // texture, complex
+  put(112, 0x200000);      // volume
+  out.insert(out.end(), voxels.begin(), voxels.end());
   return out;
 }

@@ -13,3 +13,8 @@ std::vector<unsigned char> zeTestPng(int width, int height, int bitDepth, int co
 
 // "#?RADIANCE" file with a header, the resolution line and the given data.
 std::vector<unsigned char> zeTestHdr(const std::string& resolution, const std::vector<unsigned char>& data);
+
+// An uncompressed volume DDS: 8-bit luminance (bits 8) or A8R8G8B8 (bits 32),
+// `voxels` holding the slices one after the other.
+std::vector<unsigned char> zeTestDdsVolume(int width, int height, int depth, int bits,
+                                           const std::vector<unsigned char>& voxels);
