@@ -1,13 +1,16 @@
 #include "render/zeLoadingScreen.h"
 
 #include <cstdio>
+#include <string>
 
+#include "app/CZeManager.h"
 #include "app/zeEngine.h"
 #include "app/zeFileMount.h"
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "effect/CZeGPUProgrammingServices.h"
 #include "render/gl/ZeGL2D.h"
 
 using namespace irr;
@@ -18,20 +21,71 @@ video::ITexture* loadingImage = nullptr;  // grabbed; none without "loading.png"
 bool shaderMade = false;
 bool shaderOk = false;
 
+// The constants of a "loading.hlsl": "resolution" (two floats) and "progress".
+class CLoadingCallback : public video::IShaderConstantSetCallBack {
+ public:
+  void OnSetConstants(video::IMaterialRendererServices* services, s32) override {
+    services->setPixelShaderConstant("resolution", resolution, 2);
+    services->setPixelShaderConstant("progress", &progress, 1);
+    services->setVertexShaderConstant("resolution", resolution, 2);
+    services->setVertexShaderConstant("progress", &progress, 1);
+  }
+  f32 resolution[2] = {0, 0};
+  f32 progress = 0;
+};
+CLoadingCallback loadingCallback;
+int customMaterial = -1;  // the material type of "loading.hlsl", or -1
+
 void makeImageAndShader() {
   ZeEngineContext& ctx = zeEngineContext();
   if (!loadingImage && zeFileExists("loading.png")) {
     loadingImage = ctx.driver->getTexture("loading.png");
     if (loadingImage) loadingImage->grab();
   }
-  if (!shaderMade) {
-    shaderMade = true;
-    // The built-in shader is OpenGL here; "loading.hlsl" would need the
-    // effect system's translation, which this screen does not use yet.
-    if (zeFileExists("loading.hlsl"))
-      zeMessage(ZE_INFO, "loading.hlsl: custom loading shaders are not built yet, using the built-in one");
-    shaderOk = ctx.openGL;
+  if (shaderMade) return;
+  shaderMade = true;
+  CZeGPUProgrammingServices* services = ctx.manager ? ctx.manager->getGPUProgrammingServices() : nullptr;
+  if (services && zeFileExists("loading.hlsl")) {
+    std::string error;
+    // vs_3_0 and ps_3_0.
+    customMaterial = services->createMaterialFromFiles("loading.hlsl", "vs_main", 3, "loading.hlsl", "ps_main", 7,
+                                                       &loadingCallback, 0, 0, nullptr, &error);
+    if (customMaterial < 0) zeMessage(ZE_WARN, "loading.hlsl: %s", error.c_str());
   }
+  // The built-in shader is OpenGL (GLSL); the NULL driver has none.
+  shaderOk = customMaterial >= 0 || ctx.openGL;
+}
+
+// The screen quad with the material of "loading.hlsl"; its vertex shader
+// places the corners (-1..1) itself.
+bool drawCustom(video::IVideoDriver* driver, float width, float height, float progress) {
+  if (customMaterial < 0) return false;
+  loadingCallback.resolution[0] = width;
+  loadingCallback.resolution[1] = height;
+  loadingCallback.progress = progress;
+  const video::SColor none(0);
+  const video::S3DVertex corners[4] = {
+      video::S3DVertex(-1, -1, 0, 0, 0, 1, none, 0, 1), video::S3DVertex(-1, 1, 0, 0, 0, 1, none, 0, 0),
+      video::S3DVertex(1, 1, 0, 0, 0, 1, none, 1, 0), video::S3DVertex(1, -1, 0, 0, 0, 1, none, 1, 1)};
+  const u16 indices[6] = {0, 1, 2, 3, 0, 2};
+  video::SMaterial material;
+  material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(customMaterial);
+  material.setTexture(0, loadingImage);
+  material.Lighting = false;
+  material.BackfaceCulling = false;
+  material.ZBuffer = video::ECFN_ALWAYS;
+  material.ZWriteEnable = false;
+  const core::matrix4 identity;
+  const video::E_TRANSFORMATION_STATE states[3] = {video::ETS_WORLD, video::ETS_VIEW, video::ETS_PROJECTION};
+  core::matrix4 saved[3];
+  for (int i = 0; i < 3; ++i) {
+    saved[i] = driver->getTransform(states[i]);
+    driver->setTransform(states[i], identity);
+  }
+  driver->setMaterial(material);
+  driver->drawIndexedTriangleList(corners, 4, indices, 2);
+  for (int i = 0; i < 3; ++i) driver->setTransform(states[i], saved[i]);
+  return true;
 }
 
 void plainBar(video::IVideoDriver* driver, int width, int height, int percent) {
@@ -54,7 +108,10 @@ void drawFrame(float percent) {
   if (!ctx.driver || !beginBlack()) return;
   const core::dimension2du screen = ctx.driver->getScreenSize();
   const int w = static_cast<int>(screen.Width), h = static_cast<int>(screen.Height);
-  if (!(shaderOk && zeGLDrawLoadingShader(static_cast<float>(w), static_cast<float>(h), percent / 100.0f, nullptr))) {
+  const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+  const bool shaded = shaderOk && (drawCustom(ctx.driver, fw, fh, percent / 100.0f) ||
+                                   (ctx.openGL && zeGLDrawLoadingShader(fw, fh, percent / 100.0f, nullptr)));
+  if (!shaded) {
     if (loadingImage) {
       const core::dimension2du size = loadingImage->getOriginalSize();
       ctx.driver->draw2DImage(loadingImage,
@@ -137,4 +194,5 @@ void zeLoadingShutdown() {
   loadingImage = nullptr;
   shaderMade = false;
   shaderOk = false;
+  customMaterial = -1;  // material types go with the driver
 }

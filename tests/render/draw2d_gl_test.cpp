@@ -21,6 +21,7 @@
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
+#include "render/zeGPUServicesSlot.h"
 #include "render/zeLoadingScreen.h"
 
 using namespace irr;
@@ -90,6 +91,7 @@ class GL2D : public ::testing::Test {
     zeDisableMessageBoxes();
     zeGLInstall();
     zeSetFrameHooks({});
+    zeInstallGPUProgrammingServicesSlot();
     zeInstallImagesAnd2D();
   }
   void TearDown() override {
@@ -253,6 +255,39 @@ TEST_F(GL2D, BuiltInLoadingShaderDrawsAndFadesOut) {
   EXPECT_GT(full, 200);
   zeLoadingEnd();  // ends at 129 %: black
   EXPECT_EQ(litPixels(), 0);
+}
+
+// A "loading.hlsl" in the working directory replaces the built-in shader and
+// receives "resolution" and "progress".
+TEST_F(GL2D, LoadingHlslGetsResolutionAndProgress) {
+  char pattern[] = "/tmp/zarn-loading-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::ofstream(dir + "/loading.hlsl") << "float2 resolution;\nfloat progress;\n"
+                                          "float4 vs_main(float4 pos : POSITION) : POSITION { return pos; }\n"
+                                          "float4 ps_main() : COLOR0 {\n"
+                                          "  return float4(progress, resolution.x / 1000.0, resolution.y / 1000.0, 1);\n"
+                                          "}\n";
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(::chdir(dir.c_str()), 0);
+  ZeEngineSettings s;
+  s.width = 160;
+  s.height = 120;
+  s.windowed = 1;
+  s.baseDirectory = dir.c_str();
+  const int started = zeEngineStart(s);
+  if (started == 0) {
+    zeLoadingStart();
+    zeLoadingProgress(50);
+    Frame frame;
+    EXPECT_TRUE(pixelIs(frame, 10, 10, {128, 41, 31}, 2));
+    EXPECT_TRUE(pixelIs(frame, 150, 110, {128, 41, 31}, 2));
+    zeLoadingEnd();
+  }
+  ASSERT_EQ(::chdir(previous), 0);
+  std::system(("rm -rf '" + dir + "'").c_str());
+  ASSERT_EQ(started, 0) << zeStartFailureReason();
 }
 
 TEST_F(GL2D, RenderableImageReceivesTheQueue) {
