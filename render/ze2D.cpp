@@ -331,7 +331,10 @@ int zeLoadImage(const char* file, int id) {
   ImageRecord* record = reserveImage(id);
   if (!record) return -1;
   ZeImageTexture texture = file ? loadEngineImage(file) : ZeImageTexture();
-  if (texture.empty() && file) {
+  // A Radiance file the engine loader refused is not tried again by the driver
+  // (its loader chain would only repeat the same loader and its warnings).
+  const bool radiance = file && hdrLoader && zeEngineContext().openGL && hdrLoader->isALoadableFileExtension(file);
+  if (texture.empty() && file && !radiance) {
     video::IVideoDriver* driver = zeEngineContext().driver;
     if (video::ITexture* loaded = driver ? driver->getTexture(file) : nullptr) texture = ZeImageTexture(loaded);
   }

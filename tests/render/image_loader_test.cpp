@@ -15,6 +15,7 @@
 #include "imageTestSupport.h"
 #include "mesh/zeDeviceLog.h"
 #include "render/image/CZeImage.h"
+#include "render/image/CZeImageLoaderDDSVolume.h"
 #include "render/image/CZeImageLoaderHDR.h"
 #include "render/image/CZeImageLoaderPNG.h"
 #include "render/image/zeReadAll.h"
@@ -247,7 +248,9 @@ TEST(PngLoader, DriverChainKeepsItsOwnPngLoader) {
 
 // --- Fuzz corpora ------------------------------------------------------------------
 
-void replay(const std::string& dir, bool hdr) {
+using Decoder = CZeImage* (*)(const unsigned char*, std::size_t, const char*);
+
+void replay(const std::string& dir, Decoder decode) {
   DIR* d = opendir(dir.c_str());
   ASSERT_NE(d, nullptr) << dir;
   int files = 0;
@@ -255,8 +258,7 @@ void replay(const std::string& dir, bool hdr) {
     if (entry->d_name[0] == '.') continue;
     std::ifstream in(dir + "/" + entry->d_name, std::ios::binary);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    CZeImage* image = hdr ? zeDecodeRadiance(bytes.data(), bytes.size(), "corpus")
-                          : zeDecodeGrey16Png(bytes.data(), bytes.size(), "corpus");
+    CZeImage* image = decode(bytes.data(), bytes.size(), "corpus");
     if (image) image->drop();
     ++files;
   }
@@ -264,7 +266,8 @@ void replay(const std::string& dir, bool hdr) {
   EXPECT_GT(files, 0);
 }
 
-TEST_F(HdrLoader, FuzzCorpusReplaysCleanly) { replay("corpus-hdr", true); }
-TEST(PngLoader, FuzzCorpusReplaysCleanly) { replay("corpus-png16", false); }
+TEST_F(HdrLoader, FuzzCorpusReplaysCleanly) { replay("corpus-hdr", zeDecodeRadiance); }
+TEST(PngLoader, FuzzCorpusReplaysCleanly) { replay("corpus-png16", zeDecodeGrey16Png); }
+TEST(DdsVolumeLoader, FuzzCorpusReplaysCleanly) { replay("corpus-ddsvolume", zeDecodeDdsVolume); }
 
 }  // namespace
