@@ -13,7 +13,13 @@
 #include "render/image/zeCurlNoise.h"
 #include "render/zeLoadingScreen.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
+#include <vector>
+
+#include "imageTestSupport.h"
 
 using namespace irr;
 
@@ -208,6 +214,37 @@ TEST(Draw2DStart, LoadersAndCurlNoiseJoinEngineStart) {
   }
   std::remove(cache.c_str());
   zeSetBaseDirectory(previousBase.c_str());
+}
+
+// Without a cache, engine start builds the volume from "NoiseVolume.dds" in
+// the working directory and saves the cache beside the program.
+TEST(Draw2DStart, CurlNoiseFromTheNoiseImageIsCached) {
+  zeResetMessageState();
+  zeDisableMessageBoxes();
+  zeInstallImagesAnd2D();
+  char pattern[] = "/tmp/zarn-noise-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const auto volume = zeTestDdsVolume(4, 4, 4, 8, std::vector<unsigned char>(64, 77));
+  std::ofstream(dir + "/NoiseVolume.dds", std::ios::binary)
+      .write(reinterpret_cast<const char*>(volume.data()), static_cast<std::streamsize>(volume.size()));
+  const std::string previousBase = zeGetBaseDirectory();
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(::chdir(dir.c_str()), 0);
+  ZeEngineSettings s;
+  s.baseDirectory = dir.c_str();
+  const int started = zeEngineStart(s);
+  const int edge = zeCurlNoiseEdge();
+  zeEngineStop();
+  ASSERT_EQ(::chdir(previous), 0);
+  zeSetBaseDirectory(previousBase.c_str());
+  std::ifstream cache(dir + "/curlNoise3D.cache", std::ios::binary | std::ios::ate);
+  const long long cacheSize = cache ? static_cast<long long>(cache.tellg()) : -1;
+  std::system(("rm -rf '" + dir + "'").c_str());
+  ASSERT_EQ(started, 0) << zeStartFailureReason();
+  EXPECT_EQ(edge, 4);
+  EXPECT_EQ(cacheSize, 4 * 4 * 4 * 3);
 }
 
 TEST(Draw2DBar, PlainLoadingBarRectangles) {
