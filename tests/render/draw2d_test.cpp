@@ -43,13 +43,15 @@ class Draw2D : public ::testing::Test {
     video::IVideoDriver* driver = zeEngineContext().driver;
     video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 2));
     image->fill(video::SColor(255, 10, 20, 30));
-    picture_ = ::testing::TempDir() + "picture.bmp";
+    // One file per process: ctest runs the tests of this fixture side by side.
+    picture_ = ::testing::TempDir() + "picture-" + std::to_string(::getpid()) + ".bmp";
     driver->writeImageToFile(image, picture_.c_str());
     image->drop();
   }
   void TearDown() override {
     zeSetTextFont(nullptr);
     zeEngineStop();
+    std::remove(picture_.c_str());
   }
   std::string picture_;
 };
