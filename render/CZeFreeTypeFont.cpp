@@ -136,6 +136,11 @@ void CZeFreeTypeFont::draw(const core::stringw& text, const core::rect<s32>& pos
     if (hcenter) origin.X += (position.getWidth() - static_cast<s32>(size.Width)) / 2;
     if (vcenter) origin.Y += (position.getHeight() - static_cast<s32>(size.Height)) / 2;
   }
+  // One batch per text; the arrays keep their memory between draws.
+  static core::array<core::position2d<s32>> positions;
+  static core::array<core::rect<s32>> sources;
+  positions.set_used(0);
+  sources.set_used(0);
   s32 penX = origin.X, lineTop = origin.Y;
   for (u32 i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
@@ -146,9 +151,11 @@ void CZeFreeTypeFont::draw(const core::stringw& text, const core::rect<s32>& pos
     }
     if (c == L'\r') continue;
     const Glyph& g = glyph(c);
-    if (g.source.getWidth() > 0)
-      driver_->draw2DImage(atlas_, core::position2d<s32>(penX + g.left, lineTop + ascender_ - g.top), g.source, clip,
-                           color, true);
+    if (g.source.getWidth() > 0) {
+      positions.push_back(core::position2d<s32>(penX + g.left, lineTop + ascender_ - g.top));
+      sources.push_back(g.source);
+    }
     penX += g.advance + kerningWidth_;
   }
+  if (positions.size()) driver_->draw2DImageBatch(atlas_, positions, sources, clip, color, true);
 }

@@ -249,10 +249,23 @@ void zeExecute2DQueue() {
           driver->draw2DLine(core::position2d<s32>(c.words[0], c.words[1]),
                              core::position2d<s32>(c.words[2], c.words[3]), video::SColor(colour));
           break;
-        case KindBox:
-          driver->draw2DRectangle(video::SColor(colour),
-                                  core::rect<s32>(c.words[0], c.words[1], c.words[2], c.words[3]));
+        case KindBox: {
+          if (!zeEngineContext().openGL) {
+            driver->draw2DRectangle(video::SColor(colour),
+                                    core::rect<s32>(c.words[0], c.words[1], c.words[2], c.words[3]));
+            break;
+          }
+          // A run of boxes goes out in one draw (the driver draws one at a time).
+          static SZeGLBox run[kZe2DMaxDraws];
+          int count = 0;
+          for (; i < commandCount && commands[i].kind == KindBox; ++i) {
+            const int* w = commands[i].words;
+            run[count++] = {w[0], w[1], w[2], w[3], static_cast<unsigned>(w[4])};
+          }
+          --i;  // the loop's own step moves past the run
+          zeGLDrawBoxes(run, count);
           break;
+        }
         default: break;
       }
     }

@@ -1,5 +1,6 @@
 #include "render/gl/ZeGL2D.h"
 
+#include <cstddef>
 #include <vector>
 
 #include "base/zeMessage.h"
@@ -18,6 +19,32 @@ struct Program {
 
 Program imageProgram;
 Program loadingProgram;
+Program boxProgram;
+GLuint boxBuffer = 0;
+
+// Positions in pixels and a colour per vertex.
+const char* const boxVertex = R"(#version 330
+layout(location = 0) in vec2 position;
+layout(location = 1) in vec4 colour;
+uniform vec2 target;
+out vec4 tint;
+void main() {
+  vec2 at = position / target;
+  tint = colour;
+  gl_Position = vec4(at.x * 2.0 - 1.0, 1.0 - at.y * 2.0, 0.0, 1.0);
+}
+)";
+
+const char* const boxFragment = R"(#version 330
+in vec4 tint;
+out vec4 colour;
+void main() { colour = tint; }
+)";
+
+struct BoxVertex {
+  float x, y;
+  unsigned char rgba[4];
+};
 
 // The four corners of a rectangle from gl_VertexID; rect is left, top,
 // right, bottom in pixels, target the target's size. Clip +1 is the top row.
@@ -94,11 +121,11 @@ GLuint compile(GLenum stage, const char* source) {
   return shader;
 }
 
-bool build(Program& program, const char* fragmentSource) {
+bool build(Program& program, const char* fragmentSource, const char* vertexSource = rectVertex) {
   if (program.name) return true;
   if (program.failed) return false;
   program.failed = true;  // reported once
-  GLuint vs = compile(GL_VERTEX_SHADER, rectVertex);
+  GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
   GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
   if (!vs || !fs) {
     if (vs) glDeleteShader(vs);
@@ -215,7 +242,53 @@ bool zeGLDrawLoadingShader(float width, float height, float progress, const CZeG
   return true;
 }
 
+bool zeGLDrawBoxes(const SZeGLBox* boxes, int count) {
+  static std::vector<BoxVertex> vertices;  // reused: a frame allocates once
+  vertices.clear();
+  for (int i = 0; i < count; ++i) {
+    const SZeGLBox& b = boxes[i];
+    if (b.x2 < b.x1 || b.y2 < b.y1) continue;
+    const unsigned char rgba[4] = {static_cast<unsigned char>(b.colour >> 16), static_cast<unsigned char>(b.colour >> 8),
+                                   static_cast<unsigned char>(b.colour), static_cast<unsigned char>(b.colour >> 24)};
+    const float x1 = static_cast<float>(b.x1), y1 = static_cast<float>(b.y1);
+    const float x2 = static_cast<float>(b.x2), y2 = static_cast<float>(b.y2);
+    const float xs[6] = {x1, x2, x2, x1, x2, x1}, ys[6] = {y1, y1, y2, y1, y2, y2};
+    for (int v = 0; v < 6; ++v) vertices.push_back({xs[v], ys[v], {rgba[0], rgba[1], rgba[2], rgba[3]}});
+  }
+  if (vertices.empty()) return true;
+  ZeGLStateGuard guard;
+  if (!build(boxProgram, boxFragment, boxVertex)) return false;
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  glUseProgram(boxProgram.name);
+  glUniform2f(glGetUniformLocation(boxProgram.name, "target"), static_cast<float>(viewport[2]),
+              static_cast<float>(viewport[3]));
+  glBindVertexArray(boxProgram.vertexArray);
+  if (!boxBuffer) {
+    glGenBuffers(1, &boxBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, boxBuffer);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(BoxVertex), reinterpret_cast<void*>(0));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(BoxVertex),
+                          reinterpret_cast<void*>(offsetof(BoxVertex, rgba)));
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, boxBuffer);
+  const GLsizeiptr bytes = static_cast<GLsizeiptr>(vertices.size() * sizeof(BoxVertex));
+  glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_STREAM_DRAW);  // a fresh store each frame
+  glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, vertices.data());
+  commonState();
+  glEnable(GL_BLEND);
+  glBlendEquation(GL_FUNC_ADD);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+  return true;
+}
+
 void zeGLRelease2D() {
   release(imageProgram);
   release(loadingProgram);
+  release(boxProgram);
+  if (boxBuffer) glDeleteBuffers(1, &boxBuffer);
+  boxBuffer = 0;
 }

@@ -21,6 +21,15 @@ CZeGLTexture* zeGLUploadImage(const std::string& name, const CZeImage& image);
 bool zeGLDrawImage2D(const CZeGLTexture& texture, int x, int y, int width, int height, unsigned colour,
                      bool useAlpha);
 
+// Filled rectangles in one draw: (x1, y1)-(x2, y2) in pixels of the current
+// target, colour 0xAARRGGBB, blended by its alpha. Rectangles with x2 < x1 or
+// y2 < y1 are skipped, as the driver's own 2D rectangles are.
+struct SZeGLBox {
+  int x1, y1, x2, y2;
+  unsigned colour;
+};
+bool zeGLDrawBoxes(const SZeGLBox* boxes, int count);
+
 // The built-in loading screen over the whole target: progress 0..1.29,
 // resolution in pixels, `image` (or none) bound to unit 0.
 bool zeGLDrawLoadingShader(float width, float height, float progress, const CZeGLTexture* image);

@@ -130,6 +130,27 @@ TEST_F(GL2D, BoxWithInkAlphaBlendsAsComputed) {
   EXPECT_TRUE(pixelIs(frame, 65, 15, {0, 255, 0}));
 }
 
+// Boxes, lines and boxes again keep their queue order; a box whose corners
+// are reversed draws nothing.
+TEST_F(GL2D, DrawsKeepTheirQueueOrder) {
+  start();
+  zeSetBackdropColour(0);
+  zeInk(0xFF0000);
+  zeBox(10, 10, 60, 60);
+  zeInk(0xFFFFFF);
+  zeLine(0, 30, 100, 30);
+  zeInk(0x00FF00);
+  zeBox(40, 20, 80, 40);
+  zeInk(0x0000FF);
+  zeBox(90, 90, 70, 70);
+  zeSync();
+  Frame frame;
+  EXPECT_TRUE(pixelIs(frame, 20, 20, {255, 0, 0}));
+  EXPECT_TRUE(pixelIs(frame, 20, 30, {255, 255, 255}));
+  EXPECT_TRUE(pixelIs(frame, 50, 30, {0, 255, 0}));
+  EXPECT_TRUE(pixelIs(frame, 80, 80, {0, 0, 0}));
+}
+
 TEST_F(GL2D, PastedHdrImageShowsItsColour) {
   start();
   zeSetBackdropColour(0);
