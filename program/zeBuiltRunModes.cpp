@@ -9,6 +9,7 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/ze2D.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
@@ -44,6 +45,7 @@ ZeRunModes zeBuiltRunModes() {
   zeGLInstall();
   zeInstallDialogPresenters();
   zeInstallGPUProgrammingServicesSlot();
+  zeInstallImagesAnd2D();
   zeSceneRegister();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});

@@ -10,9 +10,11 @@ PACKAGES=(
   libirrlicht-dev libepoxy-dev libx11-dev libxrandr-dev libgl-dev
   glslang-dev glslang-tools spirv-tools spirv-cross libspirv-cross-c-shared-dev
   liblua5.3-dev libiniparser-dev libzip-dev libmpg123-dev libsdl2-dev
-  libpng-dev libjpeg-dev zlib1g-dev
+  libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # a TrueType font for the text tests; the peer decoder of the HDR benchmark
+  fonts-dejavu-core libstb-dev
   # headless rendering
   xvfb xauth libgl1-mesa-dri mesa-utils
   # test data (short MP3s)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/zeMessage.h"
+#include "render/gl/ZeGL2D.h"
 #include "render/gl/ZeGLQuad.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
@@ -93,6 +94,7 @@ void CZeGLFrame::detach() {
   backBuffer_.reset();
   multisampled_.reset();
   zeGLReleaseQuad();
+  zeGLRelease2D();
   glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
   device_ = nullptr;
 }

@@ -147,6 +147,16 @@ CZeGLRenderTarget* CZeGLRegistry::renderTarget(const std::string& name) const {
   return it == renderTargets_.end() ? nullptr : it->second.get();
 }
 
+std::shared_ptr<CZeGLTexture> CZeGLRegistry::sharedTexture(const std::string& name) const {
+  auto it = textures_.find(name);
+  return it == textures_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<CZeGLRenderTarget> CZeGLRegistry::sharedRenderTarget(const std::string& name) const {
+  auto it = renderTargets_.find(name);
+  return it == renderTargets_.end() ? nullptr : it->second;
+}
+
 bool CZeGLRegistry::remove(const std::string& name) {
   return textures_.erase(name) + renderTargets_.erase(name) > 0;
 }

@@ -83,6 +83,10 @@ class CZeGLRegistry {
                                      bool withDepth = true);
   CZeGLTexture* texture(const std::string& name) const;
   CZeGLRenderTarget* renderTarget(const std::string& name) const;
+  // Shared handles: a holder (a queued 2D draw) keeps the object alive after
+  // remove() or clear() until it lets go. Empty when the name is unknown.
+  std::shared_ptr<CZeGLTexture> sharedTexture(const std::string& name) const;
+  std::shared_ptr<CZeGLRenderTarget> sharedRenderTarget(const std::string& name) const;
   bool remove(const std::string& name);
   void clear();
 
@@ -92,6 +96,6 @@ class CZeGLRegistry {
   void setRenderTarget(CZeGLRenderTarget* target);
 
  private:
-  std::map<std::string, std::unique_ptr<CZeGLTexture>> textures_;
-  std::map<std::string, std::unique_ptr<CZeGLRenderTarget>> renderTargets_;
+  std::map<std::string, std::shared_ptr<CZeGLTexture>> textures_;
+  std::map<std::string, std::shared_ptr<CZeGLRenderTarget>> renderTargets_;
 };
