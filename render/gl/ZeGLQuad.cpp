@@ -34,44 +34,10 @@ out vec4 colour;
 void main() { colour = texture(image, uv); }
 )";
 
-GLuint compile(GLenum stage, const char* source) {
-  GLuint shader = glCreateShader(stage);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[1024] = "";
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    zeMessage(ZE_ERROR, "zeGLDrawTexture: shader does not compile: %s", log);
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
 bool buildProgram() {
   if (program) return true;
-  GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
-  GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
-  if (!vs || !fs) {
-    if (vs) glDeleteShader(vs);
-    if (fs) glDeleteShader(fs);
-    return false;
-  }
-  GLuint linked = glCreateProgram();
-  glAttachShader(linked, vs);
-  glAttachShader(linked, fs);
-  glLinkProgram(linked);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = GL_FALSE;
-  glGetProgramiv(linked, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    zeMessage(ZE_ERROR, "zeGLDrawTexture: program does not link");
-    glDeleteProgram(linked);
-    return false;
-  }
+  GLuint linked = zeGLBuildProgram("zeGLDrawTexture", vertexSource, fragmentSource);
+  if (!linked) return false;
   program = linked;
   rectLocation = glGetUniformLocation(program, "rect");
   textureLocation = glGetUniformLocation(program, "image");
