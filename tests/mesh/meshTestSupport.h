@@ -2,7 +2,11 @@
 // what it is told, and small mesh builders.
 #pragma once
 #include <irrlicht.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,4 +61,26 @@ inline CRecordingLogger& testLog() {
     return l;
   }();
   return *logger;
+}
+
+// A scratch folder of this test process (ending in '/'), made on first use.
+inline std::string testTempDir() {
+  static std::string dir = [] {
+    std::string d = "/tmp/zarn-mesh-test-" + std::to_string(getpid());
+    mkdir(d.c_str(), 0755);
+    return d + "/";
+  }();
+  return dir;
+}
+
+inline void writeFile(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary);
+  out << data;
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }

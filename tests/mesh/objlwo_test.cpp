@@ -24,26 +24,7 @@ using namespace irr;
 
 namespace {
 
-std::string tempDir() {
-  static std::string dir = [] {
-    std::string d = "/tmp/zarn-objlwo-test-" + std::to_string(getpid());
-    mkdir(d.c_str(), 0755);
-    return d + "/";
-  }();
-  return dir;
-}
-
-void writeFile(const std::string& path, const std::string& data) {
-  std::ofstream out(path, std::ios::binary);
-  out << data;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string tempDir() { return testTempDir(); }
 
 std::vector<std::string> corpusFiles(const std::string& dirName) {
   std::vector<std::string> files;
