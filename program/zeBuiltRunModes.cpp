@@ -8,6 +8,7 @@
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
+#include "packaging/zePackagingRunModes.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
@@ -56,5 +57,6 @@ ZeRunModes zeBuiltRunModes() {
     zeRestoreWindow();
   };
   modes.objectViewer = zeObjectViewer;
+  zePackagingRegister(&modes);
   return modes;
 }
