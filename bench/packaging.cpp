@@ -49,7 +49,8 @@ std::uint64_t makeFolder(const std::string& folder) {
     std::string bytes;
     bytes.reserve(size);
     const char* extension;
-    switch (index % 5) {
+    // The kind is drawn apart from the size, so large files come in every kind.
+    switch (random() % 5) {
       case 0:
       case 1:
         extension = index % 2 ? ".hlsl" : ".zscn";

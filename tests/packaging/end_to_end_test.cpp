@@ -1,11 +1,14 @@
 // The real program packages a folder, and the copy it makes plays from its
 // payload, headless.
 #include <gtest/gtest.h>
+#include <irrlicht.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "packaging/zeExecutableResources.h"
 #include "packaging/zePayload.h"
 #include "packagingFixture.h"
@@ -72,6 +75,26 @@ TEST(PackagingEndToEnd, AFolderBecomesAnExecutableThatPlaysFromItsPayload) {
   // ProgramRun from another folder: nothing but the payload can serve the files.
   fs::create_directories(t / "elsewhere");
   expectPlayed(runIn(t / "elsewhere", t / "film"), "The script runner", "object and image found");
+
+  // What the script would read: the object and the image, through the
+  // engine's file hooks over the mounted payload.
+  std::vector<std::uint8_t> archive;
+  std::string problem;
+  ASSERT_EQ(zeLoadFileResource((t / "film").c_str(), 500, &archive, &problem), ZeLoadResult::Loaded) << problem;
+  irr::SIrrlichtCreationParameters params;
+  params.DriverType = irr::video::EDT_NULL;
+  params.LoggingLevel = irr::ELL_NONE;
+  irr::IrrlichtDevice* device = irr::createDeviceEx(params);
+  ASSERT_NE(device, nullptr);
+  zeFilesystemReset(device->getFileSystem());
+  ASSERT_EQ(zeMountArchiveMemory(archive.data(), static_cast<long>(archive.size())), 0);
+  for (const char* name : {"example.x", "example.png"}) {
+    std::string bytes;
+    EXPECT_TRUE(zeFileReadAll(name, &bytes)) << name;
+    EXPECT_EQ(bytes, readFile(examples + "/object/" + name)) << name;
+  }
+  zeFilesystemReset(nullptr);
+  device->drop();
 
   // A scene production the same way.
   fs::create_directories(t / "scene");
