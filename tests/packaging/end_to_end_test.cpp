@@ -119,6 +119,28 @@ TEST(PackagingEndToEnd, TheDataFileBesideACopyOfTheProgramPlaysTheSame) {
   expectPlayed(runIn(t / "elsewhere", t / "out/film"), "The script runner", "object and image found");
 }
 
+TEST(PackagingEndToEnd, ADemoDataFileWithoutExecutableBecomesAProductionBesideACopy) {
+  TempFolder t;
+  writeFile(t / "demo/film.demo.ini", "[part1]\ndirectory = city\nfilename = example.zscn\ntime = 0\n");
+  fs::create_directories(t / "demo/city");
+  for (const char* f : {"example.zscn", "floor.x", "mover.x", "pillar.x"})
+    fs::copy_file(examples + "/scene/" + f, t / "demo/city" + "/" + f);
+  fs::create_directories(t / "out");
+  const ProgramRun build = runIn(t.path(), zarn + " -demodat out/film.exe demo/film.demo.ini");
+  ASSERT_EQ(build.exitCode, 0) << build.out;
+  EXPECT_FALSE(fs::exists(t / "out/film.exe"));
+  const auto entries = zipEntriesOfFile(t / "out/film.dat");
+  EXPECT_EQ(entries.count("zarn.demo.ini"), 1u);
+  EXPECT_EQ(entries.count("city/example.zscn"), 1u);
+  EXPECT_EQ(entries.count("city/pillar.x"), 1u);
+
+  fs::copy_file(zarn, t / "out/film.exe");
+  fs::permissions(t / "out/film.exe", fs::perms::owner_all, fs::perm_options::add);
+  // A demo carries no setup file: the one of the folder it runs in serves.
+  writeFile(t / "elsewhere/zarn-setup.ini", setup);
+  expectPlayed(runIn(t / "elsewhere", t / "out/film.exe"), "The demo player");
+}
+
 TEST(PackagingEndToEnd, ExtractWritesTheSourcesOfAPackagedSceneAndRefusesToClimbOut) {
   TempFolder t;
   const std::string scene = t / "scene";
