@@ -223,9 +223,14 @@ int build(const ZePackagingContext& context, const Job& job, const char* output,
       added = sourcePath.find(".zscn") != std::string::npos ? addSceneContent(zip, sourcePath)
                                                             : addDemoContent(zip, context, sourcePath);
       break;
-    case Content::Directory:
-      added = zip.addMatching(sourcePath, "", {"*"});
+    case Content::Directory: {
+      // The folder to package must be there; missing engine folders are fine.
+      std::error_code ec;
+      added = fs::is_directory(sourcePath, ec);
+      if (!added) zeReportError("Failed to open directory %s\n", sourcePath.c_str());
+      if (added) added = zip.addMatching(sourcePath, "", {"*"});
       break;
+    }
     case Content::DirectoryList:
       added = addDirectoryListContent(zip, context, sourcePath);
       break;

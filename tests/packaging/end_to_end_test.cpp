@@ -96,6 +96,13 @@ TEST(PackagingEndToEnd, AFolderBecomesAnExecutableThatPlaysFromItsPayload) {
   zeFilesystemReset(nullptr);
   device->drop();
 
+  // A tool that fails exits non-zero and leaves nothing behind.
+  const ProgramRun failed = runIn(t.path(), zarn + " -direxe broken no-such-folder");
+  EXPECT_NE(failed.exitCode, 0);
+  EXPECT_TRUE(contains(failed.out, "Failed to open directory")) << failed.out;
+  EXPECT_FALSE(fs::exists(t / "broken"));
+  EXPECT_FALSE(fs::exists(t / "broken.dat.tmp"));
+
   // A scene production the same way.
   fs::create_directories(t / "scene");
   for (const char* f : {"floor.x", "mover.x", "pillar.x"}) fs::copy_file(examples + "/scene/" + f, t / "scene" + "/" + f);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
@@ -218,6 +220,7 @@ TEST(Packager, AFailedBuildReportsAndLeavesNothingBehind) {
       {"-demodat", "prod", "missing.demo.ini", "Failed to load ini file", {"prod", "prod.dat"}},
       {"-direxe", "no/such/folder/prod", "content", "Failed to copy", {"no/such/folder/prod"}},
       {"-dirlistdat", "prod", "long.txt", "long.txt(1): line longer than 199 characters", {"prod.dat"}},
+      {"-direxe", "prod", "no-such-folder", "Failed to open directory", {"prod", "prod.dat.tmp"}},
   };
   for (const Case& c : cases) {
     Workshop w;
@@ -228,6 +231,18 @@ TEST(Packager, AFailedBuildReportsAndLeavesNothingBehind) {
     for (const char* name : c.gone) EXPECT_FALSE(fs::exists(w.work(name))) << c.tool << " left " << name;
   }
   zeResetMessageState();
+}
+
+TEST(Packager, AResourceUpdateOfAMissingFileFailsAtItsFirstStep) {
+  TempFolder t;
+  const char* step = nullptr;
+  int error = 0;
+  EXPECT_EQ(zeWriteFileResource((t / "missing").c_str(), 500, {1, 2, 3}, &step, &error), -1);
+  EXPECT_STREQ(step, "BeginUpdate");
+  EXPECT_EQ(error, ENOENT);
+  fs::create_directories(t / "folder");
+  EXPECT_EQ(zeWriteFileResource((t / "folder").c_str(), 500, {1, 2, 3}, &step, &error), -1);
+  EXPECT_STREQ(step, "BeginUpdate");
 }
 
 TEST(Packager, TheOutputIsNeverPackagedIntoItself) {
