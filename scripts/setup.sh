@@ -17,6 +17,8 @@ PACKAGES=(
   fonts-dejavu-core libstb-dev
   # headless rendering
   xvfb xauth libgl1-mesa-dri mesa-utils
+  # benchmark peer only (packaging speed is compared with Info-ZIP's zip)
+  zip
   # test data (short MP3s)
   lame sox
   # man pages from the --help texts, and the Debian package's dependencies
