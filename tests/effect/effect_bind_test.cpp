@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -26,6 +28,19 @@
 #include "scene/IZeSurface.h"
 
 using namespace irr;
+
+// GCC pairs the sized delete with new-expressions it cannot see through.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+// Counts heap allocations while `gCounting` is set (the draw-time proof).
+static bool gCounting = false;
+static long gAllocations = 0;
+void* operator new(size_t size) {
+  if (gCounting) ++gAllocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -756,6 +771,58 @@ TEST_F(Manager, ConstantsAndDescriptionsByCommand) {
   zeDeleteEffect(commands, 3);
   EXPECT_FALSE(zeEffectExists(commands, 3));
   zeDeleteEffect(commands, 3);  // an unused id: nothing
+}
+
+// Counts constant calls and keeps nothing: a sink that does not allocate itself.
+class CountingSink : public video::IMaterialRendererServices {
+ public:
+  long calls = 0;
+  void setBasicRenderStates(const video::SMaterial&, const video::SMaterial&, bool) override {}
+  bool setVertexShaderConstant(const c8*, const f32*, int) override { return ++calls, true; }
+  bool setVertexShaderConstant(const c8*, const bool*, int) override { return true; }
+  bool setVertexShaderConstant(const c8*, const s32*, int) override { return true; }
+  void setVertexShaderConstant(const f32*, s32, s32) override { ++calls; }
+  bool setPixelShaderConstant(const c8*, const f32*, int) override { return ++calls, true; }
+  bool setPixelShaderConstant(const c8*, const bool*, int) override { return true; }
+  bool setPixelShaderConstant(const c8*, const s32*, int) override { return true; }
+  void setPixelShaderConstant(const f32*, s32, s32) override { ++calls; }
+  video::IVideoDriver* getVideoDriver() override { return nullptr; }
+};
+
+TEST_F(Binds, DrawingAllocatesNothing) {
+  for (int i = 0; i < 8; ++i) object(core::vector3df(float(i), 0, 0));
+  light(video::ELT_POINT, core::vector3df(1, 2, 3));
+  light(video::ELT_DIRECTIONAL, core::vector3df(0, 0, 0));
+  env.scene->addCameraSceneNode();
+  const char* const semantics[20] = {"World",       "View",          "WorldViewProjection", "ViewInverse",
+                                     "Time",        "TimeScene",     "ScreenSize",          "PixelSize",
+                                     "LightsNum",   "LightParams",   "LightPos0",           "Light[1].Params",
+                                     "ViewPosition", "FocalLength",  "ObjectPos3",          "ObjectsPos[2-6]",
+                                     "ObjectsTrans[4]", "Mouse",     "Fps",                 "Plain"};
+  std::string block;
+  for (int i = 0; i < 20; ++i) {
+    const std::string name = "C" + std::to_string(i);
+    const bool matrix = i < 4, array = i == 14 || i == 15 || i == 16;
+    services.pixelConstants[name] = {array ? 10 * i : -1, array ? 8 : 1};
+    block += std::string("// ") + (matrix ? "float4x4 " : "float4 ") + name + " : " + semantics[i] + " : pixel\n";
+  }
+  std::string error;
+  testing::internal::CaptureStdout();
+  CZeEffect* e = build(block, &error);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(error, "");
+  ASSERT_EQ(e->techniques()[0].passes[0].shaders.size(), 2u);
+  EXPECT_EQ(e->techniques()[0].passes[0].shaders[1].constBinds.size(), 20u);
+  CountingSink sink;
+  SZeEffectDrawContext context;
+  context.node = *env.scene->getRootSceneNode()->getChildren().begin();
+  e->onSetShaderConstants(&sink, 0, 0, &context);  // the first draw may warm caches
+  gAllocations = 0;
+  gCounting = true;
+  for (int i = 0; i < 100; ++i) e->onSetShaderConstants(&sink, 0, 0, &context);
+  gCounting = false;
+  EXPECT_EQ(gAllocations, 0);
+  EXPECT_GT(sink.calls, 100 * 20);
 }
 
 }  // namespace
