@@ -70,7 +70,8 @@ int matrixSemantic(const std::string& semantic, const char* const* names, int co
 
 void timeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
   const SZeEffectBindEnv* e = envOf(b);
-  const float t = float(b.userData[0] ? e->sceneMs : e->timerMs) / 1000.0f;
+  const uint32_t engineMs = e->timer ? e->timer->getTime() : e->timerMs;
+  const float t = float(b.userData[0] ? e->sceneMs : engineMs) / 1000.0f;
   zeFxSendFloats(s, b, &t, 1);
 }
 

@@ -109,7 +109,8 @@ struct SZeEffectBindEnv {
   irr::video::IVideoDriver* driver = nullptr;
   const IZeTransformSource* transforms = nullptr;  // null: the driver's
   irr::scene::ISceneManager* scene = nullptr;
-  uint32_t timerMs = 0;  // engine timer
+  irr::ITimer* timer = nullptr;  // when set, the engine timer is read from it
+  uint32_t timerMs = 0;  // engine timer otherwise
   uint32_t sceneMs = 0;  // scene clock
   irr::core::dimension2du screenSize{0, 0};  // used when there is no driver
   irr::core::dimension2du targetSize{0, 0};

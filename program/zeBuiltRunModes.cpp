@@ -9,6 +9,7 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
@@ -44,6 +45,7 @@ ZeRunModes zeBuiltRunModes() {
   zeGLInstall();
   zeInstallDialogPresenters();
   zeInstallGPUProgrammingServicesSlot();
+  zeInstallEffectManagerSlot();
   zeSceneRegister();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});

@@ -20,6 +20,8 @@
 #include "effect/CZeEffectBinds.h"
 #include "effect/CZeEffectDefLoaderZarn.h"
 #include "effect/CZeEffectManager.h"
+#include "effect/CZeGPUProgrammingServices.h"
+#include "effect/CZeResourceManager.h"
 #include "effect/zeEffectCommands.h"
 #include "effect/CZeTechniqueLookup.h"
 #include "effect/IZeGPUProgrammingServices.h"
@@ -823,6 +825,60 @@ TEST_F(Binds, DrawingAllocatesNothing) {
   gCounting = false;
   EXPECT_EQ(gAllocations, 0);
   EXPECT_GT(sink.calls, 100 * 20);
+}
+
+// Shader services that translate for real and hand out material ids.
+class NullBackend : public IZeShaderBackend {
+ public:
+  int next = 100;
+  int addShaderMaterial(const SZeCompiledProgram&, const SZeCompiledProgram&, video::IShaderConstantSetCallBack*, int,
+                        int, std::string*) override {
+    return next++;
+  }
+  bool updateShaderMaterial(int, const SZeCompiledProgram&, const SZeCompiledProgram&, std::string*) override {
+    return true;
+  }
+};
+
+class StandardSink : public IZeStandardEffectSink {
+ public:
+  int handed = 0;
+  void setEffectCubeMapToLatLong(CZeEffect* e) override { handed += e != nullptr; }
+  void setEffectsReflectionMapFilter(CZeEffect* a, CZeEffect* b, CZeEffect* c) override {
+    handed += (a && b && c) ? 3 : 0;
+  }
+  void setEffectSphericalHarmonicsProbes(CZeEffect* e) override { handed += e != nullptr; }
+};
+
+TEST(StandardEffects, AllFiveTranslateBuildAndReachTheRenderServices) {
+  zeResetMessageState();
+  NullBackend backend;
+  CZeGPUProgrammingServices services(&backend);
+  CZeTechniqueLookup lookup;
+  CZeEffectManager manager(&services, nullptr, &lookup, nullptr, false);
+  StandardSink sink;
+  {
+    CZeResourceManager resources(&manager, &sink);
+    EXPECT_TRUE(resources.initEffectCubeMapToLatLong("../../data/shaders/cubemaptolatlong.hlsl"))
+        << manager.getLastError();
+    EXPECT_TRUE(resources.initEffectReflectionMapFilter("../../data/shaders/ReflectionMapFilter.hlsl"))
+        << manager.getLastError();
+    EXPECT_TRUE(resources.initEffectSphericalHarmonicsProbes("../../data/shaders/Harmonics.hlsl"))
+        << manager.getLastError();
+    EXPECT_EQ(sink.handed, 5);
+    // The cube variants read a cube sampler, the plain one a 2D image.
+    const CZeEffectDef& plain = resources.reflectionFilter(0)->getDefinition();
+    const CZeEffectDef& cube = resources.reflectionFilter(1)->getDefinition();
+    EXPECT_EQ(plain.parameters[size_t(plain.getParameterHandle("SourceMap"))].type, ZE_FX_SAMPLER2D);
+    EXPECT_EQ(cube.parameters[size_t(cube.getParameterHandle("SourceMap"))].type, ZE_FX_SAMPLERCUBE);
+    EXPECT_EQ(manager.cachedDefinitions(), 5u);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(resources.initEffectSphericalHarmonicsProbes("missing.hlsl"));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "CZeResourceManager::initEffectSphericalHarmonicsProbes failed to load missing.hlsl "),
+              std::string::npos);
+    EXPECT_NE(resources.sphericalHarmonics(), nullptr);  // the previous one stays
+  }
 }
 
 }  // namespace
