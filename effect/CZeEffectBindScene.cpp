@@ -21,20 +21,21 @@ void sendByName(video::IMaterialRendererServices* s, int stage, const std::strin
   else s->setPixelShaderConstant(name.c_str(), v, count);
 }
 
-// The n-th child of the root for which `accept` holds.
-template <class Accept>
-scene::ISceneNode* nthChild(scene::ISceneManager* sm, int n, Accept accept) {
-  if (!sm || n < 0) return nullptr;
-  for (scene::ISceneNode* child : sm->getRootSceneNode()->getChildren())
-    if (accept(child) && n-- == 0) return child;
-  return nullptr;
-}
-
 bool isLight(const scene::ISceneNode* n) { return n->getType() == scene::ESNT_LIGHT; }
 
 bool isObject(const scene::ISceneNode* n) {
   const u32 t = n->getType();
   return t == scene::ESNT_MESH || t == scene::ESNT_ANIMATED_MESH || t == ZE_NODE_TYPE_MORPH || t == ZE_NODE_TYPE_MDD;
+}
+
+scene::ISceneNode* nthLight(SZeEffectBindEnv& e, int n) {
+  zeBindSceneLists(e);
+  return n >= 0 && size_t(n) < e.lists.lights.size() ? e.lists.lights[size_t(n)] : nullptr;
+}
+
+scene::ISceneNode* nthObject(SZeEffectBindEnv& e, int n) {
+  zeBindSceneLists(e);
+  return n >= 0 && size_t(n) < e.lists.objects.size() ? e.lists.objects[size_t(n)] : nullptr;
 }
 
 // Found by animator type, like the scene layer does; no link to it needed.
@@ -95,7 +96,7 @@ void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b,
     return;
   }
   const int n = b.userData[1];
-  scene::ISceneNode* node = nthChild(e->scene, n, isLight);
+  scene::ISceneNode* node = nthLight(*e, n);
   if (!node) {
     zeMessage(ZE_ERROR, "CZeEffectBindLight : Light index %d not found ", n);
     return;
@@ -199,7 +200,7 @@ void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b
   SZeEffectBindEnv* e = f->env();
   const int which = b.userData[0] & 0xFF;
   if (!(b.userData[0] & 0x100)) {
-    scene::ISceneNode* node = nthChild(e->scene, b.userData[1], isObject);
+    scene::ISceneNode* node = nthObject(*e, b.userData[1]);
     if (!node) {
       zeMessage(ZE_ERROR, "CZeEffectBindObject : Object index %d not found ", b.userData[1]);
       return;
@@ -213,14 +214,13 @@ void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b
   const int first = b.userData[1] & 0xFFFF, count = (b.userData[1] >> 16) & 0xFFFF;
   const int stride = kFloats[which];
   float* out = f->scratch_.data();
-  // One walk over the children: objects first .. first+count-1.
-  int index = 0, filled = 0;
-  if (e->scene)
-    for (scene::ISceneNode* child : e->scene->getRootSceneNode()->getChildren()) {
-      if (!isObject(child)) continue;
-      if (index >= first && filled < count) objectValue(child, which, true, out + stride * filled++);
-      if (++index >= first + count) break;
-    }
+  zeBindSceneLists(*e);
+  const std::vector<scene::ISceneNode*>& objects = e->lists.objects;
+  int filled = 0;
+  while (filled < count && size_t(first + filled) < objects.size()) {
+    objectValue(objects[size_t(first + filled)], which, true, out + stride * filled);
+    ++filled;
+  }
   if (filled < count) {
     zeMessage(ZE_ERROR, "CZeEffectBindObject : Object index %d not found ", first + filled);
     return;
@@ -268,6 +268,18 @@ void probeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b,
 
 }  // namespace
 
+void zeBindSceneLists(SZeEffectBindEnv& e) {
+  if (e.frame != 0 && e.lists.frame == e.frame) return;
+  e.lists.frame = e.frame;
+  e.lists.lights.clear();
+  e.lists.objects.clear();
+  if (!e.scene) return;
+  for (scene::ISceneNode* child : e.scene->getRootSceneNode()->getChildren()) {
+    if (isLight(child)) e.lists.lights.push_back(child);
+    else if (isObject(child)) e.lists.objects.push_back(child);
+  }
+}
+
 // --- Families -----------------------------------------------------------------------------
 
 CZeEffectBindLightParams::CZeEffectBindLightParams(SZeEffectBindEnv* env) : CZeEffectBindFamily(env) {
@@ -280,14 +292,16 @@ CZeEffectBindLightParams::CZeEffectBindLightParams(SZeEffectBindEnv* env) : CZeE
 }
 
 void CZeEffectBindLightParams::fill() {
+  // The records stay for the frame when it carries a stamp.
+  if (env_->frame != 0 && filledFrame_ == env_->frame) return;
+  filledFrame_ = env_->frame;
   count = 0;
   for (SZeLightRecord& r : records) r = SZeLightRecord();
-  if (!env_->scene) return;
+  zeBindSceneLists(*env_);
   // Directional lights first, then point and spot lights, in child order.
   for (int pass = 0; pass < 2 && count < kRecords; ++pass)
-    for (scene::ISceneNode* child : env_->scene->getRootSceneNode()->getChildren()) {
+    for (scene::ISceneNode* child : env_->lists.lights) {
       if (count >= kRecords) break;
-      if (!isLight(child)) continue;
       const video::SLight& l = static_cast<scene::ILightSceneNode*>(child)->getLightData();
       const int type = engineLightType(l.Type);
       if ((pass == 0) != (type == 0)) continue;

@@ -83,6 +83,9 @@ class CZeEffectBindLightParams : public CZeEffectBindFamily {
   SZeLightRecord records[kRecords];
   int count = 0;
   std::string names[kRecords][8];  // member names, formatted once
+
+ private:
+  uint32_t filledFrame_ = 0;
 };
 
 class CZeEffectBindLight : public CZeEffectBindFamily {

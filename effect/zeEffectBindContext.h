@@ -8,6 +8,7 @@
 #include <irrlicht.h>
 
 #include <cstdint>
+#include <vector>
 
 class IZeSceneNodeExt;
 struct SZeFxMaterial;
@@ -120,7 +121,17 @@ struct SZeEffectBindEnv {
   const IZeProbeSet* probes = nullptr;
   const IZeShadowMatrices* shadows = nullptr;
   const IZeCubeMapInfo* cubeMaps = nullptr;
+  // Frame stamp: while it stays the same (and is not 0) the scene's light
+  // and object lists are read once and kept; 0 reads them at every use.
+  uint32_t frame = 0;
+  struct {
+    uint32_t frame = 0;
+    std::vector<irr::scene::ISceneNode*> lights, objects;  // capacity kept: no allocation once warm
+  } lists;
 };
 
 // The current transform: from the source when one is given, else the driver.
 const irr::core::matrix4& zeBindTransform(const SZeEffectBindEnv& env, irr::video::E_TRANSFORMATION_STATE state);
+// The light and object nodes among the root's children, in child order
+// (kept for the frame when a stamp is set).
+void zeBindSceneLists(SZeEffectBindEnv& env);

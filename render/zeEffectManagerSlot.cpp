@@ -4,6 +4,7 @@
 
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
+#include "app/zeFrame.h"
 #include "effect/CZeEffectManager.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "effect/CZeResourceManager.h"
@@ -34,6 +35,7 @@ bool createManager(CZeManager& manager) {
   env.driver = context.driver;
   env.scene = context.sceneManager;
   env.timer = context.device ? context.device->getTimer() : nullptr;
+  env.frame = 1;  // the scene lists are read once per frame
   current = built;
   manager.setEffectManager(built->manager.get());
   return true;
@@ -91,9 +93,25 @@ bool startResources(ZeEngineContext& context, char* reason) {
   return true;
 }
 
+void (*previousFrameCompleted)() = nullptr;
+
+// A new frame stamp after each frame (0 is skipped: it means "no stamp").
+void frameCompleted() {
+  if (previousFrameCompleted) previousFrameCompleted();
+  if (!current) return;
+  uint32_t& frame = current->manager->bindEnvironment().frame;
+  if (++frame == 0) frame = 1;
+}
+
 }  // namespace
 
 void zeInstallEffectManagerSlot() {
+  ZeFrameHooks hooks = zeGetFrameHooks();
+  if (hooks.frameCompleted != frameCompleted) {
+    previousFrameCompleted = hooks.frameCompleted;
+    hooks.frameCompleted = frameCompleted;
+    zeSetFrameHooks(hooks);
+  }
   zeSetManagerSlot(ZeManagerSlot::EffectManager, {createManager, destroyManager});
   zeSetManagerSlot(ZeManagerSlot::ResourceManager, {createResources, destroyResources});
   zeSetEngineStep(ZeEngineStep::Resources, {startResources, nullptr});

@@ -357,7 +357,12 @@ TEST_F(Binds, LightRecordsTakeFiveDirectionalFirst) {
   EXPECT_EQ(sink.byName["ps:LightParams[2].LightType"][0], 1.0f);
   EXPECT_EQ(sink.byName["ps:LightParams[2].LightPosition"], (std::vector<float>{1, 2, 3}));
   EXPECT_EQ(deliver(constant("LightsNum", ZE_FX_FLOAT)), (std::vector<float>{3}));
+  // With a frame stamp the scene is read once per frame.
+  env.frame = 1;
+  EXPECT_EQ(deliver(constant("LightsNum", ZE_FX_FLOAT)), (std::vector<float>{3}));
   for (int i = 0; i < 4; ++i) light(video::ELT_SPOT, core::vector3df(0, 0, 0));
+  EXPECT_EQ(deliver(constant("LightsNum", ZE_FX_FLOAT)), (std::vector<float>{3}));
+  env.frame = 2;
   EXPECT_EQ(deliver(constant("LightsNum", ZE_FX_FLOAT)), (std::vector<float>{5}));
   // The vertex stage is not this family's: "LightParams" falls to the generic bind.
   SZeFxConstBind vs = constant("LightParams", ZE_FX_FLOAT4, ZE_FX_STAGE_VERTEX);
