@@ -22,7 +22,9 @@
 #include "effect/CZeGPUProgrammingServices.h"
 #include "effect/IZeTextureManager.h"
 #include "effect/zeEffectCommands.h"
+#include "effect/CZeResourceManager.h"
 #include "render/gl/ZeGLEffectDraw.h"
+#include "render/gl/ZeGLShaderMaterialRenderer.h"
 #include "render/gl/ZeGLShaderBackend.h"
 
 using namespace irr;
@@ -175,6 +177,103 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
   // The shader cache wrote its own files into the folder.
   std::string cleanup = std::string("rm -rf ") + dir;
   (void)!std::system(cleanup.c_str());
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteTextures(1, &colour);
+  device->drop();
+}
+
+// The standard cube-to-latitude-longitude effect unfolds a cube whose six
+// faces have six colours: the middle row runs -Z, -X, +Z, +X, -Z; the top and
+// bottom rows are the poles.
+TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
+  zeResetMessageState();
+  SIrrlichtCreationParameters params;
+  params.DriverType = video::EDT_OPENGL;
+  params.WindowSize = core::dimension2d<u32>(W, H);
+  params.LoggingLevel = ELL_ERROR;
+  IrrlichtDevice* device = createDeviceEx(params);
+  if (!device) GTEST_SKIP() << "no OpenGL device";
+  video::IVideoDriver* driver = device->getVideoDriver();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+  GLuint fbo = 0, colour = 0, cube = 0;
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glGenTextures(1, &colour);
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  // +X red, -X green, +Y blue, -Y yellow, +Z magenta, -Z cyan; 1x1 faces.
+  const unsigned char faces[6][4] = {{255, 0, 0, 255},   {0, 255, 0, 255},   {0, 0, 255, 255},
+                                     {255, 255, 0, 255}, {255, 0, 255, 255}, {0, 255, 255, 255}};
+  glGenTextures(1, &cube);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+  for (int f = 0; f < 6; ++f)
+    glTexImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, faces[f]);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+  char dir[] = "/tmp/zarn-latlong-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  {
+    CZeGLShaderBackend backend(driver);
+    CZeGPUProgrammingServices services(&backend);
+    services.setCache(dir, 0);
+    NoTextures textures;
+    CZeTechniqueLookup lookup;
+    CZeEffectManager manager(&services, &textures, &lookup, nullptr, true);
+    CZeResourceManager resources(&manager, nullptr);
+    ASSERT_TRUE(resources.initEffectCubeMapToLatLong("../../data/shaders/cubemaptolatlong.hlsl"))
+        << manager.getLastError();
+    CZeEffect* effect = resources.cubeMapToLatLong();
+    const int type = effect->techniques()[0].passes[0].irrType;
+    auto* renderer = dynamic_cast<CZeGLShaderMaterialRenderer*>(driver->getMaterialRenderer(u32(type)));
+    ASSERT_NE(renderer, nullptr);
+    int unit = -1;
+    ASSERT_TRUE(services.getPixelShaderSamplerIndex(type, "CubeMap", &unit));
+    renderer->setStageTexture(unit, GL_TEXTURE_CUBE_MAP, cube, false, video::ETC_CLAMP_TO_EDGE,
+                              video::ETC_CLAMP_TO_EDGE, false, false);
+
+    scene::SMeshBuffer quad;
+    const video::SColor white(255, 255, 255, 255);
+    quad.Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
+    quad.Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
+    quad.Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
+    quad.Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
+    for (u16 i : {0, 1, 2, 0, 2, 3}) quad.Indices.push_back(i);
+    video::SMaterial material;
+    material.Lighting = false;
+    material.BackfaceCulling = false;
+    auto* callback = static_cast<CZeEffectCallback*>(manager.defaultCallback());
+
+    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glViewport(0, 0, W, H);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_TRUE(zeGLDrawBufferWithEffect(driver, callback, effect, 0, nullptr, nullptr, &quad, material, 0));
+    glFinish();
+    const struct {
+      int x, y, face;
+      const char* what;
+    } cases[] = {{2, H / 2, 5, "-Z at the left edge"}, {W / 4, H / 2, 1, "-X"}, {W / 2, H / 2, 4, "+Z in the middle"},
+                 {3 * W / 4, H / 2, 0, "+X"},          {W - 3, H / 2, 5, "-Z at the right edge"},
+                 {W / 2, 1, 2, "+Y at the top"},       {W / 2, H - 2, 3, "-Y at the bottom"}};
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    for (const auto& c : cases) {
+      unsigned char p[4] = {};
+      glReadPixels(c.x, c.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(int(p[k]), int(faces[c.face][k]), 2) << c.what << " channel " << k;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    driver->endScene();
+    renderer->setStageTexture(unit, GL_TEXTURE_CUBE_MAP, 0, false);
+  }
+  std::string cleanup = std::string("rm -rf ") + dir;
+  (void)!std::system(cleanup.c_str());
+  glDeleteTextures(1, &cube);
   glDeleteFramebuffers(1, &fbo);
   glDeleteTextures(1, &colour);
   device->drop();
