@@ -99,8 +99,16 @@ void (*previousFrameCompleted)() = nullptr;
 void frameCompleted() {
   if (previousFrameCompleted) previousFrameCompleted();
   if (!current) return;
-  uint32_t& frame = current->manager->bindEnvironment().frame;
-  if (++frame == 0) frame = 1;
+  SZeEffectBindEnv& env = current->manager->bindEnvironment();
+  if (++env.frame == 0) env.frame = 1;
+  // The mouse as the last event left it, for the next frame's "Mouse".
+  ZeEngineContext& context = zeEngineContext();
+  if (const SZeEventReceiver* input = context.manager ? context.manager->getInputRecord() : nullptr) {
+    env.mouseX = float(input->mouseX);
+    env.mouseY = float(input->mouseY);
+    env.mouseButton1 = (input->mouseButtons & irr::EMBSM_LEFT) != 0;
+    env.mouseButton2 = (input->mouseButtons & irr::EMBSM_RIGHT) != 0;
+  }
 }
 
 }  // namespace
