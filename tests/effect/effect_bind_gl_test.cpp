@@ -279,4 +279,113 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
   device->drop();
 }
 
+// The filter of a uniform source keeps its colour in every variant; the
+// harmonics of a uniform cube put everything into the first coefficient
+// (colour x 0.282095 x 4 pi) and nothing into the directional ones.
+TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
+  zeResetMessageState();
+  SIrrlichtCreationParameters params;
+  params.DriverType = video::EDT_OPENGL;
+  params.WindowSize = core::dimension2d<u32>(W, H);
+  params.LoggingLevel = ELL_ERROR;
+  IrrlichtDevice* device = createDeviceEx(params);
+  if (!device) GTEST_SKIP() << "no OpenGL device";
+  video::IVideoDriver* driver = device->getVideoDriver();
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+  GLuint fbo = 0, colour = 0, cube = 0, flat = 0;
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glGenTextures(1, &colour);
+  glBindTexture(GL_TEXTURE_2D, colour);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  const unsigned char texel[4] = {51, 102, 153, 255};  // 0.2, 0.4, 0.6
+  glGenTextures(1, &flat);
+  glBindTexture(GL_TEXTURE_2D, flat);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glGenTextures(1, &cube);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+  for (int f = 0; f < 6; ++f)
+    glTexImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+
+  char dir[] = "/tmp/zarn-filters-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  {
+    CZeGLShaderBackend backend(driver);
+    CZeGPUProgrammingServices services(&backend);
+    services.setCache(dir, 0);
+    NoTextures textures;
+    CZeTechniqueLookup lookup;
+    CZeEffectManager manager(&services, &textures, &lookup, nullptr, true);
+    manager.bindEnvironment().driver = driver;
+    CZeResourceManager resources(&manager, nullptr);
+    ASSERT_TRUE(resources.initEffectReflectionMapFilter("../../data/shaders/ReflectionMapFilter.hlsl"))
+        << manager.getLastError();
+    ASSERT_TRUE(resources.initEffectSphericalHarmonicsProbes("../../data/shaders/Harmonics.hlsl"))
+        << manager.getLastError();
+    auto* callback = static_cast<CZeEffectCallback*>(manager.defaultCallback());
+    scene::SMeshBuffer quad;
+    const video::SColor white(255, 255, 255, 255);
+    quad.Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
+    quad.Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
+    quad.Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
+    quad.Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
+    for (u16 i : {0, 1, 2, 0, 2, 3}) quad.Indices.push_back(i);
+    video::SMaterial material;
+    material.Lighting = false;
+    material.BackfaceCulling = false;
+
+    // Draws `effect` with `texture` on its `sampler` and reads pixel (x, H / 2).
+    auto drawAndRead = [&](CZeEffect* effect, const char* sampler, GLenum target, GLuint texture, int x,
+                           unsigned char out[4]) {
+      const int type = effect->techniques()[0].passes[0].irrType;
+      auto* renderer = dynamic_cast<CZeGLShaderMaterialRenderer*>(driver->getMaterialRenderer(u32(type)));
+      int unit = -1;
+      ASSERT_NE(renderer, nullptr);
+      ASSERT_TRUE(services.getPixelShaderSamplerIndex(type, sampler, &unit));
+      renderer->setStageTexture(unit, target, texture, false, video::ETC_CLAMP_TO_EDGE, video::ETC_CLAMP_TO_EDGE,
+                                false, false);
+      driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+      glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+      glViewport(0, 0, W, H);
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      ASSERT_TRUE(zeGLDrawBufferWithEffect(driver, callback, effect, 0, nullptr, nullptr, &quad, material, 0));
+      glFinish();
+      glReadBuffer(GL_COLOR_ATTACHMENT0);
+      glReadPixels(x, H / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, out);
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      driver->endScene();
+      renderer->setStageTexture(unit, target, 0, false);
+    };
+    for (int variant = 0; variant < 3; ++variant) {
+      unsigned char p[4] = {};
+      drawAndRead(resources.reflectionFilter(variant), "SourceMap", variant ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D,
+                  variant ? cube : flat, W / 3, p);
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(int(p[c]), int(texel[c]), 2) << "variant " << variant << " channel " << c;
+    }
+    unsigned char first[4] = {}, third[4] = {};
+    drawAndRead(resources.sphericalHarmonics(), "ProbeCube", GL_TEXTURE_CUBE_MAP, cube, W / 18, first);
+    drawAndRead(resources.sphericalHarmonics(), "ProbeCube", GL_TEXTURE_CUBE_MAP, cube, 2 * W / 9 + W / 18, third);
+    const float dc = 0.282095f * 4.0f * 3.14159265f;
+    for (int c = 0; c < 3; ++c) {
+      const int want = int(std::lround(std::min(1.0f, texel[c] / 255.0f * dc) * 255.0f));
+      EXPECT_NEAR(int(first[c]), want, 2) << "coefficient 0 channel " << c;
+      EXPECT_NEAR(int(third[c]), 0, 2) << "coefficient 2 channel " << c;
+    }
+  }
+  std::string cleanup = std::string("rm -rf ") + dir;
+  (void)!std::system(cleanup.c_str());
+  glDeleteTextures(1, &cube);
+  glDeleteTextures(1, &flat);
+  glDeleteFramebuffers(1, &fbo);
+  glDeleteTextures(1, &colour);
+  device->drop();
+}
+
 }  // namespace
