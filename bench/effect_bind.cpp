@@ -84,7 +84,8 @@ void BM_BindConstants1000Objects(benchmark::State& state) {
   env.transforms = &transforms;
   scene::IMesh* cube = env.scene->getGeometryCreator()->createCubeMesh();
   std::vector<scene::ISceneNode*> nodes;
-  for (int i = 0; i < 1000; ++i) nodes.push_back(env.scene->addMeshSceneNode(cube, nullptr, -1, core::vector3df(float(i), 0, 0)));
+  for (int i = 0; i < 1000; ++i)
+    nodes.push_back(env.scene->addMeshSceneNode(cube, nullptr, -1, core::vector3df(float(i), 0, 0)));
   env.scene->addLightSceneNode(nullptr, core::vector3df(0, 5, 0));
   env.scene->addLightSceneNode(nullptr, core::vector3df(5, 5, 0))->setLightType(video::ELT_DIRECTIONAL);
   env.scene->addCameraSceneNode();

@@ -1,10 +1,11 @@
 // Families of the scene: light records, single lights, objects, probes.
+#include "effect/CZeEffectBinds.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "base/zeMessage.h"
-#include "effect/CZeEffectBinds.h"
 #include "effect/CZeEffectDef.h"
 #include "scene/IZeLightSceneNodeExt.h"
 #include "scene/zeNodeKind.h"

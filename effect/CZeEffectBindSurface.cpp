@@ -1,12 +1,13 @@
 // Families of the buffer being drawn: LightWave surface values, particle
 // settings, the node extension, the material's textures; the user semantic
 // map; and the built-in list.
+#include "effect/CZeEffectBinds.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "base/zeMessage.h"
-#include "effect/CZeEffectBinds.h"
 #include "effect/CZeEffectDef.h"
 #include "effect/zeFxMaterial.h"
 #include "scene/IZeSceneNodeExt.h"
@@ -134,7 +135,8 @@ void nodeExtCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& 
     case NV_CUBE2: {
       IReferenceCounted* cube = b.userData[0] == NV_CUBE1 ? ext->getCubeMap1() : ext->getCubeMap2();
       core::vector3df p;
-      if (cube && f->env()->cubeMaps && f->env()->cubeMaps->cubeMapPosition(cube, &p)) v[0] = p.X, v[1] = p.Y, v[2] = p.Z;
+      if (cube && f->env()->cubeMaps && f->env()->cubeMaps->cubeMapPosition(cube, &p))
+        v[0] = p.X, v[1] = p.Y, v[2] = p.Z;
       zeFxSendFloats(s, b, v, 3);
       return;
     }

@@ -1,10 +1,11 @@
 // Families of the view: transforms, time, screen, camera, last frame, mouse.
+#include "effect/CZeEffectBinds.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "base/zeMessage.h"
-#include "effect/CZeEffectBinds.h"
 #include "effect/CZeEffectDef.h"
 
 using namespace irr;

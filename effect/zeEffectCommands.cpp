@@ -116,7 +116,9 @@ int zeLoadEffect(SZeEffectCommandEnv& env, const char* file, int id, int baseMat
   return 0;
 }
 
-int zeLoadEffect(SZeEffectCommandEnv& env, const char* file, int id) { return zeLoadEffect(env, file, id, -1, nullptr); }
+int zeLoadEffect(SZeEffectCommandEnv& env, const char* file, int id) {
+  return zeLoadEffect(env, file, id, -1, nullptr);
+}
 
 int zeLoadEffectForObjectSurface(SZeEffectCommandEnv& env, const char* file, int id, int object, int surface) {
   if (!haveSeams(env, "Effects for object surfaces")) return -1;

@@ -689,7 +689,8 @@ TEST_F(Manager, BadInputGivesItsMessageAndLeavesTheTableAsItWas) {
   } cases[] = {
       {directory + "/missing.hlsl", "Failed to load effect", "Cannot open file", -1},
       {"x.txt", "Failed to load effect 'x.txt' : \n", "", -1},
-      {broken, "CZeEffectManager: ERROR CZeEffect : inc.fxh(3): error", "inc.fxh(3): error: 'undeclared' : undeclared identifier", -1},
+      {broken, "CZeEffectManager: ERROR CZeEffect : inc.fxh(3): error",
+       "inc.fxh(3): error: 'undeclared' : undeclared identifier", -1},
       {unknown, "the Semantic 'Nowhere' has no corresponding binding", nullptr, 0},
   };
   int id = 10;

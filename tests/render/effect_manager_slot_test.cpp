@@ -3,6 +3,7 @@
 // (their absence fails the start), not on the NULL driver; the command layer
 // works over the engine's effect table; every frame gets a new stamp.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -30,9 +31,20 @@ class EffectManagerSlot : public ::testing::Test {
   }
   void TearDown() override {
     zeEngineStop();
+    if (!base_.empty()) (void)!std::system(("rm -rf '" + base_ + "'").c_str());
     ::unsetenv("ZARN_DRIVER");
     zeResetMessageState();
   }
+  // A base directory of its own whose shaders/ is the engine's (the shader
+  // cache is written beside it, never into the sources).
+  const char* baseWithShaders() {
+    char pattern[] = "/tmp/zarn-fxslot-XXXXXX";
+    if (!::mkdtemp(pattern)) return "";
+    base_ = std::string(pattern) + "/";
+    if (::symlink(ZARN_DATA_DIR "/shaders", (base_ + "shaders").c_str()) != 0) return "";
+    return base_.c_str();
+  }
+  std::string base_;
   int start(const char* driver, const char* base) {
     ::setenv("ZARN_DRIVER", driver, 1);
     ZeEngineSettings settings;
@@ -47,7 +59,7 @@ class EffectManagerSlot : public ::testing::Test {
 
 TEST_F(EffectManagerSlot, OpenGLMakesTheStandardEffectsAndTheTableWorks) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
-  ASSERT_EQ(start("opengl", ZARN_DATA_DIR "/"), 0) << zeStartFailureReason();
+  ASSERT_EQ(start("opengl", baseWithShaders()), 0) << zeStartFailureReason();
   CZeManager* manager = zeEngineContext().manager;
   ASSERT_NE(manager->getEffectManager(), nullptr);
   CZeResourceManager* resources = manager->getResourceManager();
@@ -57,7 +69,7 @@ TEST_F(EffectManagerSlot, OpenGLMakesTheStandardEffectsAndTheTableWorks) {
   EXPECT_NE(resources->sphericalHarmonics(), nullptr);
 
   SZeEffectCommandEnv commands = zeEngineEffectCommands();
-  ASSERT_EQ(zeLoadEffect(commands, ZARN_DATA_DIR "/shaders/ReflectionMapFilter.hlsl", 5), 0);
+  ASSERT_EQ(zeLoadEffect(commands, (base_ + "shaders/ReflectionMapFilter.hlsl").c_str(), 5), 0);
   EXPECT_TRUE(zeSetEffectConstantFloat(commands, 5, "Roughness", 0.25f));
   EXPECT_EQ(manager->getEffectManager()->cachedDefinitions(), 5u);  // the plain filter was cached at start
 
