@@ -154,6 +154,7 @@ std::string joinBase(const char* name) {
 }
 
 void releaseManager() {
+  stopStep(ZeEngineStep::CurlNoise);
   stopStep(ZeEngineStep::Resources);
   stopStep(ZeEngineStep::MainRenderer);
   zeEventReceiver().forward = nullptr;
@@ -191,7 +192,7 @@ bool initEngine() {
     releaseManager();
     return false;
   }
-  if (!runStep(ZeEngineStep::Resources, engineInitReason)) {
+  if (!runStep(ZeEngineStep::Resources, engineInitReason) || !runStep(ZeEngineStep::CurlNoise, engineInitReason)) {
     releaseManager();
     return false;
   }

@@ -104,7 +104,8 @@ void zeCameraRange(const ZeEngineSettings& settings, float* nearValue, float* fa
 enum class ZeEngineStep {
   Device,        // device, window and camera exist: extra mesh loaders, ride camera animator
   MainRenderer,  // engine manager exists: the main renderer (reason "fails to init render")
-  Resources,     // resource manager's standard shaders, curl-noise volume
+  Resources,     // resource manager's standard shaders
+  CurlNoise,     // the curl-noise volume, after the standard shaders
   Music,         // last, after the handle tables: the music table and service
   Count
 };

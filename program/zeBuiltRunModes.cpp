@@ -11,6 +11,7 @@
 #include "packaging/zePackagingRunModes.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
+#include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
@@ -47,6 +48,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallDialogPresenters();
   zeInstallGPUProgrammingServicesSlot();
   zeInstallImagesAnd2D();
+  zeInstallEffectManagerSlot();
   zeSceneRegister();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});

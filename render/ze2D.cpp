@@ -695,5 +695,5 @@ void zeInstallImagesAnd2D() {
   hooks.execute2DQueue = zeExecute2DQueue;
   hooks.discard2DQueue = zeClear2DQueue;
   zeSetFrameHooks(hooks);
-  zeSetEngineStep(ZeEngineStep::Resources, {startCurlNoise, stopCurlNoise});
+  zeSetEngineStep(ZeEngineStep::CurlNoise, {startCurlNoise, stopCurlNoise});
 }

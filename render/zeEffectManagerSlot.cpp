@@ -1,0 +1,136 @@
+#include "render/zeEffectManagerSlot.h"
+
+#include <memory>
+
+#include "app/CZeManager.h"
+#include "app/zeEngine.h"
+#include "app/zeFrame.h"
+#include "effect/CZeEffectManager.h"
+#include "effect/CZeGPUProgrammingServices.h"
+#include "effect/CZeResourceManager.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
+#include "effect/zeEffectCommands.h"
+#include "effect/IZeTextureManager.h"
+
+namespace {
+
+// What the manager is built over lives beside it and goes with it.
+struct ManagerWithParts {
+  std::unique_ptr<CZeIrrTextureManager> textures;
+  CZeTechniqueLookup techniques;
+  std::unique_ptr<CZeEffectManager> manager;
+  std::unique_ptr<CZeResourceManager> resources;
+};
+ManagerWithParts* current = nullptr;
+
+bool createManager(CZeManager& manager) {
+  ZeEngineContext& context = zeEngineContext();
+  auto* built = new ManagerWithParts;
+  built->textures = std::make_unique<CZeIrrTextureManager>(context.driver);
+  built->manager = std::make_unique<CZeEffectManager>(
+      manager.getGPUProgrammingServices(), built->textures.get(),
+      &built->techniques, context.device ? context.device->getFileSystem() : nullptr, context.openGL);
+  SZeEffectBindEnv& env = built->manager->bindEnvironment();
+  env.driver = context.driver;
+  env.scene = context.sceneManager;
+  env.timer = context.device ? context.device->getTimer() : nullptr;
+  env.frame = 1;  // the scene lists are read once per frame
+  current = built;
+  manager.setEffectManager(built->manager.get());
+  return true;
+}
+
+void destroyManager(CZeManager& manager) {
+  // The effect table's effects go before the manager whose families they use.
+  ZeEngineContext& context = zeEngineContext();
+  if (context.effects) {
+    SZeEffectCommandEnv commands;
+    commands.table = context.effects.get();
+    for (int id = 0; id <= context.effects->highest(); ++id) zeDeleteEffect(commands, id);
+  }
+  manager.setEffectManager(nullptr);
+  delete current;
+  current = nullptr;
+}
+
+bool createResources(CZeManager& manager) {
+  if (!current) return true;
+  // No render services yet: the resource manager keeps the standard effects.
+  current->resources = std::make_unique<CZeResourceManager>(current->manager.get(), nullptr);
+  manager.setResourceManager(current->resources.get());
+  return true;
+}
+
+void destroyResources(CZeManager& manager) {
+  manager.setResourceManager(nullptr);
+  if (current) current->resources.reset();
+}
+
+// Engine start: the standard effects, each found by the file search.
+bool startResources(ZeEngineContext& context, char* reason) {
+  CZeResourceManager* resources = current ? current->resources.get() : nullptr;
+  if (!resources) return true;
+  // The NULL driver compiles no shader: headless runs start without them.
+  if (!context.openGL) {
+    zeMessage(ZE_INFO, "Standard effects: not made on the NULL driver");
+    return true;
+  }
+  using Init = bool (CZeResourceManager::*)(const char*);
+  const struct {
+    const char* file;
+    Init init;
+  } steps[] = {{"cubemaptolatlong.hlsl", &CZeResourceManager::initEffectCubeMapToLatLong},
+               {"ReflectionMapFilter.hlsl", &CZeResourceManager::initEffectReflectionMapFilter},
+               {"Harmonics.hlsl", &CZeResourceManager::initEffectSphericalHarmonicsProbes}};
+  for (const auto& step : steps) {
+    const char* found = zeFindKnownFile(step.file);
+    if (!found || !*found || !(resources->*step.init)(found)) {
+      zeFormatText(reason, "fails to init %s", step.file);
+      return false;
+    }
+  }
+  return true;
+}
+
+void (*previousFrameCompleted)() = nullptr;
+
+// A new frame stamp after each frame (0 is skipped: it means "no stamp").
+void frameCompleted() {
+  if (previousFrameCompleted) previousFrameCompleted();
+  if (!current) return;
+  SZeEffectBindEnv& env = current->manager->bindEnvironment();
+  if (++env.frame == 0) env.frame = 1;
+  // The mouse as the last event left it, for the next frame's "Mouse".
+  ZeEngineContext& context = zeEngineContext();
+  if (const SZeEventReceiver* input = context.manager ? context.manager->getInputRecord() : nullptr) {
+    env.mouseX = float(input->mouseX);
+    env.mouseY = float(input->mouseY);
+    env.mouseButton1 = (input->mouseButtons & irr::EMBSM_LEFT) != 0;
+    env.mouseButton2 = (input->mouseButtons & irr::EMBSM_RIGHT) != 0;
+  }
+}
+
+}  // namespace
+
+void zeInstallEffectManagerSlot() {
+  ZeFrameHooks hooks = zeGetFrameHooks();
+  if (hooks.frameCompleted != frameCompleted) {
+    previousFrameCompleted = hooks.frameCompleted;
+    hooks.frameCompleted = frameCompleted;
+    zeSetFrameHooks(hooks);
+  }
+  zeSetManagerSlot(ZeManagerSlot::EffectManager, {createManager, destroyManager});
+  zeSetManagerSlot(ZeManagerSlot::ResourceManager, {createResources, destroyResources});
+  zeSetEngineStep(ZeEngineStep::Resources, {startResources, nullptr});
+}
+
+CZeEffectManager* zeEffectManager() { return current ? current->manager.get() : nullptr; }
+
+SZeEffectCommandEnv zeEngineEffectCommands() {
+  SZeEffectCommandEnv commands;
+  commands.table = zeEngineContext().effects.get();
+  commands.manager = zeEffectManager();
+  commands.textures = current ? current->textures.get() : nullptr;
+  return commands;
+}
