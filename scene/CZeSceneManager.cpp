@@ -7,6 +7,7 @@
 #include "base/zePath.h"
 #include "mesh/zeMeshLoaders.h"
 #include "scene/CZeLightSceneNodeExt.h"
+#include "scene/CZeMDDMeshSceneNode.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeSceneLog.h"
@@ -117,6 +118,28 @@ scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::IScen
       return sceneManager_->addAnimatedMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
   }
   return nullptr;
+}
+
+scene::ISceneNode* CZeSceneManager::addMDDNode(const char* file, const char* cacheFile, scene::ISceneNode* parent,
+                                               s32 id) {
+  scene::IAnimatedMesh* mesh = getMesh(file);
+  if (!mesh || !cacheFile) return nullptr;
+  // The lookup is the object's name with its extension replaced.
+  std::string pnts = file;
+  const std::size_t dot = pnts.find_last_of('.');
+  const std::size_t slash = pnts.find_last_of("/\\");
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) pnts.erase(dot);
+  pnts += ".zpnts";
+  CZeMDDMesh* cache = new CZeMDDMesh;
+  if (!cache->setup(mesh, pnts.c_str(), cacheFile)) {
+    cache->drop();
+    return nullptr;
+  }
+  if (!parent) parent = sceneManager_->getRootSceneNode();
+  CZeMDDMeshSceneNode* node = new CZeMDDMeshSceneNode(cache, parent, sceneManager_, id);
+  cache->drop();
+  node->drop();  // the parent holds it
+  return node;
 }
 
 scene::ISceneNode* CZeSceneManager::cloneNode(scene::ISceneNode* source) {

@@ -28,6 +28,10 @@ class CZeSceneManager final : public IZeSceneManager {
 
   irr::scene::ISceneNode* addObjectNode(const char* file, irr::scene::ISceneNode* parent = nullptr,
                                         irr::s32 id = -1) override;
+  // A point-cache node: the object's mesh moved by `cacheFile`, with the
+  // .zpnts file beside the object; nullptr after device-log errors.
+  irr::scene::ISceneNode* addMDDNode(const char* file, const char* cacheFile,
+                                     irr::scene::ISceneNode* parent = nullptr, irr::s32 id = -1);
   irr::scene::ISceneNode* cloneNode(irr::scene::ISceneNode* source) override;
   IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
   IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;

@@ -1,5 +1,7 @@
 #include "scene/zeNodeKind.h"
 
+#include "scene/CZeMDDMeshSceneNode.h"
+
 using namespace irr;
 
 ZeObjectKind zeObjectKind(const scene::ISceneNode* node) {
@@ -17,7 +19,8 @@ scene::IMesh* zeObjectMesh(scene::ISceneNode* node) {
   switch (zeObjectKind(node)) {
     case ZE_KIND_STATIC: return static_cast<scene::IMeshSceneNode*>(node)->getMesh();
     case ZE_KIND_ANIMATED: return static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh();
-    // The morph and point-cache nodes arrive with their own layers.
+    case ZE_KIND_MDD: return static_cast<CZeMDDMeshSceneNode*>(node)->getMesh();
+    // The morph node arrives with its own layer.
     default: return nullptr;
   }
 }

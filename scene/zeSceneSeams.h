@@ -171,13 +171,11 @@ class IZeSceneMeshes {
   virtual void applySurfaces(int /*objectId*/, const ZF_SurfaceParams*, int /*count*/, bool /*initial*/) {
     zeSceneSeamUnbuilt("surfaces");
   }
-  virtual int loadPointCacheObject(int /*id*/, const char* /*file*/, const char* /*cacheFile*/) {
-    zeSceneSeamUnbuilt("point caches");
-    return -1;
-  }
-  virtual void setPointCachePostBehaviour(int /*id*/, int /*flag*/) { zeSceneSeamUnbuilt("point caches"); }
+  // Point caches go to the object layer (scene/zeSceneMeshSeam.cpp).
+  virtual int loadPointCacheObject(int id, const char* file, const char* cacheFile);
+  virtual void setPointCachePostBehaviour(int id, int flag);
   // The time of the cache's last frame, in the units of "times"; 0 when unknown.
-  virtual float pointCacheLastFrameTime(int /*id*/) { return 0.0f; }
+  virtual float pointCacheLastFrameTime(int id);
   virtual int loadPointCloud(int /*id*/, const char* /*file*/, int /*count*/, int /*flags*/) {
     zeSceneSeamUnbuilt("point clouds");
     return -1;

@@ -5,10 +5,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "mesh/codec/zeZmdd.h"
 #include "mesh/codec/zeZmddWrite.h"
+#include "support/pointCacheFuzzCheck.h"
 
 namespace {
 
@@ -286,5 +289,22 @@ TEST(Zpnts, TablesAndBadFiles) {
     EXPECT_FALSE(zeParseZpnts(file.data(), file.size(), "bad.zpnts", &table));
     const std::string log = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find(c.message), std::string::npos) << log;
+  }
+}
+
+TEST(PointCacheCorpus, FuzzFindingsAndSeedsReadCleanly) {
+  // Every input the fuzzers kept: it must open or fail with a message, never crash.
+  for (const char* folder : {"corpus-zmdd", "corpus-zpnts"}) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+      testing::internal::CaptureStdout();
+      if (std::string(folder) == "corpus-zmdd") zeFuzzZmddOne(bytes.data(), bytes.size());
+      else zeFuzzZpntsOne(bytes.data(), bytes.size());
+      testing::internal::GetCapturedStdout();
+      ++files;
+    }
+    EXPECT_GT(files, 2) << folder;
   }
 }
