@@ -1,5 +1,5 @@
-// Writes seed inputs for the .zmdd and .zpnts fuzz targets:
-//   pointcache_seeds tests/mesh/corpus-zmdd tests/mesh/corpus-zpnts
+// Writes seed inputs for the .zmdd, .zpnts and .zmorph fuzz targets:
+//   pointcache_seeds tests/mesh/corpus-zmdd tests/mesh/corpus-zpnts tests/mesh/corpus-zmorph
 // One small cache per predictor and encoding (and with key frames), and a few
 // lookup tables.
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mesh/codec/zeZmddWrite.h"
+#include "mesh/codec/zeZmorph.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ SZeZmddSource source(uint32_t frames, uint32_t points, float speed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: pointcache_seeds ZMDD_DIR ZPNTS_DIR\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: pointcache_seeds ZMDD_DIR ZPNTS_DIR ZMORPH_DIR\n");
     return 1;
   }
   int written = 0;
@@ -56,6 +57,11 @@ int main(int argc, char** argv) {
   written += write(std::string(argv[2]) + "/identity.zpnts", zeZpntsWrite({0, 1, 2, 3}));
   written += write(std::string(argv[2]) + "/empty.zpnts", zeZpntsWrite({}));
   written += write(std::string(argv[2]) + "/far.zpnts", zeZpntsWrite({999, 1000, 0xffffffffu}));
+  SZeZmorphTarget a{"smile", {0, 3, 3}, {0, 1, 0, 0.5f, 0, 0, 1, 1, 1}, {0, 0, 1, 0, 0, 0, 0, 0, 0}};
+  SZeZmorphTarget empty{"", {}, {}, {}};
+  written += write(std::string(argv[3]) + "/two.zmorph", zeZmorphWrite({a, empty}));
+  written += write(std::string(argv[3]) + "/one.zmorph", zeZmorphWrite({a}));
+  written += write(std::string(argv[3]) + "/none.zmorph", zeZmorphWrite({}));
   std::printf("%d seeds\n", written);
   return 0;
 }

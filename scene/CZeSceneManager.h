@@ -33,6 +33,10 @@ class CZeSceneManager final : public IZeSceneManager {
   irr::scene::ISceneNode* addMDDNode(const char* file, const char* cacheFile,
                                      irr::scene::ISceneNode* parent = nullptr, irr::s32 id = -1);
   irr::scene::ISceneNode* cloneNode(irr::scene::ISceneNode* source) override;
+  // The morph map of the object in `file` (its .zmorph file, else its target
+  // meshes name.morph1.ext ...); nullptr after device-log errors or when
+  // there is none. One reference for the caller.
+  class IZeMorphMesh* loadMorphMap(const char* file);
   IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
   IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;
   void setTimeMs(irr::u32 timeMs) override { timeMs_ = timeMs; }

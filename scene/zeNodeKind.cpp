@@ -1,6 +1,7 @@
 #include "scene/zeNodeKind.h"
 
 #include "scene/CZeMDDMeshSceneNode.h"
+#include "scene/CZeMorphMeshSceneNode.h"
 
 using namespace irr;
 
@@ -20,7 +21,7 @@ scene::IMesh* zeObjectMesh(scene::ISceneNode* node) {
     case ZE_KIND_STATIC: return static_cast<scene::IMeshSceneNode*>(node)->getMesh();
     case ZE_KIND_ANIMATED: return static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh();
     case ZE_KIND_MDD: return static_cast<CZeMDDMeshSceneNode*>(node)->getMesh();
-    // The morph node arrives with its own layer.
+    case ZE_KIND_MORPH: return static_cast<CZeMorphMeshSceneNode*>(node)->getMesh();
     default: return nullptr;
   }
 }

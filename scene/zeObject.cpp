@@ -12,6 +12,7 @@
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
 #include "scene/CZeMDDMeshSceneNode.h"
+#include "scene/CZeMorphMeshSceneNode.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
@@ -247,7 +248,8 @@ int zeTotalObjectFrames(int id) {
     return frames > 0 ? static_cast<int>(frames) : 1;
   }
   if (zeObjectKind(node) == ZE_KIND_MDD) return static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->getFrameCount();
-  // Morph meshes answer with their own frame counts once they exist.
+  if (zeObjectKind(node) == ZE_KIND_MORPH)
+    return static_cast<CZeMorphMeshSceneNode*>(node)->getMorphMesh()->getFrameCount();
   return 1;
 }
 
@@ -259,6 +261,9 @@ int zeSetObjectFrame(int id, float frame) {
     animated->setCurrentFrame(static_cast<f32>(animated->getStartFrame()) + frame);
   } else if (zeObjectKind(node) == ZE_KIND_MDD) {
     static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->setFrame(frame);
+  } else if (zeObjectKind(node) == ZE_KIND_MORPH) {
+    CZeMorphMeshSceneNode* morph = static_cast<CZeMorphMeshSceneNode*>(node);
+    morph->setFrame(static_cast<f32>(morph->getStartFrame()) + frame);
   }
   return 0;
 }
@@ -358,13 +363,23 @@ float zeObjectAnimationSpeed(int id, int n) {
 }
 
 // --- Morphs and point caches ---------------------------------------------------------
-// Only morph meshes take weights (they cannot be made yet, so every existing
-// object lets weights pass) and only point-cache meshes a post behaviour.
+// Only morph meshes take weights and only point-cache meshes a post behaviour;
+// other kinds let them pass.
 
-int zeSetObjectMorph(int id, int, const int*, const float*) { return findObject(id) ? 0 : -1; }
-int zeGetObjectMorphCount(int id) {
-  findObject(id);
+int zeSetObjectMorph(int id, int count, const int* indices, const float* weights) {
+  scene::ISceneNode* node = findObject(id);
+  if (!node) return -1;
+  if (zeObjectKind(node) != ZE_KIND_MORPH) return 0;
+  // Target numbers are unsigned; a negative one names no target.
+  static_assert(sizeof(int) == sizeof(uint32_t), "target numbers are 32-bit");
+  static_cast<CZeMorphMeshSceneNode*>(node)->setMorph(count, reinterpret_cast<const uint32_t*>(indices), weights);
   return 0;
+}
+
+int zeGetObjectMorphCount(int id) {
+  scene::ISceneNode* node = findObject(id);
+  if (!node || zeObjectKind(node) != ZE_KIND_MORPH) return 0;
+  return static_cast<int>(static_cast<CZeMorphMeshSceneNode*>(node)->getMorphMesh()->getTargetCount());
 }
 int zeSetObjectMDDPostBehaviour(int id, int flag) {
   scene::ISceneNode* node = findObject(id);

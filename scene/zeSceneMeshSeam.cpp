@@ -1,4 +1,5 @@
-// The mesh seam's parts that are built: point caches through the object layer.
+// The mesh seam's parts that are built: point caches and morph weights go
+// through the object layer.
 #include "scene/zeObject.h"
 #include "scene/zeSceneSeams.h"
 
@@ -9,3 +10,7 @@ int IZeSceneMeshes::loadPointCacheObject(int id, const char* file, const char* c
 void IZeSceneMeshes::setPointCachePostBehaviour(int id, int flag) { zeSetObjectMDDPostBehaviour(id, flag); }
 
 float IZeSceneMeshes::pointCacheLastFrameTime(int id) { return zeObjectMDDLastFrameTime(id); }
+
+void IZeSceneMeshes::setMorphWeights(int id, int count, const int* indices, const float* weights) {
+  zeSetObjectMorph(id, count, indices, weights);
+}

@@ -180,9 +180,8 @@ class IZeSceneMeshes {
     zeSceneSeamUnbuilt("point clouds");
     return -1;
   }
-  virtual void setMorphWeights(int /*id*/, int /*count*/, const int* /*indices*/, const float* /*weights*/) {
-    zeSceneSeamUnbuilt("morphs");
-  }
+  // Morph weights go to the object layer (scene/zeSceneMeshSeam.cpp).
+  virtual void setMorphWeights(int id, int count, const int* indices, const float* weights);
 };
 
 struct ZeSceneSeams {

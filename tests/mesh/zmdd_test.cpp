@@ -294,17 +294,87 @@ TEST(Zpnts, TablesAndBadFiles) {
 
 TEST(PointCacheCorpus, FuzzFindingsAndSeedsReadCleanly) {
   // Every input the fuzzers kept: it must open or fail with a message, never crash.
-  for (const char* folder : {"corpus-zmdd", "corpus-zpnts"}) {
+  for (const char* folder : {"corpus-zmdd", "corpus-zpnts", "corpus-zmorph"}) {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
       testing::internal::CaptureStdout();
-      if (std::string(folder) == "corpus-zmdd") zeFuzzZmddOne(bytes.data(), bytes.size());
-      else zeFuzzZpntsOne(bytes.data(), bytes.size());
+      const std::string name = folder;
+      if (name == "corpus-zmdd") zeFuzzZmddOne(bytes.data(), bytes.size());
+      else if (name == "corpus-zpnts") zeFuzzZpntsOne(bytes.data(), bytes.size());
+      else zeFuzzZmorphOne(bytes.data(), bytes.size());
       testing::internal::GetCapturedStdout();
       ++files;
     }
     EXPECT_GT(files, 2) << folder;
   }
+}
+
+// --- .zmorph ------------------------------------------------------------------------------
+#include "mesh/codec/zeZmorph.h"
+
+namespace {
+std::vector<SZeZmorphTarget> twoTargets() {
+  SZeZmorphTarget a;
+  a.name = "smile";
+  a.points = {0, 3};
+  a.positionDeltas = {0, 1, 0, 0.5f, 0, 0};
+  a.normalDeltas = {0, 0, 1, 0, 0, 0};
+  SZeZmorphTarget b;
+  b.name = "empty";
+  return {a, b};
+}
+}  // namespace
+
+TEST(Zmorph, RoundTripAndBadFiles) {
+  const std::vector<unsigned char> good = zeZmorphWrite(twoTargets());
+  std::vector<SZeZmorphTarget> read;
+  ASSERT_TRUE(zeParseZmorph(good.data(), good.size(), "good.zmorph", &read));
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].name, "smile");
+  EXPECT_EQ(read[0].points, (std::vector<uint32_t>{0, 3}));
+  EXPECT_EQ(read[0].positionDeltas, twoTargets()[0].positionDeltas);
+  EXPECT_EQ(read[0].normalDeltas, twoTargets()[0].normalDeltas);
+  EXPECT_TRUE(read[1].points.empty());
+
+  // Layout: FORM size ZMOR M Pmax | VMOR size | NAME size "smile\0" | MMAP size P ...
+  const std::size_t vmor = 20, name = vmor + 8, mmap = name + 8 + 6;
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<unsigned char>*)> change;
+    const char* message;
+  } cases[] = {
+      {"no FORM", [](auto* f) { (*f)[0] = 'X'; }, "ID_FORM not found"},
+      {"no ZMOR", [](auto* f) { (*f)[8] = 'X'; }, "ID_ZMOR not found"},
+      {"morph count near 2^31", [](auto* f) { set32(f, 12, 0x7fffffff); }, "do not fit"},
+      {"one morph more than written", [](auto* f) { set32(f, 12, 3); }, "ID_VMOR not found"},
+      {"no VMOR", [=](auto* f) { (*f)[vmor] = 'X'; }, "ID_VMOR not found"},
+      {"no NAME", [=](auto* f) { (*f)[name] = 'X'; }, "ID_NAME not found"},
+      {"no MMAP", [=](auto* f) { (*f)[mmap] = 'X'; }, "ID_MMAP not found"},
+      {"name without its end", [=](auto* f) { (*f)[name + 8 + 5] = 'x'; }, "no end"},
+      {"VMOR past the end", [=](auto* f) { set32(f, vmor + 4, 0x7ffffff0); }, "past its parent"},
+      {"MMAP past its VMOR", [=](auto* f) { set32(f, mmap + 4, 0x1000); }, "past its parent"},
+      {"point count above the maximum", [=](auto* f) { set32(f, mmap + 8, 3); }, "maximum"},
+      {"point count near 2^31", [=](auto* f) { set32(f, 16, 0xffffffff), set32(f, mmap + 8, 0x7fffffff); },
+       "do not fit in its chunk"},
+      {"cut short", [](auto* f) { f->resize(f->size() - 30); }, "not found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> file = good;
+    c.change(&file);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(zeParseZmorph(file.data(), file.size(), "bad.zmorph", &read));
+    const std::string log = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    EXPECT_TRUE(read.empty());
+  }
+  // A long name is cut at 127 characters by the writer and read back.
+  std::vector<SZeZmorphTarget> longName = twoTargets();
+  longName[0].name.assign(200, 'n');
+  const std::vector<unsigned char> cut = zeZmorphWrite(longName);
+  ASSERT_TRUE(zeParseZmorph(cut.data(), cut.size(), "long.zmorph", &read));
+  EXPECT_EQ(read[0].name.size(), 127u);
 }

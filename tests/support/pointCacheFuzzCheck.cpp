@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "mesh/codec/zeZmdd.h"
+#include "mesh/codec/zeZmorph.h"
 
 void zeFuzzZmddOne(const uint8_t* data, std::size_t size) {
   ZeZmddStream* s = zmddc_uncompress_create_memory(data, size, "fuzz.zmdd");
@@ -29,4 +30,15 @@ void zeFuzzZpntsOne(const uint8_t* data, std::size_t size) {
   if (!zeParseZpnts(data, size, "fuzz.zpnts", &table)) return;
   volatile long bad = zeZpntsFirstBadEntry(table, 1000);
   (void)bad;
+}
+
+void zeFuzzZmorphOne(const uint8_t* data, std::size_t size) {
+  std::vector<SZeZmorphTarget> targets;
+  if (!zeParseZmorph(data, size, "fuzz.zmorph", &targets)) return;
+  volatile float sink = 0.0f;
+  for (const SZeZmorphTarget& t : targets) {
+    for (std::size_t i = 0; i < t.points.size(); ++i)
+      sink = sink + static_cast<float>(t.points[i]) + t.positionDeltas[3 * i + 2] + t.normalDeltas[3 * i + 2];
+    sink = sink + static_cast<float>(t.name.size());
+  }
 }

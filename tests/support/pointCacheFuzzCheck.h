@@ -9,3 +9,5 @@
 void zeFuzzZmddOne(const uint8_t* data, std::size_t size);
 // Parses the bytes as a .zpnts table and checks its entries against a bound.
 void zeFuzzZpntsOne(const uint8_t* data, std::size_t size);
+// Parses the bytes as a .zmorph file and reads every target it gave.
+void zeFuzzZmorphOne(const uint8_t* data, std::size_t size);
