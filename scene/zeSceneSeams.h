@@ -6,7 +6,8 @@
 // at INFO, that the subsystem is not built yet ("cube maps are not built
 // yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
-// (zeSetSceneSeams); tests install recording ones.
+// (zeSetSceneSeams); tests install recording ones. Point caches and morph
+// weights are built: their defaults call the object layer.
 #pragma once
 
 #include "zf/zfScene.h"
