@@ -49,7 +49,16 @@ void CZeMorphMeshMorphMapZN::animate(const std::vector<std::pair<uint32_t, float
   if (!Copy) return;
   Work.resetFromBase(Base);
   Work.blend(weights, Targets);
-  if (Work.copyToMesh(Copy)) Copy->setDirty(scene::EBT_VERTEX);
+  if (!Work.copyToMesh(Copy)) return;
+  Copy->setDirty(scene::EBT_VERTEX);
+  // Targets may move vertices out of the base's box: culling needs the new one.
+  for (u32 b = 0; b < Copy->getMeshBufferCount(); ++b) {
+    scene::IMeshBuffer* buffer = Copy->getMeshBuffer(b);
+    if (CZeSkinMeshBuffer* ours = zeMeshBufferExt(buffer)) ours->boundingBoxNeedsRecalculated();
+    buffer->recalculateBoundingBox();
+  }
+  Copy->recalculateBoundingBox();
+  Box = Copy->getBoundingBox();
 }
 
 // --- Names beside the object -------------------------------------------------------------

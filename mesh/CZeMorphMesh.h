@@ -61,7 +61,7 @@ class CZeMorphMeshMorphMapZN : public IZeMorphMesh {
 
  private:
   irr::scene::IMesh* Source = nullptr;  // the object's mesh, for clones
-  irr::scene::IMesh* Copy = nullptr;
+  irr::scene::SMesh* Copy = nullptr;
   CZeStaticMeshZN Base;
   CZeMeshZN Work;
   std::vector<SZeMorphTargetZN> Targets;

@@ -209,3 +209,19 @@ TEST_F(MorphTest, BadMorphFilesFailTheLoad) {
     EXPECT_EQ(zeObjectExist(3), 0);
   }
 }
+
+TEST_F(MorphTest, TheBoxFollowsTheBlend) {
+  writeText(dir + "/box.obj", cube(1));
+  SZeZmorphTarget up{"up", {0, 1, 2, 3, 4, 5, 6, 7}, std::vector<float>(24, 0.0f), std::vector<float>(24, 0.0f)};
+  for (int i = 0; i < 8; ++i) up.positionDeltas[3 * i + 1] = 10.0f;
+  const std::vector<unsigned char> bytes = zeZmorphWrite({up});
+  std::ofstream(dir + "/box.zmorph", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                             static_cast<std::streamsize>(bytes.size()));
+  ASSERT_EQ(zeLoadObject(1, (dir + "/box.obj").c_str()), 0) << logger.text;
+  const int one[] = {1};
+  const float full[] = {1.0f};
+  zeSetObjectMorph(1, 1, one, full);
+  morphOf(1)->update();
+  EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MinEdge.Y, 9.0f, 1e-5f);
+  EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MaxEdge.Y, 11.0f, 1e-5f);
+}

@@ -315,3 +315,14 @@ TEST_F(PointCacheTest, AnMddConvertedByTheToolMovesTheBoundingBox) {
   EXPECT_NE(std::system((std::string(ZARN_MDD_TOOL) + " " + dir + "/short.mdd " + dir + "/short.zmdd 2>/dev/null >/dev/null").c_str()), 0);
 }
 #endif
+
+TEST_F(PointCacheTest, TheBundledExamplePlays) {
+  const std::string base = "../../examples/object/wobble";
+  ASSERT_EQ(zeLoadObjectMDD(1, (base + ".obj").c_str(), (base + ".zmdd").c_str()), 0) << logger.text;
+  EXPECT_EQ(zeTotalObjectFrames(1), 50);
+  zeSetObjectFrame(1, 0.0f);
+  EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MaxEdge.Y, 1.0f, 1e-3f);
+  zeSetObjectFrame(1, 12.5f);  // a quarter of the way: scale 1.25, moved 1.25 along x
+  EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MaxEdge.Y, 1.25f, 0.01f);
+  EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().getCenter().X, 1.25f, 0.01f);
+}
