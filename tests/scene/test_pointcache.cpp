@@ -326,3 +326,26 @@ TEST_F(PointCacheTest, TheBundledExamplePlays) {
   EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MaxEdge.Y, 1.25f, 0.01f);
   EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().getCenter().X, 1.25f, 0.01f);
 }
+
+#include "scene/zeScene.h"
+
+TEST_F(PointCacheTest, ASceneMDDNodePlaysTheCacheAtTheSceneTime) {
+  writeCache(dir + "/cube.zmdd", movingCube(6));  // frame f at time f/30, moved f along x
+  const std::string scene =
+      "# point-cache scene\n{ Scene\n{ SceneInfo\nframeStart I4 0\nframeEnd I4 2\nframeStep I4 1\n"
+      "framesPerSecond FP 1\n}\n{ Cameras\n{ C\nposition FP 0 0 -10\nzoomFactor FP 3.2\n}\n}\n"
+      "{ Objects\n{ O\nzfilename STR " + dir + "/cube.obj\nname STR cube\n{ MDD\nfilename STR " + dir +
+      "/cube.zmdd\napplyCacheTo I4 1\nendBehavior I4 0\nmddTotalTime FP 0.16666667\npostBehavior I4 0\n"
+      "times FP_C DAT 3 0 0.083333336 0.16666667\n}\n}\n}\n}\n";
+  writeText(dir + "/cache.zscn", scene);
+  ZeSceneLoadParams params;
+  params.objectBase = 1;
+  ASSERT_EQ(zeLoadScene(0, (dir + "/cache.zscn").c_str(), "", params), 0) << takeError() << logger.text;
+  ASSERT_NE(cacheOf(1), nullptr) << logger.text;
+  for (const auto& step : {std::pair<int, float>{0, 0.0f}, {1000, 2.5f}, {2000, 5.0f}}) {
+    SCOPED_TRACE(step.first);
+    zeAnimateScene(0, step.first);
+    EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().getCenter().X, step.second, 1e-3f);
+  }
+  zeDeleteAllScenes();
+}
