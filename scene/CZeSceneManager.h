@@ -7,6 +7,7 @@
 #include "scene/IZeSceneManager.h"
 
 class CZeMeshLoaders;
+class IZeMorphMesh;
 
 // The name under which Irrlicht's mesh cache keeps the mesh of an object
 // file; its loader also looks for textures beside it.
@@ -36,7 +37,7 @@ class CZeSceneManager final : public IZeSceneManager {
   // The morph map of the object in `file` (its .zmorph file, else its target
   // meshes name.morph1.ext ...); nullptr after device-log errors or when
   // there is none. One reference for the caller.
-  class IZeMorphMesh* loadMorphMap(const char* file);
+  IZeMorphMesh* loadMorphMap(const char* file);
   IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
   IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;
   void setTimeMs(irr::u32 timeMs) override { timeMs_ = timeMs; }
