@@ -7,6 +7,10 @@
 #include "base/zePath.h"
 #include "mesh/zeMeshLoaders.h"
 #include "scene/CZeLightSceneNodeExt.h"
+#include "scene/CZeMDDMeshSceneNode.h"
+#include "scene/CZeMorphMeshSceneNode.h"
+#include "mesh/codec/zeZmorph.h"
+#include "mesh/zeDeviceLog.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeSceneLog.h"
@@ -102,11 +106,20 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
 }
 
 scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::ISceneNode* parent, s32 id) {
-  // A morph file beside the object makes a morph mesh node: that joins here
-  // with the morph layer.
+  if (!file) return nullptr;
+  const core::vector3df origin(0, 0, 0), unitScale(1, 1, 1);
+  // A morph file beside the object makes a morph mesh node.
+  if (zeMorphFileExists(file)) {
+    IZeMorphMesh* map = loadMorphMap(file);
+    if (!map) return nullptr;
+    if (!parent) parent = sceneManager_->getRootSceneNode();
+    CZeMorphMeshSceneNode* node = new CZeMorphMeshSceneNode(map, parent, sceneManager_, id);
+    map->drop();
+    node->drop();  // the parent holds it
+    return node;
+  }
   scene::IAnimatedMesh* mesh = getMesh(file);
   if (!mesh) return nullptr;
-  const core::vector3df origin(0, 0, 0), unitScale(1, 1, 1);
   switch (zeChooseNodeKind(file, mesh)) {
     case ZE_CHOOSE_STATIC: {
       mesh->setHardwareMappingHint(scene::EHM_STATIC);
@@ -117,6 +130,62 @@ scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::IScen
       return sceneManager_->addAnimatedMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
   }
   return nullptr;
+}
+
+scene::ISceneNode* CZeSceneManager::addMDDNode(const char* file, const char* cacheFile, scene::ISceneNode* parent,
+                                               s32 id) {
+  scene::IAnimatedMesh* mesh = getMesh(file);
+  if (!mesh || !cacheFile) return nullptr;
+  // The lookup is the object's name with its extension replaced.
+  std::string pnts = file;
+  const std::size_t dot = pnts.find_last_of('.');
+  const std::size_t slash = pnts.find_last_of("/\\");
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) pnts.erase(dot);
+  pnts += ".zpnts";
+  CZeMDDMesh* cache = new CZeMDDMesh;
+  if (!cache->setup(mesh, pnts.c_str(), cacheFile)) {
+    cache->drop();
+    return nullptr;
+  }
+  if (!parent) parent = sceneManager_->getRootSceneNode();
+  CZeMDDMeshSceneNode* node = new CZeMDDMeshSceneNode(cache, parent, sceneManager_, id);
+  cache->drop();
+  node->drop();  // the parent holds it
+  return node;
+}
+
+IZeMorphMesh* CZeSceneManager::loadMorphMap(const char* file) {
+  scene::IAnimatedMesh* mesh = getMesh(file);
+  if (!mesh) return nullptr;
+  std::vector<SZeMorphTargetZN> targets;
+  const std::string zmorph = zeZmorphFileName(file);
+  if (zeFileExists(zmorph.c_str())) {
+    std::vector<SZeZmorphTarget> fromFile;
+    if (!zeReadZmorph(zmorph.c_str(), &fromFile)) {
+      zeDeviceLog(ELL_ERROR, "CZeMorphMapLoader: failed to read morphmap file %s", zmorph.c_str());
+      return nullptr;
+    }
+    if (!zeMorphTargetsFromZmorph(mesh, fromFile, &targets)) return nullptr;
+  } else {
+    std::vector<scene::IMesh*> meshes;
+    for (int k = 1;; ++k) {
+      const std::string name = zeMorphTargetFileName(file, k);
+      if (!zeFileExists(name.c_str())) break;
+      scene::IAnimatedMesh* target = getMesh(name.c_str());
+      if (!target) {
+        zeDeviceLog(ELL_ERROR, "Failed to load morph mesh '%s'", name.c_str());
+        return nullptr;
+      }
+      meshes.push_back(target);
+    }
+    if (meshes.empty() || !zeMorphTargetsFromMeshes(meshes, &targets)) return nullptr;
+  }
+  CZeMorphMeshMorphMapZN* map = new CZeMorphMeshMorphMapZN;
+  if (!map->create(mesh, std::move(targets))) {
+    map->drop();
+    return nullptr;
+  }
+  return map;
 }
 
 scene::ISceneNode* CZeSceneManager::cloneNode(scene::ISceneNode* source) {

@@ -7,6 +7,7 @@
 #include "scene/IZeSceneManager.h"
 
 class CZeMeshLoaders;
+class IZeMorphMesh;
 
 // The name under which Irrlicht's mesh cache keeps the mesh of an object
 // file; its loader also looks for textures beside it.
@@ -28,7 +29,15 @@ class CZeSceneManager final : public IZeSceneManager {
 
   irr::scene::ISceneNode* addObjectNode(const char* file, irr::scene::ISceneNode* parent = nullptr,
                                         irr::s32 id = -1) override;
+  // A point-cache node: the object's mesh moved by `cacheFile`, with the
+  // .zpnts file beside the object; nullptr after device-log errors.
+  irr::scene::ISceneNode* addMDDNode(const char* file, const char* cacheFile,
+                                     irr::scene::ISceneNode* parent = nullptr, irr::s32 id = -1);
   irr::scene::ISceneNode* cloneNode(irr::scene::ISceneNode* source) override;
+  // The morph map of the object in `file` (its .zmorph file, else its target
+  // meshes name.morph1.ext ...); nullptr after device-log errors or when
+  // there is none. One reference for the caller.
+  IZeMorphMesh* loadMorphMap(const char* file);
   IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
   IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;
   void setTimeMs(irr::u32 timeMs) override { timeMs_ = timeMs; }

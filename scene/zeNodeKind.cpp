@@ -1,5 +1,8 @@
 #include "scene/zeNodeKind.h"
 
+#include "scene/CZeMDDMeshSceneNode.h"
+#include "scene/CZeMorphMeshSceneNode.h"
+
 using namespace irr;
 
 ZeObjectKind zeObjectKind(const scene::ISceneNode* node) {
@@ -17,7 +20,8 @@ scene::IMesh* zeObjectMesh(scene::ISceneNode* node) {
   switch (zeObjectKind(node)) {
     case ZE_KIND_STATIC: return static_cast<scene::IMeshSceneNode*>(node)->getMesh();
     case ZE_KIND_ANIMATED: return static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh();
-    // The morph and point-cache nodes arrive with their own layers.
+    case ZE_KIND_MDD: return static_cast<CZeMDDMeshSceneNode*>(node)->getMesh();
+    case ZE_KIND_MORPH: return static_cast<CZeMorphMeshSceneNode*>(node)->getMesh();
     default: return nullptr;
   }
 }

@@ -5,11 +5,14 @@
 // maps · vertex textures · access for other layers.
 #include "scene/zeObject.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
+#include "scene/CZeMDDMeshSceneNode.h"
+#include "scene/CZeMorphMeshSceneNode.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeNodeKind.h"
@@ -113,6 +116,23 @@ int zeLoadObject(int id, const char* file) {
   sceneManager->getNodeExt(node);
   // Each material gets a LightWave surface here once the surface manager exists;
   // until then rows carry no surface and the node keeps the file's materials.
+  return 0;
+}
+
+int zeLoadObjectMDD(int id, const char* file, const char* cacheFile) {
+  ZeObjectCell* cell = addCell(id, 2);
+  if (!cell) return -1;
+  CZeSceneManager* sceneManager = zeCurrentSceneManager();
+  scene::ISceneNode* node =
+      sceneManager && file && cacheFile ? sceneManager->addMDDNode(file, cacheFile) : nullptr;
+  if (!node) {
+    zeReportArgError(1, "Failed to load mesh '%s' as MDD", file ? file : "");
+    freeCell(id, cell);
+    return -1;
+  }
+  keepNode(cell, node);
+  checkPointCounts(id, file, zeObjectMesh(node));
+  sceneManager->getNodeExt(node);
   return 0;
 }
 
@@ -227,7 +247,9 @@ int zeTotalObjectFrames(int id) {
     const u32 frames = zeMeshFrameCount(static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh());
     return frames > 0 ? static_cast<int>(frames) : 1;
   }
-  // Morph and point-cache meshes answer with their own frame counts once they exist.
+  if (zeObjectKind(node) == ZE_KIND_MDD) return static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->getFrameCount();
+  if (zeObjectKind(node) == ZE_KIND_MORPH)
+    return static_cast<CZeMorphMeshSceneNode*>(node)->getMorphMesh()->getFrameCount();
   return 1;
 }
 
@@ -237,6 +259,11 @@ int zeSetObjectFrame(int id, float frame) {
   if (zeObjectKind(node) == ZE_KIND_ANIMATED) {
     scene::IAnimatedMeshSceneNode* animated = static_cast<scene::IAnimatedMeshSceneNode*>(node);
     animated->setCurrentFrame(static_cast<f32>(animated->getStartFrame()) + frame);
+  } else if (zeObjectKind(node) == ZE_KIND_MDD) {
+    static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->setFrame(frame);
+  } else if (zeObjectKind(node) == ZE_KIND_MORPH) {
+    CZeMorphMeshSceneNode* morph = static_cast<CZeMorphMeshSceneNode*>(node);
+    morph->setFrame(static_cast<f32>(morph->getStartFrame()) + frame);
   }
   return 0;
 }
@@ -253,10 +280,13 @@ const char* kindName(ZeObjectKind kind) {
 }
 }  // namespace
 
-float zeObjectFrameTime(int id, float) {
+float zeObjectFrameTime(int id, float frame) {
   scene::ISceneNode* node = findObject(id);
   if (!node) return 0.0f;
-  // Only point caches know the time of a frame; they arrive with their layer.
+  // Only point caches know the time of a frame.
+  if (zeObjectKind(node) == ZE_KIND_MDD)
+    return static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->getFrameTime(
+        std::isfinite(frame) && std::fabs(frame) < 2e9f ? static_cast<int>(frame) : 0);
   zeReportArgError(1, "Object ID %d frame time not supported. %s", id, kindName(zeObjectKind(node)));
   return 0.0f;
 }
@@ -334,14 +364,35 @@ float zeObjectAnimationSpeed(int id, int n) {
 
 // --- Morphs and point caches ---------------------------------------------------------
 // Only morph meshes take weights and only point-cache meshes a post behaviour;
-// neither kind can be made yet, so every existing object lets these pass.
+// other kinds let them pass.
 
-int zeSetObjectMorph(int id, int, const int*, const float*) { return findObject(id) ? 0 : -1; }
-int zeGetObjectMorphCount(int id) {
-  findObject(id);
+int zeSetObjectMorph(int id, int count, const int* indices, const float* weights) {
+  scene::ISceneNode* node = findObject(id);
+  if (!node) return -1;
+  if (zeObjectKind(node) != ZE_KIND_MORPH) return 0;
+  // Target numbers are unsigned; a negative one names no target.
+  static_assert(sizeof(int) == sizeof(uint32_t), "target numbers are 32-bit");
+  static_cast<CZeMorphMeshSceneNode*>(node)->setMorph(count, reinterpret_cast<const uint32_t*>(indices), weights);
   return 0;
 }
-int zeSetObjectMDDPostBehaviour(int id, int) { return findObject(id) ? 0 : -1; }
+
+int zeGetObjectMorphCount(int id) {
+  scene::ISceneNode* node = findObject(id);
+  if (!node || zeObjectKind(node) != ZE_KIND_MORPH) return 0;
+  return static_cast<int>(static_cast<CZeMorphMeshSceneNode*>(node)->getMorphMesh()->getTargetCount());
+}
+int zeSetObjectMDDPostBehaviour(int id, int flag) {
+  scene::ISceneNode* node = findObject(id);
+  if (!node) return -1;
+  if (zeObjectKind(node) == ZE_KIND_MDD) static_cast<CZeMDDMeshSceneNode*>(node)->getMDDMesh()->setWrap(flag != 0);
+  return 0;
+}
+
+float zeObjectMDDLastFrameTime(int id) {
+  ZeObjectCell* cell = cellOf(id);
+  if (!cell || zeObjectKind(cell->node) != ZE_KIND_MDD) return 0.0f;
+  return static_cast<CZeMDDMeshSceneNode*>(cell->node)->getMDDMesh()->lastFrameTime();
+}
 
 // --- Extension values --------------------------------------------------------------
 // An object without an extension is left unchanged.

@@ -11,6 +11,8 @@
 
 // --- Creation --------------------------------------------------------------------
 int zeLoadObject(int id, const char* file);       // 0 or -1
+// The object's mesh moved by a point cache (a .zpnts file beside the object).
+int zeLoadObjectMDD(int id, const char* file, const char* cacheFile);
 int zeCloneObject(int id, int sourceId);          // 0 or -1
 int zeInstanceObject(int id, int sourceId);       // the same as a clone
 void zeDeleteObject(int id);                      // a free identifier is ignored
@@ -45,6 +47,9 @@ float zeObjectAnimationSpeed(int id, int n);
 int zeSetObjectMorph(int id, int count, const int* indices, const float* weights);
 int zeGetObjectMorphCount(int id);
 int zeSetObjectMDDPostBehaviour(int id, int flag);
+// The time of a point cache's last frame; 0 when its times do not increase
+// (or the object is not a point cache), so that it holds its first frame.
+float zeObjectMDDLastFrameTime(int id);
 
 // --- Extension values -------------------------------------------------------------
 int zeSetObjectShadows(int id, bool on);

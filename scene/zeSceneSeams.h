@@ -6,7 +6,8 @@
 // at INFO, that the subsystem is not built yet ("cube maps are not built
 // yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
-// (zeSetSceneSeams); tests install recording ones.
+// (zeSetSceneSeams); tests install recording ones. Point caches and morph
+// weights are built: their defaults call the object layer.
 #pragma once
 
 #include "zf/zfScene.h"
@@ -171,20 +172,17 @@ class IZeSceneMeshes {
   virtual void applySurfaces(int /*objectId*/, const ZF_SurfaceParams*, int /*count*/, bool /*initial*/) {
     zeSceneSeamUnbuilt("surfaces");
   }
-  virtual int loadPointCacheObject(int /*id*/, const char* /*file*/, const char* /*cacheFile*/) {
-    zeSceneSeamUnbuilt("point caches");
-    return -1;
-  }
-  virtual void setPointCachePostBehaviour(int /*id*/, int /*flag*/) { zeSceneSeamUnbuilt("point caches"); }
+  // Point caches go to the object layer (scene/zeSceneMeshSeam.cpp).
+  virtual int loadPointCacheObject(int id, const char* file, const char* cacheFile);
+  virtual void setPointCachePostBehaviour(int id, int flag);
   // The time of the cache's last frame, in the units of "times"; 0 when unknown.
-  virtual float pointCacheLastFrameTime(int /*id*/) { return 0.0f; }
+  virtual float pointCacheLastFrameTime(int id);
   virtual int loadPointCloud(int /*id*/, const char* /*file*/, int /*count*/, int /*flags*/) {
     zeSceneSeamUnbuilt("point clouds");
     return -1;
   }
-  virtual void setMorphWeights(int /*id*/, int /*count*/, const int* /*indices*/, const float* /*weights*/) {
-    zeSceneSeamUnbuilt("morphs");
-  }
+  // Morph weights go to the object layer (scene/zeSceneMeshSeam.cpp).
+  virtual void setMorphWeights(int id, int count, const int* indices, const float* weights);
 };
 
 struct ZeSceneSeams {

@@ -1,0 +1,15 @@
+// Feeds arbitrary bytes to the .zpnts reader. Build with -DZARN_BUILD_FUZZ=ON
+// (clang); the corpus lives in tests/mesh/corpus-zpnts and is replayed by the
+// codec tests.
+#include <cstddef>
+#include <cstdint>
+
+#include "base/zeMessage.h"
+#include "support/pointCacheFuzzCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = (zeSetMessageThreshold(ZE_NONE), true);
+  (void)quiet;
+  zeFuzzZpntsOne(data, size);
+  return 0;
+}

@@ -1,0 +1,16 @@
+// The mesh seam's parts that are built: point caches and morph weights go
+// through the object layer.
+#include "scene/zeObject.h"
+#include "scene/zeSceneSeams.h"
+
+int IZeSceneMeshes::loadPointCacheObject(int id, const char* file, const char* cacheFile) {
+  return zeLoadObjectMDD(id, file, cacheFile);
+}
+
+void IZeSceneMeshes::setPointCachePostBehaviour(int id, int flag) { zeSetObjectMDDPostBehaviour(id, flag); }
+
+float IZeSceneMeshes::pointCacheLastFrameTime(int id) { return zeObjectMDDLastFrameTime(id); }
+
+void IZeSceneMeshes::setMorphWeights(int id, int count, const int* indices, const float* weights) {
+  zeSetObjectMorph(id, count, indices, weights);
+}
