@@ -299,7 +299,18 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
     if (close == std::string::npos) continue;
     std::string arg = code.substr(q + 1, close - q - 1);
     size_t comma = arg.find(',');
-    if (comma != std::string::npos) arg = arg.substr(comma + 1);
+    // "register(vs, c0) : register(ps, c1)": a register for one stage only.
+    int stage = -1;
+    if (comma != std::string::npos) {
+      std::string profile = arg.substr(0, comma);
+      profile.erase(std::remove_if(profile.begin(), profile.end(),
+                                   [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); }),
+                    profile.end());
+      for (char& ch : profile) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+      if (profile.compare(0, 2, "vs") == 0) stage = 0;
+      else if (profile.compare(0, 2, "ps") == 0) stage = 1;
+      arg = arg.substr(comma + 1);
+    }
     arg.erase(std::remove_if(arg.begin(), arg.end(), [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); }),
               arg.end());
     if (arg.size() < 2 || !std::isdigit(static_cast<unsigned char>(arg[1]))) continue;
@@ -316,8 +327,18 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
     if (b == 0 || code[b - 1] != ':') continue;
     --b;
     std::string name;
-    for (int guard = 0; guard < 4 && name.empty(); ++guard) {
+    for (int guard = 0; guard < 8 && name.empty(); ++guard) {
       back();
+      if (b > 0 && code[b - 1] == ')') {  // an earlier register(...) of the same name
+        size_t open = code.rfind('(', b - 1);
+        if (open == std::string::npos) break;
+        b = open;
+        back();
+        if (ident() != "register") break;
+        back();
+        if (b > 0 && code[b - 1] == ':') { --b; continue; }
+        break;
+      }
       if (b > 0 && code[b - 1] == ']') {
         size_t open = code.rfind('[', b - 1);
         if (open == std::string::npos) break;
@@ -331,7 +352,9 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
       if (b > 0 && code[b - 1] == ':') { --b; continue; }  // w was a semantic
       name = w;
     }
-    if (!name.empty() && isIdentStart(name[0])) info->explicitRegisters[name] = {set, std::atoi(arg.c_str() + 1)};
+    if (name.empty() || !isIdentStart(name[0])) continue;
+    if (stage < 0) info->explicitRegisters[name] = {set, std::atoi(arg.c_str() + 1)};
+    else info->stageRegisters[stage][name] = {set, std::atoi(arg.c_str() + 1)};
   }
 }
 
@@ -344,6 +367,68 @@ void renameLit(const std::string& code, std::vector<Edit>* edits) {
     if (q < n && isIdentChar(code[q])) continue;
     while (q < n && (code[q] == ' ' || code[q] == '\t')) ++q;
     if (q < n && code[q] == '(') edits->push_back({p, 3, "zeLit"});
+  }
+}
+
+// Pass "matrix swizzles": "m._m00_m01_m02" and "m._11_12" (more than one
+// element) become "float3(m._m00, m._m01, m._m02)": the SPIR-V stages crash
+// on the multi-element form. The matrix is a name with members and constant
+// or variable indices ("a.b[i].m"); it is read once per element.
+void splitMatrixSwizzles(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t p = code.find("._"); p != std::string::npos; p = code.find("._", p + 2)) {
+    std::vector<std::string> elements;
+    size_t q = p + 1;
+    while (q < n && code[q] == '_') {
+      size_t r = q + 1;
+      const bool zeroBased = r < n && code[r] == 'm';
+      if (zeroBased) ++r;
+      if (r + 1 >= n) break;
+      const char lo = zeroBased ? '0' : '1', hi = zeroBased ? '3' : '4';
+      if (code[r] < lo || code[r] > hi || code[r + 1] < lo || code[r + 1] > hi) break;
+      elements.push_back(code.substr(q, r + 2 - q));
+      q = r + 2;
+    }
+    if (elements.size() < 2 || elements.size() > 4 || (q < n && isIdentChar(code[q]))) continue;
+    // The matrix expression, read backwards: (name ([...])*) joined by '.'.
+    size_t b = p;
+    bool ok = true;
+    if (b > 0 && code[b - 1] == ')') {
+      // "(expr)" or "f(args)": the group, with the name of a call before it.
+      int depth = 0;
+      size_t k = b - 1;
+      for (;; --k) {
+        if (code[k] == ')') ++depth;
+        else if (code[k] == '(' && --depth == 0) break;
+        if (k == 0) { ok = false; break; }
+      }
+      b = k;
+      while (ok && b > 0 && isIdentChar(code[b - 1])) --b;
+      if (ok && b < k && !isIdentStart(code[b])) ok = false;
+    } else while (ok) {
+      while (b > 0 && code[b - 1] == ']') {
+        int depth = 0;
+        size_t k = b - 1;
+        for (;; --k) {
+          if (code[k] == ']') ++depth;
+          else if (code[k] == '[' && --depth == 0) break;
+          if (k == 0) { ok = false; break; }
+        }
+        if (!ok) break;
+        b = k;
+      }
+      const size_t end = b;
+      while (b > 0 && isIdentChar(code[b - 1])) --b;
+      if (b == end || !isIdentStart(code[b])) { ok = false; break; }
+      if (b > 0 && code[b - 1] == '.') --b;
+      else break;
+    }
+    if (!ok) continue;
+    const std::string matrix = code.substr(b, p - b);
+    if (matrix.find_first_of("\n") != std::string::npos) continue;
+    std::string text = "float" + std::to_string(elements.size()) + "(";
+    for (size_t k = 0; k < elements.size(); ++k) text += (k ? ", " : "") + matrix + "." + elements[k];
+    edits->push_back({b, q - b, text + ")"});
   }
 }
 
@@ -365,6 +450,7 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   TopLevelScanner(code, &out, &edits, info).run();
   findExplicitRegisters(code, info);
   renameLit(code, &edits);
+  splitMatrixSwizzles(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
 }

@@ -10,6 +10,8 @@
 struct SZeHlslPrepassInfo {
   // register(cN) / register(sN) given in the source, by constant name.
   std::map<std::string, std::pair<char, int>> explicitRegisters;
+  // register(vs, cN) / register(ps, cN): [0] vertex, [1] pixel; before the above.
+  std::map<std::string, std::pair<char, int>> stageRegisters[2];
   // Global bool and int constants, which the pass declares as float (the engine
   // delivers them as floats, as Direct3D 9 float registers hold them).
   std::map<std::string, uint8_t> originalBase;  // EZeConstBase

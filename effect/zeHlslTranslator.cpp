@@ -260,7 +260,7 @@ SZeConstType layoutType(CompilerGLSL& comp, uint32_t typeId, bool rowMajorMember
 
 // Direct3D 9 allocation: explicit registers first, then every other used
 // constant in declaration order in the first free run of registers.
-bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, char set, int capacity,
+bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, int stage, char set, int capacity,
               std::string* error) {
   std::vector<bool> taken(size_t(capacity), false);
   auto mark = [&](int at, int count) {
@@ -268,8 +268,11 @@ bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, 
   };
   for (SZeConstant* c : items) {
     c->registerIndex = -1;
-    auto e = info.explicitRegisters.find(c->name);
-    if (e == info.explicitRegisters.end() || e->second.first != set) continue;
+    auto e = info.stageRegisters[stage].find(c->name);
+    if (e == info.stageRegisters[stage].end() || e->second.first != set) {
+      e = info.explicitRegisters.find(c->name);
+      if (e == info.explicitRegisters.end() || e->second.first != set) continue;
+    }
     if (e->second.second + c->registerCount > capacity) {
       *error = "error: register(" + std::string(1, set) + std::to_string(e->second.second) + ") of '" + c->name +
                "' lies outside the register file";
@@ -637,7 +640,7 @@ bool layoutConstants(CrossState& st) {
     std::vector<SZeConstant*> items;
     for (SZeConstant& c : st.floats) items.push_back(&c);
     std::string error;
-    if (!allocate(items, st.info, 'c', st.capacity, &error)) {
+    if (!allocate(items, st.info, st.vertex ? 0 : 1, 'c', st.capacity, &error)) {
       st.error = st.request.sourcePath + "(0): " + error + "\n";
       return false;
     }
@@ -685,7 +688,7 @@ bool layoutSamplers(CrossState& st) {
   std::stable_sort(items.begin(), items.end(),
                    [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
   std::string error;
-  if (!allocate(items, st.info, 's', st.vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
+  if (!allocate(items, st.info, st.vertex ? 0 : 1, 's', st.vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
     st.error = st.request.sourcePath + "(0): " + error + "\n";
     return false;
   }
@@ -858,7 +861,7 @@ bool crossCompile(const SZeTranslateRequest& request, const SZeHlslPrepassInfo& 
 
 // --- translate -------------------------------------------------------------------
 
-bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
+bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
   std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
   errors->clear();
   SZeHlslPrepassInfo info;
