@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "effect/zeConstantTable.h"
 #include "effect/zeHlslTranslator.h"
+
+const char* const kZeHlslHiddenPrefix = "zeHidden_";
+
+std::string zeHlslHideMacroName(const std::string& name) {
+  return (name.compare(0, 3, "GL_") == 0 || name == "VULKAN") ? kZeHlslHiddenPrefix + name : name;
+}
 
 const char* const kZeHlslPreamble =
     // GLSL has no projective cube lookup.
@@ -104,7 +111,8 @@ bool integralUniformType(const std::string& w, std::string* floatType, uint8_t* 
   else if (w.compare(0, 3, "int") == 0) { stem = w.substr(3); *base = ZE_BASE_INT; }
   else return false;
   if (stem.empty()) { *floatType = "float"; return true; }
-  if (stem.size() == 1 && stem[0] >= '1' && stem[0] <= '4') { *floatType = "float" + stem; return true; }
+  if (stem == "1") { *floatType = "float"; return true; }  // a scalar, as float1 is made one
+  if (stem.size() == 1 && stem[0] >= '2' && stem[0] <= '4') { *floatType = "float" + stem; return true; }
   return false;
 }
 
@@ -432,6 +440,81 @@ void splitMatrixSwizzles(const std::string& code, std::vector<Edit>* edits) {
   }
 }
 
+// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
+// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
+// for several APIs down their GLSL paths. Every such name, in code and in
+// directives alike, gets a prefix, so none of them is defined unless the
+// source defines it.
+void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+  const size_t n = source.size();
+  for (size_t i = 0; i < n;) {
+    const char c = source[i];
+    if (c == '/' && i + 1 < n && source[i + 1] == '/') {
+      while (i < n && source[i] != '\n') ++i;
+    } else if (c == '/' && i + 1 < n && source[i + 1] == '*') {
+      const size_t e = source.find("*/", i + 2);
+      i = e == std::string::npos ? n : e + 2;
+    } else if (c == '"') {
+      ++i;
+      while (i < n && source[i] != '"' && source[i] != '\n') i += source[i] == '\\' ? 2 : 1;
+      ++i;
+    } else if (isIdentStart(c)) {
+      const size_t start = i;
+      while (i < n && isIdentChar(source[i])) ++i;
+      const std::string w = source.substr(start, i - start);
+      if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
+        edits->push_back({start, 0, kZeHlslHiddenPrefix});
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Pass "one-component types": float1 (and its kin) is a scalar that may be
+// written through ".x"; the front end refuses that on its one-element vector.
+void scalarOneComponentTypes(const std::string& code, std::vector<Edit>* edits) {
+  static const char* const types[] = {"float1", "half1", "double1", "int1", "uint1", "bool1"};
+  std::set<size_t> taken;
+  for (const Edit& e : *edits) taken.insert(e.pos);
+  for (const char* t : types) {
+    const size_t len = std::strlen(t);
+    for (size_t p = code.find(t); p != std::string::npos; p = code.find(t, p + len)) {
+      if ((p > 0 && (isIdentChar(code[p - 1]) || code[p - 1] == '.')) || (p + len < code.size() && isIdentChar(code[p + len])))
+        continue;
+      if (!taken.count(p)) edits->push_back({p, len, std::string(t, len - 1)});
+    }
+  }
+}
+
+// Pass "later syntax": Direct3D 10 and later constructs are refused with one
+// message (the first one found), not left to a parse error.
+void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPrepassInfo* info) {
+  static const char* const words[] = {"cbuffer", "tbuffer", "Texture1D", "Texture1DArray", "Texture2D",
+                                      "Texture2DArray", "Texture2DMS", "Texture2DMSArray", "Texture3D", "TextureCube",
+                                      "TextureCubeArray", "SamplerState", "SamplerComparisonState",
+                                      "DepthStencilState", "BlendState", "RasterizerState", "StructuredBuffer",
+                                      "RWStructuredBuffer", "ByteAddressBuffer", "RWByteAddressBuffer", "RWTexture2D",
+                                      "RWTexture3D", "RWBuffer", "AppendStructuredBuffer", "ConsumeStructuredBuffer"};
+  const size_t n = code.size();
+  for (size_t i = 0; i < n && info->laterSyntax.empty();) {
+    if (!isIdentStart(code[i])) { ++i; continue; }
+    const size_t start = i;
+    while (i < n && isIdentChar(code[i])) ++i;
+    const std::string w = code.substr(start, i - start);
+    if (out.compare(start, w.size(), w) != 0) continue;  // inside what the pre-pass removed
+    bool later = false;
+    for (const char* k : words) later = later || w == k;
+    if (!later && w.size() > 3 && (w.compare(0, 3, "SV_") == 0 || w.compare(0, 3, "sv_") == 0)) {
+      size_t b = start;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      later = b > 0 && code[b - 1] == ':';
+    }
+    if (!later) continue;
+    info->laterSyntax = w;
+    info->laterSyntaxLine = 1 + int(std::count(code.begin(), code.begin() + long(start), '\n'));
+  }
+}
+
 // Last pass: the queued edits, back to front so positions stay true.
 void applyEdits(std::vector<Edit> edits, std::string* out) {
   std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
@@ -449,8 +532,11 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   std::vector<Edit> edits;
   TopLevelScanner(code, &out, &edits, info).run();
   findExplicitRegisters(code, info);
+  findLaterSyntax(code, out, info);
   renameLit(code, &edits);
   splitMatrixSwizzles(code, &edits);
+  hideOpenGlNames(source, out, &edits);
+  scalarOneComponentTypes(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
 }

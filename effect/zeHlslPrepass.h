@@ -19,7 +19,20 @@ struct SZeHlslPrepassInfo {
   // first, then included files as they are read): samplers take their
   // indices in declaration order.
   std::map<std::string, int> declarationOrder;
+  // The first Direct3D 10 or later word (a keyword or an SV_ semantic) and its
+  // line: such sources are refused with kZeHlslLaterSyntaxRefusal.
+  std::string laterSyntax;
+  int laterSyntaxLine = 0;
 };
+
+// The refusal of Direct3D 10 and later syntax; the word found follows it in quotes.
+constexpr const char* kZeHlslLaterSyntaxRefusal =
+    "Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, shader models 1 to 3):";
+
+// OpenGL macro names (GL_..., VULKAN) get this prefix in sources and in
+// macros handed in, so the front end's predefined ones never match.
+extern const char* const kZeHlslHiddenPrefix;
+std::string zeHlslHideMacroName(const std::string& name);
 
 std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);
 

@@ -113,7 +113,17 @@ class IncludeBridge : public glslang::TShader::Includer {
                     std::to_string(ZE_HLSL_MAX_NESTING) + " levels");
     chain_.push_back({key, own});
     ++opened_;
-    auto* held = new Held{zeHlslPrepass(bytes, info_), true};
+    SZeHlslPrepassInfo own_info;
+    std::string text = zeHlslPrepass(bytes, &own_info);
+    if (!own_info.laterSyntax.empty()) {
+      chain_.pop_back();
+      --opened_;
+      source_->closeInclude(bytes.data());
+      return refuse(path + "(" + std::to_string(own_info.laterSyntaxLine) + "): " + kZeHlslLaterSyntaxRefusal + " '" +
+                    own_info.laterSyntax + "'");
+    }
+    zeHlslPrepass(bytes, info_);
+    auto* held = new Held{std::move(text), true};
     return new IncludeResult(path, held->text.data(), held->text.size(), held);
   }
 
@@ -476,24 +486,81 @@ void configureShader(glslang::TShader* shader, ShaderText* input, const SZeTrans
 // Macros can nest brackets far deeper than the text shows (a macro of 100
 // brackets used 100 deep): the expanded text is checked too. A preprocessing
 // failure is left to the real parse to report.
+// On success *expanded holds the preprocessed text (empty when preprocessing
+// failed) and *includeInfo what the pre-pass found in the includes.
 bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string& source, const std::string& preamble,
-                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* errors) {
+                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* expanded,
+                           SZeHlslPrepassInfo* includeInfo, std::string* errors) {
   ShaderText input(source, request.sourcePath);
   glslang::TShader shader(request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment);
   configureShader(&shader, &input, request, preamble);
-  SZeHlslPrepassInfo scratch;  // the include pre-pass records nothing twice
-  IncludeBridge includer(request.includes, request.sourcePath, nesting, &scratch, memo);
-  std::string expanded;
-  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, &expanded, includer))
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, includeInfo, memo);
+  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, expanded, includer)) {
+    expanded->clear();
     return true;
+  }
   int line = 0;
-  if (zeHlslNestingDepth(expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
+  if (zeHlslNestingDepth(*expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
   // The expanded text starts with the preamble; after an include its lines
   // no longer follow the file's, so the line is then not named.
   line = includer.opened() ? 0 : std::max(1, line - int(std::count(preamble.begin(), preamble.end(), '\n')));
   *errors = request.sourcePath + "(" + std::to_string(line) + "): error: brackets nested deeper than " +
             std::to_string(ZE_HLSL_MAX_NESTING) + " levels once macros are expanded\n";
   return false;
+}
+
+// Macros can write what only an effect compiler reads ("#define TEX(n)
+// texture2D n; sampler n##S = sampler_state { ... };"), which the pre-pass
+// cannot see in the written text. When the pre-pass changes the expanded
+// text, that text is what the front end parses: its "#line" marks keep
+// files and lines, the preamble's lines are cut (its functions come back as
+// the preamble, its macros are already expanded), and what the pre-pass
+// found there and in the includes joins *info.
+// Whether a "#define" of the text writes effect syntax or a matrix swizzle:
+// only then is the expanded text parsed (otherwise the written text is).
+bool definesWriteEffectSyntax(const std::string& text) {
+  static const char* const words[] = {"sampler_state", "texture", "Texture", "technique", "stateblock_state", "._"};
+  for (size_t p = text.find("define"); p != std::string::npos; p = text.find("define", p + 6)) {
+    size_t hash = p;
+    while (hash > 0 && (text[hash - 1] == ' ' || text[hash - 1] == '\t')) --hash;
+    if (hash == 0 || text[hash - 1] != '#') continue;
+    size_t end = p;
+    while (end < text.size() && (text[end] != '\n' || (end > 0 && text[end - 1] == '\\'))) ++end;
+    const std::string body = text.substr(p, end - p);
+    for (const char* w : words)
+      if (body.find(w) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
+                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
+  if (expanded.empty()) return;
+  size_t cut = 0;
+  for (long lines = std::count(preamble.begin(), preamble.end(), '\n'); lines > 0 && cut != std::string::npos; --lines) {
+    cut = expanded.find('\n', cut);
+    if (cut != std::string::npos) ++cut;
+  }
+  if (cut == std::string::npos) return;
+  const std::string body = expanded.substr(cut);
+  SZeHlslPrepassInfo found;
+  std::string stripped = zeHlslPrepass(body, &found);
+  if (stripped == body) return;
+  *parsed = std::move(stripped);
+  parsedPreamble->clear();
+  std::istringstream lines(kZeHlslPreamble);
+  for (std::string line; std::getline(lines, line);)
+    if (line.compare(0, 1, "#") != 0) *parsedPreamble += line + "\n";
+  for (const SZeHlslPrepassInfo* from : {&includeInfo, static_cast<const SZeHlslPrepassInfo*>(&found)}) {
+    for (const auto& r : from->explicitRegisters) info->explicitRegisters.insert(r);
+    for (int k = 0; k < 2; ++k)
+      for (const auto& r : from->stageRegisters[k]) info->stageRegisters[k].insert(r);
+    for (const auto& b : from->originalBase) info->originalBase.insert(b);
+    std::vector<std::pair<int, std::string>> order;
+    for (const auto& d : from->declarationOrder) order.push_back({d.second, d.first});
+    std::sort(order.begin(), order.end());
+    for (const auto& d : order) info->declarationOrder.emplace(d.second, int(info->declarationOrder.size()));
+  }
 }
 
 // Pass "compile to SPIR-V": pre-pass, limits, glslang's HLSL front end in
@@ -503,10 +570,15 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   const bool vertex = request.stage == ZE_STAGE_VERTEX;
   const EShLanguage language = vertex ? EShLangVertex : EShLangFragment;
   const std::string source = zeHlslPrepass(request.source, info);
+  if (!info->laterSyntax.empty()) {
+    *errors = request.sourcePath + "(" + std::to_string(info->laterSyntaxLine) + "): error: " +
+              kZeHlslLaterSyntaxRefusal + " '" + info->laterSyntax + "'\n";
+    return false;
+  }
   std::string preamble;
   for (const SZeShaderMacro& m : request.macros) {
     if (m.name.empty()) continue;
-    preamble += "#define " + m.name + " " + m.definition + "\n";
+    preamble += "#define " + zeHlslHideMacroName(m.name) + " " + m.definition + "\n";
   }
   preamble += kZeHlslPreamble;
 
@@ -522,10 +594,17 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   const EShMessages messages =
       EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
   IncludeMemo memo;
-  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, errors)) return false;
-  ShaderText input(source, request.sourcePath);
+  std::string expanded;
+  SZeHlslPrepassInfo includeInfo;
+  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
+    return false;
+  std::string parsed = source, parsedPreamble = preamble;
+  bool effectMacros = definesWriteEffectSyntax(request.source);
+  for (const auto& m : memo) effectMacros = effectMacros || definesWriteEffectSyntax(m.second.second);
+  if (effectMacros) afterExpansion(preamble, expanded, includeInfo, info, &parsed, &parsedPreamble);
+  ShaderText input(parsed, request.sourcePath);
   glslang::TShader shader(language);
-  configureShader(&shader, &input, request, preamble);
+  configureShader(&shader, &input, request, parsedPreamble);
   IncludeBridge includer(request.includes, request.sourcePath, nesting, info, &memo);
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());

@@ -98,6 +98,31 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
        "float4 vs_main(float4 p : POSITION) : POSITION { return mul(p, ViewProj); }\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
        [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) { EXPECT_EQ(registerOf(ps, "Tint"), 4); }},
+      {"texture and sampler declarations written by a macro",
+       "#define DECLARE_TEXTURE(Name, index) texture2D Name; sampler Name##Sampler : register(s##index) = "
+       "sampler_state { Texture = (Name); MinFilter = LINEAR; };\n"
+       "DECLARE_TEXTURE(Diffuse, 2)\nDECLARE_TEXTURE(Normal, 1)\n"
+       "#define DECLARE_SAMPLER(n) texture n##Tex < string UIName = \"n\"; >; sampler2D n = sampler_state { Texture = <n##Tex>; }\n"
+       "DECLARE_SAMPLER(Extra);\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n"
+       "  return tex2D(DiffuseSampler, uv) + tex2D(NormalSampler, uv) + tex2D(Extra, uv);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(registerOf(ps, "DiffuseSampler"), 2);
+         EXPECT_EQ(registerOf(ps, "NormalSampler"), 1);
+         EXPECT_EQ(registerOf(ps, "Extra"), 0);
+       }},
+      {"no OpenGL macro is predefined",
+       "float4 ps_main() : COLOR {\n  float4 c = float4(0, 0, 0, 1);\n"
+       "#if defined(GL_core_profile) || defined(GL_ARB_gpu_shader5) || defined(GL_FRAGMENT_PRECISION_HIGH) || "
+       "defined(VULKAN) || defined(GL_GOOGLE_include_directive)\n  c = 1;\n#endif\n"
+       "#define GL_OWN 1\n#ifdef GL_OWN\n  c.g = GL_OWN;\n#endif\n  return c;\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_NE(ps.glsl.find("vec4(0.0, 1.0, 0.0, 1.0)"), std::string::npos) << ps.glsl;
+       }},
+      {"float1 written through .x",
+       "struct S { float1 v; };\nint1 Count;\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR { S s; s.v.x = uv.x; float1 q; q.x = 2; return s.v.x * q.x * Count.x; }\n",
+       nullptr},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
@@ -115,4 +140,32 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
     }
     if (c.check) c.check(stages[0].program, stages[1].program);
   }
+}
+
+// Direct3D 10 and later syntax is refused with one message naming the word and its line.
+TEST(HlslCompat, LaterSyntaxIsRefused) {
+  struct Case {
+    const char* source;
+    const char* word;
+    int line;
+  } cases[] = {
+      {"cbuffer PerFrame { float4 C; };\nfloat4 ps_main() : COLOR { return C; }\n", "cbuffer", 1},
+      {"sampler2D S;\nTexture2D Tex;\nfloat4 ps_main(float2 uv : TEXCOORD0) : COLOR { return Tex.Sample(S, uv); }\n",
+       "Texture2D", 2},
+      {"float4 ps_main() : SV_Target { return 1; }\n", "SV_Target", 1},
+      {"\n\nDepthStencilState NoDepth { DepthEnable = FALSE; };\nfloat4 ps_main() : COLOR { return 1; }\n",
+       "DepthStencilState", 3},
+  };
+  for (const Case& c : cases) {
+    const Result r = translate(c.source, ZE_STAGE_PIXEL, "fx/later.fx");
+    EXPECT_FALSE(r.ok) << c.source;
+    EXPECT_NE(r.errors.find("fx/later.fx(" + std::to_string(c.line) +
+                            "): error: Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, "
+                            "shader models 1 to 3): '" + c.word + "'"),
+              std::string::npos)
+        << r.errors;
+  }
+  // A technique10 block is only stripped, as every technique is: a shader
+  // model 3 entry beside it still translates.
+  EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }\ntechnique10 T { pass P { } }\n", ZE_STAGE_PIXEL).ok);
 }

@@ -316,7 +316,7 @@ TEST(Translator, RefusedSourcesGiveAReason) {
                         "tex2Dlod(B, 0) + tex2Dlod(C, 0) + tex2Dlod(D, 0) + tex2Dlod(E, 0); }",
        "does not fit the 4 registers"},
       {ZE_STAGE_PIXEL, "cbuffer Lights { float4 C; };\nfloat4 ps_main() : COLOR0 { return C; }",
-       "constant buffer 'Lights' is not supported"},
+       "test.hlsl(1): error: Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, shader models 1 to 3): 'cbuffer'"},
       {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 { return 1 }", "test.hlsl(1): error:"},
       {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 {\n\n  return nothing;\n}", "test.hlsl(3): error: 'nothing'"},
   };
