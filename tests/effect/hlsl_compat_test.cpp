@@ -4,9 +4,12 @@
 // name the file, while this process goes on.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
+#include "effect/CZeGPUProgrammingServices.h"
 #include "effect/zeHlslTranslator.h"
 
 namespace {
@@ -168,4 +171,33 @@ TEST(HlslCompat, LaterSyntaxIsRefused) {
   // A technique10 block is only stripped, as every technique is: a shader
   // model 3 entry beside it still translates.
   EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }\ntechnique10 T { pass P { } }\n", ZE_STAGE_PIXEL).ok);
+}
+
+// Include names as Windows content writes them: backslashes (single, and
+// doubled as in a C string), the angle form, and a letter case that differs
+// from the file on disk; found through the engine's include handler.
+TEST(HlslCompat, WindowsIncludeNamesAreFound) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("zarn_hlsl_compat_" + std::to_string(::getpid()));
+  fs::create_directories(root / "fx" / "include");
+  auto write = [](const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; };
+  write(root / "fx" / "include" / "Quad.fxh", "static float quad = 0.25;\n");
+  write(root / "fx" / "include" / "Lights.fxh", "static float lights = 0.5;\n");
+  write(root / "common.fxh", "static float common = 0.125;\n");
+  const std::string main = (root / "fx" / "main.fx").string();
+  const std::string source =
+      "#include <include\\Quad.fxh>\n#include \"..\\\\common.fxh\"\n#include \"INCLUDE/lights.FXH\"\n"
+      "float4 ps_main() : COLOR { return quad + common + lights; }\n";
+  ShaderIncludeCallback includes((root / "fx").string());
+  SZeTranslateRequest r;
+  r.stage = ZE_STAGE_PIXEL;
+  r.sourcePath = main;
+  r.source = source;
+  r.entry = "ps_main";
+  r.includes = &includes;
+  SZeCompiledProgram p;
+  std::string errors;
+  EXPECT_TRUE(zeTranslateHlsl(r, &p, &errors)) << errors;
+  EXPECT_EQ(includes.opened.size(), 3u);  // recorded for the cache's dependency list
+  fs::remove_all(root);
 }
