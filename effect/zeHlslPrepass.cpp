@@ -515,6 +515,90 @@ void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPre
   }
 }
 
+// Components of a vector or matrix type name ("float3" 3, "half4x4" 16), 0
+// for anything else.
+int componentsOf(const std::string& type) {
+  static const char* const stems[] = {"float", "half", "double", "int", "uint", "bool", "min16float", "min10float"};
+  for (const char* stem : stems) {
+    const size_t n = std::strlen(stem);
+    if (type.compare(0, n, stem) != 0) continue;
+    const std::string dims = type.substr(n);
+    if (dims.size() == 1 && dims[0] >= '2' && dims[0] <= '4') return dims[0] - '0';
+    if (dims.size() == 3 && dims[1] == 'x' && dims[0] >= '1' && dims[0] <= '4' && dims[2] >= '1' && dims[2] <= '4')
+      return (dims[0] - '0') * (dims[2] - '0');
+  }
+  return 0;
+}
+
+// Pass "brace elision": "float2 o[4] = { -0.5, -0.5, 0.5, -0.5, ... };" lists
+// the scalars of every element in one run, as C allows; the front end wants
+// one initialiser per element, so each run of components is wrapped in its
+// type's constructor (in place: lines stay).
+void groupElidedInitialisers(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t eq = code.find('='); eq != std::string::npos; eq = code.find('=', eq + 1)) {
+    size_t open = eq + 1;
+    while (open < n && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
+    if (open >= n || code[open] != '{') continue;
+    // Back from '=': "TYPE NAME [ N ]".
+    size_t b = eq;
+    auto back = [&]() { while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b; };
+    back();
+    if (b == 0 || code[b - 1] != ']') continue;
+    const size_t lb = code.rfind('[', b - 1);
+    if (lb == std::string::npos) continue;
+    const std::string count = code.substr(lb + 1, b - 1 - lb - 1);
+    char* end = nullptr;
+    const long elements = std::strtol(count.c_str(), &end, 10);
+    if (elements <= 0 || !end || std::any_of(static_cast<const char*>(end), count.c_str() + count.size(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); }))
+      continue;
+    b = lb;
+    back();
+    while (b > 0 && isIdentChar(code[b - 1])) --b;  // the name
+    back();
+    const size_t typeEnd = b;
+    while (b > 0 && isIdentChar(code[b - 1])) --b;
+    const std::string type = code.substr(b, typeEnd - b);
+    const int components = componentsOf(type);
+    if (components == 0) continue;
+    // The items of the list: split at top-level commas; any brace inside
+    // means the elements are already grouped.
+    const size_t close = matchClose(code, open, '{', '}');
+    std::vector<std::pair<size_t, size_t>> items;
+    size_t start = open + 1;
+    int depth = 0;
+    bool grouped = false;
+    for (size_t k = open + 1; k + 1 < close; ++k) {
+      const char c = code[k];
+      if (c == '{') grouped = true;
+      if (c == '(' || c == '[') ++depth;
+      if (c == ')' || c == ']') --depth;
+      if (c == ',' && depth == 0) {
+        items.push_back({start, k});
+        start = k + 1;
+      }
+    }
+    if (grouped || close > n || close < open + 2) continue;
+    items.push_back({start, close - 1});
+    // A trailing comma leaves an empty last item.
+    auto blankItem = [&](const std::pair<size_t, size_t>& it) {
+      for (size_t k = it.first; k < it.second; ++k)
+        if (!std::isspace(static_cast<unsigned char>(code[k]))) return false;
+      return true;
+    };
+    if (!items.empty() && blankItem(items.back())) items.pop_back();
+    if (long(items.size()) != elements * components) continue;
+    for (long e = 0; e < elements; ++e) {
+      size_t first = items[size_t(e * components)].first;
+      while (std::isspace(static_cast<unsigned char>(code[first]))) ++first;
+      size_t last = items[size_t(e * components + components - 1)].second;
+      while (last > first && std::isspace(static_cast<unsigned char>(code[last - 1]))) --last;
+      edits->push_back({first, 0, type + "("});
+      edits->push_back({last, 0, ")"});
+    }
+  }
+}
+
 // Last pass: the queued edits, back to front so positions stay true.
 void applyEdits(std::vector<Edit> edits, std::string* out) {
   std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
@@ -537,6 +621,7 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   splitMatrixSwizzles(code, &edits);
   hideOpenGlNames(source, out, &edits);
   scalarOneComponentTypes(code, &edits);
+  groupElidedInitialisers(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
 }

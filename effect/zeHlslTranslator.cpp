@@ -426,9 +426,9 @@ std::string widen(const std::string& value, const SPIRType& t) {
 
 // Removes the storage qualifier (and layout) of an interface declaration so
 // the variable becomes a plain global that the generated main() fills.
-void demoteDeclaration(std::string* glsl, const std::string& name) {
+void demoteDeclaration(std::string* glsl, const std::string& name, bool array) {
   size_t p = 0;
-  while ((p = glsl->find(" " + name + ";", p)) != std::string::npos) {
+  while ((p = glsl->find(" " + name + (array ? "[" : ";"), p)) != std::string::npos) {
     size_t lineStart = glsl->rfind('\n', p);
     lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
     std::string line = glsl->substr(lineStart, p - lineStart);
@@ -677,6 +677,7 @@ struct CrossState {
   std::string prologue, epilogue, declarations;  // the entry wrapper's parts
   std::vector<std::pair<std::string, uint32_t>> demote;
   std::set<std::string> seen;                      // interface names given out
+  std::map<uint32_t, int> semanticShift;           // elements of one array member: index added
   bool movesPosition = false;
 };
 
@@ -778,9 +779,37 @@ bool layoutSamplers(CrossState& st) {
 }
 
 Semantic semanticOf(CrossState& st, uint32_t id) {
+  auto shifted = st.semanticShift.find(id);
   std::string s = st.comp.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
   if (s.empty()) s = st.comp.get_name(id);
-  return parseSemantic(s);
+  Semantic out = parseSemantic(s);
+  if (shifted != st.semanticShift.end()) out.index += shifted->second;
+  return out;
+}
+
+// An array member of an interface struct ("float4 offset[3] : TEXCOORD2")
+// reaches us as one variable per element, all with the member's semantic:
+// the elements take consecutive semantics (TEXCOORD2, 3, 4), in location order.
+void spreadRepeatedSemantics(CrossState& st, const spirv_cross::SmallVector<spirv_cross::Resource>& resources) {
+  std::map<std::string, std::vector<uint32_t>> bySemantic;
+  for (const spirv_cross::Resource& r : resources) {
+    std::string s = st.comp.get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE);
+    if (s.empty()) continue;
+    const Semantic sem = parseSemantic(s);
+    bySemantic[sem.name + "#" + std::to_string(sem.index)].push_back(r.id);
+  }
+  for (auto& group : bySemantic) {
+    if (group.second.size() < 2) continue;
+    std::stable_sort(group.second.begin(), group.second.end(), [&st](uint32_t a, uint32_t b) {
+      return st.comp.get_decoration(a, spv::DecorationLocation) < st.comp.get_decoration(b, spv::DecorationLocation);
+    });
+    int shift = 0;
+    for (uint32_t id : group.second) {
+      st.semanticShift[id] = shift;
+      const SPIRType& t = st.comp.get_type_from_variable(id);
+      shift += t.array.empty() ? 1 : int(std::max<uint32_t>(t.array[0], 1u));
+    }
+  }
 }
 
 // An interface variable becomes a plain global named after its semantic; the
@@ -822,13 +851,24 @@ std::string pixelInputSource(CrossState& st, const Semantic& sem) {
 
 // Pass "inputs": every stage input is filled from its semantic's source.
 bool mapInputs(CrossState& st) {
+  spreadRepeatedSemantics(st, st.all.stage_inputs);
   for (const spirv_cross::Resource& r : st.all.stage_inputs) {
     const Semantic sem = semanticOf(st, r.id);
     const SPIRType& t = st.comp.get_type(r.type_id);
     const std::string local = renameInterface(st, r, "zeIn_", sem);
-    const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
-    if (!t.array.empty() || t.columns > 1) return st.fail("input '" + local + "' must be a scalar or a vector");
-    st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+    if (t.columns > 1 || t.array.size() > 1) return st.fail("input '" + local + "' must be a scalar, a vector or an array of them");
+    if (t.array.empty()) {
+      const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
+      st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+    } else {
+      // "float2 uv[5] : TEXCOORD1": element k comes from TEXCOORD1+k.
+      for (uint32_t k = 0; k < t.array[0]; ++k) {
+        Semantic element = sem;
+        element.index += int(k);
+        const std::string src = st.vertex ? vertexInputSource(st, element) : pixelInputSource(st, element);
+        st.prologue += "  " + local + "[" + std::to_string(k) + "] = " + narrow(src, t) + ";\n";
+      }
+    }
     st.demote.push_back({local, r.id});
   }
   return true;
@@ -837,6 +877,7 @@ bool mapInputs(CrossState& st) {
 // Pass "outputs": vertex outputs become gl_Position, gl_PointSize or the
 // varying of their semantic; pixel outputs a draw buffer or the depth.
 bool mapOutputs(CrossState& st) {
+  spreadRepeatedSemantics(st, st.all.stage_outputs);
   for (const spirv_cross::Resource& r : st.all.stage_outputs) {
     const Semantic sem = semanticOf(st, r.id);
     const SPIRType& t = st.comp.get_type(r.type_id);
@@ -887,7 +928,7 @@ bool writeEntryWrapper(CrossState& st) {
     size_t e = glsl.find(';', p);
     glsl.replace(p, e - p, "uniform vec4 " + std::string(st.fileName) + "[" + std::to_string(st.capacity) + "]");
   }
-  for (const auto& d : st.demote) demoteDeclaration(&glsl, d.first);
+  for (const auto& d : st.demote) demoteDeclaration(&glsl, d.first, !st.comp.get_type_from_variable(d.second).array.empty());
   size_t mainAt = glsl.find("\nvoid main()\n");
   if (mainAt == std::string::npos) return st.fail("entry point not found in the generated code");
   glsl.replace(mainAt, 13, "\nvoid zeMain()\n");
@@ -905,7 +946,13 @@ bool writeEntryWrapper(CrossState& st) {
   }
   glsl.insert(insertAt, st.declarations);
   glsl += "\nvoid main()\n{\n" + st.prologue + "  zeMain();\n" + st.epilogue + "}\n";
-  replaceAll(&glsl, "#version 330\n", "#version 330 compatibility\n");
+  // Unsigned values index constant arrays ("bones[indices.x]" with a uint4
+  // input): the register file's index arithmetic then mixes uint and int,
+  // which GLSL 330 only accepts with the implicit conversions of gpu_shader5.
+  const bool unsignedValues = glsl.find("uint") != std::string::npos || glsl.find("uvec") != std::string::npos;
+  replaceAll(&glsl, "#version 330\n",
+             unsignedValues ? "#version 330 compatibility\n#extension GL_ARB_gpu_shader5 : enable\n"
+                            : "#version 330 compatibility\n");
   st.result.glsl = std::move(glsl);
   for (SZeConstant& c : st.floats) st.result.constants.constants.push_back(std::move(c));
   for (SZeConstant& c : st.samplers) st.result.constants.constants.push_back(std::move(c));

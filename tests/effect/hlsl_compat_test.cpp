@@ -126,6 +126,30 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
        "struct S { float1 v; };\nint1 Count;\n"
        "float4 ps_main(float2 uv : TEXCOORD0) : COLOR { S s; s.v.x = uv.x; float1 q; q.x = 2; return s.v.x * q.x * Count.x; }\n",
        nullptr},
+      {"array initialisers with brace elision",
+       "static const float2 offsets[4] = { -0.5, -0.5, 0.5, -0.5,\n  -0.5, 0.5, 0.5, 0.5, };\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n"
+       "  const float3x2 m[1] = { 1, 2, 3, 4, 5, 6 };\n  float2 s = m[0][2];\n"
+       "  for (int i = 0; i < 4; i++) s += offsets[i];\n  return float4(s, offsets[1]);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_NE(ps.glsl.find("vec2(0.5, -0.5)"), std::string::npos) << ps.glsl;
+       }},
+      {"array varyings take consecutive semantics",
+       "struct VOut { float4 pos : POSITION; float4 offset[3] : TEXCOORD2; };\n"
+       "VOut vs_main(float4 p : POSITION) { VOut o; o.pos = p; o.offset[0] = 1; o.offset[1] = 2; o.offset[2] = 3; return o; }\n"
+       "float4 ps_main(float2 uv[5] : TEXCOORD1) : COLOR { return float4(uv[0] + uv[4], uv[2]); }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(vs.varyings, (std::vector<std::string>{"zeV_TEXCOORD2", "zeV_TEXCOORD3", "zeV_TEXCOORD4"}));
+         EXPECT_EQ(ps.varyings, (std::vector<std::string>{"zeV_TEXCOORD1", "zeV_TEXCOORD2", "zeV_TEXCOORD3",
+                                                          "zeV_TEXCOORD4", "zeV_TEXCOORD5"}));
+       }},
+      {"constant arrays indexed by a float or an unsigned value",
+       "static const float4 Pal[3] = { float4(1,0,0,1), float4(0,1,0,1), float4(0,0,1,1) };\n"
+       "float4x3 Bones[20];\nfloat Sel;\n"
+       "float4 ps_main() : COLOR { return Pal[Sel]; }\n"
+       "float4 vs_main(float4 p : POSITION, uint4 idx : BLENDINDICES) : POSITION {\n"
+       "  return float4(mul(p, Bones[idx.x]), 1) + Pal[idx.y]; }\n",
+       nullptr},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
