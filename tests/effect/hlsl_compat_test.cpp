@@ -4,12 +4,14 @@
 // name the file, while this process goes on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 
 #include "effect/CZeGPUProgrammingServices.h"
+#include "effect/zeHlslPrepass.h"
 #include "effect/zeHlslTranslator.h"
 
 namespace {
@@ -224,4 +226,21 @@ TEST(HlslCompat, WindowsIncludeNamesAreFound) {
   EXPECT_TRUE(zeTranslateHlsl(r, &p, &errors)) << errors;
   EXPECT_EQ(includes.opened.size(), 3u);  // recorded for the cache's dependency list
   fs::remove_all(root);
+}
+
+// The pre-pass fuzzer's corpus (seeds from the translator corpus and the
+// constructs above, and what the fuzzer kept) replays: every line stays where
+// it was.
+TEST(HlslCompat, PrepassFuzzCorpusReplays) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("corpus-prepass")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SZeHlslPrepassInfo info;
+    const std::string out = zeHlslPrepass(source, &info);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(source.begin(), source.end(), '\n'))
+        << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 40);
 }
