@@ -131,6 +131,12 @@ struct Edit {
   std::string text;
 };
 
+// Effect-level shader objects: "VertexShader VS[2] = { compile vs_2_0 A(1), ... };".
+bool isShaderObjectKeyword(const std::string& w) {
+  return w == "VertexShader" || w == "PixelShader" || w == "vertexshader" || w == "pixelshader" ||
+         w == "VERTEXSHADER" || w == "PIXELSHADER";
+}
+
 bool isTechniqueKeyword(const std::string& w) {
   return w == "technique" || w == "technique9" || w == "technique10" || w == "technique11" || w == "Technique";
 }
@@ -174,7 +180,7 @@ class TopLevelScanner {
     while (i_ < n_ && isIdentChar(code_[i_])) ++i_;
     const std::string w = code_.substr(start, i_ - start);
     if (stmt_.empty() && isTechniqueKeyword(w)) return skipTechnique(start);
-    if (stmt_.empty() && isTextureKeyword(w)) return skipTextureDeclaration(start);
+    if (stmt_.empty() && (isTextureKeyword(w) || isShaderObjectKeyword(w))) return skipTextureDeclaration(start);
     if (w == "sampler_state" || w == "stateblock_state") return skipStateInitialiser(start);
     info_->declarationOrder.emplace(w, int(info_->declarationOrder.size()));
     stmt_.push_back({start, i_ - start});
@@ -624,4 +630,174 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   groupElidedInitialisers(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
+}
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+  return s.substr(a, b - a);
+}
+
+// Splits "a, f(b, c), d" at its top-level commas.
+std::vector<std::string> splitTopLevel(const std::string& list) {
+  std::vector<std::string> out;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t k = 0; k < list.size(); ++k) {
+    const char c = list[k];
+    if (c == '(' || c == '[' || c == '{') ++depth;
+    if (c == ')' || c == ']' || c == '}') --depth;
+    if (c == ',' && depth == 0) {
+      out.push_back(trimmed(list.substr(start, k - start)));
+      start = k + 1;
+    }
+  }
+  const std::string last = trimmed(list.substr(start));
+  if (!last.empty() || !out.empty()) out.push_back(last);
+  return out;
+}
+
+bool startsWithWord(const std::string& s, const char* word) {
+  const size_t n = std::strlen(word);
+  return s.compare(0, n, word) == 0 && (s.size() == n || !isIdentChar(s[n]));
+}
+
+}  // namespace
+
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error) {
+  const std::string code = codeOnly(source);
+  std::string name = trimmed(entry), args;
+  bool haveArgs = false;
+  const size_t paren = name.find('(');
+  if (paren != std::string::npos) {
+    const size_t close = name.rfind(')');
+    if (close == std::string::npos || close < paren) {
+      *error = "entry '" + entry + "' is not a name with arguments";
+      return false;
+    }
+    args = name.substr(paren + 1, close - paren - 1);
+    name = trimmed(name.substr(0, paren));
+    haveArgs = true;
+  } else {
+    // "compile vs_2_0 NAME(args)" in the techniques: one argument list binds.
+    std::set<std::string> lists;
+    for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
+      if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
+      size_t q = p + 7;
+      auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
+      skip();
+      while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
+      skip();
+      const size_t nameStart = q;
+      while (q < code.size() && isIdentChar(code[q])) ++q;
+      if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
+      skip();
+      if (q >= code.size() || code[q] != '(') continue;
+      const size_t close = matchClose(code, q, '(', ')');
+      std::string list;
+      for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
+      lists.insert(list);
+    }
+    if (lists.empty()) return false;
+    if (lists.size() > 1) {
+      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
+               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
+      return false;
+    }
+    args = *lists.begin();
+    haveArgs = true;
+  }
+  if (!haveArgs) return false;
+  // The definition: "TYPE NAME(params) [: SEMANTIC] {" at the top level.
+  int depth = 0;
+  size_t at = std::string::npos, paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
+  for (size_t k = 0; k < code.size() && at == std::string::npos; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    else if (depth == 0 && isIdentStart(c) && (k == 0 || !isIdentChar(code[k - 1]))) {
+      size_t e = k;
+      while (e < code.size() && isIdentChar(code[e])) ++e;
+      if (code.compare(k, e - k, name) == 0 && e - k == name.size()) {
+        size_t q = e;
+        while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q;
+        if (q < code.size() && code[q] == '(') {
+          const size_t close = matchClose(code, q, '(', ')');
+          size_t b = close;
+          while (b < code.size() && code[b] != '{' && code[b] != ';') ++b;
+          if (b < code.size() && code[b] == '{') {
+            at = k;
+            paramsOpen = q;
+            paramsClose = close - 1;
+            bodyOpen = b;
+          }
+        }
+      }
+      k = e - 1;
+    }
+  }
+  if (at == std::string::npos) return false;  // left to the compiler's own message
+  // The return type: the words before the name, back to the previous statement.
+  size_t typeStart = at;
+  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
+  const std::string returnType = trimmed(source.substr(typeStart, at - typeStart));
+  const std::string semantic = trimmed(source.substr(paramsClose + 1, bodyOpen - paramsClose - 1));
+  const std::vector<std::string> params = splitTopLevel(source.substr(paramsOpen + 1, paramsClose - paramsOpen - 1));
+  const std::vector<std::string> bound = splitTopLevel(args);
+  std::string kept, call;
+  size_t next = 0;
+  int unnamed = 0;
+  for (const std::string& param : params) {
+    if (startsWithWord(param, "uniform")) {
+      if (next >= bound.size()) {
+        *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
+                 " arguments given";
+        return false;
+      }
+      // The argument converted to the parameter's type, as a call would
+      // (the front end keeps an integer literal's type otherwise).
+      const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+      size_t typeEnd = decl.size();
+      while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
+      std::string type = trimmed(decl.substr(0, typeEnd));
+      if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
+      const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
+                             std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
+      const std::string& arg = bound[next++];
+      call += (call.empty() ? "" : ", ") + (plainType ? "(" + type + ")(" + arg + ")" : arg);
+      continue;
+    }
+    // The parameter's name: the last word before ':' , '=' or the end.
+    std::string decl = param.substr(0, param.find_first_of(":="));
+    decl = trimmed(decl);
+    size_t nameEnd = decl.size();
+    if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+      const size_t open = decl.rfind('[');
+      nameEnd = open == std::string::npos ? 0 : open;
+    }
+    size_t nameBegin = nameEnd;
+    while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+    std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
+    if (paramName.empty()) paramName = "zeArg" + std::to_string(unnamed++);
+    kept += (kept.empty() ? "" : ", ") + param;
+    call += (call.empty() ? "" : ", ") + paramName;
+  }
+  if (next != bound.size()) {
+    *error = "entry '" + name + "' has " + std::to_string(next) + " uniform parameters, " +
+             std::to_string(bound.size()) + " arguments given";
+    return false;
+  }
+  if (next == 0) return false;
+  *wrapperName = "zeBound_" + name;
+  std::string returnWords = returnType;
+  for (const char* q : {"static ", "inline "})
+    if (returnWords.compare(0, std::strlen(q), q) == 0) returnWords = trimmed(returnWords.substr(std::strlen(q)));
+  const bool isVoid = returnWords == "void";
+  *wrapper = "\n" + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
+             name + "(" + call + "); }\n";
+  return true;
 }

@@ -39,3 +39,12 @@ std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);
 // Put before every source: Direct3D's lit() (the specular term is 0 when
 // n.l < 0 or n.h < 0) and the intrinsics glslang translates differently.
 extern const char* const kZeHlslPreamble;
+
+// Uniform parameters of an entry point ("VSMain(float4 p : POSITION, uniform
+// int n)") are bound to constant arguments: those of the entry when it is
+// named with them ("VSMain(3, true)"), else the one argument list the
+// techniques give it ("compile vs_2_0 VSMain(3, true)"). On a binding,
+// *wrapper is a function to append to the source that calls the entry with
+// them, named *wrapperName. false with *error empty: nothing to bind.
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error);

@@ -992,7 +992,17 @@ bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledPro
   errors->clear();
   SZeHlslPrepassInfo info;
   std::vector<uint32_t> spirv;
-  if (!compileToSpirv(request, &info, &spirv, errors)) return false;
+  // An entry with uniform parameters is compiled through a wrapper that binds them.
+  SZeTranslateRequest bound = request;
+  std::string wrapper, wrapperName, bindError;
+  if (zeHlslBindUniformEntry(request.source, request.entry, &wrapper, &wrapperName, &bindError)) {
+    bound.source += wrapper;
+    bound.entry = wrapperName;
+  } else if (!bindError.empty()) {
+    *errors = request.sourcePath + "(0): error: " + bindError + "\n";
+    return false;
+  }
+  if (!compileToSpirv(bound, &info, &spirv, errors)) return false;
   fixUpSpirv(&spirv);
   try {
     return crossCompile(request, info, std::move(spirv), out, errors);

@@ -608,3 +608,15 @@ TEST_F(GLShaderTest, ElidedInitialisersAndFloatIndicesGiveDirect3DValues) {
   expectNear(at(10, 10), {64, 128, 255, 255}, "Offsets[0] and Offsets[1].x");
   expectNear(at(50, 10), {0, 255, 0, 255}, "Palette[1.7] is Palette[1]");
 }
+
+// Uniform entry parameters bound by the technique's "compile ps_2_0 ps_main(2, true)".
+TEST_F(GLShaderTest, UniformEntryParametersTakeTheTechniqueArguments) {
+  int type = material("corpus/compat_uniform.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float colors[16] = {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1};
+    s->setPixelShaderConstant("Colors", colors, 16);
+  };
+  draw(type);
+  expectNear(at(10, 10), {128, 128, 0, 255}, "red and green, halved");
+}

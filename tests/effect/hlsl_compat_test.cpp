@@ -152,6 +152,17 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
        "float4 vs_main(float4 p : POSITION, uint4 idx : BLENDINDICES) : POSITION {\n"
        "  return float4(mul(p, Bones[idx.x]), 1) + Pal[idx.y]; }\n",
        nullptr},
+      {"uniform entry parameters bound by a technique's compile arguments",
+       "float4 Lights[4];\n"
+       "float4 vs_main(float4 p : POSITION, uniform int numLights, uniform bool useTexture) : POSITION {\n"
+       "  float4 s = 0;\n  for (int i = 0; i < numLights; i++) s += Lights[i];\n  return p + s * (useTexture ? 1 : 0);\n}\n"
+       "float4 ps_main(uniform float4 tint) : COLOR { return tint; }\n"
+       "technique T { pass P {\n  VertexShader = compile vs_2_0 vs_main(3, true);\n"
+       "  PixelShader = compile ps_2_0 ps_main(float4(1, 0.5, 0, 1));\n} }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(vs.entry, "vs_main");
+         EXPECT_NE(ps.glsl.find("vec4(1.0, 0.5, 0.0, 1.0)"), std::string::npos) << ps.glsl;
+       }},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
@@ -243,4 +254,37 @@ TEST(HlslCompat, PrepassFuzzCorpusReplays) {
     ++files;
   }
   EXPECT_GT(files, 40);
+}
+
+// Effect-level shader objects are stripped; an entry named with its
+// arguments ("VS(2)") is the shader a technique indexing the array would pick.
+TEST(HlslCompat, ShaderObjectsAndEntriesNamedWithArguments) {
+  const std::string source =
+      "float4 Col;\nfloat4 VS(float4 p : POSITION, uniform float n) : POSITION { return p * n; }\n"
+      "float4 Main() : COLOR { return Col; }\n"
+      "VertexShader VSArray[3] = { compile vs_2_0 VS(1), compile vs_2_0 VS(2), compile vs_2_0 VS(3) };\n"
+      "PixelShader PS = compile ps_2_0 Main();\nint Index;\n"
+      "technique T { pass P { VertexShader = (VSArray[Index]); PixelShader = (PS); } }\n";
+  auto run = [&source](uint32_t stage, const char* entry) {
+    SZeTranslateRequest r;
+    r.stage = stage;
+    r.sourcePath = "objects.fx";
+    r.source = source;
+    r.entry = entry;
+    Result out;
+    out.ok = zeTranslateHlsl(r, &out.program, &out.errors);
+    return out;
+  };
+  const Result second = run(ZE_STAGE_VERTEX, "VS(2)");
+  ASSERT_TRUE(second.ok) << second.errors;
+  EXPECT_NE(second.program.glsl.find("* 2.0"), std::string::npos) << second.program.glsl;
+  std::string log;
+  EXPECT_TRUE(zeValidateGlsl(ZE_STAGE_VERTEX, second.program.glsl, &log)) << log;
+  EXPECT_TRUE(run(ZE_STAGE_PIXEL, "Main").ok);
+  // The plain name is compiled three ways in the file: which one is meant must be said.
+  const Result plain = run(ZE_STAGE_VERTEX, "VS");
+  EXPECT_FALSE(plain.ok);
+  EXPECT_NE(plain.errors.find("objects.fx(0): error: entry 'VS' is compiled with 3 different uniform argument lists"),
+            std::string::npos)
+      << plain.errors;
 }
