@@ -15,6 +15,19 @@ std::string zeHlslHideMacroName(const std::string& name) {
   return (name.compare(0, 3, "GL_") == 0 || name == "VULKAN") ? kZeHlslHiddenPrefix + name : name;
 }
 
+const char* const kZeHlslSplitPreamble =
+    "void zeSplit(float4 v, out float p0, out float3 p1) { p0 = v.x; p1 = v.yzw; }\n"
+    "void zeSplit(float4 v, out float2 p0, out float2 p1) { p0 = v.xy; p1 = v.zw; }\n"
+    "void zeSplit(float4 v, out float3 p0, out float p1) { p0 = v.xyz; p1 = v.w; }\n"
+    "void zeSplit(float4 v, out float p0, out float p1, out float2 p2) { p0 = v.x; p1 = v.y; p2 = v.zw; }\n"
+    "void zeSplit(float4 v, out float p0, out float2 p1, out float p2) { p0 = v.x; p1 = v.yz; p2 = v.w; }\n"
+    "void zeSplit(float4 v, out float2 p0, out float p1, out float p2) { p0 = v.xy; p1 = v.z; p2 = v.w; }\n"
+    "void zeSplit(float4 v, out float p0, out float p1, out float p2, out float p3) { p0 = v.x; p1 = v.y; p2 = v.z; p3 = v.w; }\n"
+    "void zeSplit(float3 v, out float p0, out float2 p1) { p0 = v.x; p1 = v.yz; }\n"
+    "void zeSplit(float3 v, out float2 p0, out float p1) { p0 = v.xy; p1 = v.z; }\n"
+    "void zeSplit(float3 v, out float p0, out float p1, out float p2) { p0 = v.x; p1 = v.y; p2 = v.z; }\n"
+    "void zeSplit(float2 v, out float p0, out float p1) { p0 = v.x; p1 = v.y; }\n";
+
 const char* const kZeHlslPreamble =
     // GLSL has no projective cube lookup.
     "#define texCUBEproj(s, t) texCUBE(s, (t).xyz / (t).w)\n"
@@ -605,6 +618,44 @@ void groupElidedInitialisers(const std::string& code, std::vector<Edit>* edits) 
   }
 }
 
+// Pass "constructor targets": "float4(a, b) = ddx(uv);" assigns the parts of
+// a value to several variables, which the front end cannot parse. It becomes
+// "zeSplit((float4)(ddx(uv)), a, b);": overloads of zeSplit, one per split of
+// the width (kZeHlslSplitPreamble, added when used), pick the parts by the
+// types of a and b.
+void splitConstructorTargets(const std::string& code, std::vector<Edit>* edits, SZeHlslPrepassInfo* info) {
+  static const char* const types[] = {"float2", "float3", "float4"};
+  for (const char* type : types) {
+    const size_t len = std::strlen(type);
+    for (size_t p = code.find(type); p != std::string::npos; p = code.find(type, p + len)) {
+      if ((p > 0 && isIdentChar(code[p - 1])) || p + len >= code.size() || isIdentChar(code[p + len])) continue;
+      size_t b = p;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      if (b > 0 && code[b - 1] != ';' && code[b - 1] != '{' && code[b - 1] != '}') continue;
+      size_t open = p + len;
+      while (open < code.size() && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
+      if (open >= code.size() || code[open] != '(') continue;
+      const size_t close = matchClose(code, open, '(', ')');
+      size_t eq = close;
+      while (eq < code.size() && std::isspace(static_cast<unsigned char>(code[eq]))) ++eq;
+      if (eq + 1 >= code.size() || code[eq] != '=' || code[eq + 1] == '=') continue;
+      size_t end = eq + 1;
+      int depth = 0;
+      while (end < code.size() && !(code[end] == ';' && depth == 0)) {
+        if (code[end] == '(' || code[end] == '[' || code[end] == '{') ++depth;
+        if (code[end] == ')' || code[end] == ']' || code[end] == '}') --depth;
+        ++end;
+      }
+      if (end >= code.size()) continue;
+      const std::string args = code.substr(open + 1, close - open - 2);
+      if (args.find('\n') != std::string::npos || args.find(',') == std::string::npos) continue;
+      edits->push_back({p, eq + 1 - p, std::string("zeSplit((") + type + ")("});
+      edits->push_back({end, 0, "), " + args + ")"});
+      info->splitsConstructors = true;
+    }
+  }
+}
+
 // Last pass: the queued edits, back to front so positions stay true.
 void applyEdits(std::vector<Edit> edits, std::string* out) {
   std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
@@ -628,6 +679,7 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   hideOpenGlNames(source, out, &edits);
   scalarOneComponentTypes(code, &edits);
   groupElidedInitialisers(code, &edits);
+  splitConstructorTargets(code, &edits, info);
   applyEdits(std::move(edits), &out);
   return out;
 }

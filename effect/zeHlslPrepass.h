@@ -23,7 +23,12 @@ struct SZeHlslPrepassInfo {
   // line: such sources are refused with kZeHlslLaterSyntaxRefusal.
   std::string laterSyntax;
   int laterSyntaxLine = 0;
+  // A constructor is assigned to ("float4(a, b) = v;"): kZeHlslSplitPreamble is needed.
+  bool splitsConstructors = false;
 };
+
+// The zeSplit overloads that constructor targets are rewritten to.
+extern const char* const kZeHlslSplitPreamble;
 
 // The refusal of Direct3D 10 and later syntax; the word found follows it in quotes.
 constexpr const char* kZeHlslLaterSyntaxRefusal =

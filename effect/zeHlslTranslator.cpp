@@ -551,6 +551,7 @@ void afterExpansion(const std::string& preamble, const std::string& expanded, co
   std::istringstream lines(kZeHlslPreamble);
   for (std::string line; std::getline(lines, line);)
     if (line.compare(0, 1, "#") != 0) *parsedPreamble += line + "\n";
+  if (info->splitsConstructors || found.splitsConstructors) *parsedPreamble += kZeHlslSplitPreamble;
   for (const SZeHlslPrepassInfo* from : {&includeInfo, static_cast<const SZeHlslPrepassInfo*>(&found)}) {
     for (const auto& r : from->explicitRegisters) info->explicitRegisters.insert(r);
     for (int k = 0; k < 2; ++k)
@@ -581,6 +582,7 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
     preamble += "#define " + zeHlslHideMacroName(m.name) + " " + m.definition + "\n";
   }
   preamble += kZeHlslPreamble;
+  if (info->splitsConstructors) preamble += kZeHlslSplitPreamble;
 
   // The front end recurses per bracket: refuse what would exhaust its stack.
   int nestingLine = 0, preambleLine = 0;

@@ -163,6 +163,14 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
          EXPECT_EQ(vs.entry, "vs_main");
          EXPECT_NE(ps.glsl.find("vec4(1.0, 0.5, 0.0, 1.0)"), std::string::npos) << ps.glsl;
        }},
+      {"constructors as assignment targets",
+       "float4 ps_main(float4 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = ddx(uv);\n"
+       "  float x; float3 y;\n  float4(x, y) = uv * 2;\n  float3(x, a) = uv.xyz;\n"
+       "  return float4(a, b) + float4(x, y);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         // a = uv.yz (the last split), b = ddx(uv).zw, x = uv.x, y = (uv * 2).yzw
+         EXPECT_NE(ps.glsl.find("vec4(zeIn_TEXCOORD0.yz, dFdx(zeIn_TEXCOORD0).zw)"), std::string::npos) << ps.glsl;
+       }},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
