@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
 
@@ -83,6 +84,46 @@ void BM_WarmCacheLoadPair(benchmark::State& state) {
   state.SetItemsProcessed(pairs);
 }
 
+// The translator alone, both stages of each pair: in this process (as before
+// translations ran in a child) and guarded (a child process per stage).
+void translatePairs(benchmark::State& state, bool guarded) {
+  zeSetMessageThreshold(ZE_NONE);
+  std::vector<std::string> sources;
+  for (int i = 0; i < kPairCount; ++i) {
+    std::string text;
+    if (!zeFileReadAll(corpus(i).c_str(), &text)) state.SkipWithError("corpus missing");
+    sources.push_back(text);
+  }
+  struct Files : IZeShaderIncludeSource {
+    bool openInclude(const std::string& name, const std::string& includer, std::string* opened,
+                     std::string* bytes) override {
+      *opened = includer.substr(0, includer.find_last_of('/') + 1) + name;
+      return zeFileReadAll(opened->c_str(), bytes);
+    }
+  } files;
+  int pairs = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kPairCount; ++i) {
+      for (uint32_t stage : {ZE_STAGE_VERTEX, ZE_STAGE_PIXEL}) {
+        SZeTranslateRequest r;
+        r.stage = stage;
+        r.sourcePath = corpus(i);
+        r.source = sources[size_t(i)];
+        r.entry = stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main";
+        r.includes = &files;
+        SZeCompiledProgram p;
+        std::string errors;
+        const bool ok = guarded ? zeTranslateHlsl(r, &p, &errors) : zeTranslateHlslInProcess(r, &p, &errors);
+        if (!ok) state.SkipWithError("translation failed");
+      }
+      ++pairs;
+    }
+  }
+  state.SetItemsProcessed(pairs);
+}
+void BM_TranslatePairInProcess(benchmark::State& state) { translatePairs(state, false); }
+void BM_TranslatePairGuarded(benchmark::State& state) { translatePairs(state, true); }
+
 // The per-draw path of effect binds: a constant written by name into a register file.
 void BM_WriteConstantByName(benchmark::State& state) {
   zeSetMessageThreshold(ZE_NONE);
@@ -115,6 +156,8 @@ void BM_WriteConstantByName(benchmark::State& state) {
 
 BENCHMARK(BM_WriteConstantByName);
 BENCHMARK(BM_ColdTranslatePair)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TranslatePairInProcess)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TranslatePairGuarded)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WarmCacheLoadPair)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

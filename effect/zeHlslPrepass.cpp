@@ -3,10 +3,30 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "effect/zeConstantTable.h"
 #include "effect/zeHlslTranslator.h"
+
+const char* const kZeHlslHiddenPrefix = "zeHidden_";
+
+std::string zeHlslHideMacroName(const std::string& name) {
+  return (name.compare(0, 3, "GL_") == 0 || name == "VULKAN") ? kZeHlslHiddenPrefix + name : name;
+}
+
+const char* const kZeHlslSplitPreamble =
+    "void zeSplit(float4 v, out float p0, out float3 p1) { p0 = v.x; p1 = v.yzw; }\n"
+    "void zeSplit(float4 v, out float2 p0, out float2 p1) { p0 = v.xy; p1 = v.zw; }\n"
+    "void zeSplit(float4 v, out float3 p0, out float p1) { p0 = v.xyz; p1 = v.w; }\n"
+    "void zeSplit(float4 v, out float p0, out float p1, out float2 p2) { p0 = v.x; p1 = v.y; p2 = v.zw; }\n"
+    "void zeSplit(float4 v, out float p0, out float2 p1, out float p2) { p0 = v.x; p1 = v.yz; p2 = v.w; }\n"
+    "void zeSplit(float4 v, out float2 p0, out float p1, out float p2) { p0 = v.xy; p1 = v.z; p2 = v.w; }\n"
+    "void zeSplit(float4 v, out float p0, out float p1, out float p2, out float p3) { p0 = v.x; p1 = v.y; p2 = v.z; p3 = v.w; }\n"
+    "void zeSplit(float3 v, out float p0, out float2 p1) { p0 = v.x; p1 = v.yz; }\n"
+    "void zeSplit(float3 v, out float2 p0, out float p1) { p0 = v.xy; p1 = v.z; }\n"
+    "void zeSplit(float3 v, out float p0, out float p1, out float p2) { p0 = v.x; p1 = v.y; p2 = v.z; }\n"
+    "void zeSplit(float2 v, out float p0, out float p1) { p0 = v.x; p1 = v.y; }\n";
 
 const char* const kZeHlslPreamble =
     // GLSL has no projective cube lookup.
@@ -104,7 +124,8 @@ bool integralUniformType(const std::string& w, std::string* floatType, uint8_t* 
   else if (w.compare(0, 3, "int") == 0) { stem = w.substr(3); *base = ZE_BASE_INT; }
   else return false;
   if (stem.empty()) { *floatType = "float"; return true; }
-  if (stem.size() == 1 && stem[0] >= '1' && stem[0] <= '4') { *floatType = "float" + stem; return true; }
+  if (stem == "1") { *floatType = "float"; return true; }  // a scalar, as float1 is made one
+  if (stem.size() == 1 && stem[0] >= '2' && stem[0] <= '4') { *floatType = "float" + stem; return true; }
   return false;
 }
 
@@ -122,6 +143,12 @@ struct Edit {
   size_t len;
   std::string text;
 };
+
+// Effect-level shader objects: "VertexShader VS[2] = { compile vs_2_0 A(1), ... };".
+bool isShaderObjectKeyword(const std::string& w) {
+  return w == "VertexShader" || w == "PixelShader" || w == "vertexshader" || w == "pixelshader" ||
+         w == "VERTEXSHADER" || w == "PIXELSHADER";
+}
 
 bool isTechniqueKeyword(const std::string& w) {
   return w == "technique" || w == "technique9" || w == "technique10" || w == "technique11" || w == "Technique";
@@ -166,7 +193,7 @@ class TopLevelScanner {
     while (i_ < n_ && isIdentChar(code_[i_])) ++i_;
     const std::string w = code_.substr(start, i_ - start);
     if (stmt_.empty() && isTechniqueKeyword(w)) return skipTechnique(start);
-    if (stmt_.empty() && isTextureKeyword(w)) return skipTextureDeclaration(start);
+    if (stmt_.empty() && (isTextureKeyword(w) || isShaderObjectKeyword(w))) return skipTextureDeclaration(start);
     if (w == "sampler_state" || w == "stateblock_state") return skipStateInitialiser(start);
     info_->declarationOrder.emplace(w, int(info_->declarationOrder.size()));
     stmt_.push_back({start, i_ - start});
@@ -299,7 +326,18 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
     if (close == std::string::npos) continue;
     std::string arg = code.substr(q + 1, close - q - 1);
     size_t comma = arg.find(',');
-    if (comma != std::string::npos) arg = arg.substr(comma + 1);
+    // "register(vs, c0) : register(ps, c1)": a register for one stage only.
+    int stage = -1;
+    if (comma != std::string::npos) {
+      std::string profile = arg.substr(0, comma);
+      profile.erase(std::remove_if(profile.begin(), profile.end(),
+                                   [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); }),
+                    profile.end());
+      for (char& ch : profile) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+      if (profile.compare(0, 2, "vs") == 0) stage = 0;
+      else if (profile.compare(0, 2, "ps") == 0) stage = 1;
+      arg = arg.substr(comma + 1);
+    }
     arg.erase(std::remove_if(arg.begin(), arg.end(), [](char ch) { return std::isspace(static_cast<unsigned char>(ch)); }),
               arg.end());
     if (arg.size() < 2 || !std::isdigit(static_cast<unsigned char>(arg[1]))) continue;
@@ -316,8 +354,18 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
     if (b == 0 || code[b - 1] != ':') continue;
     --b;
     std::string name;
-    for (int guard = 0; guard < 4 && name.empty(); ++guard) {
+    for (int guard = 0; guard < 8 && name.empty(); ++guard) {
       back();
+      if (b > 0 && code[b - 1] == ')') {  // an earlier register(...) of the same name
+        size_t open = code.rfind('(', b - 1);
+        if (open == std::string::npos) break;
+        b = open;
+        back();
+        if (ident() != "register") break;
+        back();
+        if (b > 0 && code[b - 1] == ':') { --b; continue; }
+        break;
+      }
       if (b > 0 && code[b - 1] == ']') {
         size_t open = code.rfind('[', b - 1);
         if (open == std::string::npos) break;
@@ -331,7 +379,9 @@ void findExplicitRegisters(const std::string& code, SZeHlslPrepassInfo* info) {
       if (b > 0 && code[b - 1] == ':') { --b; continue; }  // w was a semantic
       name = w;
     }
-    if (!name.empty() && isIdentStart(name[0])) info->explicitRegisters[name] = {set, std::atoi(arg.c_str() + 1)};
+    if (name.empty() || !isIdentStart(name[0])) continue;
+    if (stage < 0) info->explicitRegisters[name] = {set, std::atoi(arg.c_str() + 1)};
+    else info->stageRegisters[stage][name] = {set, std::atoi(arg.c_str() + 1)};
   }
 }
 
@@ -344,6 +394,265 @@ void renameLit(const std::string& code, std::vector<Edit>* edits) {
     if (q < n && isIdentChar(code[q])) continue;
     while (q < n && (code[q] == ' ' || code[q] == '\t')) ++q;
     if (q < n && code[q] == '(') edits->push_back({p, 3, "zeLit"});
+  }
+}
+
+// Pass "matrix swizzles": "m._m00_m01_m02" and "m._11_12" (more than one
+// element) become "float3(m._m00, m._m01, m._m02)": the SPIR-V stages crash
+// on the multi-element form. The matrix is a name with members and constant
+// or variable indices ("a.b[i].m"); it is read once per element.
+void splitMatrixSwizzles(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t p = code.find("._"); p != std::string::npos; p = code.find("._", p + 2)) {
+    std::vector<std::string> elements;
+    size_t q = p + 1;
+    while (q < n && code[q] == '_') {
+      size_t r = q + 1;
+      const bool zeroBased = r < n && code[r] == 'm';
+      if (zeroBased) ++r;
+      if (r + 1 >= n) break;
+      const char lo = zeroBased ? '0' : '1', hi = zeroBased ? '3' : '4';
+      if (code[r] < lo || code[r] > hi || code[r + 1] < lo || code[r + 1] > hi) break;
+      elements.push_back(code.substr(q, r + 2 - q));
+      q = r + 2;
+    }
+    if (elements.size() < 2 || elements.size() > 4 || (q < n && isIdentChar(code[q]))) continue;
+    // The matrix expression, read backwards: (name ([...])*) joined by '.'.
+    size_t b = p;
+    bool ok = true;
+    if (b > 0 && code[b - 1] == ')') {
+      // "(expr)" or "f(args)": the group, with the name of a call before it.
+      int depth = 0;
+      size_t k = b - 1;
+      for (;; --k) {
+        if (code[k] == ')') ++depth;
+        else if (code[k] == '(' && --depth == 0) break;
+        if (k == 0) { ok = false; break; }
+      }
+      b = k;
+      while (ok && b > 0 && isIdentChar(code[b - 1])) --b;
+      if (ok && b < k && !isIdentStart(code[b])) ok = false;
+    } else while (ok) {
+      while (b > 0 && code[b - 1] == ']') {
+        int depth = 0;
+        size_t k = b - 1;
+        for (;; --k) {
+          if (code[k] == ']') ++depth;
+          else if (code[k] == '[' && --depth == 0) break;
+          if (k == 0) { ok = false; break; }
+        }
+        if (!ok) break;
+        b = k;
+      }
+      const size_t end = b;
+      while (b > 0 && isIdentChar(code[b - 1])) --b;
+      if (b == end || !isIdentStart(code[b])) { ok = false; break; }
+      if (b > 0 && code[b - 1] == '.') --b;
+      else break;
+    }
+    if (!ok) continue;
+    const std::string matrix = code.substr(b, p - b);
+    if (matrix.find_first_of("\n") != std::string::npos) continue;
+    std::string text = "float" + std::to_string(elements.size()) + "(";
+    for (size_t k = 0; k < elements.size(); ++k) text += (k ? ", " : "") + matrix + "." + elements[k];
+    edits->push_back({b, q - b, text + ")"});
+  }
+}
+
+// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
+// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
+// for several APIs down their GLSL paths. Every such name, in code and in
+// directives alike, gets a prefix, so none of them is defined unless the
+// source defines it.
+void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+  const size_t n = source.size();
+  for (size_t i = 0; i < n;) {
+    const char c = source[i];
+    if (c == '/' && i + 1 < n && source[i + 1] == '/') {
+      while (i < n && source[i] != '\n') ++i;
+    } else if (c == '/' && i + 1 < n && source[i + 1] == '*') {
+      const size_t e = source.find("*/", i + 2);
+      i = e == std::string::npos ? n : e + 2;
+    } else if (c == '"') {
+      ++i;
+      while (i < n && source[i] != '"' && source[i] != '\n') i += source[i] == '\\' ? 2 : 1;
+      ++i;
+    } else if (isIdentStart(c)) {
+      const size_t start = i;
+      while (i < n && isIdentChar(source[i])) ++i;
+      const std::string w = source.substr(start, i - start);
+      if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
+        edits->push_back({start, 0, kZeHlslHiddenPrefix});
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Pass "one-component types": float1 (and its kin) is a scalar that may be
+// written through ".x"; the front end refuses that on its one-element vector.
+void scalarOneComponentTypes(const std::string& code, std::vector<Edit>* edits) {
+  static const char* const types[] = {"float1", "half1", "double1", "int1", "uint1", "bool1"};
+  std::set<size_t> taken;
+  for (const Edit& e : *edits) taken.insert(e.pos);
+  for (const char* t : types) {
+    const size_t len = std::strlen(t);
+    for (size_t p = code.find(t); p != std::string::npos; p = code.find(t, p + len)) {
+      if ((p > 0 && (isIdentChar(code[p - 1]) || code[p - 1] == '.')) || (p + len < code.size() && isIdentChar(code[p + len])))
+        continue;
+      if (!taken.count(p)) edits->push_back({p, len, std::string(t, len - 1)});
+    }
+  }
+}
+
+// Pass "later syntax": Direct3D 10 and later constructs are refused with one
+// message (the first one found), not left to a parse error.
+void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPrepassInfo* info) {
+  static const char* const words[] = {"cbuffer", "tbuffer", "Texture1D", "Texture1DArray", "Texture2D",
+                                      "Texture2DArray", "Texture2DMS", "Texture2DMSArray", "Texture3D", "TextureCube",
+                                      "TextureCubeArray", "SamplerState", "SamplerComparisonState",
+                                      "DepthStencilState", "BlendState", "RasterizerState", "StructuredBuffer",
+                                      "RWStructuredBuffer", "ByteAddressBuffer", "RWByteAddressBuffer", "RWTexture2D",
+                                      "RWTexture3D", "RWBuffer", "AppendStructuredBuffer", "ConsumeStructuredBuffer"};
+  const size_t n = code.size();
+  for (size_t i = 0; i < n && info->laterSyntax.empty();) {
+    if (!isIdentStart(code[i])) { ++i; continue; }
+    const size_t start = i;
+    while (i < n && isIdentChar(code[i])) ++i;
+    const std::string w = code.substr(start, i - start);
+    if (out.compare(start, w.size(), w) != 0) continue;  // inside what the pre-pass removed
+    bool later = false;
+    for (const char* k : words) later = later || w == k;
+    if (!later && w.size() > 3 && (w.compare(0, 3, "SV_") == 0 || w.compare(0, 3, "sv_") == 0)) {
+      size_t b = start;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      later = b > 0 && code[b - 1] == ':';
+    }
+    if (!later) continue;
+    info->laterSyntax = w;
+    info->laterSyntaxLine = 1 + int(std::count(code.begin(), code.begin() + long(start), '\n'));
+  }
+}
+
+// Components of a vector or matrix type name ("float3" 3, "half4x4" 16), 0
+// for anything else.
+int componentsOf(const std::string& type) {
+  static const char* const stems[] = {"float", "half", "double", "int", "uint", "bool", "min16float", "min10float"};
+  for (const char* stem : stems) {
+    const size_t n = std::strlen(stem);
+    if (type.compare(0, n, stem) != 0) continue;
+    const std::string dims = type.substr(n);
+    if (dims.size() == 1 && dims[0] >= '2' && dims[0] <= '4') return dims[0] - '0';
+    if (dims.size() == 3 && dims[1] == 'x' && dims[0] >= '1' && dims[0] <= '4' && dims[2] >= '1' && dims[2] <= '4')
+      return (dims[0] - '0') * (dims[2] - '0');
+  }
+  return 0;
+}
+
+// Pass "brace elision": "float2 o[4] = { -0.5, -0.5, 0.5, -0.5, ... };" lists
+// the scalars of every element in one run, as C allows; the front end wants
+// one initialiser per element, so each run of components is wrapped in its
+// type's constructor (in place: lines stay).
+void groupElidedInitialisers(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t eq = code.find('='); eq != std::string::npos; eq = code.find('=', eq + 1)) {
+    size_t open = eq + 1;
+    while (open < n && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
+    if (open >= n || code[open] != '{') continue;
+    // Back from '=': "TYPE NAME [ N ]".
+    size_t b = eq;
+    auto back = [&]() { while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b; };
+    back();
+    if (b == 0 || code[b - 1] != ']') continue;
+    const size_t lb = code.rfind('[', b - 1);
+    if (lb == std::string::npos) continue;
+    const std::string count = code.substr(lb + 1, b - 1 - lb - 1);
+    char* end = nullptr;
+    const long elements = std::strtol(count.c_str(), &end, 10);
+    if (elements <= 0 || !end || std::any_of(static_cast<const char*>(end), count.c_str() + count.size(), [](char c) { return !std::isspace(static_cast<unsigned char>(c)); }))
+      continue;
+    b = lb;
+    back();
+    while (b > 0 && isIdentChar(code[b - 1])) --b;  // the name
+    back();
+    const size_t typeEnd = b;
+    while (b > 0 && isIdentChar(code[b - 1])) --b;
+    const std::string type = code.substr(b, typeEnd - b);
+    const int components = componentsOf(type);
+    if (components == 0) continue;
+    // The items of the list: split at top-level commas; any brace inside
+    // means the elements are already grouped.
+    const size_t close = matchClose(code, open, '{', '}');
+    std::vector<std::pair<size_t, size_t>> items;
+    size_t start = open + 1;
+    int depth = 0;
+    bool grouped = false;
+    for (size_t k = open + 1; k + 1 < close; ++k) {
+      const char c = code[k];
+      if (c == '{') grouped = true;
+      if (c == '(' || c == '[') ++depth;
+      if (c == ')' || c == ']') --depth;
+      if (c == ',' && depth == 0) {
+        items.push_back({start, k});
+        start = k + 1;
+      }
+    }
+    if (grouped || close > n || close < open + 2) continue;
+    items.push_back({start, close - 1});
+    // A trailing comma leaves an empty last item.
+    auto blankItem = [&](const std::pair<size_t, size_t>& it) {
+      for (size_t k = it.first; k < it.second; ++k)
+        if (!std::isspace(static_cast<unsigned char>(code[k]))) return false;
+      return true;
+    };
+    if (!items.empty() && blankItem(items.back())) items.pop_back();
+    if (long(items.size()) != elements * components) continue;
+    for (long e = 0; e < elements; ++e) {
+      size_t first = items[size_t(e * components)].first;
+      while (std::isspace(static_cast<unsigned char>(code[first]))) ++first;
+      size_t last = items[size_t(e * components + components - 1)].second;
+      while (last > first && std::isspace(static_cast<unsigned char>(code[last - 1]))) --last;
+      edits->push_back({first, 0, type + "("});
+      edits->push_back({last, 0, ")"});
+    }
+  }
+}
+
+// Pass "constructor targets": "float4(a, b) = ddx(uv);" assigns the parts of
+// a value to several variables, which the front end cannot parse. It becomes
+// "zeSplit((float4)(ddx(uv)), a, b);": overloads of zeSplit, one per split of
+// the width (kZeHlslSplitPreamble, added when used), pick the parts by the
+// types of a and b.
+void splitConstructorTargets(const std::string& code, std::vector<Edit>* edits, SZeHlslPrepassInfo* info) {
+  static const char* const types[] = {"float2", "float3", "float4"};
+  for (const char* type : types) {
+    const size_t len = std::strlen(type);
+    for (size_t p = code.find(type); p != std::string::npos; p = code.find(type, p + len)) {
+      if ((p > 0 && isIdentChar(code[p - 1])) || p + len >= code.size() || isIdentChar(code[p + len])) continue;
+      size_t b = p;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      if (b > 0 && code[b - 1] != ';' && code[b - 1] != '{' && code[b - 1] != '}') continue;
+      size_t open = p + len;
+      while (open < code.size() && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
+      if (open >= code.size() || code[open] != '(') continue;
+      const size_t close = matchClose(code, open, '(', ')');
+      size_t eq = close;
+      while (eq < code.size() && std::isspace(static_cast<unsigned char>(code[eq]))) ++eq;
+      if (eq + 1 >= code.size() || code[eq] != '=' || code[eq + 1] == '=') continue;
+      size_t end = eq + 1;
+      int depth = 0;
+      while (end < code.size() && !(code[end] == ';' && depth == 0)) {
+        if (code[end] == '(' || code[end] == '[' || code[end] == '{') ++depth;
+        if (code[end] == ')' || code[end] == ']' || code[end] == '}') --depth;
+        ++end;
+      }
+      if (end >= code.size()) continue;
+      const std::string args = code.substr(open + 1, close - open - 2);
+      if (args.find('\n') != std::string::npos || args.find(',') == std::string::npos) continue;
+      edits->push_back({p, eq + 1 - p, std::string("zeSplit((") + type + ")("});
+      edits->push_back({end, 0, "), " + args + ")"});
+      info->splitsConstructors = true;
+    }
   }
 }
 
@@ -364,7 +673,183 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   std::vector<Edit> edits;
   TopLevelScanner(code, &out, &edits, info).run();
   findExplicitRegisters(code, info);
+  findLaterSyntax(code, out, info);
   renameLit(code, &edits);
+  splitMatrixSwizzles(code, &edits);
+  hideOpenGlNames(source, out, &edits);
+  scalarOneComponentTypes(code, &edits);
+  groupElidedInitialisers(code, &edits);
+  splitConstructorTargets(code, &edits, info);
   applyEdits(std::move(edits), &out);
   return out;
+}
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+  return s.substr(a, b - a);
+}
+
+// Splits "a, f(b, c), d" at its top-level commas.
+std::vector<std::string> splitTopLevel(const std::string& list) {
+  std::vector<std::string> out;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t k = 0; k < list.size(); ++k) {
+    const char c = list[k];
+    if (c == '(' || c == '[' || c == '{') ++depth;
+    if (c == ')' || c == ']' || c == '}') --depth;
+    if (c == ',' && depth == 0) {
+      out.push_back(trimmed(list.substr(start, k - start)));
+      start = k + 1;
+    }
+  }
+  const std::string last = trimmed(list.substr(start));
+  if (!last.empty() || !out.empty()) out.push_back(last);
+  return out;
+}
+
+bool startsWithWord(const std::string& s, const char* word) {
+  const size_t n = std::strlen(word);
+  return s.compare(0, n, word) == 0 && (s.size() == n || !isIdentChar(s[n]));
+}
+
+}  // namespace
+
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error) {
+  const std::string code = codeOnly(source);
+  std::string name = trimmed(entry), args;
+  bool haveArgs = false;
+  const size_t paren = name.find('(');
+  if (paren != std::string::npos) {
+    const size_t close = name.rfind(')');
+    if (close == std::string::npos || close < paren) {
+      *error = "entry '" + entry + "' is not a name with arguments";
+      return false;
+    }
+    args = name.substr(paren + 1, close - paren - 1);
+    name = trimmed(name.substr(0, paren));
+    haveArgs = true;
+  } else {
+    // "compile vs_2_0 NAME(args)" in the techniques: one argument list binds.
+    std::set<std::string> lists;
+    for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
+      if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
+      size_t q = p + 7;
+      auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
+      skip();
+      while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
+      skip();
+      const size_t nameStart = q;
+      while (q < code.size() && isIdentChar(code[q])) ++q;
+      if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
+      skip();
+      if (q >= code.size() || code[q] != '(') continue;
+      const size_t close = matchClose(code, q, '(', ')');
+      std::string list;
+      for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
+      lists.insert(list);
+    }
+    if (lists.empty()) return false;
+    if (lists.size() > 1) {
+      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
+               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
+      return false;
+    }
+    args = *lists.begin();
+    haveArgs = true;
+  }
+  if (!haveArgs) return false;
+  // The definition: "TYPE NAME(params) [: SEMANTIC] {" at the top level.
+  int depth = 0;
+  size_t at = std::string::npos, paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
+  for (size_t k = 0; k < code.size() && at == std::string::npos; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    else if (depth == 0 && isIdentStart(c) && (k == 0 || !isIdentChar(code[k - 1]))) {
+      size_t e = k;
+      while (e < code.size() && isIdentChar(code[e])) ++e;
+      if (code.compare(k, e - k, name) == 0 && e - k == name.size()) {
+        size_t q = e;
+        while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q;
+        if (q < code.size() && code[q] == '(') {
+          const size_t close = matchClose(code, q, '(', ')');
+          size_t b = close;
+          while (b < code.size() && code[b] != '{' && code[b] != ';') ++b;
+          if (b < code.size() && code[b] == '{') {
+            at = k;
+            paramsOpen = q;
+            paramsClose = close - 1;
+            bodyOpen = b;
+          }
+        }
+      }
+      k = e - 1;
+    }
+  }
+  if (at == std::string::npos) return false;  // left to the compiler's own message
+  // The return type: the words before the name, back to the previous statement.
+  size_t typeStart = at;
+  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
+  const std::string returnType = trimmed(source.substr(typeStart, at - typeStart));
+  const std::string semantic = trimmed(source.substr(paramsClose + 1, bodyOpen - paramsClose - 1));
+  const std::vector<std::string> params = splitTopLevel(source.substr(paramsOpen + 1, paramsClose - paramsOpen - 1));
+  const std::vector<std::string> bound = splitTopLevel(args);
+  std::string kept, call;
+  size_t next = 0;
+  int unnamed = 0;
+  for (const std::string& param : params) {
+    if (startsWithWord(param, "uniform")) {
+      if (next >= bound.size()) {
+        *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
+                 " arguments given";
+        return false;
+      }
+      // The argument converted to the parameter's type, as a call would
+      // (the front end keeps an integer literal's type otherwise).
+      const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+      size_t typeEnd = decl.size();
+      while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
+      std::string type = trimmed(decl.substr(0, typeEnd));
+      if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
+      const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
+                             std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
+      const std::string& arg = bound[next++];
+      call += (call.empty() ? "" : ", ") + (plainType ? "(" + type + ")(" + arg + ")" : arg);
+      continue;
+    }
+    // The parameter's name: the last word before ':' , '=' or the end.
+    std::string decl = param.substr(0, param.find_first_of(":="));
+    decl = trimmed(decl);
+    size_t nameEnd = decl.size();
+    if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+      const size_t open = decl.rfind('[');
+      nameEnd = open == std::string::npos ? 0 : open;
+    }
+    size_t nameBegin = nameEnd;
+    while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+    std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
+    if (paramName.empty()) paramName = "zeArg" + std::to_string(unnamed++);
+    kept += (kept.empty() ? "" : ", ") + param;
+    call += (call.empty() ? "" : ", ") + paramName;
+  }
+  if (next != bound.size()) {
+    *error = "entry '" + name + "' has " + std::to_string(next) + " uniform parameters, " +
+             std::to_string(bound.size()) + " arguments given";
+    return false;
+  }
+  if (next == 0) return false;
+  *wrapperName = "zeBound_" + name;
+  std::string returnWords = returnType;
+  for (const char* q : {"static ", "inline "})
+    if (returnWords.compare(0, std::strlen(q), q) == 0) returnWords = trimmed(returnWords.substr(std::strlen(q)));
+  const bool isVoid = returnWords == "void";
+  *wrapper = "\n" + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
+             name + "(" + call + "); }\n";
+  return true;
 }

@@ -10,6 +10,8 @@
 struct SZeHlslPrepassInfo {
   // register(cN) / register(sN) given in the source, by constant name.
   std::map<std::string, std::pair<char, int>> explicitRegisters;
+  // register(vs, cN) / register(ps, cN): [0] vertex, [1] pixel; before the above.
+  std::map<std::string, std::pair<char, int>> stageRegisters[2];
   // Global bool and int constants, which the pass declares as float (the engine
   // delivers them as floats, as Direct3D 9 float registers hold them).
   std::map<std::string, uint8_t> originalBase;  // EZeConstBase
@@ -17,10 +19,37 @@ struct SZeHlslPrepassInfo {
   // first, then included files as they are read): samplers take their
   // indices in declaration order.
   std::map<std::string, int> declarationOrder;
+  // The first Direct3D 10 or later word (a keyword or an SV_ semantic) and its
+  // line: such sources are refused with kZeHlslLaterSyntaxRefusal.
+  std::string laterSyntax;
+  int laterSyntaxLine = 0;
+  // A constructor is assigned to ("float4(a, b) = v;"): kZeHlslSplitPreamble is needed.
+  bool splitsConstructors = false;
 };
+
+// The zeSplit overloads that constructor targets are rewritten to.
+extern const char* const kZeHlslSplitPreamble;
+
+// The refusal of Direct3D 10 and later syntax; the word found follows it in quotes.
+constexpr const char* kZeHlslLaterSyntaxRefusal =
+    "Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, shader models 1 to 3):";
+
+// OpenGL macro names (GL_..., VULKAN) get this prefix in sources and in
+// macros handed in, so the front end's predefined ones never match.
+extern const char* const kZeHlslHiddenPrefix;
+std::string zeHlslHideMacroName(const std::string& name);
 
 std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);
 
 // Put before every source: Direct3D's lit() (the specular term is 0 when
 // n.l < 0 or n.h < 0) and the intrinsics glslang translates differently.
 extern const char* const kZeHlslPreamble;
+
+// Uniform parameters of an entry point ("VSMain(float4 p : POSITION, uniform
+// int n)") are bound to constant arguments: those of the entry when it is
+// named with them ("VSMain(3, true)"), else the one argument list the
+// techniques give it ("compile vs_2_0 VSMain(3, true)"). On a binding,
+// *wrapper is a function to append to the source that calls the entry with
+// them, named *wrapperName. false with *error empty: nothing to bind.
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error);

@@ -113,7 +113,17 @@ class IncludeBridge : public glslang::TShader::Includer {
                     std::to_string(ZE_HLSL_MAX_NESTING) + " levels");
     chain_.push_back({key, own});
     ++opened_;
-    auto* held = new Held{zeHlslPrepass(bytes, info_), true};
+    SZeHlslPrepassInfo own_info;
+    std::string text = zeHlslPrepass(bytes, &own_info);
+    if (!own_info.laterSyntax.empty()) {
+      chain_.pop_back();
+      --opened_;
+      source_->closeInclude(bytes.data());
+      return refuse(path + "(" + std::to_string(own_info.laterSyntaxLine) + "): " + kZeHlslLaterSyntaxRefusal + " '" +
+                    own_info.laterSyntax + "'");
+    }
+    zeHlslPrepass(bytes, info_);
+    auto* held = new Held{std::move(text), true};
     return new IncludeResult(path, held->text.data(), held->text.size(), held);
   }
 
@@ -260,7 +270,7 @@ SZeConstType layoutType(CompilerGLSL& comp, uint32_t typeId, bool rowMajorMember
 
 // Direct3D 9 allocation: explicit registers first, then every other used
 // constant in declaration order in the first free run of registers.
-bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, char set, int capacity,
+bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, int stage, char set, int capacity,
               std::string* error) {
   std::vector<bool> taken(size_t(capacity), false);
   auto mark = [&](int at, int count) {
@@ -268,8 +278,11 @@ bool allocate(std::vector<SZeConstant*>& items, const SZeHlslPrepassInfo& info, 
   };
   for (SZeConstant* c : items) {
     c->registerIndex = -1;
-    auto e = info.explicitRegisters.find(c->name);
-    if (e == info.explicitRegisters.end() || e->second.first != set) continue;
+    auto e = info.stageRegisters[stage].find(c->name);
+    if (e == info.stageRegisters[stage].end() || e->second.first != set) {
+      e = info.explicitRegisters.find(c->name);
+      if (e == info.explicitRegisters.end() || e->second.first != set) continue;
+    }
     if (e->second.second + c->registerCount > capacity) {
       *error = "error: register(" + std::string(1, set) + std::to_string(e->second.second) + ") of '" + c->name +
                "' lies outside the register file";
@@ -413,9 +426,9 @@ std::string widen(const std::string& value, const SPIRType& t) {
 
 // Removes the storage qualifier (and layout) of an interface declaration so
 // the variable becomes a plain global that the generated main() fills.
-void demoteDeclaration(std::string* glsl, const std::string& name) {
+void demoteDeclaration(std::string* glsl, const std::string& name, bool array) {
   size_t p = 0;
-  while ((p = glsl->find(" " + name + ";", p)) != std::string::npos) {
+  while ((p = glsl->find(" " + name + (array ? "[" : ";"), p)) != std::string::npos) {
     size_t lineStart = glsl->rfind('\n', p);
     lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
     std::string line = glsl->substr(lineStart, p - lineStart);
@@ -473,24 +486,82 @@ void configureShader(glslang::TShader* shader, ShaderText* input, const SZeTrans
 // Macros can nest brackets far deeper than the text shows (a macro of 100
 // brackets used 100 deep): the expanded text is checked too. A preprocessing
 // failure is left to the real parse to report.
+// On success *expanded holds the preprocessed text (empty when preprocessing
+// failed) and *includeInfo what the pre-pass found in the includes.
 bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string& source, const std::string& preamble,
-                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* errors) {
+                           int nesting, EShMessages messages, IncludeMemo* memo, std::string* expanded,
+                           SZeHlslPrepassInfo* includeInfo, std::string* errors) {
   ShaderText input(source, request.sourcePath);
   glslang::TShader shader(request.stage == ZE_STAGE_VERTEX ? EShLangVertex : EShLangFragment);
   configureShader(&shader, &input, request, preamble);
-  SZeHlslPrepassInfo scratch;  // the include pre-pass records nothing twice
-  IncludeBridge includer(request.includes, request.sourcePath, nesting, &scratch, memo);
-  std::string expanded;
-  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, &expanded, includer))
+  IncludeBridge includer(request.includes, request.sourcePath, nesting, includeInfo, memo);
+  if (!shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, expanded, includer)) {
+    expanded->clear();
     return true;
+  }
   int line = 0;
-  if (zeHlslNestingDepth(expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
+  if (zeHlslNestingDepth(*expanded, &line) <= ZE_HLSL_MAX_NESTING) return true;
   // The expanded text starts with the preamble; after an include its lines
   // no longer follow the file's, so the line is then not named.
   line = includer.opened() ? 0 : std::max(1, line - int(std::count(preamble.begin(), preamble.end(), '\n')));
   *errors = request.sourcePath + "(" + std::to_string(line) + "): error: brackets nested deeper than " +
             std::to_string(ZE_HLSL_MAX_NESTING) + " levels once macros are expanded\n";
   return false;
+}
+
+// Macros can write what only an effect compiler reads ("#define TEX(n)
+// texture2D n; sampler n##S = sampler_state { ... };"), which the pre-pass
+// cannot see in the written text. When the pre-pass changes the expanded
+// text, that text is what the front end parses: its "#line" marks keep
+// files and lines, the preamble's lines are cut (its functions come back as
+// the preamble, its macros are already expanded), and what the pre-pass
+// found there and in the includes joins *info.
+// Whether a "#define" of the text writes effect syntax or a matrix swizzle:
+// only then is the expanded text parsed (otherwise the written text is).
+bool definesWriteEffectSyntax(const std::string& text) {
+  static const char* const words[] = {"sampler_state", "texture", "Texture", "technique", "stateblock_state", "._"};
+  for (size_t p = text.find("define"); p != std::string::npos; p = text.find("define", p + 6)) {
+    size_t hash = p;
+    while (hash > 0 && (text[hash - 1] == ' ' || text[hash - 1] == '\t')) --hash;
+    if (hash == 0 || text[hash - 1] != '#') continue;
+    size_t end = p;
+    while (end < text.size() && (text[end] != '\n' || (end > 0 && text[end - 1] == '\\'))) ++end;
+    const std::string body = text.substr(p, end - p);
+    for (const char* w : words)
+      if (body.find(w) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
+                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
+  if (expanded.empty()) return;
+  size_t cut = 0;
+  for (long lines = std::count(preamble.begin(), preamble.end(), '\n'); lines > 0 && cut != std::string::npos; --lines) {
+    cut = expanded.find('\n', cut);
+    if (cut != std::string::npos) ++cut;
+  }
+  if (cut == std::string::npos) return;
+  const std::string body = expanded.substr(cut);
+  SZeHlslPrepassInfo found;
+  std::string stripped = zeHlslPrepass(body, &found);
+  if (stripped == body) return;
+  *parsed = std::move(stripped);
+  parsedPreamble->clear();
+  std::istringstream lines(kZeHlslPreamble);
+  for (std::string line; std::getline(lines, line);)
+    if (line.compare(0, 1, "#") != 0) *parsedPreamble += line + "\n";
+  if (info->splitsConstructors || found.splitsConstructors) *parsedPreamble += kZeHlslSplitPreamble;
+  for (const SZeHlslPrepassInfo* from : {&includeInfo, static_cast<const SZeHlslPrepassInfo*>(&found)}) {
+    for (const auto& r : from->explicitRegisters) info->explicitRegisters.insert(r);
+    for (int k = 0; k < 2; ++k)
+      for (const auto& r : from->stageRegisters[k]) info->stageRegisters[k].insert(r);
+    for (const auto& b : from->originalBase) info->originalBase.insert(b);
+    std::vector<std::pair<int, std::string>> order;
+    for (const auto& d : from->declarationOrder) order.push_back({d.second, d.first});
+    std::sort(order.begin(), order.end());
+    for (const auto& d : order) info->declarationOrder.emplace(d.second, int(info->declarationOrder.size()));
+  }
 }
 
 // Pass "compile to SPIR-V": pre-pass, limits, glslang's HLSL front end in
@@ -500,12 +571,18 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   const bool vertex = request.stage == ZE_STAGE_VERTEX;
   const EShLanguage language = vertex ? EShLangVertex : EShLangFragment;
   const std::string source = zeHlslPrepass(request.source, info);
+  if (!info->laterSyntax.empty()) {
+    *errors = request.sourcePath + "(" + std::to_string(info->laterSyntaxLine) + "): error: " +
+              kZeHlslLaterSyntaxRefusal + " '" + info->laterSyntax + "'\n";
+    return false;
+  }
   std::string preamble;
   for (const SZeShaderMacro& m : request.macros) {
     if (m.name.empty()) continue;
-    preamble += "#define " + m.name + " " + m.definition + "\n";
+    preamble += "#define " + zeHlslHideMacroName(m.name) + " " + m.definition + "\n";
   }
   preamble += kZeHlslPreamble;
+  if (info->splitsConstructors) preamble += kZeHlslSplitPreamble;
 
   // The front end recurses per bracket: refuse what would exhaust its stack.
   int nestingLine = 0, preambleLine = 0;
@@ -519,10 +596,17 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   const EShMessages messages =
       EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
   IncludeMemo memo;
-  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, errors)) return false;
-  ShaderText input(source, request.sourcePath);
+  std::string expanded;
+  SZeHlslPrepassInfo includeInfo;
+  if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
+    return false;
+  std::string parsed = source, parsedPreamble = preamble;
+  bool effectMacros = definesWriteEffectSyntax(request.source);
+  for (const auto& m : memo) effectMacros = effectMacros || definesWriteEffectSyntax(m.second.second);
+  if (effectMacros) afterExpansion(preamble, expanded, includeInfo, info, &parsed, &parsedPreamble);
+  ShaderText input(parsed, request.sourcePath);
   glslang::TShader shader(language);
-  configureShader(&shader, &input, request, preamble);
+  configureShader(&shader, &input, request, parsedPreamble);
   IncludeBridge includer(request.includes, request.sourcePath, nesting, info, &memo);
   if (!shader.parse(GetDefaultResources(), 100, false, messages, includer)) {
     *errors = rewriteMessages(shader.getInfoLog());
@@ -595,6 +679,7 @@ struct CrossState {
   std::string prologue, epilogue, declarations;  // the entry wrapper's parts
   std::vector<std::pair<std::string, uint32_t>> demote;
   std::set<std::string> seen;                      // interface names given out
+  std::map<uint32_t, int> semanticShift;           // elements of one array member: index added
   bool movesPosition = false;
 };
 
@@ -637,7 +722,7 @@ bool layoutConstants(CrossState& st) {
     std::vector<SZeConstant*> items;
     for (SZeConstant& c : st.floats) items.push_back(&c);
     std::string error;
-    if (!allocate(items, st.info, 'c', st.capacity, &error)) {
+    if (!allocate(items, st.info, st.vertex ? 0 : 1, 'c', st.capacity, &error)) {
       st.error = st.request.sourcePath + "(0): " + error + "\n";
       return false;
     }
@@ -685,7 +770,7 @@ bool layoutSamplers(CrossState& st) {
   std::stable_sort(items.begin(), items.end(),
                    [&](const SZeConstant* a, const SZeConstant* b) { return order(a) < order(b); });
   std::string error;
-  if (!allocate(items, st.info, 's', st.vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
+  if (!allocate(items, st.info, st.vertex ? 0 : 1, 's', st.vertex ? ZE_VERTEX_SAMPLERS : ZE_PIXEL_SAMPLER_REGISTERS, &error)) {
     st.error = st.request.sourcePath + "(0): " + error + "\n";
     return false;
   }
@@ -696,9 +781,37 @@ bool layoutSamplers(CrossState& st) {
 }
 
 Semantic semanticOf(CrossState& st, uint32_t id) {
+  auto shifted = st.semanticShift.find(id);
   std::string s = st.comp.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
   if (s.empty()) s = st.comp.get_name(id);
-  return parseSemantic(s);
+  Semantic out = parseSemantic(s);
+  if (shifted != st.semanticShift.end()) out.index += shifted->second;
+  return out;
+}
+
+// An array member of an interface struct ("float4 offset[3] : TEXCOORD2")
+// reaches us as one variable per element, all with the member's semantic:
+// the elements take consecutive semantics (TEXCOORD2, 3, 4), in location order.
+void spreadRepeatedSemantics(CrossState& st, const spirv_cross::SmallVector<spirv_cross::Resource>& resources) {
+  std::map<std::string, std::vector<uint32_t>> bySemantic;
+  for (const spirv_cross::Resource& r : resources) {
+    std::string s = st.comp.get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE);
+    if (s.empty()) continue;
+    const Semantic sem = parseSemantic(s);
+    bySemantic[sem.name + "#" + std::to_string(sem.index)].push_back(r.id);
+  }
+  for (auto& group : bySemantic) {
+    if (group.second.size() < 2) continue;
+    std::stable_sort(group.second.begin(), group.second.end(), [&st](uint32_t a, uint32_t b) {
+      return st.comp.get_decoration(a, spv::DecorationLocation) < st.comp.get_decoration(b, spv::DecorationLocation);
+    });
+    int shift = 0;
+    for (uint32_t id : group.second) {
+      st.semanticShift[id] = shift;
+      const SPIRType& t = st.comp.get_type_from_variable(id);
+      shift += t.array.empty() ? 1 : int(std::max<uint32_t>(t.array[0], 1u));
+    }
+  }
 }
 
 // An interface variable becomes a plain global named after its semantic; the
@@ -740,13 +853,24 @@ std::string pixelInputSource(CrossState& st, const Semantic& sem) {
 
 // Pass "inputs": every stage input is filled from its semantic's source.
 bool mapInputs(CrossState& st) {
+  spreadRepeatedSemantics(st, st.all.stage_inputs);
   for (const spirv_cross::Resource& r : st.all.stage_inputs) {
     const Semantic sem = semanticOf(st, r.id);
     const SPIRType& t = st.comp.get_type(r.type_id);
     const std::string local = renameInterface(st, r, "zeIn_", sem);
-    const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
-    if (!t.array.empty() || t.columns > 1) return st.fail("input '" + local + "' must be a scalar or a vector");
-    st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+    if (t.columns > 1 || t.array.size() > 1) return st.fail("input '" + local + "' must be a scalar, a vector or an array of them");
+    if (t.array.empty()) {
+      const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
+      st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
+    } else {
+      // "float2 uv[5] : TEXCOORD1": element k comes from TEXCOORD1+k.
+      for (uint32_t k = 0; k < t.array[0]; ++k) {
+        Semantic element = sem;
+        element.index += int(k);
+        const std::string src = st.vertex ? vertexInputSource(st, element) : pixelInputSource(st, element);
+        st.prologue += "  " + local + "[" + std::to_string(k) + "] = " + narrow(src, t) + ";\n";
+      }
+    }
     st.demote.push_back({local, r.id});
   }
   return true;
@@ -755,6 +879,7 @@ bool mapInputs(CrossState& st) {
 // Pass "outputs": vertex outputs become gl_Position, gl_PointSize or the
 // varying of their semantic; pixel outputs a draw buffer or the depth.
 bool mapOutputs(CrossState& st) {
+  spreadRepeatedSemantics(st, st.all.stage_outputs);
   for (const spirv_cross::Resource& r : st.all.stage_outputs) {
     const Semantic sem = semanticOf(st, r.id);
     const SPIRType& t = st.comp.get_type(r.type_id);
@@ -805,7 +930,7 @@ bool writeEntryWrapper(CrossState& st) {
     size_t e = glsl.find(';', p);
     glsl.replace(p, e - p, "uniform vec4 " + std::string(st.fileName) + "[" + std::to_string(st.capacity) + "]");
   }
-  for (const auto& d : st.demote) demoteDeclaration(&glsl, d.first);
+  for (const auto& d : st.demote) demoteDeclaration(&glsl, d.first, !st.comp.get_type_from_variable(d.second).array.empty());
   size_t mainAt = glsl.find("\nvoid main()\n");
   if (mainAt == std::string::npos) return st.fail("entry point not found in the generated code");
   glsl.replace(mainAt, 13, "\nvoid zeMain()\n");
@@ -823,7 +948,13 @@ bool writeEntryWrapper(CrossState& st) {
   }
   glsl.insert(insertAt, st.declarations);
   glsl += "\nvoid main()\n{\n" + st.prologue + "  zeMain();\n" + st.epilogue + "}\n";
-  replaceAll(&glsl, "#version 330\n", "#version 330 compatibility\n");
+  // Unsigned values index constant arrays ("bones[indices.x]" with a uint4
+  // input): the register file's index arithmetic then mixes uint and int,
+  // which GLSL 330 only accepts with the implicit conversions of gpu_shader5.
+  const bool unsignedValues = glsl.find("uint") != std::string::npos || glsl.find("uvec") != std::string::npos;
+  replaceAll(&glsl, "#version 330\n",
+             unsignedValues ? "#version 330 compatibility\n#extension GL_ARB_gpu_shader5 : enable\n"
+                            : "#version 330 compatibility\n");
   st.result.glsl = std::move(glsl);
   for (SZeConstant& c : st.floats) st.result.constants.constants.push_back(std::move(c));
   for (SZeConstant& c : st.samplers) st.result.constants.constants.push_back(std::move(c));
@@ -858,12 +989,22 @@ bool crossCompile(const SZeTranslateRequest& request, const SZeHlslPrepassInfo& 
 
 // --- translate -------------------------------------------------------------------
 
-bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
+bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors) {
   std::call_once(gInitOnce, [] { glslang::InitializeProcess(); });
   errors->clear();
   SZeHlslPrepassInfo info;
   std::vector<uint32_t> spirv;
-  if (!compileToSpirv(request, &info, &spirv, errors)) return false;
+  // An entry with uniform parameters is compiled through a wrapper that binds them.
+  SZeTranslateRequest bound = request;
+  std::string wrapper, wrapperName, bindError;
+  if (zeHlslBindUniformEntry(request.source, request.entry, &wrapper, &wrapperName, &bindError)) {
+    bound.source += wrapper;
+    bound.entry = wrapperName;
+  } else if (!bindError.empty()) {
+    *errors = request.sourcePath + "(0): error: " + bindError + "\n";
+    return false;
+  }
+  if (!compileToSpirv(bound, &info, &spirv, errors)) return false;
   fixUpSpirv(&spirv);
   try {
     return crossCompile(request, info, std::move(spirv), out, errors);

@@ -87,7 +87,14 @@ struct SZeTranslateRequest {
 uint32_t zeTranslatorVersion();
 
 // Translates one stage. On failure *errors holds lines "file(line): error: text".
+// Runs in a child process with a time limit (the includes are still opened by
+// request.includes, in this process): a crash, an abort or an endless loop in
+// the third-party stages is an error naming the file, and this process goes on.
 bool zeTranslateHlsl(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors);
+// The same in this process, unguarded: for the fuzzer, which must see crashes.
+bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledProgram* out, std::string* errors);
+// Time limit of one guarded translation (default 30 s; 0 or less restores it).
+void zeSetHlslTimeLimit(int milliseconds);
 
 // Parses generated GLSL as GLSL 330 compatibility (a check for tests and the
 // command-line tool; the driver compiles it for real).

@@ -57,7 +57,7 @@ inline int zeHlslIncludeFuzzOne(const uint8_t* data, size_t size) {
     request.includes = &includes;
     SZeCompiledProgram program;
     std::string errors;
-    translated += zeTranslateHlsl(request, &program, &errors) ? 1 : 0;
+    translated += zeTranslateHlslInProcess(request, &program, &errors) ? 1 : 0;
   }
   return translated;
 }

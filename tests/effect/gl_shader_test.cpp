@@ -581,3 +581,42 @@ TEST_F(GLShaderTest, HotRecompileOfAnIncludeChangesTheRenderedColour) {
   std::string cmd = "rm -rf '" + root + "'";
   (void)std::system(cmd.c_str());
 }
+
+// Per-stage registers: the vertex stage reads K from c3, the pixel stage from c5.
+TEST_F(GLShaderTest, PerStageRegistersHoldInTheirStage) {
+  int type = material("corpus/compat_stage.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float red[4] = {1, 0, 0, 0}, green[4] = {0, 1, 0, 0};
+    s->setVertexShaderConstant(red, 3, 1);
+    s->setPixelShaderConstant(green, 5, 1);
+  };
+  draw(type);
+  expectNear(at(10, 10), {255, 255, 0, 255}, "red from the vertex c3, green from the pixel c5");
+}
+
+// An initialiser with elided braces keeps its element values; a float index
+// is truncated as Direct3D 9 converts it (1.7 picks element 1).
+TEST_F(GLShaderTest, ElidedInitialisersAndFloatIndicesGiveDirect3DValues) {
+  int type = material("corpus/compat_values.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float select = 1.7f;
+    s->setPixelShaderConstant("Select", &select, 1);
+  };
+  draw(type);
+  expectNear(at(10, 10), {64, 128, 255, 255}, "Offsets[0] and Offsets[1].x");
+  expectNear(at(50, 10), {0, 255, 0, 255}, "Palette[1.7] is Palette[1]");
+}
+
+// Uniform entry parameters bound by the technique's "compile ps_2_0 ps_main(2, true)".
+TEST_F(GLShaderTest, UniformEntryParametersTakeTheTechniqueArguments) {
+  int type = material("corpus/compat_uniform.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float colors[16] = {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1};
+    s->setPixelShaderConstant("Colors", colors, 16);
+  };
+  draw(type);
+  expectNear(at(10, 10), {128, 128, 0, 255}, "red and green, halved");
+}

@@ -316,7 +316,7 @@ TEST(Translator, RefusedSourcesGiveAReason) {
                         "tex2Dlod(B, 0) + tex2Dlod(C, 0) + tex2Dlod(D, 0) + tex2Dlod(E, 0); }",
        "does not fit the 4 registers"},
       {ZE_STAGE_PIXEL, "cbuffer Lights { float4 C; };\nfloat4 ps_main() : COLOR0 { return C; }",
-       "constant buffer 'Lights' is not supported"},
+       "test.hlsl(1): error: Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, shader models 1 to 3): 'cbuffer'"},
       {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 { return 1 }", "test.hlsl(1): error:"},
       {ZE_STAGE_PIXEL, "float4 ps_main() : COLOR0 {\n\n  return nothing;\n}", "test.hlsl(3): error: 'nothing'"},
   };
@@ -373,11 +373,16 @@ TEST(Translator, PrepassRewritesAndRegisterSpellings) {
   EXPECT_NE(out.find("float4 l = zeLit(v.x"), std::string::npos) << out;
   EXPECT_NE(out.find("split(l) + v.lit(1) + zeLit (1, 2, 3)"), std::string::npos) << out;
   const std::pair<const char*, std::pair<char, int>> registers[] = {
-      {"C0", {'c', 4}}, {"Arr", {'c', 10}}, {"WithSem", {'c', 20}}, {"Samp", {'s', 3}}};
+      {"C0", {'c', 4}}, {"WithSem", {'c', 20}}, {"Samp", {'s', 3}}};
   for (const auto& r : registers) {
     ASSERT_EQ(info.explicitRegisters.count(r.first), 1u) << r.first;
     EXPECT_EQ(info.explicitRegisters.at(r.first), r.second) << r.first;
   }
+  // A register named for one profile holds in that stage only.
+  EXPECT_EQ(info.explicitRegisters.count("Arr"), 0u);
+  ASSERT_EQ(info.stageRegisters[0].count("Arr"), 1u);
+  EXPECT_EQ(info.stageRegisters[0].at("Arr"), std::make_pair('c', 10));
+  EXPECT_EQ(info.stageRegisters[1].count("Arr"), 0u);
 }
 
 // Content made on Windows: a byte order mark and CRLF line ends, in the file

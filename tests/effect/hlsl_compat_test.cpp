@@ -1,0 +1,298 @@
+// Direct3D 9 effect code as shipped content writes it: each construct a small
+// source, translated and its GLSL parsed again as GLSL 330 compatibility; and
+// sources that bring down the third-party compiler stages end as errors that
+// name the file, while this process goes on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "effect/CZeGPUProgrammingServices.h"
+#include "effect/zeHlslPrepass.h"
+#include "effect/zeHlslTranslator.h"
+
+namespace {
+
+struct Result {
+  bool ok = false;
+  SZeCompiledProgram program;
+  std::string errors;
+};
+
+Result translate(const std::string& source, uint32_t stage, const std::string& path = "compat.fx") {
+  SZeTranslateRequest r;
+  r.stage = stage;
+  r.sourcePath = path;
+  r.source = source;
+  r.entry = stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main";
+  Result out;
+  out.ok = zeTranslateHlsl(r, &out.program, &out.errors);
+  return out;
+}
+
+int registerOf(const SZeCompiledProgram& p, const char* name) {
+  SZeConstRef ref;
+  return p.constants.find(name, &ref) ? ref.registerIndex : -1;
+}
+
+}  // namespace
+
+TEST(HlslCompat, CrashesInTheCompilerAreErrorsNamingTheFile) {
+  struct Case {
+    const char* what;
+    const char* source;
+  } cases[] = {
+      // The front end's preprocessor dies on this macro.
+      {"a self-referring macro with unbalanced brackets",
+       "#define X(a) (X(a++(a))\nfloat4 ps_main() : COLOR { return X(X(X(1))); }\n"},
+      // Written through a macro, the pre-pass never sees the swizzle: it reaches
+      // the SPIR-V stages as it is.
+      {"a matrix swizzle the pre-pass cannot see",
+       "float4x4 W;\n#define PICK(m) m._m00_m01_m02.x\nfloat4 ps_main() : COLOR { return PICK(W); }\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = translate(c.source, ZE_STAGE_PIXEL, "fx/crash.fx");
+    EXPECT_FALSE(r.ok) << c.what;
+    EXPECT_NE(r.errors.find("fx/crash.fx(0): error: the shader compiler crashed on this file"), std::string::npos)
+        << c.what << "\n" << r.errors;
+  }
+  // This process is still here and still translates.
+  EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }", ZE_STAGE_PIXEL).ok);
+}
+
+TEST(HlslCompat, ATranslationPastTheTimeLimitIsStopped) {
+  zeSetHlslTimeLimit(1);
+  const Result r = translate("float4 ps_main(float2 t : TEXCOORD0) : COLOR { return sin(t.x) * cos(t.y); }",
+                             ZE_STAGE_PIXEL, "fx/slow.fx");
+  zeSetHlslTimeLimit(0);
+  // A child this fast is possible on an idle machine; then it simply translated.
+  if (!r.ok) {
+    EXPECT_NE(r.errors.find("fx/slow.fx(0): error: the shader compiler did not finish within 1 ms"), std::string::npos)
+        << r.errors;
+  }
+  EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }", ZE_STAGE_PIXEL).ok);
+}
+
+// Each construct translates for the stages it has, and the GLSL parses.
+TEST(HlslCompat, Direct3D9ConstructsTranslate) {
+  struct Case {
+    const char* what;
+    std::string source;
+    std::function<void(const SZeCompiledProgram& vs, const SZeCompiledProgram& ps)> check;
+  } cases[] = {
+      {"multi-element matrix swizzles",
+       "float4x4 W;\nfloat4x4 World;\n"
+       "float4 vs_main(float4 p : POSITION) : POSITION { return p + float4(World._41_42_43, W._m00_m01_m02.x); }\n"
+       "float4 ps_main() : COLOR { return float4((W)._m00_m01_m02.x, mul(W, World)._41_42_43); }\n",
+       nullptr},
+      {"per-stage registers",
+       "float4 K : register(vs, c3) : register(ps, c5);\nfloat4 J : register(ps_3_0, c7);\n"
+       "float4 vs_main(float4 p : POSITION) : POSITION { return p + K + J; }\n"
+       "float4 ps_main() : COLOR { return K + J; }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(registerOf(vs, "K"), 3);
+         EXPECT_EQ(registerOf(ps, "K"), 5);
+         EXPECT_EQ(registerOf(ps, "J"), 7);
+         EXPECT_NE(registerOf(vs, "J"), 7);  // J has no vertex register: allocated as any other
+       }},
+      {"the shared storage keyword",
+       "shared float4x4 ViewProj;\nshared float4 Tint : register(c4);\n"
+       "float4 vs_main(float4 p : POSITION) : POSITION { return mul(p, ViewProj); }\n"
+       "float4 ps_main() : COLOR { return Tint; }\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) { EXPECT_EQ(registerOf(ps, "Tint"), 4); }},
+      {"texture and sampler declarations written by a macro",
+       "#define DECLARE_TEXTURE(Name, index) texture2D Name; sampler Name##Sampler : register(s##index) = "
+       "sampler_state { Texture = (Name); MinFilter = LINEAR; };\n"
+       "DECLARE_TEXTURE(Diffuse, 2)\nDECLARE_TEXTURE(Normal, 1)\n"
+       "#define DECLARE_SAMPLER(n) texture n##Tex < string UIName = \"n\"; >; sampler2D n = sampler_state { Texture = <n##Tex>; }\n"
+       "DECLARE_SAMPLER(Extra);\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n"
+       "  return tex2D(DiffuseSampler, uv) + tex2D(NormalSampler, uv) + tex2D(Extra, uv);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(registerOf(ps, "DiffuseSampler"), 2);
+         EXPECT_EQ(registerOf(ps, "NormalSampler"), 1);
+         EXPECT_EQ(registerOf(ps, "Extra"), 0);
+       }},
+      {"no OpenGL macro is predefined",
+       "float4 ps_main() : COLOR {\n  float4 c = float4(0, 0, 0, 1);\n"
+       "#if defined(GL_core_profile) || defined(GL_ARB_gpu_shader5) || defined(GL_FRAGMENT_PRECISION_HIGH) || "
+       "defined(VULKAN) || defined(GL_GOOGLE_include_directive)\n  c = 1;\n#endif\n"
+       "#define GL_OWN 1\n#ifdef GL_OWN\n  c.g = GL_OWN;\n#endif\n  return c;\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_NE(ps.glsl.find("vec4(0.0, 1.0, 0.0, 1.0)"), std::string::npos) << ps.glsl;
+       }},
+      {"float1 written through .x",
+       "struct S { float1 v; };\nint1 Count;\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR { S s; s.v.x = uv.x; float1 q; q.x = 2; return s.v.x * q.x * Count.x; }\n",
+       nullptr},
+      {"array initialisers with brace elision",
+       "static const float2 offsets[4] = { -0.5, -0.5, 0.5, -0.5,\n  -0.5, 0.5, 0.5, 0.5, };\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n"
+       "  const float3x2 m[1] = { 1, 2, 3, 4, 5, 6 };\n  float2 s = m[0][2];\n"
+       "  for (int i = 0; i < 4; i++) s += offsets[i];\n  return float4(s, offsets[1]);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_NE(ps.glsl.find("vec2(0.5, -0.5)"), std::string::npos) << ps.glsl;
+       }},
+      {"array varyings take consecutive semantics",
+       "struct VOut { float4 pos : POSITION; float4 offset[3] : TEXCOORD2; };\n"
+       "VOut vs_main(float4 p : POSITION) { VOut o; o.pos = p; o.offset[0] = 1; o.offset[1] = 2; o.offset[2] = 3; return o; }\n"
+       "float4 ps_main(float2 uv[5] : TEXCOORD1) : COLOR { return float4(uv[0] + uv[4], uv[2]); }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(vs.varyings, (std::vector<std::string>{"zeV_TEXCOORD2", "zeV_TEXCOORD3", "zeV_TEXCOORD4"}));
+         EXPECT_EQ(ps.varyings, (std::vector<std::string>{"zeV_TEXCOORD1", "zeV_TEXCOORD2", "zeV_TEXCOORD3",
+                                                          "zeV_TEXCOORD4", "zeV_TEXCOORD5"}));
+       }},
+      {"constant arrays indexed by a float or an unsigned value",
+       "static const float4 Pal[3] = { float4(1,0,0,1), float4(0,1,0,1), float4(0,0,1,1) };\n"
+       "float4x3 Bones[20];\nfloat Sel;\n"
+       "float4 ps_main() : COLOR { return Pal[Sel]; }\n"
+       "float4 vs_main(float4 p : POSITION, uint4 idx : BLENDINDICES) : POSITION {\n"
+       "  return float4(mul(p, Bones[idx.x]), 1) + Pal[idx.y]; }\n",
+       nullptr},
+      {"uniform entry parameters bound by a technique's compile arguments",
+       "float4 Lights[4];\n"
+       "float4 vs_main(float4 p : POSITION, uniform int numLights, uniform bool useTexture) : POSITION {\n"
+       "  float4 s = 0;\n  for (int i = 0; i < numLights; i++) s += Lights[i];\n  return p + s * (useTexture ? 1 : 0);\n}\n"
+       "float4 ps_main(uniform float4 tint) : COLOR { return tint; }\n"
+       "technique T { pass P {\n  VertexShader = compile vs_2_0 vs_main(3, true);\n"
+       "  PixelShader = compile ps_2_0 ps_main(float4(1, 0.5, 0, 1));\n} }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(vs.entry, "vs_main");
+         EXPECT_NE(ps.glsl.find("vec4(1.0, 0.5, 0.0, 1.0)"), std::string::npos) << ps.glsl;
+       }},
+      {"constructors as assignment targets",
+       "float4 ps_main(float4 uv : TEXCOORD0) : COLOR {\n  float2 a, b;\n  float4(a, b) = ddx(uv);\n"
+       "  float x; float3 y;\n  float4(x, y) = uv * 2;\n  float3(x, a) = uv.xyz;\n"
+       "  return float4(a, b) + float4(x, y);\n}\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         // a = uv.yz (the last split), b = ddx(uv).zw, x = uv.x, y = (uv * 2).yzw
+         EXPECT_NE(ps.glsl.find("vec4(zeIn_TEXCOORD0.yz, dFdx(zeIn_TEXCOORD0).zw)"), std::string::npos) << ps.glsl;
+       }},
+      {"#ifdef inside an annotation",
+       "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
+       "float4 ps_main() : COLOR { return Tint; }\n",
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Result stages[2];
+    for (uint32_t stage : {ZE_STAGE_VERTEX, ZE_STAGE_PIXEL}) {
+      if (c.source.find(stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main") == std::string::npos) continue;
+      stages[stage] = translate(c.source, stage);
+      ASSERT_TRUE(stages[stage].ok) << stages[stage].errors;
+      std::string log;
+      EXPECT_TRUE(zeValidateGlsl(stage, stages[stage].program.glsl, &log)) << log << stages[stage].program.glsl;
+    }
+    if (c.check) c.check(stages[0].program, stages[1].program);
+  }
+}
+
+// Direct3D 10 and later syntax is refused with one message naming the word and its line.
+TEST(HlslCompat, LaterSyntaxIsRefused) {
+  struct Case {
+    const char* source;
+    const char* word;
+    int line;
+  } cases[] = {
+      {"cbuffer PerFrame { float4 C; };\nfloat4 ps_main() : COLOR { return C; }\n", "cbuffer", 1},
+      {"sampler2D S;\nTexture2D Tex;\nfloat4 ps_main(float2 uv : TEXCOORD0) : COLOR { return Tex.Sample(S, uv); }\n",
+       "Texture2D", 2},
+      {"float4 ps_main() : SV_Target { return 1; }\n", "SV_Target", 1},
+      {"\n\nDepthStencilState NoDepth { DepthEnable = FALSE; };\nfloat4 ps_main() : COLOR { return 1; }\n",
+       "DepthStencilState", 3},
+  };
+  for (const Case& c : cases) {
+    const Result r = translate(c.source, ZE_STAGE_PIXEL, "fx/later.fx");
+    EXPECT_FALSE(r.ok) << c.source;
+    EXPECT_NE(r.errors.find("fx/later.fx(" + std::to_string(c.line) +
+                            "): error: Direct3D 10 and later syntax is not supported (effects are Direct3D 9 HLSL, "
+                            "shader models 1 to 3): '" + c.word + "'"),
+              std::string::npos)
+        << r.errors;
+  }
+  // A technique10 block is only stripped, as every technique is: a shader
+  // model 3 entry beside it still translates.
+  EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }\ntechnique10 T { pass P { } }\n", ZE_STAGE_PIXEL).ok);
+}
+
+// Include names as Windows content writes them: backslashes (single, and
+// doubled as in a C string), the angle form, and a letter case that differs
+// from the file on disk; found through the engine's include handler.
+TEST(HlslCompat, WindowsIncludeNamesAreFound) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("zarn_hlsl_compat_" + std::to_string(::getpid()));
+  fs::create_directories(root / "fx" / "include");
+  auto write = [](const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; };
+  write(root / "fx" / "include" / "Quad.fxh", "static float quad = 0.25;\n");
+  write(root / "fx" / "include" / "Lights.fxh", "static float lights = 0.5;\n");
+  write(root / "common.fxh", "static float common = 0.125;\n");
+  const std::string main = (root / "fx" / "main.fx").string();
+  const std::string source =
+      "#include <include\\Quad.fxh>\n#include \"..\\\\common.fxh\"\n#include \"INCLUDE/lights.FXH\"\n"
+      "float4 ps_main() : COLOR { return quad + common + lights; }\n";
+  ShaderIncludeCallback includes((root / "fx").string());
+  SZeTranslateRequest r;
+  r.stage = ZE_STAGE_PIXEL;
+  r.sourcePath = main;
+  r.source = source;
+  r.entry = "ps_main";
+  r.includes = &includes;
+  SZeCompiledProgram p;
+  std::string errors;
+  EXPECT_TRUE(zeTranslateHlsl(r, &p, &errors)) << errors;
+  EXPECT_EQ(includes.opened.size(), 3u);  // recorded for the cache's dependency list
+  fs::remove_all(root);
+}
+
+// The pre-pass fuzzer's corpus (seeds from the translator corpus and the
+// constructs above, and what the fuzzer kept) replays: every line stays where
+// it was.
+TEST(HlslCompat, PrepassFuzzCorpusReplays) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("corpus-prepass")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SZeHlslPrepassInfo info;
+    const std::string out = zeHlslPrepass(source, &info);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(source.begin(), source.end(), '\n'))
+        << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 40);
+}
+
+// Effect-level shader objects are stripped; an entry named with its
+// arguments ("VS(2)") is the shader a technique indexing the array would pick.
+TEST(HlslCompat, ShaderObjectsAndEntriesNamedWithArguments) {
+  const std::string source =
+      "float4 Col;\nfloat4 VS(float4 p : POSITION, uniform float n) : POSITION { return p * n; }\n"
+      "float4 Main() : COLOR { return Col; }\n"
+      "VertexShader VSArray[3] = { compile vs_2_0 VS(1), compile vs_2_0 VS(2), compile vs_2_0 VS(3) };\n"
+      "PixelShader PS = compile ps_2_0 Main();\nint Index;\n"
+      "technique T { pass P { VertexShader = (VSArray[Index]); PixelShader = (PS); } }\n";
+  auto run = [&source](uint32_t stage, const char* entry) {
+    SZeTranslateRequest r;
+    r.stage = stage;
+    r.sourcePath = "objects.fx";
+    r.source = source;
+    r.entry = entry;
+    Result out;
+    out.ok = zeTranslateHlsl(r, &out.program, &out.errors);
+    return out;
+  };
+  const Result second = run(ZE_STAGE_VERTEX, "VS(2)");
+  ASSERT_TRUE(second.ok) << second.errors;
+  EXPECT_NE(second.program.glsl.find("* 2.0"), std::string::npos) << second.program.glsl;
+  std::string log;
+  EXPECT_TRUE(zeValidateGlsl(ZE_STAGE_VERTEX, second.program.glsl, &log)) << log;
+  EXPECT_TRUE(run(ZE_STAGE_PIXEL, "Main").ok);
+  // The plain name is compiled three ways in the file: which one is meant must be said.
+  const Result plain = run(ZE_STAGE_VERTEX, "VS");
+  EXPECT_FALSE(plain.ok);
+  EXPECT_NE(plain.errors.find("objects.fx(0): error: entry 'VS' is compiled with 3 different uniform argument lists"),
+            std::string::npos)
+      << plain.errors;
+}
