@@ -10,35 +10,10 @@
 #include "base/zeProgramInfo.h"
 #include "base/zeSafeWrite.h"
 #include "effect/zeHlslTranslator.h"
+#include "tools/hlslc/zeHlslcFiles.h"
 #include "tools/hlslc/zeEffectCheck.h"
 
 namespace {
-
-// Through the file layer, which takes regular files of bounded size only
-// (not /dev/zero, a FIFO or a directory), and says so.
-bool readFile(const std::string& path, std::string* out) { return zeFileReadAll(path.c_str(), out); }
-
-std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Includes are looked for beside the including file, then in the -I folders.
-class FolderIncludes : public IZeShaderIncludeSource {
- public:
-  std::vector<std::string> folders;
-  bool openInclude(const std::string& name, const std::string& includer, std::string* opened,
-                   std::string* bytes) override {
-    std::vector<std::string> tries{directoryOf(includer) + "/" + name};
-    for (const std::string& f : folders) tries.push_back(f + "/" + name);
-    for (const std::string& t : tries)
-      if (readFile(t, bytes)) {
-        *opened = t;
-        return true;
-      }
-    return false;
-  }
-};
 
 // The Direct3D 9 profiles; anything else is a typing error, not a new model.
 bool stageOfProfile(const std::string& profile, uint32_t* stage) {
@@ -91,7 +66,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "-effect") == 0) return zeEffectCheckMain(argc, argv);
   SZeTranslateRequest request;
-  FolderIncludes includes;
+  CZeHlslcIncludes includes;
   std::string file, profile, outGlsl, outBin;
   bool quiet = false, validate = false;
   for (int i = 1; i < argc; ++i) {
@@ -127,7 +102,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zarn-hlslc: unknown profile %s\n", profile.c_str());
     return 2;
   }
-  if (!readFile(file, &request.source)) {
+  if (!zeHlslcReadFile(file, &request.source)) {
     std::fprintf(stderr, "zarn-hlslc: cannot read %s\n", file.c_str());
     return 1;
   }

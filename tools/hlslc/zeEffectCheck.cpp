@@ -9,39 +9,16 @@
 #include "effect/CZeEffectDefLoaderZarn.h"
 #include "effect/zeFxMaterial.h"
 #include "effect/zeHlslTranslator.h"
+#include "tools/hlslc/zeHlslcFiles.h"
 
 namespace {
-
-// Through the file layer, which takes regular files of bounded size only.
-bool readFile(const std::string& path, std::string* out) { return zeFileReadAll(path.c_str(), out); }
-
-std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-class FolderIncludes : public IZeShaderIncludeSource {
- public:
-  std::vector<std::string> folders;
-  bool openInclude(const std::string& name, const std::string& includer, std::string* opened,
-                   std::string* bytes) override {
-    std::vector<std::string> tries{directoryOf(includer) + "/" + name};
-    for (const std::string& f : folders) tries.push_back(f + "/" + name);
-    for (const std::string& t : tries)
-      if (readFile(t, bytes)) {
-        *opened = t;
-        return true;
-      }
-    return false;
-  }
-};
 
 void listAnnotations(const char* indent, const std::vector<SParameter>& annotations) {
   for (const SParameter& a : annotations) std::printf("%s%s = \"%s\"\n", indent, a.sid.c_str(), a.value.c_str());
 }
 
 // Compiles one stage of a pass; false with the errors on standard error.
-bool compileStage(const SShader& shader, const std::vector<SZeShaderMacro>& macros, FolderIncludes* includes) {
+bool compileStage(const SShader& shader, const std::vector<SZeShaderMacro>& macros, CZeHlslcIncludes* includes) {
   SZeTranslateRequest request;
   request.stage = shader.stage == ZE_FX_STAGE_VERTEX ? ZE_STAGE_VERTEX : ZE_STAGE_PIXEL;
   std::string source = shader.source;
@@ -50,7 +27,7 @@ bool compileStage(const SShader& shader, const std::vector<SZeShaderMacro>& macr
   request.entry = shader.entry.empty() ? "main" : shader.entry;
   request.macros = macros;
   request.includes = includes;
-  if (!readFile(source, &request.source)) {
+  if (!zeHlslcReadFile(source, &request.source)) {
     std::fprintf(stderr, "%s(0): error: cannot read the shader file\n", source.c_str());
     return false;
   }
@@ -75,7 +52,7 @@ int usage() {
 int zeEffectCheckMain(int argc, char** argv) {
   std::string file;
   std::vector<SZeShaderMacro> macros;
-  FolderIncludes includes;
+  CZeHlslcIncludes includes;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "-effect") continue;
