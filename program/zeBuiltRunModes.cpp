@@ -8,6 +8,7 @@
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
+#include "player/zeSceneViewer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeGPUServicesSlot.h"
@@ -58,5 +59,6 @@ ZeRunModes zeBuiltRunModes() {
     zeRestoreWindow();
   };
   modes.objectViewer = zeObjectViewer;
+  modes.sceneViewer = zeSceneViewer;
   return modes;
 }
