@@ -27,6 +27,7 @@ constexpr int kScene = 1;
 constexpr int kMusic = 1;
 constexpr int kSceneWatch = 0;
 constexpr int kLockWaitMs = 3000;  // the editor's save must end within this
+constexpr int kUpdateFailed = 1;
 
 // Music 1 through the music service.
 struct ServiceMusic : IZeViewerMusic {
@@ -136,8 +137,9 @@ struct Viewer {
     const int result = zeReloadScene(sceneFile.c_str(), kScene, has(ZE_VIEWER_NO_SYNC_BAKE) ? 1 : 0);
     zeFileWatchUnlock(kSceneWatch);
     if (result != 0) {
-      if (updateStatus != result) zeLog("ERROR : UPDATE SCENE FAILED\n");
-      updateStatus = result;
+      // The scene table answers -1, which reads as "waiting" here: a failure is 1.
+      if (updateStatus <= 0) zeLog("ERROR : UPDATE SCENE FAILED\n");
+      updateStatus = kUpdateFailed;
     } else {
       updateStatus = 0;
       facts = sceneFacts();
@@ -213,8 +215,8 @@ int Viewer::run() {
     }
     if (!has(ZE_VIEWER_NO_IDLE_INACTIVE) && s.paused && !s.forceAnimate && !zeIsWindowActive() &&
         frame % 10 != 0) {
+      // Keys are not taken here, so a press during the idle frames still counts.
       zeSleep(10);
-      keys.remember(input);
       continue;
     }
     zeViewerSceneTime(s, nowMs, facts, &music);
