@@ -177,6 +177,21 @@ TEST_F(ZarnScene, ASavedLightColourChangesThePictureWhileItPlaysOn) {
   EXPECT_LT(redAfter, redBefore * 9 / 10) << "less red once the lights lost theirs";
 }
 
+TEST_F(ZarnScene, ZarnSyncMovesTheFrame) {
+  auto sync = [](const std::string&) {
+    const std::string command = std::string(ZARN_SYNC) + " 100";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "zarn-sync failed";
+  };
+  std::vector<std::string> arguments = pausedAt(scene_, 0);
+  arguments.push_back("-syncupdate");
+  const ViewerRun run = view(arguments, 2, sync, scene_);
+  ASSERT_EQ(run.pictures.size(), 2u) << "no window titled Zarn";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GT(changedBelowHud(run.pictures[0], run.pictures[1]), 50) << "frame 100 is shown";
+  const std::string outside = std::string(ZARN_SYNC) + " 12x > /dev/null 2>&1";
+  EXPECT_NE(std::system(outside.c_str()), 0) << "not a frame number";
+}
+
 TEST_F(ZarnScene, ABrokenSceneExitsNonZeroAndBinaryConversionWritesBesideIt) {
   writeFile(folder_ + "/broken.zscn", "this is no scene\n");
   const std::string command = std::string("ZARN_NONINTERACTIVE=1 timeout 60 ") + ZARN_EXECUTABLE +
