@@ -9,6 +9,7 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "packaging/zePackagingRunModes.h"
+#include "player/zeSceneViewer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -62,5 +63,6 @@ ZeRunModes zeBuiltRunModes() {
   };
   modes.objectViewer = zeObjectViewer;
   zePackagingRegister(&modes);
+  modes.sceneViewer = zeSceneViewer;
   return modes;
 }

@@ -109,7 +109,14 @@ TEST(PackagingEndToEnd, AFolderBecomesAnExecutableThatPlaysFromItsPayload) {
   fs::copy_file(examples + "/scene/example.zscn", t / "scene/zarn.zscn");
   writeFile(t / "scene/zarn-setup.ini", setup);
   ASSERT_EQ(runIn(t.path(), zarn + " -direxe sceneprod scene").exitCode, 0);
-  expectPlayed(runIn(t / "elsewhere", t / "sceneprod"), "The scene viewer");
+  // The viewer plays until it is closed: it must still be playing the scene
+  // from the payload when the time is up (a scene it cannot load ends the run
+  // at once with "Failed to load scene").
+  const ProgramRun run = runIn(t / "elsewhere", "timeout 5 stdbuf -oL " + (t / "sceneprod"));
+  EXPECT_TRUE(contains(run.out, "setup filesystem irrzip")) << run.out;
+  EXPECT_TRUE(contains(run.out, "scene viewer started")) << run.out;
+  EXPECT_FALSE(contains(run.out, "Failed to load scene")) << run.out;
+  EXPECT_EQ(run.exitCode, 124) << run.out;
 }
 
 TEST(PackagingEndToEnd, TheDataFileBesideACopyOfTheProgramPlaysTheSame) {

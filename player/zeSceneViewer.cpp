@@ -1,0 +1,310 @@
+#include "player/zeSceneViewer.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "app/MyEventReceiver.h"
+#include "app/zeEngine.h"
+#include "app/zeFileChooser.h"
+#include "app/zeFrame.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
+#include "player/zeViewerClock.h"
+#include "render/ze2D.h"
+#include "render/zeLoadingScreen.h"
+#include "scene/zeScene.h"
+#include "services/zeMusic.h"
+#include "services/zeWatch.h"
+#include "zf/zfDocument.h"
+#include "zf/zfWrite.h"
+
+using namespace irr;
+
+namespace {
+
+constexpr int kScene = 1;
+constexpr int kMusic = 1;
+constexpr int kSceneWatch = 0;
+constexpr int kLockWaitMs = 3000;  // the editor's save must end within this
+constexpr int kUpdateFailed = 1;
+
+// Music 1 through the music service.
+struct ServiceMusic : IZeViewerMusic {
+  bool isLoaded = false;
+  bool loaded() const override { return isLoaded; }
+  int position() override { return zeGetMusicPosition(kMusic); }
+  void pause() override { zePauseMusic(kMusic); }
+  void resume() override { zeResumeMusic(kMusic); }
+  void playAt(int ms) override {
+    zeSetMusicPosition(kMusic, ms);
+    zePlayMusic(kMusic);
+  }
+  void moveTo(int ms) override { zeSetMusicPosition(kMusic, ms); }
+};
+
+ZeViewerScene sceneFacts() {
+  ZeViewerScene facts;
+  facts.firstFrame = zeSceneFrameStart(kScene);
+  facts.lastFrame = zeSceneFrameEnd(kScene);
+  facts.fps = zeSceneFps(kScene);
+  facts.endTimeMs = zeSceneAnimTimeEnd(kScene);
+  return facts;
+}
+
+int loadProgress(int percent, void*) {
+  zeLoadingProgressSimple(percent);
+  return 0;
+}
+
+std::string fileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseName(const char* file) {
+  std::string name = fileName(file);
+  const std::size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+void findMusic(ServiceMusic& music) {
+  const char* audio = zeSceneAudioFile(kScene);
+  if (!audio || !*audio) return;
+  const std::string base = baseName(audio);
+  for (const char* folder : {"../music", "../data"}) {
+    const std::string candidate = std::string(folder) + "/" + base + ".mp3";
+    if (!zeFileExists(candidate.c_str())) continue;
+    if (zeLoadMusic(candidate.c_str(), kMusic) == 0) {
+      zeLog("Loaded Music %s\n", candidate.c_str());
+      music.isLoaded = true;
+    } else {
+      zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Fail to load music %s", candidate.c_str());
+    }
+    return;
+  }
+  zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Fail to find %s.mp3 in ../music or ../data", base.c_str());
+}
+
+// Keys that act once per press.
+struct PressedKeys {
+  unsigned char before[256] = {};
+  bool pressed(const MyEventReceiver& input, int key) const { return input.keys[key] && !before[key]; }
+  void remember(const MyEventReceiver& input) { std::memcpy(before, input.keys, sizeof before); }
+};
+
+void notBuiltOnce(bool* said, const char* what) {
+  if (*said) return;
+  *said = true;
+  zeMessage(ZE_WARN, "%s is not built yet\n", what);
+}
+
+struct Viewer {
+  Viewer(const ViewerOptions& o, const ZeSceneViewerHooks* h, std::string file)
+      : options(o), hooks(h), sceneFile(std::move(file)) {}
+  const ViewerOptions& options;
+  const ZeSceneViewerHooks* hooks;
+  std::string sceneFile;
+  ZeViewerState s;
+  ServiceMusic music;
+  ZeViewerScene facts;
+  int updateStatus = 0;
+  int screenshotCounter = 0;
+  bool screenshotFailed = false;
+  bool saidRide = false, saidDebug = false;
+  int fpsFrames = 0;
+  unsigned fpsLastMs = 0;
+  char fpsText[64] = "FPS=0.00 (0.00 ms/frm)";
+
+  unsigned now() const { return hooks && hooks->clock ? hooks->clock(hooks->user) : zeTimer(); }
+  bool has(int flag) const { return (options.flags & flag) != 0; }
+
+  void liveUpdate(int nowMs) {
+    if (zeFileWatchChanged(kSceneWatch) != 1) return;
+    if (zeFileWatchLock(kSceneWatch, kLockWaitMs) != 0) {
+      zeLog("Scene takes long time to update... please wait\n");
+      updateStatus = -1;
+      return;
+    }
+    const float frame = zeViewerFrameAt(facts, s.sceneTime);
+    zeLog("Update Scene...\n");
+    const int result = zeReloadScene(sceneFile.c_str(), kScene, has(ZE_VIEWER_NO_SYNC_BAKE) ? 1 : 0);
+    zeFileWatchUnlock(kSceneWatch);
+    if (result != 0) {
+      // The scene table answers -1, which reads as "waiting" here: a failure is 1.
+      if (updateStatus <= 0) zeLog("ERROR : UPDATE SCENE FAILED\n");
+      updateStatus = kUpdateFailed;
+    } else {
+      updateStatus = 0;
+      facts = sceneFacts();
+      if (has(ZE_VIEWER_MUSIC)) s.musicOffset = zeSceneAudioOffset(kScene);
+      zeViewerRestoreFrame(s, nowMs, frame, facts, &music);
+    }
+    zeFileWatchRearm(kSceneWatch);
+  }
+
+  void hud() {
+    zeInk(0);
+    zeInkAlpha(20);
+    zeBox(0, 0, 180, 30);
+    zeInk(0xFFFFFF);
+    zeInkAlpha(255);
+    zeText(0, 0, "%s", zeViewerClockText(facts, s.sceneTime).c_str());
+    zeText(0, 15, "%s", fpsText);
+    if (updateStatus == -1) zeText(0, 30, "Scene takes long time to update... please wait");
+    else if (updateStatus != 0)
+      zeText(0, 30, "UPDATE SCENE FAILED: the scene has changed too much. Restart the engine.");
+  }
+
+  void measureFps(unsigned nowMs) {
+    if (++fpsFrames < 30) return;
+    const unsigned elapsed = nowMs - fpsLastMs;
+    if (elapsed > 0)
+      std::snprintf(fpsText, sizeof fpsText, "FPS=%.2f (%.2f ms/frm)", 30000.0 / elapsed, elapsed / 30.0);
+    fpsFrames = 0;
+    fpsLastMs = nowMs;
+  }
+
+  void screenshot() {
+    const std::string path = zeViewerScreenshotPath("..", &screenshotCounter);
+    if (zeScreenShot(path.c_str()) == 0) {
+      zeLog("Screenshot %s\n", path.c_str());
+      screenshotFailed = false;
+    } else if (!screenshotFailed) {
+      // Said once; playing goes on.
+      zeMessage(ZE_ERROR, "Cannot write the screenshot %s; the viewer plays on without it\n", path.c_str());
+      screenshotFailed = true;
+    }
+  }
+
+  int run();
+};
+
+int Viewer::run() {
+  MyEventReceiver& input = zeEventReceiver();
+  PressedKeys keys;
+  keys.remember(input);
+  if (has(ZE_VIEWER_RIDE)) notBuiltOnce(&saidRide, "The ride camera");
+
+  facts = sceneFacts();
+  if (has(ZE_VIEWER_MUSIC)) {
+    findMusic(music);
+    s.musicOffset = zeSceneAudioOffset(kScene);
+  }
+  zePrepareSceneRender(kScene);
+  if (has(ZE_VIEWER_SYNC_UPDATE)) {
+    zeFileWatchCreate(sceneFile.c_str(), kSceneWatch);
+    s.lastSyncValue = input.syncValue;
+  }
+  zeShowScene(kScene);
+  zeViewerStart(s, static_cast<int>(now()), facts, has(ZE_VIEWER_FRAME_START), options.frameStart,
+                has(ZE_VIEWER_PAUSED), &music);
+  fpsLastMs = now();
+
+  for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
+    const int nowMs = static_cast<int>(now());
+    if (has(ZE_VIEWER_SYNC_UPDATE)) {
+      liveUpdate(nowMs);
+      zeViewerSyncFrame(s, nowMs, input.syncValue, facts, &music);
+    }
+    if (!has(ZE_VIEWER_NO_IDLE_INACTIVE) && s.paused && !s.forceAnimate && !zeIsWindowActive() &&
+        frame % 10 != 0) {
+      // Keys are not taken here, so a press during the idle frames still counts.
+      zeSleep(10);
+      continue;
+    }
+    zeViewerSceneTime(s, nowMs, facts, &music);
+
+    ZeViewerKeys step;
+    step.returnPressed = keys.pressed(input, KEY_RETURN);
+    step.spacePressed = keys.pressed(input, KEY_SPACE);
+    step.forward = input.keys[KEY_RIGHT] || input.keys[KEY_PLUS] || input.keys[KEY_ADD];
+    step.backward = input.keys[KEY_LEFT] || input.keys[KEY_MINUS] || input.keys[KEY_SUBTRACT];
+    step.shift = input.keys[ZE_KEY_SHIFT_STATE] != 0;
+    zeViewerKeys(s, nowMs, step, facts, &music);
+    if (keys.pressed(input, KEY_F12)) notBuiltOnce(&saidDebug, "The renderer's debug display");
+    if (input.rightButton) notBuiltOnce(&saidRide, "The ride camera");
+    const bool takeShot = keys.pressed(input, KEY_KEY_S);
+    keys.remember(input);
+
+    if (!s.paused || s.forceAnimate || s.pausedTime != s.lastAnimatedPausedTime) {
+      zeAnimateScene(kScene, s.sceneTime);
+      zeAnimateSceneProcessing(kScene, s.sceneTime);
+      s.lastAnimatedPausedTime = s.paused ? s.pausedTime : -1;
+    }
+    s.forceAnimate = false;
+    measureFps(static_cast<unsigned>(nowMs));
+    if (!takeShot) hud();
+    zeSync();
+    if (takeShot) screenshot();
+    if (hooks && hooks->afterFrame) {
+      const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus};
+      if (!hooks->afterFrame(frame, shown, hooks->user)) break;
+    }
+  }
+
+  if (has(ZE_VIEWER_SYNC_UPDATE)) zeFileWatchDelete(kSceneWatch);
+  if (music.isLoaded) {
+    zeStopMusic(kMusic);
+    zeDeleteMusic(kMusic);
+  }
+  zeDeleteScene(kScene);
+  zeLog("Zarn Engine scene viewer ended\n");
+  return 0;
+}
+
+}  // namespace
+
+int zeConvertSceneToBinary(const char* path) {
+  ZF_Document* document = ZF_Load(path);
+  if (!document) {
+    zeMessage(ZE_ERROR, "Failed to load scene %s\n", path);
+    return -1;
+  }
+  std::string bytes;
+  const bool built = ZF_WriteBinary(ZF_Root(document), &bytes);
+  ZF_Free(document);
+  const std::string output = std::string(path) + ".bin";
+  if (!built || !ZF_WriteFile(output.c_str(), bytes)) {
+    zeMessage(ZE_ERROR, "Failed to write the binary scene %s\n", output.c_str());
+    return -1;
+  }
+  zeLog("Binary scene written to %s\n", output.c_str());
+  return 0;
+}
+
+int zeSceneViewer(const char* path, ViewerOptions* options) {
+  ViewerOptions defaults;
+  return zeRunSceneViewer(path, options ? *options : defaults, nullptr);
+}
+
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks) {
+  zeLog("Zarn Engine scene viewer started\n");
+  const bool convert = (options.flags & ZE_VIEWER_CONVERT) != 0;
+  if (!path && convert && (options.flags & ZE_VIEWER_BASE)) {
+    path = zeChooseFile("Open Zarn scene for binary convert",
+                        {{"Zarn Scene (lws.ini)", "*.lws.ini"}, {"All", "*.*"}});
+  }
+  if (!path || !*path) return -1;
+  if (convert) return zeConvertSceneToBinary(path);
+
+  Viewer viewer(options, hooks, fileName(path));
+  const std::string folder = folderOf(path);
+  if (!folder.empty()) zeSetWorkingDirectory(folder.c_str());
+  zeSetLoadSceneCallback(loadProgress, nullptr);
+  zeSetSceneLoadReports(true);
+  const int loaded = zeLoadScene(kScene, viewer.sceneFile.c_str(), "", ZeSceneLoadParams{});
+  zeSetLoadSceneCallback(nullptr, nullptr);
+  if (loaded != 0) {
+    if (loaded != 1) zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Failed to load scene");
+    if (zeSceneExist(kScene)) zeDeleteScene(kScene);
+    return -1;
+  }
+  return viewer.run();
+}

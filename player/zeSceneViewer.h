@@ -1,0 +1,32 @@
+// The scene viewer: plays one scene in a loop with an on-screen clock, pause,
+// scrubbing and loop keys, screenshots and the live update of a scene whose
+// file changes. With the convert bit it only writes the scene's binary form.
+#pragma once
+
+#include "app/zeCommandLine.h"
+
+// What a frame showed, for tests.
+struct SZeViewerFrame {
+  int sceneTimeMs = 0;
+  bool paused = false;
+  bool loop = false;
+  int updateStatus = 0;  // 0 fine, -1 waiting for the file, else the failed update
+};
+
+// A test's view of the loop: the clock (ms) the viewer reads instead of the
+// engine timer, and a call after every frame (numbered from 0; false ends
+// the loop). Either may be null.
+struct ZeSceneViewerHooks {
+  unsigned (*clock)(void* user) = nullptr;
+  bool (*afterFrame)(int frame, const SZeViewerFrame& shown, void* user) = nullptr;
+  void* user = nullptr;
+};
+
+// 0 when the viewer ended normally or a conversion finished, -1 when no file
+// was chosen or the scene failed to load (or could not be converted).
+int zeSceneViewer(const char* path, ViewerOptions* options);
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks);
+
+// Conversion: `<path>.bin` beside the scene, in the binary form. 0, or -1
+// with the reason. No engine is needed.
+int zeConvertSceneToBinary(const char* path);

@@ -1,0 +1,161 @@
+// The viewer's loop on the NULL driver with a scripted clock and keys: start
+// paused at a frame, Space, the live update that fails and then succeeds, a
+// scene that does not load, and the binary conversion.
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MyEventReceiver.h"
+#include "app/zeEngine.h"
+#include "app/zeFrame.h"
+#include "base/zeFile.h"
+#include "player/zeSceneViewer.h"
+#include "scene/sceneFixture.h"
+#include "scene/zeScene.h"
+#include "viewerFiles.h"
+#include "zf/zfDocument.h"
+#include "zf/zfWrite.h"
+
+using namespace irr;
+
+namespace {
+
+void postKey(EKEY_CODE key, bool down) {
+  SEvent event{};
+  event.EventType = EET_KEY_INPUT_EVENT;
+  event.KeyInput.Key = key;
+  event.KeyInput.PressedDown = down;
+  zeEngineContext().device->postEventFromUser(event);
+}
+
+struct Script {
+  std::vector<SZeViewerFrame> shown;
+  std::vector<int> objects;
+  std::string sceneFile;
+  std::string nextText;  // the next save (the viewer works in the scene's folder)
+  bool (*step)(int frame, Script& script) = nullptr;
+};
+
+unsigned scriptedClock(void* user) {
+  return 1000u + 20u * static_cast<unsigned>(static_cast<Script*>(user)->shown.size());
+}
+
+bool afterFrame(int frame, const SZeViewerFrame& shown, void* user) {
+  Script& script = *static_cast<Script*>(user);
+  script.shown.push_back(shown);
+  script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
+  return script.step(frame, script);
+}
+
+class SceneViewerTest : public SceneTest {
+ protected:
+  void SetUp() override {
+    SceneTest::SetUp();
+    zeEventReceiver().reset();
+    zeForceWindowActive(1);  // no idle frames: every frame is seen
+    char here[4096];
+    cwd_ = getcwd(here, sizeof here) ? here : ".";
+    folder_ = copyExampleScene();
+    ASSERT_FALSE(folder_.empty());
+  }
+  void TearDown() override {
+    if (chdir(cwd_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << cwd_;
+    zeForceWindowActive(-1);
+    removeFolder(folder_);
+    SceneTest::TearDown();
+  }
+  int run(int flags, int frameStart, Script& script) {
+    ViewerOptions options;
+    options.flags = flags;
+    options.frameStart = frameStart;
+    ZeSceneViewerHooks hooks;
+    hooks.clock = scriptedClock;
+    hooks.afterFrame = afterFrame;
+    hooks.user = &script;
+    script.sceneFile = folder_ + "/example.zscn";
+    return zeRunSceneViewer(script.sceneFile.c_str(), options, &hooks);
+  }
+  std::string cwd_, folder_;
+};
+
+}  // namespace
+
+TEST_F(SceneViewerTest, StartsPausedAtTheFrameSpacePlaysAndTheSceneIsDeletedAtTheEnd) {
+  Script script;
+  script.step = [](int frame, Script&) {
+    if (frame == 0) postKey(KEY_SPACE, true);
+    if (frame == 1) postKey(KEY_SPACE, false);
+    return frame < 4;
+  };
+  ASSERT_EQ(run(ZE_VIEWER_BASE | ZE_VIEWER_PAUSED | ZE_VIEWER_FRAME_START, 50, script), 0) << takeError();
+  ASSERT_EQ(script.shown.size(), 5u);
+  EXPECT_TRUE(script.shown[0].paused);
+  EXPECT_EQ(script.shown[0].sceneTimeMs, 2000);  // frame 50 at 25 frames per second
+  EXPECT_FALSE(script.shown[1].paused);
+  EXPECT_EQ(script.shown[4].sceneTimeMs - script.shown[1].sceneTimeMs, 60) << "plays on with the clock";
+  EXPECT_GT(script.objects[0], 0);
+  EXPECT_EQ(zeSceneExist(1), 0);
+}
+
+TEST_F(SceneViewerTest, AFailedLiveUpdateKeepsTheOldSceneAndTheNextGoodSaveIsTaken) {
+  Script script;
+  script.nextText = withoutRedLight(readFile(folder_ + "/example.zscn"));
+  ASSERT_NE(script.nextText, readFile(folder_ + "/example.zscn"));
+  script.step = [](int frame, Script& s) {
+    const int count = static_cast<int>(s.shown.size());
+    if (frame == 0) writeFile(s.sceneFile, "{ Scene\n{ SceneInfo\nframeEnd I4\n");
+    if (frame > 0 && s.shown[count - 1].updateStatus > 0 && s.shown[count - 2].updateStatus == 0)
+      writeFile(s.sceneFile, s.nextText);
+    // The watch thread needs a moment to see each save.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return frame < 150 && !(s.shown[count - 1].updateStatus == 0 && count > 2 &&
+                            s.shown[count - 2].updateStatus > 0);
+  };
+  ASSERT_EQ(run(ZE_VIEWER_BASE | ZE_VIEWER_PAUSED | ZE_VIEWER_FRAME_START | ZE_VIEWER_SYNC_UPDATE, 25, script), 0)
+      << takeError();
+  bool failed = false;
+  for (std::size_t i = 0; i < script.shown.size(); ++i) {
+    if (script.shown[i].updateStatus > 0) {
+      failed = true;
+      EXPECT_EQ(script.objects[i], script.objects[0]) << "the old scene plays on";
+    }
+  }
+  EXPECT_TRUE(failed) << "the broken save was seen";
+  EXPECT_EQ(script.shown.back().updateStatus, 0) << "the good save was taken";
+  EXPECT_EQ(script.objects.back(), script.objects[0]);
+  EXPECT_EQ(script.shown.back().sceneTimeMs, 1000) << "the same frame under the new timing";
+}
+
+TEST_F(SceneViewerTest, ASceneThatDoesNotLoadEndsTheViewerWithAMessage) {
+  writeFile(folder_ + "/example.zscn", "not a scene");
+  Script script;
+  script.step = [](int, Script&) { return false; };
+  EXPECT_EQ(run(ZE_VIEWER_BASE, 0, script), -1);
+  EXPECT_TRUE(script.shown.empty());
+  bool said = false;
+  for (const std::string& box : shownBoxes) said = said || box.find("Failed to load scene") != std::string::npos;
+  EXPECT_TRUE(said);
+}
+
+TEST_F(SceneViewerTest, ConversionWritesABinaryThatHoldsTheSameTree) {
+  const std::string scene = folder_ + "/example.zscn";
+  ASSERT_EQ(zeConvertSceneToBinary(scene.c_str()), 0);
+  ZF_Document* text = ZF_Load(scene.c_str());
+  ZF_Document* binary = ZF_Load((scene + ".bin").c_str());
+  ASSERT_TRUE(text && binary);
+  EXPECT_EQ(ZF_DocumentForm(binary), ZF_FORM_BINARY);
+  std::string a, b;
+  ASSERT_TRUE(ZF_WriteText(ZF_Root(text), &a));
+  ASSERT_TRUE(ZF_WriteText(ZF_Root(binary), &b));
+  EXPECT_EQ(a, b);
+  ZF_Free(text);
+  ZF_Free(binary);
+
+  EXPECT_EQ(zeConvertSceneToBinary((folder_ + "/missing.zscn").c_str()), -1);
+  writeFile(folder_ + "/broken.zscn", "{ Scene\n");
+  EXPECT_EQ(zeConvertSceneToBinary((folder_ + "/broken.zscn").c_str()), -1);
+  EXPECT_NE(::access((folder_ + "/broken.zscn.bin").c_str(), F_OK), 0) << "nothing written for a broken scene";
+}

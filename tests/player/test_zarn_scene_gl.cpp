@@ -1,0 +1,213 @@
+// The executable end to end: `zarn <scene> -paused -framestart N` in a window
+// of its own, its pixels read back from the X server.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "viewerFiles.h"
+
+namespace {
+
+constexpr int kWidth = 160, kHeight = 120;
+
+Window findWindow(Display* display, Window from, const char* title) {
+  char* name = nullptr;
+  if (XFetchName(display, from, &name) && name) {
+    const bool match = std::strcmp(name, title) == 0;
+    XFree(name);
+    if (match) return from;
+  }
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) found = findWindow(display, children[i], title);
+    if (children) XFree(children);
+  }
+  return found;
+}
+
+int waitExit(pid_t child, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return -1;
+}
+
+using Picture = std::vector<unsigned long>;
+
+// One run of the viewer: the pictures taken after `settle`, between which
+// `between` runs; ends it with Escape and gives its exit code.
+struct ViewerRun {
+  std::vector<Picture> pictures;
+  int exitCode = -2;
+};
+
+ViewerRun view(const std::vector<std::string>& arguments, int pictures, void (*between)(const std::string&),
+         const std::string& scene) {
+  ViewerRun run;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return run;
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("ZARN_NONINTERACTIVE", "1", 1);
+    std::vector<char*> argv{const_cast<char*>(ZARN_EXECUTABLE)};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(ZARN_EXECUTABLE, argv.data());
+    _exit(127);
+  }
+  Window window = 0;
+  for (int i = 0; i < 200 && !window; ++i) {
+    window = findWindow(display, DefaultRootWindow(display), "Zarn");
+    if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!window) {
+    run.exitCode = waitExit(child, 0);
+    XCloseDisplay(display);
+    return run;
+  }
+  for (int p = 0; p < pictures; ++p) {
+    if (p > 0 && between) between(scene);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    XImage* image = XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+    Picture picture;
+    if (image) {
+      for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) picture.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+      XDestroyImage(image);
+    }
+    run.pictures.push_back(picture);
+  }
+  XEvent event{};
+  for (bool press : {true, false}) {
+    event.xkey.type = press ? KeyPress : KeyRelease;
+    event.xkey.display = display;
+    event.xkey.window = window;
+    event.xkey.root = DefaultRootWindow(display);
+    event.xkey.same_screen = True;
+    event.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
+    XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
+  }
+  XFlush(display);
+  run.exitCode = waitExit(child, 10);
+  XCloseDisplay(display);
+  return run;
+}
+
+std::vector<std::string> pausedAt(const std::string& scene, int frame) {
+  return {"-display", "160x120", "-windowed", "1", "-userlog", scene, "-paused", "-framestart", std::to_string(frame)};
+}
+
+int channel(unsigned long pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+// Pixels below the HUD (rows 30 on) that differ by more than 40 in a channel.
+int changedBelowHud(const Picture& a, const Picture& b) {
+  int changed = 0;
+  for (int i = 30 * kWidth; i < kWidth * kHeight; ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(channel(a[i], shift) - channel(b[i], shift)) > 40) {
+        ++changed;
+        break;
+      }
+  return changed;
+}
+
+class ZarnScene : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = copyExampleScene();
+    scene_ = folder_ + "/example.zscn";
+  }
+  void TearDown() override { removeFolder(folder_); }
+  std::string folder_, scene_;
+};
+
+}  // namespace
+
+TEST_F(ZarnScene, TwoFramesShowTheMovingObjectAtTwoPlacesWithTheHudAbove) {
+  const ViewerRun first = view(pausedAt(scene_, 0), 1, nullptr, scene_);
+  const ViewerRun last = view(pausedAt(scene_, 100), 1, nullptr, scene_);
+  ASSERT_EQ(first.pictures.size(), 1u) << "no window titled Zarn";
+  ASSERT_EQ(last.pictures.size(), 1u);
+  EXPECT_EQ(first.exitCode, 0);
+  EXPECT_EQ(last.exitCode, 0);
+  EXPECT_GT(changedBelowHud(first.pictures[0], last.pictures[0]), 50) << "the object moved";
+
+  // The HUD: white text over the top-left corner, none further down.
+  auto white = [](const Picture& p, int y0, int y1) {
+    int count = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < 120; ++x) count += p[y * kWidth + x] == 0xFFFFFFul;
+    return count;
+  };
+  EXPECT_GT(white(first.pictures[0], 0, 28), 40);
+  EXPECT_GT(white(last.pictures[0], 0, 28), 40);
+}
+
+TEST_F(ZarnScene, ASavedLightColourChangesThePictureWhileItPlaysOn) {
+  auto save = [](const std::string& scene) { writeFile(scene, withoutRedLight(readFile(scene))); };
+  std::vector<std::string> arguments = pausedAt(scene_, 50);
+  arguments.push_back("-syncupdate");
+  const ViewerRun run = view(arguments, 2, save, scene_);
+  ASSERT_EQ(run.pictures.size(), 2u) << "no window titled Zarn";
+  EXPECT_EQ(run.exitCode, 0);
+  long redBefore = 0, redAfter = 0;
+  for (int i = 30 * kWidth; i < kWidth * kHeight; ++i) {
+    redBefore += channel(run.pictures[0][i], 16);
+    redAfter += channel(run.pictures[1][i], 16);
+  }
+  EXPECT_LT(redAfter, redBefore * 9 / 10) << "less red once the lights lost theirs";
+}
+
+TEST_F(ZarnScene, ZarnSyncMovesTheFrame) {
+  auto sync = [](const std::string&) {
+    const std::string command = std::string(ZARN_SYNC) + " 100";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "zarn-sync failed";
+  };
+  std::vector<std::string> arguments = pausedAt(scene_, 0);
+  arguments.push_back("-syncupdate");
+  const ViewerRun run = view(arguments, 2, sync, scene_);
+  ASSERT_EQ(run.pictures.size(), 2u) << "no window titled Zarn";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GT(changedBelowHud(run.pictures[0], run.pictures[1]), 50) << "frame 100 is shown";
+  const std::string outside = std::string(ZARN_SYNC) + " 12x > /dev/null 2>&1";
+  EXPECT_NE(std::system(outside.c_str()), 0) << "not a frame number";
+}
+
+TEST_F(ZarnScene, ABrokenSceneExitsNonZeroAndBinaryConversionWritesBesideIt) {
+  writeFile(folder_ + "/broken.zscn", "this is no scene\n");
+  const std::string command = std::string("ZARN_NONINTERACTIVE=1 timeout 60 ") + ZARN_EXECUTABLE +
+                              " -display 160x120 -windowed 1 -userlog " + folder_ + "/broken.zscn 2>&1";
+  FILE* out = popen(command.c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  std::string text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, out)) text += buffer;
+  const int status = pclose(out);
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  EXPECT_NE(text.find("Failed to load scene"), std::string::npos) << text;
+
+  const std::string convert = std::string(ZARN_EXECUTABLE) + " -binary " + scene_ + " > /dev/null";
+  EXPECT_EQ(std::system(convert.c_str()), 0);
+  EXPECT_EQ(::access((scene_ + ".bin").c_str(), R_OK), 0);
+  const std::string broken = std::string(ZARN_EXECUTABLE) + " -binary " + folder_ + "/broken.zscn > /dev/null";
+  EXPECT_NE(std::system(broken.c_str()), 0);
+}
