@@ -41,7 +41,7 @@ IZeFrameBackend* activeBackend() { return zeEngineContext().openGL ? frameBacken
 // Until a renderer is registered, the scene graph is drawn as it is.
 void renderSceneGraph(video::SColor clearColour) {
   if (IZeFrameBackend* backend = activeBackend()) backend->clearFrame(clearColour);
-  zeEngineContext().sceneManager->drawAll();
+  zeDrawSceneGraph();
 }
 
 }  // namespace
@@ -50,6 +50,12 @@ void zeSetFrameBackend(IZeFrameBackend* backend) { frameBackend = backend; }
 IZeFrameBackend* zeGetFrameBackend() { return frameBackend; }
 void zeSetFrameHooks(const ZeFrameHooks& hooks) { frameHooks = hooks; }
 const ZeFrameHooks& zeGetFrameHooks() { return frameHooks; }
+void zeDrawSceneGraph() {
+  if (frameHooks.drawSceneGraph)
+    frameHooks.drawSceneGraph();
+  else
+    zeEngineContext().sceneManager->drawAll();
+}
 void zeSetBackdropColour(unsigned colour) { backdropColour = colour & 0xFFFFFF; }
 unsigned zeGetBackdropColour() { return backdropColour; }
 bool zeInsideFrame() { return insideFrame; }

@@ -17,9 +17,14 @@ struct ZeFrameHooks {
   void (*frameCompleted)() = nullptr;
   // Recompile the shaders that depend on one of the changed files.
   void (*recompileShaders)(int count, const char* const* paths) = nullptr;
+  // Draws the scene graph for the default renderer and render-to-image
+  // (empty: Irrlicht's scene manager draws it all).
+  void (*drawSceneGraph)() = nullptr;
 };
 void zeSetFrameHooks(const ZeFrameHooks& hooks);
 const ZeFrameHooks& zeGetFrameHooks();
+// The scene graph drawn through the drawSceneGraph hook, or by Irrlicht.
+void zeDrawSceneGraph();
 
 // The backdrop colour (0xRRGGBB; the low 24 bits are used).
 void zeSetBackdropColour(unsigned colour);

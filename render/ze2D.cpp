@@ -413,7 +413,7 @@ int zeRenderToImage(int id, int clear) {
   if (zeGetFrameHooks().renderScene)
     zeGetFrameHooks().renderScene(backdrop);
   else
-    ctx.sceneManager->drawAll();
+    zeDrawSceneGraph();
   ctx.gui->drawAll();
   zeExecute2DQueue();
   ctx.driver->OnResize(screen);

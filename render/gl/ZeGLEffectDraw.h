@@ -22,3 +22,10 @@ bool zeGLDrawBufferWithEffect(irr::video::IVideoDriver* driver, CZeEffectCallbac
 // its default technique (0) pass by pass, the others as Irrlicht would.
 void zeGLDrawMeshWithEffects(irr::video::IVideoDriver* driver, CZeEffectCallback* callback,
                              irr::scene::ISceneNode* node, IZeSceneNodeExt* nodeExt, irr::scene::IMesh* mesh);
+
+// The scene graph of one frame: Irrlicht's scene manager draws everything
+// but the buffers whose row carries a built effect (their materials write
+// nothing while it runs: it knows no draw context), then the visible, unculled
+// nodes with such rows are drawn through zeGLDrawMeshWithEffects.
+void zeGLDrawSceneWithEffects(irr::scene::ISceneManager* scene, irr::video::IVideoDriver* driver,
+                              CZeEffectCallback* callback);
