@@ -86,28 +86,48 @@ class NoTextures : public IZeTextureManager {
   EZeTextureLoad loadTexture(const char*, int, video::ITexture**) override { return ZE_TEXTURE_FAILED; }
 };
 
+// An OpenGL device of W x H and a colour target the tests draw into, both
+// released when the test ends (no device: `device` stays null).
+struct GLTarget {
+  IrrlichtDevice* device = nullptr;
+  GLuint fbo = 0, colour = 0;
+  GLTarget() {
+    zeResetMessageState();
+    SIrrlichtCreationParameters params;
+    params.DriverType = video::EDT_OPENGL;
+    params.WindowSize = core::dimension2d<u32>(W, H);
+    params.LoggingLevel = ELL_ERROR;
+    device = createDeviceEx(params);
+    if (!device) return;
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glGenTextures(1, &colour);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  }
+  ~GLTarget() {
+    if (!device) return;
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteTextures(1, &colour);
+    device->drop();
+  }
+  GLTarget(const GLTarget&) = delete;
+  GLTarget& operator=(const GLTarget&) = delete;
+};
+
 TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
-  zeResetMessageState();
-  SIrrlichtCreationParameters params;
-  params.DriverType = video::EDT_OPENGL;
-  params.WindowSize = core::dimension2d<u32>(W, H);
-  params.LoggingLevel = ELL_ERROR;
-  IrrlichtDevice* device = createDeviceEx(params);
-  if (!device) GTEST_SKIP() << "no OpenGL device";
+  GLTarget gl;
+  if (!gl.device) GTEST_SKIP() << "no OpenGL device";
+  IrrlichtDevice* device = gl.device;
   video::IVideoDriver* driver = device->getVideoDriver();
   scene::ISceneManager* sm = device->getSceneManager();
-  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-  GLuint fbo = 0, colour = 0;
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glGenTextures(1, &colour);
-  glBindTexture(GL_TEXTURE_2D, colour);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  const GLuint fbo = gl.fbo;
 
   char dir[] = "/tmp/zarn-bindgl-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
@@ -177,9 +197,6 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
   // The shader cache wrote its own files into the folder.
   std::string cleanup = std::string("rm -rf ") + dir;
   (void)!std::system(cleanup.c_str());
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteTextures(1, &colour);
-  device->drop();
 }
 
 // The standard cube-to-latitude-longitude effect unfolds a cube whose six
@@ -187,25 +204,12 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
 // bottom rows are the poles.
 TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
-  zeResetMessageState();
-  SIrrlichtCreationParameters params;
-  params.DriverType = video::EDT_OPENGL;
-  params.WindowSize = core::dimension2d<u32>(W, H);
-  params.LoggingLevel = ELL_ERROR;
-  IrrlichtDevice* device = createDeviceEx(params);
-  if (!device) GTEST_SKIP() << "no OpenGL device";
+  GLTarget gl;
+  if (!gl.device) GTEST_SKIP() << "no OpenGL device";
+  IrrlichtDevice* device = gl.device;
   video::IVideoDriver* driver = device->getVideoDriver();
-  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-  GLuint fbo = 0, colour = 0, cube = 0;
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glGenTextures(1, &colour);
-  glBindTexture(GL_TEXTURE_2D, colour);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  const GLuint fbo = gl.fbo;
+  GLuint cube = 0;
   // +X red, -X green, +Y blue, -Y yellow, +Z magenta, -Z cyan; 1x1 faces.
   const unsigned char faces[6][4] = {{255, 0, 0, 255},   {0, 255, 0, 255},   {0, 0, 255, 255},
                                      {255, 255, 0, 255}, {255, 0, 255, 255}, {0, 255, 255, 255}};
@@ -274,9 +278,6 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
   std::string cleanup = std::string("rm -rf ") + dir;
   (void)!std::system(cleanup.c_str());
   glDeleteTextures(1, &cube);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteTextures(1, &colour);
-  device->drop();
 }
 
 // The filter of a uniform source keeps its colour in every variant; the
@@ -284,24 +285,12 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
 // (colour x 0.282095 x 4 pi) and nothing into the directional ones.
 TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
-  zeResetMessageState();
-  SIrrlichtCreationParameters params;
-  params.DriverType = video::EDT_OPENGL;
-  params.WindowSize = core::dimension2d<u32>(W, H);
-  params.LoggingLevel = ELL_ERROR;
-  IrrlichtDevice* device = createDeviceEx(params);
-  if (!device) GTEST_SKIP() << "no OpenGL device";
+  GLTarget gl;
+  if (!gl.device) GTEST_SKIP() << "no OpenGL device";
+  IrrlichtDevice* device = gl.device;
   video::IVideoDriver* driver = device->getVideoDriver();
-  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-  GLuint fbo = 0, colour = 0, cube = 0, flat = 0;
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glGenTextures(1, &colour);
-  glBindTexture(GL_TEXTURE_2D, colour);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  const GLuint fbo = gl.fbo;
+  GLuint cube = 0, flat = 0;
   const unsigned char texel[4] = {51, 102, 153, 255};  // 0.2, 0.4, 0.6
   glGenTextures(1, &flat);
   glBindTexture(GL_TEXTURE_2D, flat);
@@ -383,9 +372,6 @@ TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
   (void)!std::system(cleanup.c_str());
   glDeleteTextures(1, &cube);
   glDeleteTextures(1, &flat);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteTextures(1, &colour);
-  device->drop();
 }
 
 }  // namespace
