@@ -24,6 +24,19 @@ void cacheStatic(const char* file);
 void cacheAnimated(const char* file, int frames);
 void cacheSkinned(const char* file, int lastKey);
 
+// Device-log lines while a test runs (install it with zeSetDeviceLogger).
+class SceneDeviceLogRecorder : public irr::ILogger {
+ public:
+  std::string text;
+  irr::ELOG_LEVEL getLogLevel() const override { return irr::ELL_DEBUG; }
+  void setLogLevel(irr::ELOG_LEVEL) override {}
+  void log(const irr::c8* t, irr::ELOG_LEVEL) override { text += std::string(t) + "\n"; }
+  void log(const irr::c8* t, const irr::c8* hint, irr::ELOG_LEVEL) override { text += std::string(t) + hint + "\n"; }
+  void log(const irr::c8* t, const wchar_t*, irr::ELOG_LEVEL) override { text += std::string(t) + "\n"; }
+  void log(const wchar_t*, const wchar_t*, irr::ELOG_LEVEL) override {}
+  void log(const wchar_t*, irr::ELOG_LEVEL) override {}
+};
+
 // A fresh temporary directory for files a test writes.
 std::string tempDirectory();
 void writeText(const std::string& path, const std::string& text);

@@ -21,18 +21,6 @@ std::string cube(float z) {
          "\nf 1 2 3\nf 1 3 4\nf 5 8 7\nf 5 7 6\nf 1 5 6\nf 1 6 2\nf 4 3 7\nf 4 7 8\nf 1 4 8\nf 1 8 5\nf 2 6 7\nf 2 7 3\n";
 }
 
-class RecordingLogger : public ILogger {
- public:
-  std::string text;
-  ELOG_LEVEL getLogLevel() const override { return ELL_DEBUG; }
-  void setLogLevel(ELOG_LEVEL) override {}
-  void log(const c8* t, ELOG_LEVEL) override { text += std::string(t) + "\n"; }
-  void log(const c8* t, const c8* hint, ELOG_LEVEL) override { text += std::string(t) + hint + "\n"; }
-  void log(const c8* t, const wchar_t*, ELOG_LEVEL) override { text += std::string(t) + "\n"; }
-  void log(const wchar_t*, const wchar_t*, ELOG_LEVEL) override {}
-  void log(const wchar_t*, ELOG_LEVEL) override {}
-};
-
 class MorphTest : public SceneTest {
  protected:
   void SetUp() override {
@@ -63,7 +51,7 @@ class MorphTest : public SceneTest {
   }
   static const void* zeMorphOriginal(scene::IMeshBuffer* b);
   std::string dir;
-  RecordingLogger logger;
+  SceneDeviceLogRecorder logger;
   ILogger* previous = nullptr;
 };
 

@@ -62,19 +62,6 @@ void writeCache(const std::string& path, const SZeZmddSource& source, int keyInt
   writeBytes(path, bytes);
 }
 
-// Device-log lines while a test runs.
-class RecordingLogger : public ILogger {
- public:
-  std::string text;
-  ELOG_LEVEL getLogLevel() const override { return ELL_DEBUG; }
-  void setLogLevel(ELOG_LEVEL) override {}
-  void log(const c8* t, ELOG_LEVEL) override { text += std::string(t) + "\n"; }
-  void log(const c8* t, const c8* hint, ELOG_LEVEL) override { text += std::string(t) + hint + "\n"; }
-  void log(const c8* t, const wchar_t*, ELOG_LEVEL) override { text += std::string(t) + "\n"; }
-  void log(const wchar_t*, const wchar_t*, ELOG_LEVEL) override {}
-  void log(const wchar_t*, ELOG_LEVEL) override {}
-};
-
 class PointCacheTest : public SceneTest {
  protected:
   void SetUp() override {
@@ -96,7 +83,7 @@ class PointCacheTest : public SceneTest {
                                                      : nullptr;
   }
   std::string dir;
-  RecordingLogger logger;
+  SceneDeviceLogRecorder logger;
   ILogger* previous = nullptr;
 };
 
