@@ -17,28 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/zeX11FindWindow.h"
 #include "viewerFiles.h"
 
 namespace {
 
 constexpr int kWidth = 160, kHeight = 120;
-
-Window findWindow(Display* display, Window from, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(display, from, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
-    if (match) return from;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = findWindow(display, children[i], title);
-    if (children) XFree(children);
-  }
-  return found;
-}
 
 int waitExit(pid_t child, int seconds) {
   for (int i = 0; i < seconds * 20; ++i) {
@@ -76,7 +60,7 @@ ViewerRun view(const std::vector<std::string>& arguments, int pictures, void (*b
   }
   Window window = 0;
   for (int i = 0; i < 200 && !window; ++i) {
-    window = findWindow(display, DefaultRootWindow(display), "Zarn");
+    window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
     if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (!window) {

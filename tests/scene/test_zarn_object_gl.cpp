@@ -16,26 +16,11 @@
 #include <string>
 #include <thread>
 
+#include "app/zeX11FindWindow.h"
+
 namespace {
 
 constexpr const char* kExample = "../../examples/object/example.x";
-
-Window findWindow(Display* display, Window from, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(display, from, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
-    if (match) return from;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = findWindow(display, children[i], title);
-    if (children) XFree(children);
-  }
-  return found;
-}
 
 void sendKey(Display* display, Window window, KeySym key, bool press) {
   XEvent event{};
@@ -77,7 +62,7 @@ TEST(ZarnObject, ExampleObjectOpensInTheViewerAndEscapeEndsTheRun) {
 
   Window window = 0;
   for (int i = 0; i < 200 && !window; ++i) {
-    window = findWindow(display, DefaultRootWindow(display), "Zarn");
+    window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
     if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (!window) {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/zeX11FindWindow.h"
 #include "base/zeProgramInfo.h"
 
 namespace {
@@ -28,23 +29,6 @@ const char* const usageText =
     "  --version        show the version and exit\n";
 
 constexpr long kSyncCode = 0x7000;
-
-Window findWindow(Display* display, Window from, const char* title) {
-  char* name = nullptr;
-  if (XFetchName(display, from, &name) && name) {
-    const bool match = std::strcmp(name, title) == 0;
-    XFree(name);
-    if (match) return from;
-  }
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (XQueryTree(display, from, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) found = findWindow(display, children[i], title);
-    if (children) XFree(children);
-  }
-  return found;
-}
 
 }  // namespace
 
@@ -63,7 +47,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zarn-sync: cannot open the X display\n");
     return 1;
   }
-  const Window window = findWindow(display, DefaultRootWindow(display), "Zarn");
+  const Window window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
   if (!window) {
     std::fprintf(stderr, "zarn-sync: no window titled \"Zarn\"\n");
     XCloseDisplay(display);
