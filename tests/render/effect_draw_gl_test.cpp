@@ -225,6 +225,24 @@ TEST_F(EffectDraw, BoxesAndImagesThroughAnEffect) {
   EXPECT_EQ(index, 6);
   EXPECT_EQ(ze2DQueueCount(), 0);
 
+  // An image the effect command gave the effect: a box shows it (a loaded
+  // image is a driver texture). A renderable image cannot be given yet.
+  {
+    video::IVideoDriver* driver = zeEngineContext().driver;
+    video::IImage* picture = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    picture->fill(video::SColor(255, 200, 40, 90));
+    ASSERT_TRUE(driver->writeImageToFile(picture, (base_ + "picture.bmp").c_str()));
+    picture->drop();
+  }
+  ASSERT_EQ(zeLoadImage((base_ + "picture.bmp").c_str(), 8), 0);
+  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  EXPECT_FALSE(zeSetEffectTextureImage(commands, 5, "Image", 7));
+  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  zeInk(0xFFFFFF);
+  ASSERT_EQ(zeBoxWithEffect(30, 4, 50, 14, 5), 0);
+  zeSync();
+  EXPECT_TRUE(near(pixel(40, 9), 0xC8285A)) << std::hex << pixel(40, 9);
+
   // An effect deleted between queuing and the frame draws nothing.
   ASSERT_EQ(zeBoxWithEffect(4, 4, 20, 12, 4), 0);
   zeDeleteEffect(commands, 4);
