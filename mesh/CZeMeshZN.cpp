@@ -206,7 +206,7 @@ bool CZeMeshZN::checkMesh(scene::IMesh* mesh, const char* operation) {
   return true;
 }
 
-bool CZeMeshZN::skinMesh(scene::ISkinnedMesh* mesh) {
+bool CZeMeshZN::skinMesh(scene::IMesh* mesh) {
   if (!checkMesh(mesh, "skinMesh")) return false;
   if (!Matrices) return false;
   for (u32 b = 0; b < Buffers.size(); ++b) {
