@@ -51,7 +51,6 @@ class CZeMorphMeshMorphMapZN : public IZeMorphMesh {
   irr::s32 getFrameCount() const override;
   irr::s32 getStartFrame() const override { return 0; }
   irr::s32 getEndFrame() const override { return getFrameCount() - 1; }
-  bool isSkinned() const { return Skinned != nullptr; }
   const std::vector<SZeMorphTargetZN>& targets() const { return Targets; }
   irr::scene::IMesh* getCopy() const { return Copy; }
 
