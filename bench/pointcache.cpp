@@ -1,7 +1,8 @@
 // Point caches and morphs at play size: decoding a cache of 100,000 points x
 // 250 frames (MB/s of decoded positions); setting a frame of it (interpolate,
 // write into the mesh, recompute normals) split into its steps beside a plain
-// copy of the same bytes; and a blend of 10 morph targets over 100,000 vertices.
+// copy of the same bytes; a blend of 10 morph targets over 100,000 vertices;
+// and the step of a skinned morph object (blend, pose the skeleton, skin).
 //
 //   cmake -S . -B build-bench -DZARN_BUILD_BENCH=ON -DZARN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 //   cmake --build build-bench --target bench_pointcache && build-bench/bench/bench_pointcache
@@ -203,6 +204,63 @@ void BM_MorphBlend10Targets(benchmark::State& state) {
   map->drop();
 }
 BENCHMARK(BM_MorphBlend10Targets)->Unit(benchmark::kMicrosecond);
+
+// A skinned object of 100,000 vertices, two joint bindings each (four moving
+// root joints), stepping its frame: reset, blend of `targets` targets (0 or
+// 10, each moving every vertex), pose, skin into the copy, box.
+void BM_SkinnedMorphStep(benchmark::State& state) {
+  IrrlichtDevice* device = createDevice(video::EDT_NULL);
+  scene::ISkinnedMesh* skinned = device->getSceneManager()->createSkinnedMesh();
+  scene::SMesh* grid = makeGridMesh();
+  for (uint32_t b = 0; b < kBuffers; ++b) {
+    CZeSkinMeshBuffer* buffer = new CZeSkinMeshBuffer;
+    buffer->copyFrom(grid->getMeshBuffer(b));
+    skinned->getMeshBuffers().push_back(buffer);  // the skinned mesh owns it
+  }
+  grid->drop();
+  constexpr uint32_t kJoints = 4;
+  for (uint32_t j = 0; j < kJoints; ++j) {
+    scene::ISkinnedMesh::SJoint* joint = skinned->addJoint(nullptr);
+    for (float frame : {0.0f, 100.0f}) {
+      scene::ISkinnedMesh::SPositionKey* key = skinned->addPositionKey(joint);
+      key->frame = frame;
+      key->position.set(0, 0.01f * frame * static_cast<float>(j + 1), 0);
+    }
+  }
+  for (uint32_t b = 0; b < kBuffers; ++b)
+    for (uint32_t v = 0; v < kColumns * kRows; ++v)
+      for (uint32_t k = 0; k < 2; ++k) {
+        scene::ISkinnedMesh::SWeight* w = skinned->addWeight(skinned->getAllJoints()[(v + k) % kJoints]);
+        w->buffer_id = static_cast<u16>(b);
+        w->vertex_id = v;
+        w->strength = k == 0 ? 0.75f : 0.25f;
+      }
+  skinned->finalize();
+  std::vector<SZeMorphTargetZN> targets(static_cast<std::size_t>(state.range(0)));
+  for (SZeMorphTargetZN& target : targets)
+    for (uint32_t b = 0; b < kBuffers; ++b) {
+      SZeMorphTargetPartZN part;
+      part.buffer = b;
+      for (uint32_t v = 0; v < kColumns * kRows; ++v) {
+        part.vertices.push_back(v);
+        part.deltas.push_back({{0, 0, 0.001f, 0}, {0, 0.001f, 0, 0}});
+      }
+      target.parts.push_back(std::move(part));
+    }
+  std::vector<std::pair<uint32_t, float>> weights;
+  for (uint32_t t = 1; t <= targets.size(); ++t) weights.emplace_back(t, 0.1f * static_cast<float>(t));
+  CZeMorphMeshMorphMapZN* map = new CZeMorphMeshMorphMapZN;
+  if (!map->createSkinned(skinned, std::move(targets))) state.SkipWithError("no skinned map");
+  float frame = 0.0f;
+  for (auto _ : state) {
+    frame = frame > 98.0f ? 0.0f : frame + 0.37f;  // a new pose every step
+    map->animate(weights, frame);
+  }
+  map->drop();
+  skinned->drop();
+  device->drop();
+}
+BENCHMARK(BM_SkinnedMorphStep)->Arg(0)->Arg(10)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

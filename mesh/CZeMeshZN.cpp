@@ -194,7 +194,9 @@ bool CZeMeshZN::checkMesh(scene::IMesh* mesh, const char* operation) {
   }
   for (u32 b = 0; b < Buffers.size(); ++b) {
     const scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
-    if (target->getVertexType() != video::EVT_STANDARD) {
+    // Two-coordinate vertices begin as standard ones (position, normal), so
+    // objects with a second UV set deform too; tangents would go stale.
+    if (target->getVertexType() != video::EVT_STANDARD && target->getVertexType() != video::EVT_2TCOORDS) {
       zeDeviceLog(ELL_ERROR, "CZeMeshZN::%s: not EVT_STANDARD vertex type", operation);
       return false;
     }
@@ -206,15 +208,17 @@ bool CZeMeshZN::checkMesh(scene::IMesh* mesh, const char* operation) {
   return true;
 }
 
-bool CZeMeshZN::skinMesh(scene::ISkinnedMesh* mesh) {
+bool CZeMeshZN::skinMesh(scene::IMesh* mesh) {
   if (!checkMesh(mesh, "skinMesh")) return false;
   if (!Matrices) return false;
   for (u32 b = 0; b < Buffers.size(); ++b) {
     scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
     const CZeMeshBufferZN& buffer = Buffers[b];
-    video::S3DVertex* out = static_cast<video::S3DVertex*>(target->getVertices());
+    u8* out = static_cast<u8*>(target->getVertices());
+    const u32 pitch = video::getVertexPitchFromType(target->getVertexType());
     for (u32 v = 0; v < buffer.Vertices.size(); ++v) {
       const SZeWorkVertexZN& in = buffer.Vertices[v];
+      video::S3DVertex& vertex = *reinterpret_cast<video::S3DVertex*>(out + static_cast<std::size_t>(v) * pitch);
       __m128 row0 = _mm_setzero_ps(), row1 = _mm_setzero_ps(), row2 = _mm_setzero_ps(), row3 = _mm_setzero_ps();
       for (u32 k = 0; k < in.jointCount && k < SZeWorkVertexZN::MaxJoints; ++k) {
         if (in.joints[k] > JointCount) continue;
@@ -232,8 +236,8 @@ bool CZeMeshZN::skinMesh(scene::ISkinnedMesh* mesh) {
       _mm_storeu_ps(n, _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in.normal[0]), row0),
                                              _mm_mul_ps(_mm_set1_ps(in.normal[1]), row1)),
                                   _mm_mul_ps(_mm_set1_ps(in.normal[2]), row2)));
-      out[v].Pos.set(p[0], p[1], p[2]);
-      out[v].Normal.set(n[0], n[1], n[2]);
+      vertex.Pos.set(p[0], p[1], p[2]);
+      vertex.Normal.set(n[0], n[1], n[2]);
     }
   }
   for (u32 b = 0; b < Buffers.size(); ++b) mesh->getMeshBuffer(b)->setDirty(scene::EBT_VERTEX);
@@ -245,11 +249,13 @@ bool CZeMeshZN::copyToMesh(scene::IMesh* mesh) {
   for (u32 b = 0; b < Buffers.size(); ++b) {
     scene::IMeshBuffer* target = mesh->getMeshBuffer(b);
     const CZeMeshBufferZN& buffer = Buffers[b];
-    video::S3DVertex* out = static_cast<video::S3DVertex*>(target->getVertices());
+    u8* out = static_cast<u8*>(target->getVertices());
+    const u32 pitch = video::getVertexPitchFromType(target->getVertexType());
     for (u32 v = 0; v < buffer.Vertices.size(); ++v) {
       const SZeWorkVertexZN& in = buffer.Vertices[v];
-      out[v].Pos.set(in.position[0], in.position[1], in.position[2]);
-      out[v].Normal.set(in.normal[0], in.normal[1], in.normal[2]);
+      video::S3DVertex& vertex = *reinterpret_cast<video::S3DVertex*>(out + static_cast<std::size_t>(v) * pitch);
+      vertex.Pos.set(in.position[0], in.position[1], in.position[2]);
+      vertex.Normal.set(in.normal[0], in.normal[1], in.normal[2]);
     }
   }
   for (u32 b = 0; b < Buffers.size(); ++b) mesh->getMeshBuffer(b)->setDirty(scene::EBT_VERTEX);

@@ -108,9 +108,10 @@ class CZeMeshZN {
   void blend(const std::vector<std::pair<uint32_t, float>>& weights, const std::vector<SZeMorphTargetZN>& targets);
   // Matrix i = joint i's animated global matrix x its inverse bind matrix.
   void updateJointMatrices(irr::scene::ISkinnedMesh* mesh);
-  // Skinned positions and normals into the mesh's vertices. false after a
-  // device-log error when the mesh does not match these buffers.
-  bool skinMesh(irr::scene::ISkinnedMesh* mesh);
+  // Skinned positions and normals into the mesh's vertices (the skinned
+  // mesh, or a copy of it with the same buffers). false after a device-log
+  // error when the mesh does not match these buffers.
+  bool skinMesh(irr::scene::IMesh* mesh);
   // Working positions and normals into the mesh's vertices, same checks.
   bool copyToMesh(irr::scene::IMesh* mesh);
 

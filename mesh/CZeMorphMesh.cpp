@@ -34,10 +34,35 @@ bool CZeMorphMeshMorphMapZN::create(scene::IMesh* mesh, std::vector<SZeMorphTarg
   return true;
 }
 
+bool CZeMorphMeshMorphMapZN::createSkinned(scene::ISkinnedMesh* mesh, std::vector<SZeMorphTargetZN> targets) {
+  if (!mesh) return false;
+  // Switching hardware skinning on puts every weighted vertex back at its
+  // bind position and normal; left on, the library never skins the shared
+  // mesh itself, we skin into the copy.
+  mesh->setHardwareSkinning(false);
+  mesh->setHardwareSkinning(true);
+  Copy = zeCreateMeshCopy(mesh);
+  if (!Copy) {
+    zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: createMeshCopy failed");
+    return false;
+  }
+  if (!Base.create(mesh) || !Work.create(mesh)) {
+    zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: no memory for the morph buffers");
+    return false;
+  }
+  Box = Copy->getBoundingBox();
+  Targets = std::move(targets);
+  Source = mesh;
+  Source->grab();
+  Skinned = mesh;
+  return true;
+}
+
 CZeMorphMeshMorphMapZN* CZeMorphMeshMorphMapZN::clone() const {
   if (!Source) return nullptr;
   CZeMorphMeshMorphMapZN* other = new CZeMorphMeshMorphMapZN;
-  if (!other->create(Source, Targets)) {
+  const bool made = Skinned ? other->createSkinned(Skinned, Targets) : other->create(Source, Targets);
+  if (!made) {
     other->drop();
     return nullptr;
   }
@@ -45,13 +70,27 @@ CZeMorphMeshMorphMapZN* CZeMorphMeshMorphMapZN::clone() const {
   return other;
 }
 
-void CZeMorphMeshMorphMapZN::animate(const std::vector<std::pair<uint32_t, float>>& weights, float) {
+s32 CZeMorphMeshMorphMapZN::getFrameCount() const {
+  if (!Skinned) return 1;
+  const u32 frames = Skinned->getFrameCount();
+  return frames > 0 && frames < 0x7fffffffu ? static_cast<s32>(frames) : 1;
+}
+
+void CZeMorphMeshMorphMapZN::animate(const std::vector<std::pair<uint32_t, float>>& weights, float frame) {
   if (!Copy) return;
   Work.resetFromBase(Base);
   Work.blend(weights, Targets);
-  if (!Work.copyToMesh(Copy)) return;
+  if (Skinned) {
+    // Targets move the bind pose; the skeleton then carries the result.
+    Skinned->animateMesh(frame, 1.0f);
+    Skinned->skinMesh();  // hardware skinning is on: only the joints' global matrices
+    Work.updateJointMatrices(Skinned);
+    if (!Work.skinMesh(Copy)) return;
+  } else if (!Work.copyToMesh(Copy)) {
+    return;
+  }
   Copy->setDirty(scene::EBT_VERTEX);
-  // Targets may move vertices out of the base's box: culling needs the new one.
+  // Targets and joints may move vertices out of the base's box: culling needs the new one.
   for (u32 b = 0; b < Copy->getMeshBufferCount(); ++b) {
     scene::IMeshBuffer* buffer = Copy->getMeshBuffer(b);
     if (CZeSkinMeshBuffer* ours = zeMeshBufferExt(buffer)) ours->boundingBoxNeedsRecalculated();
@@ -59,6 +98,23 @@ void CZeMorphMeshMorphMapZN::animate(const std::vector<std::pair<uint32_t, float
   }
   Copy->recalculateBoundingBox();
   Box = Copy->getBoundingBox();
+}
+
+bool zeIsSkinnedWithFrames(scene::IAnimatedMesh* mesh) {
+  return mesh && mesh->getMeshType() == scene::EAMT_SKINNED && mesh->getFrameCount() > 0;
+}
+
+CZeMorphMeshMorphMapZN* zeCreateMorphMap(scene::IAnimatedMesh* mesh, std::vector<SZeMorphTargetZN> targets) {
+  if (!mesh) return nullptr;
+  CZeMorphMeshMorphMapZN* map = new CZeMorphMeshMorphMapZN;
+  const bool made = zeIsSkinnedWithFrames(mesh)
+                        ? map->createSkinned(static_cast<scene::ISkinnedMesh*>(mesh), std::move(targets))
+                        : map->create(mesh, std::move(targets));
+  if (!made) {
+    map->drop();
+    return nullptr;
+  }
+  return map;
 }
 
 // --- Names beside the object -------------------------------------------------------------

@@ -7,7 +7,10 @@ using namespace irr;
 CZeMorphMeshSceneNode::CZeMorphMeshSceneNode(IZeMorphMesh* map, scene::ISceneNode* parent,
                                              scene::ISceneManager* manager, s32 id)
     : CZeDeformedMeshSceneNode(map, parent, manager, id) {
-  End = map->getFrameCount() > 0 ? map->getFrameCount() - 1 : 0;
+  // The loop starts as the map's frames (those of its skeleton, when skinned).
+  setFrameLoop(map->getStartFrame(), map->getEndFrame());
+  Frame = static_cast<float>(Start);
+  Dirty = true;
 }
 
 scene::ISceneNode* CZeMorphMeshSceneNode::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

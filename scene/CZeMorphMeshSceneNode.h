@@ -24,10 +24,12 @@ class CZeMorphMeshSceneNode : public CZeDeformedMeshSceneNode {
   // marks the node dirty. Indices count targets from 1.
   void setMorph(int count, const uint32_t* indices, const float* weights);
   bool isDirty() const { return Dirty; }
-  // Frame and loop, clamped to the map's frames.
+  // Frame and loop, clamped to the map's frames. The loop starts as the
+  // map's start and end frames and is not changed by any command.
   void setFrame(float frame);
   void setFrameLoop(irr::s32 begin, irr::s32 end);
   irr::s32 getStartFrame() const { return Start; }
+  irr::s32 getEndFrame() const { return End; }
   float getFrame() const { return Frame; }
   // Blends when dirty (also done when the scene graph animates the node).
   void update();

@@ -109,15 +109,7 @@ scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::IScen
   if (!file) return nullptr;
   const core::vector3df origin(0, 0, 0), unitScale(1, 1, 1);
   // A morph file beside the object makes a morph mesh node.
-  if (zeMorphFileExists(file)) {
-    IZeMorphMesh* map = loadMorphMap(file);
-    if (!map) return nullptr;
-    if (!parent) parent = sceneManager_->getRootSceneNode();
-    CZeMorphMeshSceneNode* node = new CZeMorphMeshSceneNode(map, parent, sceneManager_, id);
-    map->drop();
-    node->drop();  // the parent holds it
-    return node;
-  }
+  if (zeMorphFileExists(file)) return addMorphNode(loadMorphMap(file), parent, id);
   scene::IAnimatedMesh* mesh = getMesh(file);
   if (!mesh) return nullptr;
   switch (zeChooseNodeKind(file, mesh)) {
@@ -126,10 +118,21 @@ scene::ISceneNode* CZeSceneManager::addObjectNode(const char* file, scene::IScen
       return sceneManager_->addMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
     }
     case ZE_CHOOSE_ANIMATED:
-    case ZE_CHOOSE_SKINNED:
       return sceneManager_->addAnimatedMeshSceneNode(mesh, parent, id, origin, origin, unitScale);
+    case ZE_CHOOSE_SKINNED:
+      // Skinned and animated: a morph object without targets, whose frame poses the skeleton.
+      return addMorphNode(zeCreateMorphMap(mesh, {}), parent, id);
   }
   return nullptr;
+}
+
+scene::ISceneNode* CZeSceneManager::addMorphNode(IZeMorphMesh* map, scene::ISceneNode* parent, s32 id) {
+  if (!map) return nullptr;
+  if (!parent) parent = sceneManager_->getRootSceneNode();
+  CZeMorphMeshSceneNode* node = new CZeMorphMeshSceneNode(map, parent, sceneManager_, id);
+  map->drop();
+  node->drop();  // the parent holds it
+  return node;
 }
 
 scene::ISceneNode* CZeSceneManager::addMDDNode(const char* file, const char* cacheFile, scene::ISceneNode* parent,
@@ -180,12 +183,7 @@ IZeMorphMesh* CZeSceneManager::loadMorphMap(const char* file) {
     }
     if (meshes.empty() || !zeMorphTargetsFromMeshes(meshes, &targets)) return nullptr;
   }
-  CZeMorphMeshMorphMapZN* map = new CZeMorphMeshMorphMapZN;
-  if (!map->create(mesh, std::move(targets))) {
-    map->drop();
-    return nullptr;
-  }
-  return map;
+  return zeCreateMorphMap(mesh, std::move(targets));
 }
 
 scene::ISceneNode* CZeSceneManager::cloneNode(scene::ISceneNode* source) {

@@ -17,8 +17,7 @@ std::string zeObjectMeshName(const char* file);
 enum ZeNodeChoice {
   ZE_CHOOSE_STATIC,    // no frames: a static mesh node
   ZE_CHOOSE_ANIMATED,  // frames, or a skeletal .psk/.psa file: an animated mesh node
-  ZE_CHOOSE_SKINNED,   // a skinned mesh with frames (played by the animated mesh node
-                       // until morph maps of skinned meshes exist)
+  ZE_CHOOSE_SKINNED,   // a skinned mesh with frames: a morph mesh node
 };
 ZeNodeChoice zeChooseNodeKind(const char* file, irr::scene::IAnimatedMesh* mesh);
 
@@ -35,8 +34,9 @@ class CZeSceneManager final : public IZeSceneManager {
                                      irr::scene::ISceneNode* parent = nullptr, irr::s32 id = -1);
   irr::scene::ISceneNode* cloneNode(irr::scene::ISceneNode* source) override;
   // The morph map of the object in `file` (its .zmorph file, else its target
-  // meshes name.morph1.ext ...); nullptr after device-log errors or when
-  // there is none. One reference for the caller.
+  // meshes name.morph1.ext ...), skinned when the object's mesh is skinned
+  // with frames; nullptr after device-log errors or when there is none. One
+  // reference for the caller.
   IZeMorphMesh* loadMorphMap(const char* file);
   IZeSceneNodeExt* getNodeExt(irr::scene::ISceneNode* node) override;
   IZeLightSceneNodeExt* getLightNodeExt(irr::scene::ILightSceneNode* node) override;
@@ -48,6 +48,10 @@ class CZeSceneManager final : public IZeSceneManager {
   irr::scene::IAnimatedMesh* getMesh(const char* file);
 
  private:
+  // A morph node at `parent` (the root when none) that takes over `map`'s
+  // reference; nullptr when map is.
+  irr::scene::ISceneNode* addMorphNode(IZeMorphMesh* map, irr::scene::ISceneNode* parent, irr::s32 id);
+
   irr::IrrlichtDevice* device_;
   irr::scene::ISceneManager* sceneManager_;
   CZeMeshLoaders* loaders_;  // the engine's .x, .obj and .lwo loaders, asked directly

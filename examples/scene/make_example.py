@@ -1,13 +1,23 @@
 #!/usr/bin/env python3
 """Writes the example scene: a grey floor, two blue pillars and a red cube that
 moves along a path across the floor, seen by a slowly drifting camera, lit by a
-directional light and a spot light whose colour and intensity change.
+directional light and a spot light whose colour and intensity change. Behind
+the path, a green block breathes as its point cache says and a yellow column
+bends on its skeleton while a morph target swells its top.
 
-Writes the objects (floor.x, pillar.x, mover.x) and the scene in its text form
-(example.zscn) beside this script; `zfconv -binary example.zscn example.zbin`
-(tools/zfconv) gives the binary form. The output is deterministic."""
+Writes the objects (floor.x, pillar.x, mover.x, blob.x, bender.x), the point
+cache of the block (blob.mdd, converted by zarn-mdd into blob.zmdd with the
+identity lookup blob.zpnts: give zarn-mdd's path as the first argument or put
+it on the PATH), the column's morph target (bender.zmorph) and the scene in its
+text form (example.zscn) beside this script; `zfconv -binary example.zscn
+example.zbin` (tools/zfconv) gives the binary form. The output is
+deterministic."""
 import math
 import os
+import shutil
+import struct
+import subprocess
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FPS = 25
@@ -21,11 +31,12 @@ def f(v):
     return "%.6f" % v
 
 
-def box(name, colour, emissive, size):
-    """A text .x box of the given half sizes with outward normals and one material."""
+def box_geometry(size, lift=0.0):
+    """A box of the given half sizes raised by `lift`: its 24 vertices (four per
+    face, in file order), their normals and the quads."""
     sx, sy, sz = size
-    corners = [(-sx, -sy, -sz), (sx, -sy, -sz), (sx, sy, -sz), (-sx, sy, -sz),
-               (-sx, -sy, sz), (sx, -sy, sz), (sx, sy, sz), (-sx, sy, sz)]
+    corners = [(-sx, -sy + lift, -sz), (sx, -sy + lift, -sz), (sx, sy + lift, -sz), (-sx, sy + lift, -sz),
+               (-sx, -sy + lift, sz), (sx, -sy + lift, sz), (sx, sy + lift, sz), (-sx, sy + lift, sz)]
     # Each face: four corners counter-clockwise seen from outside (left-handed, Y up) and its normal.
     faces = [((0, 3, 2, 1), (0, 0, -1)), ((4, 5, 6, 7), (0, 0, 1)), ((0, 1, 5, 4), (0, -1, 0)),
              ((3, 7, 6, 2), (0, 1, 0)), ((0, 4, 7, 3), (-1, 0, 0)), ((1, 2, 6, 5), (1, 0, 0))]
@@ -36,6 +47,15 @@ def box(name, colour, emissive, size):
             vertices.append(corners[c])
             normals.append(normal)
         quads.append((base, base + 1, base + 2, base + 3))
+    return vertices, normals, quads
+
+
+def box(name, colour, emissive, size, lift=0.0, frame=None):
+    """A text .x box of the given half sizes with outward normals and one
+    material, raised by `lift`; with `frame`, frame(mesh text) gives the file's
+    text after the material (a frame hierarchy around the mesh). Returns the
+    mesh's vertices in file order."""
+    vertices, normals, quads = box_geometry(size, lift)
 
     def listing(items, fmt):
         return ",\n".join("  " + fmt(item) for item in items) + ";\n"
@@ -56,8 +76,11 @@ def box(name, colour, emissive, size):
             "MeshMaterialList {\n  1;\n  %d;\n" % len(quads),
             ",\n".join("  0" for _ in quads) + ";;\n  { M }\n}\n",
             "}\n"]
+    if frame:
+        text = text[:4] + [frame("".join(text[4:]))]
     with open(os.path.join(HERE, name + ".x"), "w", newline="\n") as out:
         out.write("".join(text))
+    return vertices
 
 
 def samples(values):
@@ -112,14 +135,94 @@ def scene_text():
            "position " + vector(mover_position),
            "rotation " + vector(lambda i: (2 * math.pi * i / (FRAMES - 1), 0, 0)),
            "scale FP 1 1 1\n}\n",
+           # The point cache plays at the scene's time and holds its last frame.
+           "{ Object\nzfilename STR blob.x\nname STR blob\nfilename STR blob.lwo\n"
+           "position FP %s %s %s\nrotation FP 0 0 0\nscale FP 1 1 1\n" % tuple(map(f, BLOB_AT)),
+           "{ MDD\nfilename STR blob.zmdd\napplyCacheTo I4 0\nendBehavior I4 0\nmddTotalTime FP %s\n"
+           "postBehavior I4 0\n" % f((FRAMES - 1) / FPS),
+           "times " + channel(lambda i: i / FPS),
+           "}\n}\n",
+           # The skeleton follows the scene's frame; the morph weight swells the top.
+           "{ Object\nzfilename STR bender.x\nname STR bender\nfilename STR bender.lwo\n"
+           "position FP %s %s %s\nrotation FP 0 0 0\nscale FP 1 1 1\n" % tuple(map(f, BENDER_AT)),
+           "{ Morphs\n{ swell\nvalue " + channel(lambda i: math.sin(math.pi * i / (FRAMES - 1))) + "}\n}\n",
+           "}\n",
            "}\n}\n"]
     return "".join(out)
+
+
+BLOB_AT = (-1.8, 0.5, 2.5)
+BENDER_AT = (1.8, 0.0, 2.5)
+BENDER_HALF = (0.3, 1.0, 0.3)  # raised by 1: from the floor (y 0) to y 2
+BEND_DEGREES = 25.0
+
+
+def blob_cache(vertices, tool):
+    """blob.mdd: the block at every scene frame (time frame / FPS), wider and
+    taller in the middle of the scene, its base on the floor; then blob.zmdd and
+    blob.zpnts through zarn-mdd."""
+    mdd = struct.pack(">ii", FRAMES, len(vertices))
+    mdd += b"".join(struct.pack(">f", k / FPS) for k in range(FRAMES))
+    for k in range(FRAMES):
+        wide = 1.0 + 0.3 * math.sin(2 * math.pi * k / 50)
+        tall = 1.0 + 0.8 * math.sin(math.pi * k / (FRAMES - 1))
+        for x, y, z in vertices:
+            mdd += struct.pack(">fff", x * wide, -0.5 + (y + 0.5) * tall, z * wide)
+    with open(os.path.join(HERE, "blob.mdd"), "wb") as out:
+        out.write(mdd)
+    subprocess.check_call([tool, "-zpnts", os.path.join(HERE, "blob.zpnts"),
+                           os.path.join(HERE, "blob.mdd"), os.path.join(HERE, "blob.zmdd")])
+
+
+def bender_skeleton(mesh_text):
+    """The column's frames: Bender holds the mesh, its child Top carries the top
+    vertices and turns about z (pivot at the floor) to BEND_DEGREES and back
+    over the scene's frames. The other vertices follow no joint."""
+    top = [i for i, (_, y, _) in enumerate(BENDER_VERTICES) if y > 1.5]
+    identity = "1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;;"
+    skin = ("SkinWeights {\n  \"Top\";\n  %d;\n  %s;\n  %s;\n  %s\n}\n"
+            % (len(top), ",".join(str(i) for i in top), ",".join("1.000000" for _ in top), identity))
+    mesh = mesh_text[:mesh_text.rindex("}")] + skin + "}\n"
+
+    def key(tick, degrees):
+        half = math.radians(degrees) / 2
+        return "%d;4;%s,0,0,%s;;" % (tick, f(math.cos(half)), f(math.sin(half)))
+    keys = ", ".join(key(t, d) for t, d in ((0, 0), ((FRAMES - 1) // 2, BEND_DEGREES), (FRAMES - 1, 0)))
+    return ("AnimTicksPerSecond {\n  %d;\n}\n" % FPS +
+            "Frame Bender {\n  FrameTransformMatrix {\n    %s\n  }\n" % identity +
+            "  Frame Top {\n    FrameTransformMatrix {\n      %s\n    }\n  }\n" % identity +
+            mesh + "}\n" +
+            "AnimationSet Bend {\n  Animation {\n    { Top }\n    AnimationKey {\n      0;\n      3;\n      %s;\n"
+            "    }\n  }\n}\n" % keys)
+
+
+def bender_morph():
+    """bender.zmorph: one target, "swell", that widens the column's top."""
+    top = [i for i, (_, y, _) in enumerate(BENDER_VERTICES) if y > 1.5]
+    name = b"swell\0"
+    body = struct.pack(">I", len(top)) + b"".join(struct.pack(">I", i) for i in top)
+    body += b"".join(struct.pack(">fff", BENDER_VERTICES[i][0] * 0.8, 0.0, BENDER_VERTICES[i][2] * 0.8)
+                     for i in top)
+    body += b"".join(struct.pack(">fff", 0.0, 0.0, 0.0) for _ in top)
+    vmor = b"NAME" + struct.pack(">I", len(name)) + name + b"MMAP" + struct.pack(">I", len(body)) + body
+    form = b"ZMOR" + struct.pack(">II", 1, len(top)) + b"VMOR" + struct.pack(">I", len(vmor)) + vmor
+    with open(os.path.join(HERE, "bender.zmorph"), "wb") as out:
+        out.write(b"FORM" + struct.pack(">I", len(form)) + form)
+
+
+BENDER_VERTICES = box_geometry(BENDER_HALF, 1.0)[0]
 
 
 def main():
     box("floor", (0.5, 0.5, 0.5), (0.15, 0.15, 0.15), (6.0, 0.1, 5.0))
     box("pillar", (0.2, 0.3, 0.9), (0.05, 0.1, 0.4), (0.4, 1.0, 0.4))
     box("mover", (1.0, 0.1, 0.1), (0.9, 0.0, 0.0), (0.5, 0.5, 0.5))
+    tool = sys.argv[1] if len(sys.argv) > 1 else shutil.which("zarn-mdd")
+    if not tool:
+        sys.exit("make_example.py: zarn-mdd not found (give its path as the first argument)")
+    blob_cache(box("blob", (0.2, 0.8, 0.3), (0.05, 0.25, 0.1), (0.5, 0.5, 0.5)), tool)
+    box("bender", (1.0, 0.8, 0.1), (0.3, 0.25, 0.0), BENDER_HALF, lift=1.0, frame=bender_skeleton)
+    bender_morph()
     with open(os.path.join(HERE, "example.zscn"), "w", newline="\n") as out:
         out.write(scene_text())
 

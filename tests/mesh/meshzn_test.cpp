@@ -185,3 +185,29 @@ TEST_F(MeshZN, WritingBackChecksTheMesh) {
                           static_cast<scene::IMesh*>(other)})
     m->drop();
 }
+
+TEST_F(MeshZN, VerticesWithASecondUVSetAreWrittenInPlace) {
+  // Objects with a second texture-coordinate set have two-coordinate
+  // vertices: positions and normals land in them, the coordinates stay.
+  scene::ISkinnedMesh* source = skinnedMesh(3, 1);
+  CZeMeshZN zn;
+  ASSERT_TRUE(zn.create(source));
+  zn.updateJointMatrices(source);
+  scene::SMesh* mesh = new scene::SMesh();
+  CZeSkinMeshBuffer* b = new CZeSkinMeshBuffer(video::EVT_2TCOORDS);
+  b->Vertices_2TCoords.set_used(3);
+  for (u32 v = 0; v < 3; ++v) b->Vertices_2TCoords[v].TCoords2.set(0.25f * v, 0.5f);
+  mesh->addMeshBuffer(b);
+  b->drop();
+  for (bool skin : {false, true}) {
+    SCOPED_TRACE(skin ? "skinMesh" : "copyToMesh");
+    for (u32 v = 0; v < 3; ++v) b->Vertices_2TCoords[v].Pos.set(9, 9, 9);
+    ASSERT_TRUE(skin ? zn.skinMesh(mesh) : zn.copyToMesh(mesh)) << testLog().all();
+    for (u32 v = 0; v < 3; ++v) {
+      EXPECT_EQ(b->Vertices_2TCoords[v].Pos, source->getMeshBuffer(0)->getPosition(v)) << v;
+      EXPECT_EQ(b->Vertices_2TCoords[v].TCoords2, core::vector2df(0.25f * v, 0.5f)) << v;
+    }
+  }
+  mesh->drop();
+  source->drop();
+}

@@ -1,5 +1,5 @@
 // Point-cache and morph objects on OpenGL (Mesa under Xvfb): the pixels follow
-// the cache's frame and the morph weights.
+// the cache's frame, the morph weights and a skinned mesh's frame.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -28,6 +28,18 @@ const char* kCubeObj =
     "f 1 2 3\nf 1 3 4\nf 5 8 7\nf 5 7 6\nf 1 5 6\nf 1 6 2\nf 4 3 7\nf 4 7 8\nf 1 4 8\nf 1 8 5\nf 2 6 7\nf 2 7 3\n";
 const float kCorners[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
                               {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+
+// A white cube skinned to the joint "Slide", which moves it from x = -3 at
+// tick 0 to x = 3 at tick 10.
+const char* kSlidingX =
+    "xof 0303txt 0032\nFrame Slide {\n FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
+    " Mesh Box {\n  8; -1;-1;-1;, 1;-1;-1;, 1;1;-1;, -1;1;-1;, -1;-1;1;, 1;-1;1;, 1;1;1;, -1;1;1;;\n"
+    "  12; 3;0,1,2;, 3;0,2,3;, 3;4,7,6;, 3;4,6,5;, 3;0,4,5;, 3;0,5,1;, 3;3,2,6;, 3;3,6,7;, 3;0,3,7;, 3;0,7,4;,"
+    " 3;1,5,6;, 3;1,6,2;;\n"
+    "  MeshMaterialList { 1; 12; 0,0,0,0,0,0,0,0,0,0,0,0;; Material { 1;1;1;1;; 8; 0;0;0;; 1;1;1;; } }\n"
+    "  SkinWeights { \"Slide\"; 8; 0,1,2,3,4,5,6,7; 1,1,1,1,1,1,1,1; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
+    " }\n}\n"
+    "AnimationSet Move { Animation { { Slide } AnimationKey { 2; 2; 0;3;-3,0,0;;, 10;3;3,0,0;;; } } }\n";
 
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
   std::ofstream(path, std::ios::binary)
@@ -113,10 +125,27 @@ TEST(DeformedGL, PointCacheFramesAndMorphWeightsMoveThePixels) {
   EXPECT_FALSE(bright(rest, {0, 2.9f, -1}));
   EXPECT_TRUE(bright(lifted, {0, 2.9f, -1}));
   EXPECT_FALSE(bright(lifted, {0, -0.5f, -1}));
+
+  // A skinned mesh with frames: its frame poses the skeleton (frame 9, the
+  // loop's end, puts the cube at x = 2.4).
+  std::ofstream(dir + "/slide.x") << kSlidingX;
+  ASSERT_EQ(zeLoadObject(3, (dir + "/slide.x").c_str()), 0);
+  zeObjectNode(3)->setMaterialFlag(video::EMF_LIGHTING, false);
+  zeObjectNode(3)->setMaterialFlag(video::EMF_BACK_FACE_CULLING, false);
+  zeHideObject(2);
+  zeSetObjectFrame(3, 0.0f);
+  video::IImage* start = shot();
+  zeSetObjectFrame(3, 9.0f);
+  video::IImage* end = shot();
+  EXPECT_TRUE(bright(start, {-3, 0, -1}));
+  EXPECT_FALSE(bright(start, {2.4f, 0, -1}));
+  EXPECT_TRUE(bright(end, {2.4f, 0, -1}));
+  EXPECT_FALSE(bright(end, {-3, 0, -1}));
   if (const char* keep = std::getenv("ZARN_KEEP_SHOTS")) {
     zeEngineContext().driver->writeImageToFile(first, (std::string(keep) + "/mdd-first.png").c_str());
     zeEngineContext().driver->writeImageToFile(lifted, (std::string(keep) + "/morph-lifted.png").c_str());
+    zeEngineContext().driver->writeImageToFile(end, (std::string(keep) + "/skinned-end.png").c_str());
   }
-  for (video::IImage* image : {first, last, rest, lifted}) image->drop();
+  for (video::IImage* image : {first, last, rest, lifted, start, end}) image->drop();
   zeEngineStop();
 }

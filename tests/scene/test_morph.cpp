@@ -213,3 +213,132 @@ TEST_F(MorphTest, TheBoxFollowsTheBlend) {
   EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MinEdge.Y, 9.0f, 1e-5f);
   EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().MaxEdge.Y, 11.0f, 1e-5f);
 }
+
+#include <cstring>
+
+#include "app/zeEngine.h"
+#include "mesh/CZeXMeshFileLoader.h"
+#include "scene/CZeSceneManager.h"
+
+namespace {
+
+// A bar in a frame lifted 2 along y: point 0 bound fully to the joint "Arm",
+// point 1 at half strength, points 2 and 3 to no joint. Arm turns a quarter
+// about z from tick 0 to tick 10.
+const char* kArmX =
+    "xof 0303txt 0032\nAnimTicksPerSecond { 25; }\n"
+    "Frame Root {\n FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,2,0,1;; }\n"
+    " Frame Arm { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } }\n"
+    " Mesh Bar {\n  4; 1;0;0;, 2;0;0;, 0;0;1;, 0;1;0;;\n  2; 3;0,1,2;, 3;0,2,3;;\n"
+    "  SkinWeights { \"Arm\"; 2; 0, 1; 1.0, 0.5; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n }\n}\n"
+    "AnimationSet Turn { Animation { { Arm }\n"
+    "  AnimationKey { 0; 2; 0;4;1,0,0,0;;, 10;4;0.70710678,0,0,0.70710678;;; } } }\n";
+
+// The library's own software skinning of the same file is what the morph
+// object must show at each frame.
+class SkinnedReference {
+ public:
+  SkinnedReference() : loader(zeEngineContext().sceneManager) {
+    mesh = loader.createMeshFromMemory(kArmX, std::strlen(kArmX), "arm.x");
+  }
+  ~SkinnedReference() {
+    if (mesh) mesh->drop();
+  }
+  core::vector3df position(float frame, u32 vertex) {
+    scene::ISkinnedMesh* skinned = static_cast<scene::ISkinnedMesh*>(mesh);
+    skinned->animateMesh(frame, 1.0f);
+    skinned->skinMesh();
+    return skinned->getMeshBuffer(0)->getPosition(vertex);
+  }
+  CZeXMeshFileLoader loader;
+  scene::IAnimatedMesh* mesh = nullptr;
+};
+
+}  // namespace
+
+TEST_F(MorphTest, SkinnedMeshesWithFramesBecomeMorphObjectsPosedAtTheirFrame) {
+  writeText(dir + "/arm.x", kArmX);
+  const std::string file = dir + "/arm.x";
+  ASSERT_EQ(zeLoadObject(1, file.c_str()), 0) << takeError() << logger.text;
+  CZeMorphMeshSceneNode* node = morphOf(1);
+  ASSERT_NE(node, nullptr) << "a morph object, not an animated mesh";
+  EXPECT_EQ(zeGetObjectMorphCount(1), 0);
+  SkinnedReference reference;
+  ASSERT_NE(reference.mesh, nullptr);
+  ASSERT_GE(reference.mesh->getFrameCount(), 10u);
+  const int frames = static_cast<int>(reference.mesh->getFrameCount());
+  EXPECT_EQ(zeTotalObjectFrames(1), frames);
+  EXPECT_EQ(node->getStartFrame(), 0);
+  EXPECT_EQ(node->getEndFrame(), frames - 1);
+
+  scene::IMeshBuffer* shown = node->getMesh()->getMeshBuffer(0);
+  struct Case {
+    float frame;      // SetObjectFrame's argument
+    float reference;  // the frame it shows: clamped to the loop
+  } cases[] = {{0, 0}, {2.5f, 2.5f}, {7, 7}, {static_cast<float>(frames + 5), static_cast<float>(frames - 1)},
+               {-3, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame);
+    zeSetObjectFrame(1, c.frame);
+    node->update();
+    ASSERT_EQ(shown->getVertexCount(), 4u);
+    for (u32 v = 0; v < 4; ++v) {
+      const core::vector3df want = reference.position(c.reference, v);
+      EXPECT_TRUE(shown->getPosition(v).equals(want, 1e-4f)) << v << ": " << shown->getPosition(v).X << ","
+                                                              << shown->getPosition(v).Y << " want " << want.X
+                                                              << "," << want.Y;
+    }
+  }
+  // The fixture really turns: point 0 starts at (1, 2, 0) and has left it by frame 7.
+  zeSetObjectFrame(1, 0);
+  node->update();
+  EXPECT_TRUE(shown->getPosition(0).equals(core::vector3df(1, 2, 0), 1e-4f));
+  EXPECT_TRUE(shown->getPosition(3).equals(core::vector3df(0, 3, 0), 1e-4f)) << "no joint: it stays";
+  zeSetObjectFrame(1, 7);
+  node->update();
+  EXPECT_GT(shown->getPosition(0).getDistanceFrom(core::vector3df(1, 2, 0)), 0.5f);
+
+  // A second object of the same file shares the skinned mesh but shows its
+  // own frame; the shared mesh stays in its bind pose.
+  ASSERT_EQ(zeLoadObject(2, file.c_str()), 0) << takeError();
+  zeSetObjectFrame(2, 0);
+  morphOf(2)->update();
+  node->update();
+  EXPECT_TRUE(morphOf(2)->getMesh()->getMeshBuffer(0)->getPosition(0).equals(core::vector3df(1, 2, 0), 1e-4f));
+  EXPECT_TRUE(shown->getPosition(0).equals(reference.position(7, 0), 1e-4f));
+  scene::IAnimatedMesh* shared =
+      zeEngineContext().sceneManager->getMeshCache()->getMeshByName(zeObjectMeshName(file.c_str()).c_str());
+  ASSERT_NE(shared, nullptr);
+  EXPECT_TRUE(shared->getMeshBuffer(0)->getPosition(0).equals(core::vector3df(1, 2, 0), 1e-4f));
+  // Clones pose on their own too.
+  ASSERT_EQ(zeCloneObject(3, 1), 0) << takeError();
+  EXPECT_EQ(zeTotalObjectFrames(3), frames);
+  zeSetObjectFrame(3, 2.5f);
+  morphOf(3)->update();
+  EXPECT_TRUE(morphOf(3)->getMesh()->getMeshBuffer(0)->getPosition(0).equals(reference.position(2.5f, 0), 1e-4f));
+}
+
+TEST_F(MorphTest, TargetsOfASkinnedMeshAreBlendedBeforeItsSkeleton) {
+  writeText(dir + "/arm.x", kArmX);
+  // Point 0 (bound to Arm) lifted along the turn axis, point 3 (no joint) too.
+  SZeZmorphTarget lift{"lift", {0, 3}, {0, 0, 1, 0, 0, 2}, {0, 0, 0, 0, 0, 0}};
+  const std::vector<unsigned char> bytes = zeZmorphWrite({lift});
+  std::ofstream(dir + "/arm.zmorph", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                             static_cast<std::streamsize>(bytes.size()));
+  ASSERT_EQ(zeLoadObject(1, (dir + "/arm.x").c_str()), 0) << takeError() << logger.text;
+  ASSERT_NE(morphOf(1), nullptr);
+  EXPECT_EQ(zeGetObjectMorphCount(1), 1);
+  SkinnedReference reference;
+  EXPECT_EQ(zeTotalObjectFrames(1), static_cast<int>(reference.mesh->getFrameCount()));
+  const int one[] = {1};
+  const float full[] = {1.0f};
+  zeSetObjectMorph(1, 1, one, full);
+  for (float frame : {0.0f, 7.0f}) {
+    SCOPED_TRACE(frame);
+    zeSetObjectFrame(1, frame);
+    // A turn about z leaves a lift along z as it is.
+    EXPECT_TRUE(positionOf(1, 0).equals(reference.position(frame, 0) + core::vector3df(0, 0, 1), 1e-4f));
+    EXPECT_TRUE(positionOf(1, 3).equals(core::vector3df(0, 3, 2), 1e-4f));
+    EXPECT_TRUE(positionOf(1, 2).equals(reference.position(frame, 2), 1e-4f));
+  }
+}

@@ -49,7 +49,7 @@ TEST_F(SceneTest, LoadObjectChoosesTheNodeKindFromTheMesh) {
       {dir + "/quad.x", scene::ESNT_MESH, 1},         // .x without animation: skinned mesh, no frames
       {"static.gen", scene::ESNT_MESH, 1},
       {"animated.gen", scene::ESNT_ANIMATED_MESH, 3},
-      {"skinned.gen", scene::ESNT_ANIMATED_MESH, 10},  // skinned with frames
+      {"skinned.gen", ZE_NODE_TYPE_MORPH, 10},        // skinned with frames: its skeleton poses a morph map
       {"pose.gen", scene::ESNT_MESH, 1},               // skinned without frames
       {"skeleton.psk", scene::ESNT_ANIMATED_MESH, 1},  // skeletal files always animate
   };
@@ -224,12 +224,13 @@ TEST_F(SceneTest, FramesFollowTheObjectKind) {
 }
 
 TEST_F(SceneTest, AnimationsComeFromSkinnedMeshes) {
+  // Skeletal files stay animated meshes (other skinned meshes with frames are morph objects).
   cacheStatic("s.gen");
-  cacheSkinned("walk.gen", 20);
-  cacheSkinned("body.gen", 5);
+  cacheSkinned("walk.psa", 20);
+  cacheSkinned("body.psk", 5);
   ASSERT_EQ(zeLoadObject(1, "s.gen"), 0);
-  ASSERT_EQ(zeLoadObject(2, "body.gen"), 0);
-  ASSERT_EQ(zeLoadObject(3, "walk.gen"), 0);
+  ASSERT_EQ(zeLoadObject(2, "body.psk"), 0);
+  ASSERT_EQ(zeLoadObject(3, "walk.psa"), 0);
 
   int arg = 0;
   EXPECT_EQ(zeUseAnimationFromObject(1, 3), -1);

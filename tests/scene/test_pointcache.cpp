@@ -8,6 +8,9 @@
 #include <fstream>
 #include <functional>
 
+#include <unistd.h>
+
+#include "base/zeFile.h"
 #include "mesh/CZeMDDMesh.h"
 #include "mesh/codec/zeZmdd.h"
 #include "scene/IZeSceneNodeExt.h"
@@ -335,4 +338,46 @@ TEST_F(PointCacheTest, ASceneMDDNodePlaysTheCacheAtTheSceneTime) {
     EXPECT_NEAR(zeObjectNode(1)->getBoundingBox().getCenter().X, step.second, 1e-3f);
   }
   zeDeleteAllScenes();
+}
+
+#include "scene/CZeMorphMeshSceneNode.h"
+
+// The example scene's block plays its point cache and its column bends on its
+// skeleton and swells by its morph weight, both at the scene's time.
+TEST_F(PointCacheTest, TheExampleSceneDeformsItsBlockAndColumn) {
+  char* cwd = getcwd(nullptr, 0);
+  const std::string start = cwd ? cwd : ".";
+  std::free(cwd);
+  zeSetWorkingDirectory("../../examples/scene");
+  ZeSceneLoadParams params;
+  params.objectBase = 1;
+  ASSERT_EQ(zeLoadScene(0, "example.zscn", "", params), 0) << takeError() << logger.text;
+  const int block = 5, column = 6;
+  ASSERT_NE(cacheOf(block), nullptr) << logger.text;
+  ASSERT_EQ(zeObjectKind(zeObjectNode(column)), ZE_KIND_MORPH) << logger.text;
+  EXPECT_EQ(zeTotalObjectFrames(block), 101);
+  EXPECT_EQ(zeTotalObjectFrames(column), 100);
+  EXPECT_EQ(zeGetObjectMorphCount(column), 1);
+  CZeMorphMeshSceneNode* bender = static_cast<CZeMorphMeshSceneNode*>(zeObjectNode(column));
+  // At 2 s the block is at its tallest; the column's top has turned 25 degrees
+  // about its foot and swollen from 0.3 to 0.54 (half width): 1.64 wide, where
+  // the turn alone would give 1.42 and the swell alone 1.08.
+  // At 4 s (frame 100) the skeleton holds its last frame, 99: half a degree
+  // short of straight.
+  struct Case {
+    int timeMs;
+    float blockTop;
+    float columnWidth, tolerance;
+  } cases[] = {{0, 0.5f, 0.6f, 1e-3f}, {2000, 1.3f, 1.635f, 0.01f}, {4000, 0.5f, 0.6f, 0.03f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.timeMs);
+    zeAnimateScene(0, c.timeMs);
+    bender->update();
+    EXPECT_NEAR(zeObjectNode(block)->getBoundingBox().MaxEdge.Y, c.blockTop, 1e-3f);
+    const core::aabbox3df box = zeObjectNode(column)->getBoundingBox();
+    EXPECT_NEAR(box.MinEdge.Y, 0.0f, 1e-3f);  // the foot stays on the floor
+    EXPECT_NEAR(box.MaxEdge.X - box.MinEdge.X, c.columnWidth, c.tolerance);
+  }
+  zeDeleteAllScenes();
+  zeSetWorkingDirectory(start.c_str());
 }
