@@ -673,9 +673,27 @@ ZF_SceneView* ZF_SceneOpenDocument(ZF_Document* document) {
   return view.release();
 }
 
+namespace {
+ZF_SceneClaim foreignClaims = nullptr;
+ZF_SceneReader foreignRead = nullptr;
+}  // namespace
+
+void ZF_SetSceneReader(ZF_SceneClaim claims, ZF_SceneReader read) {
+  foreignClaims = claims;
+  foreignRead = read;
+}
+
 ZF_SceneView* ZF_SceneOpen(const char* path) {
   lastError[0] = '\0';
   if (!path) return nullptr;
+  if (foreignClaims && foreignRead && foreignClaims(path)) {
+    ZF_Document* document = foreignRead(path);
+    if (!document) {
+      zeFormatText(lastError, "the scene could not be converted (the log says why)");
+      return nullptr;
+    }
+    return ZF_SceneOpenDocument(document);
+  }
   return ZF_SceneOpenDocument(ZF_Load(path));
 }
 
