@@ -383,6 +383,20 @@ bool Converter::sample() {
   for (size_t i = 0; i < n; ++i)
     if (written(s_.items[i]))
       for (std::vector<float>& c : motion_[i].channel) c.resize(static_cast<size_t>(frames_));
+  // Aimed items: their heading and pitch follow the target's world position.
+  std::vector<std::pair<size_t, size_t>> aimed;
+  {
+    std::map<uint32_t, size_t> byId;
+    for (size_t i = 0; i < n; ++i) byId.emplace(s_.items[i].id, i);
+    for (size_t i = 0; i < n; ++i) {
+      const ZeLwsItem& it = s_.items[i];
+      if (!it.hasTarget || !written(it) || (it.headingController != 1 && it.pitchController != 1)) continue;
+      const auto t = byId.find(it.targetId);
+      if (t == byId.end() || t->second == i) continue;
+      aimed.emplace_back(i, t->second);
+      needsWorld[i] = needsWorld[t->second] = true;
+    }
+  }
   std::vector<ZeLwsMatrix> world(n, zeLwsIdentity());
   double v[ZE_LWS_CHANNELS];
   for (int f = 0; f < frames_; ++f) {
@@ -407,6 +421,21 @@ bool Converter::sample() {
         }
       }
       for (int c = 0; c < ZE_LWS_CHANNELS; ++c) motion_[i].channel[c][static_cast<size_t>(f)] = store(v[c]);
+    }
+    // Aim direction (sin H cos P, -sin P, cos H cos P). The aim turns the item
+    // alone; its children keep following its own channels.
+    for (const auto& [i, target] : aimed) {
+      // From pivot to pivot: an item is where its pivot is.
+      double from[3], to[3];
+      zeLwsApply(world[i], s_.items[i].pivot, from);
+      zeLwsApply(world[target], s_.items[target].pivot, to);
+      const double dx = to[0] - from[0], dy = to[1] - from[1], dz = to[2] - from[2];
+      if (dx == 0.0 && dy == 0.0 && dz == 0.0) continue;
+      const ZeLwsItem& it = s_.items[i];
+      if (it.headingController == 1 && (dx != 0.0 || dz != 0.0))
+        motion_[i].channel[3][static_cast<size_t>(f)] = store(std::atan2(dx, dz));
+      if (it.pitchController == 1)
+        motion_[i].channel[4][static_cast<size_t>(f)] = store(std::atan2(-dy, std::sqrt(dx * dx + dz * dz)));
     }
   }
   return true;

@@ -173,6 +173,7 @@ class Parser {
   int objects_ = 0, lights_ = 0, cameras_ = 0;
   std::unordered_map<int, int> bonesOfObject_;
   int lastObjectNumber_ = -1;
+  int lastObjectItem_ = -1;  // index in the scene's items
   std::vector<EnvelopeRef> oldMotion_;  // the envelopes the last old-style motion block filled
   double colourScale_ = 1.0;
 };
@@ -427,6 +428,13 @@ void Parser::addItem(int kind, uint32_t id, bool baked, int line) {
   it.kind = kind;
   it.id = id;
   it.line = line;
+  // A bone without a parent line hangs off its object.
+  if (kind == ZE_LWS_BONE && lastObjectItem_ >= 0) {
+    it.hasParent = true;
+    it.parentId = s_.items[static_cast<size_t>(lastObjectItem_)].id;
+    it.parentLine = line;
+  }
+  if (kind == ZE_LWS_OBJECT) lastObjectItem_ = static_cast<int>(s_.items.size());
   s_.items.push_back(std::move(it));
   current_ = static_cast<int>(s_.items.size()) - 1;
 }
@@ -648,6 +656,22 @@ void Parser::statement(const Line& l) {
     it->hasParent = true;
     it->parentId = id;
     it->parentLine = n;
+  } else if (word == "TargetItem" || word == "TargetObject") {
+    if (!it) return;
+    std::string_view r = rest;
+    const std::string_view t = takeToken(r);
+    uint32_t id = 0;
+    long long ordinal = 0;
+    if (word == "TargetItem" ? parseHex(t, &id) : (parseInt(t, &ordinal) && ordinal >= 1 && ordinal <= 0x0FFFFFFF)) {
+      if (word == "TargetObject") id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
+      it->hasTarget = true;
+      it->targetId = id;
+      it->targetLine = n;
+    } else {
+      note(n, "%.*s needs an item; no target", static_cast<int>(word.size()), word.data());
+    }
+  } else if (word == "HController" || word == "PController") {
+    if (it && integer(&iv)) (word == "HController" ? it->headingController : it->pitchController) = static_cast<int>(iv);
   } else if (word == "PivotPosition" || word == "PivotPoint" || word == "PivotRotation") {
     if (!it) return;
     double v[3];
@@ -722,6 +746,10 @@ void Parser::resolveParents() {
       note(s_.items[i].line, "item id %08X is used twice; references go to the first", s_.items[i].id);
   }
   for (ZeLwsItem& it : s_.items) {
+    if (it.hasTarget && byId.find(it.targetId) == byId.end()) {
+      note(it.targetLine, "target item %08X does not exist; the item is not aimed", it.targetId);
+      it.hasTarget = false;
+    }
     if (!it.hasParent) continue;
     if (byId.find(it.parentId) == byId.end()) {
       note(it.parentLine, "parent item %08X does not exist; the item has no parent", it.parentId);

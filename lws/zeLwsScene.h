@@ -38,6 +38,12 @@ struct ZeLwsItem {
   int parentLine = 0;
   double pivot[3] = {0, 0, 0};
   double pivotRotation[3] = {0, 0, 0};  // heading, pitch, bank, radians
+  // Aiming: with controller 1 the heading and/or pitch point at the target item.
+  bool hasTarget = false;
+  uint32_t targetId = 0;
+  int targetLine = 0;
+  int headingController = 0;
+  int pitchController = 0;
 
   // Lights.
   int lightType = 1;  // 0 distant, 1 point, 2 spot, 3 linear, 4 area

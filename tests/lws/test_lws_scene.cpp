@@ -226,6 +226,31 @@ TEST_F(LwsFiles, AParentChainOfThreeGivesTheProductOfItsTransforms) {
   ZF_Free(d);
 }
 
+TEST_F(LwsFiles, AnAimedCameraPointsAtItsTargetAndABoneFollowsItsObject) {
+  // The target circles the camera's pivot: heading and pitch follow it,
+  // bank keeps its channel. A null under a bone moves with the bone's object.
+  std::string s = "LWSC\n3\nFirstFrame 0\nLastFrame 4\nFramesPerSecond 4\n";
+  s += "AddNullObject Target\nObjectMotion\nNumChannels 9\n" + channel(0, {{0, 0, 3}, {-2, 1, 3}}) +
+       channel(1, {{-2, 0}}) + channel(2, {{2, 0}});
+  s += "LoadObject body.lwo\nObjectMotion\nNumChannels 9\n" + channel(0, {{0, 0, 3}, {8, 1, 3}}) + "AddBone\n";
+  s += "LoadObject hat.lwo\nParentItem 40000001\n";
+  s += "AddCamera\nCameraMotion\nNumChannels 6\n" + channel(5, {{0.25, 0}}) +
+       "PivotPosition 0 0 0\nTargetItem 10000000\nHController 1\nPController 1\n";
+  std::string log;
+  ZF_Document* d = convert(s, &log);
+  ASSERT_NE(d, nullptr) << log;
+  const ZF_Entry* r = ZF_Find(member(d, "Cameras", 0), "rotation");
+  // Frame 0: target at (0, -2, 2): straight ahead, 45 degrees down.
+  EXPECT_NEAR(ZF_FP3_At(r, 0).x, 0.0, 1e-6);
+  EXPECT_NEAR(ZF_FP3_At(r, 0).y, M_PI / 4, 1e-6);
+  EXPECT_NEAR(ZF_FP3_At(r, 0).z, 0.25, 1e-6);
+  // Frame 4: target at (-2, -2, 2): heading -45 degrees, pitch atan(2 / sqrt 8).
+  EXPECT_NEAR(ZF_FP3_At(r, 4).x, -M_PI / 4, 1e-6);
+  EXPECT_NEAR(ZF_FP3_At(r, 4).y, std::atan2(2.0, std::sqrt(8.0)), 1e-6);
+  EXPECT_NEAR(ZF_FP3_At(ZF_Find(member(d, "Objects", 1), "position"), 4).x, 8.0, 1e-5);
+  ZF_Free(d);
+}
+
 TEST_F(LwsFiles, OlderVersionsReadDegreesByteColoursAndFrameNumbers) {
   // Version 1: one line of nine channels per key, then "frame linear t c b".
   const std::string v1 =
