@@ -22,11 +22,20 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegrees = kPi / 180.0;
 // A hostile file can hold millions of bad lines: the log gets the first ones.
 constexpr int kMaxMessages = 100;
+// Far beyond any scene, and small enough that a file full of item or key
+// lines cannot exhaust memory (a key takes 72 bytes, an item about 1 KB).
+constexpr size_t kMaxItems = 100000;
+constexpr size_t kMaxKeys = 4000000;
+// Line offsets are 32-bit; real scenes stay far below.
+constexpr size_t kMaxFileBytes = 512u << 20;
 
 // --- Lines and tokens ---------------------------------------------------------------------
+// 12 bytes a line: a file of a million short lines stays small in memory.
 struct Line {
-  std::string_view text;  // without the line break and surrounding blanks
+  uint32_t offset;  // of the text, without the line break and surrounding blanks
+  uint32_t length;
   int number;
+  std::string_view text(const char* base) const { return std::string_view(base + offset, length); }
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
@@ -126,9 +135,30 @@ class Parser {
     zeLog("%s:%d: %s\n", file_, line, text);
   }
 
-  bool more() const { return at_ < lines_.size(); }
-  const Line& peek() const { return lines_[at_]; }
-  int lastLineNumber() const { return lines_.empty() ? 1 : lines_.back().number; }
+  // Non-blank lines are found one at a time, so no list of every line is kept.
+  bool more() const { return hasLine_; }
+  const Line& peek() const { return line_; }
+  Line take() {
+    const Line l = line_;
+    advance();
+    return l;
+  }
+  void advance() {
+    hasLine_ = false;
+    while (cursor_ < end_) {
+      const char* e = static_cast<const char*>(std::memchr(cursor_, '\n', static_cast<size_t>(end_ - cursor_)));
+      if (!e) e = end_;
+      ++physical_;
+      const std::string_view t = trim(std::string_view(cursor_, static_cast<size_t>(e - cursor_)));
+      cursor_ = e < end_ ? e + 1 : end_;
+      if (!t.empty()) {
+        line_ = {static_cast<uint32_t>(t.data() - base_), static_cast<uint32_t>(t.size()), physical_};
+        hasLine_ = true;
+        return;
+      }
+    }
+  }
+  int lastLineNumber() const { return physical_ ? physical_ : 1; }
 
   ZeLwsItem* item() { return current_ >= 0 ? &s_.items[static_cast<size_t>(current_)] : nullptr; }
   ZeLwsItem* itemOf(int kind) {
@@ -157,7 +187,17 @@ class Parser {
 
   // --- Items and statements ---------------------------------------------------------------
   bool takeBakedId(std::string_view& rest, bool needsMore, uint32_t* id);
-  void addItem(int kind, uint32_t id, bool baked, int line);
+  bool addItem(int kind, uint32_t id, bool baked, int line);
+  // False, once with a message, when the scene already holds kMaxKeys keys.
+  bool roomForKey(int line) {
+    if (keys_ < kMaxKeys) {
+      ++keys_;
+      return true;
+    }
+    if (!keysFull_) note(line, "more than %zu envelope keys; further keys are skipped", kMaxKeys);
+    keysFull_ = true;
+    return false;
+  }
   void skipBlock(std::string_view name, int line);
   void skipPlugin(std::string_view rest, int line);
   void statement(const Line& line);
@@ -166,14 +206,20 @@ class Parser {
 
   ZeLwsScene& s_;
   const char* file_;
-  std::vector<Line> lines_;
-  size_t at_ = 0;
+  const char* base_ = nullptr;  // the scene text
+  const char* cursor_ = nullptr;
+  const char* end_ = nullptr;
+  int physical_ = 0;  // physical lines read so far
+  Line line_{};
+  bool hasLine_ = false;
   int messages_ = 0;
   int current_ = -1;
   int objects_ = 0, lights_ = 0, cameras_ = 0;
   std::unordered_map<int, int> bonesOfObject_;
   int lastObjectNumber_ = -1;
   int lastObjectItem_ = -1;  // index in the scene's items
+  size_t keys_ = 0;
+  bool keysFull_ = false;
   std::vector<EnvelopeRef> oldMotion_;  // the envelopes the last old-style motion block filled
   double colourScale_ = 1.0;
 };
@@ -191,7 +237,7 @@ void Parser::finishEnvelope(ZeLwsEnvelope* e, int line) {
 // disagrees with them is reported.
 bool Parser::readEnvelopeBlock(ZeLwsEnvelope* out) {
   const int opened = more() ? peek().number : lastLineNumber();
-  std::string_view head = more() ? peek().text : std::string_view();
+  std::string_view head = more() ? peek().text(base_) : std::string_view();
   if (head.empty() || head.front() != '{') {
     note(opened, "an envelope block should start here; the value keeps its default");
     return false;
@@ -201,14 +247,14 @@ bool Parser::readEnvelopeBlock(ZeLwsEnvelope* out) {
     note(opened, "expected '{ Envelope'; the value keeps its default");
     return false;
   }
-  ++at_;
+  take();
   ZeLwsEnvelope e;
   long long declared = -1;
   int depth = 1;
   bool closed = false;
   while (more()) {
-    const Line& l = lines_[at_++];
-    std::string_view rest = l.text;
+    const Line l = take();
+    std::string_view rest = l.text(base_);
     if (rest.empty()) continue;
     if (rest.front() == '{') { ++depth; continue; }
     if (rest.front() == '}') {
@@ -240,7 +286,7 @@ bool Parser::readEnvelopeBlock(ZeLwsEnvelope* out) {
         note(l.number, "unknown span type %g; read as TCB", shape);
       }
       for (int i = 0; i < 6; ++i) key.p[i] = v[3 + i];
-      e.keys.push_back(key);
+      if (roomForKey(l.number)) e.keys.push_back(key);
     } else if (word == "Behaviors") {
       long long b[2] = {1, 1};
       std::string_view r = rest;
@@ -270,18 +316,18 @@ bool Parser::readEnvelopeBlock(ZeLwsEnvelope* out) {
 void Parser::readOldMotion(const EnvelopeRef* refs, int refCount, int line, bool rotationColumns) {
   oldMotion_.assign(refs, refs + refCount);
   long long channels = 0;
-  if (!more() || !parseInt(trim(peek().text), &channels) || channels < 1) {
+  if (!more() || !parseInt(trim(peek().text(base_)), &channels) || channels < 1) {
     note(line, "motion block without a channel count; skipped");
     return;
   }
-  ++at_;
+  take();
   std::vector<ZeLwsEnvelope> read(static_cast<size_t>(std::min<long long>(channels, refCount)));
   auto readCount = [&](long long* n) {
-    if (!more() || !parseInt(trim(peek().text), n) || *n < 0) {
+    if (!more() || !parseInt(trim(peek().text(base_)), n) || *n < 0) {
       note(more() ? peek().number : lastLineNumber(), "motion block without a key count; skipped");
       return false;
     }
-    ++at_;
+    take();
     return true;
   };
   auto angle = [&](long long c, double v) { return rotationColumns && c >= 3 && c <= 5 ? v * kDegrees : v; };
@@ -292,14 +338,13 @@ void Parser::readOldMotion(const EnvelopeRef* refs, int refCount, int line, bool
     long long got = 0;
     const size_t width = static_cast<size_t>(std::min<long long>(channels, 64));
     std::vector<double> values(width);
-    for (; got < keys && at_ + 1 < lines_.size(); ++got) {
-      const Line& valueLine = lines_[at_];
-      const Line& frameLine = lines_[at_ + 1];
+    for (; got < keys && more(); ++got) {
+      const Line valueLine = peek();
+      if (parseNumbers(valueLine.text(base_), values.data(), static_cast<int>(width)) != static_cast<int>(width)) break;
+      take();
       double f[5] = {0, 0, 0, 0, 0};
-      if (parseNumbers(valueLine.text, values.data(), static_cast<int>(width)) != static_cast<int>(width) ||
-          parseNumbers(frameLine.text, f, 5) < 1)
-        break;
-      at_ += 2;
+      if (!more() || parseNumbers(peek().text(base_), f, 5) < 1) break;
+      take();
       bool finite = true;
       for (double v : values) finite = finite && std::isfinite(v);
       for (double v : f) finite = finite && std::isfinite(v);
@@ -308,6 +353,7 @@ void Parser::readOldMotion(const EnvelopeRef* refs, int refCount, int line, bool
         continue;
       }
       for (size_t c = 0; c < read.size(); ++c) {
+        if (!roomForKey(valueLine.number)) break;
         ZeLwsKey key;
         key.value = angle(static_cast<long long>(c), values[c]);
         key.time = f[0];  // frames until the rate is known
@@ -326,16 +372,16 @@ void Parser::readOldMotion(const EnvelopeRef* refs, int refCount, int line, bool
       long long got = 0;
       for (; got < keys && more(); ++got) {
         double v[6] = {0, 0, 0, 0, 0, 0};
-        if (parseNumbers(peek().text, v, 6) < 2) break;
+        if (parseNumbers(peek().text(base_), v, 6) < 2) break;
         const int number = peek().number;
-        ++at_;
+        take();
         bool finite = true;
         for (double x : v) finite = finite && std::isfinite(x);
         if (!finite) {
           note(number, "motion key holds a number that is not finite; skipped");
           continue;
         }
-        if (c >= static_cast<long long>(read.size())) continue;
+        if (c >= static_cast<long long>(read.size()) || !roomForKey(number)) continue;
         ZeLwsKey key;
         key.value = angle(c, v[0]);
         key.time = v[1];
@@ -405,7 +451,12 @@ bool Parser::takeBakedId(std::string_view& rest, bool needsMore, uint32_t* id) {
   return true;
 }
 
-void Parser::addItem(int kind, uint32_t id, bool baked, int line) {
+bool Parser::addItem(int kind, uint32_t id, bool baked, int line) {
+  if (s_.items.size() >= kMaxItems) {
+    if (s_.items.size() == kMaxItems) note(line, "more than %zu items; further items are skipped", kMaxItems);
+    current_ = -1;
+    return false;
+  }
   if (!baked) {
     switch (kind) {
       case ZE_LWS_OBJECT: id = 0x10000000u | static_cast<uint32_t>(objects_ & 0x0FFFFFFF); break;
@@ -437,13 +488,14 @@ void Parser::addItem(int kind, uint32_t id, bool baked, int line) {
   if (kind == ZE_LWS_OBJECT) lastObjectItem_ = static_cast<int>(s_.items.size());
   s_.items.push_back(std::move(it));
   current_ = static_cast<int>(s_.items.size()) - 1;
+  return true;
 }
 
 void Parser::skipBlock(std::string_view name, int line) {
   note(line, "block '%.*s' skipped", static_cast<int>(name.size()), name.data());
   int depth = 1;
   while (more() && depth > 0) {
-    const std::string_view t = lines_[at_++].text;
+    const std::string_view t = take().text(base_);
     if (!t.empty() && t.front() == '{') ++depth;
     else if (!t.empty() && t.front() == '}') --depth;
   }
@@ -470,7 +522,7 @@ void Parser::skipPlugin(std::string_view rest, int line) {
     note(line, "plug-in '%.*s' skipped", static_cast<int>(server.size()), server.data());
   int depth = 1;
   while (more() && depth > 0) {
-    std::string_view t = lines_[at_++].text;
+    std::string_view t = take().text(base_);
     const std::string_view word = takeToken(t);
     if (word == "Plugin") ++depth;
     else if (word == "EndPlugin") --depth;
@@ -489,7 +541,7 @@ void Parser::colour(std::string_view rest, int line, double* out) {
 
 // --- Statements -------------------------------------------------------------------------------
 void Parser::statement(const Line& l) {
-  std::string_view rest = l.text;
+  std::string_view rest = l.text(base_);
   const std::string_view word = takeToken(rest);
   const int n = l.number;
   auto integer = [&](long long* out) {
@@ -572,7 +624,7 @@ void Parser::statement(const Line& l) {
       current_ = -1;
       return;
     }
-    addItem(ZE_LWS_OBJECT, id, baked, n);
+    if (!addItem(ZE_LWS_OBJECT, id, baked, n)) return;
     ZeLwsItem& o = s_.items.back();
     o.layer = static_cast<int>(std::min<long long>(layer, 1 << 20));
     if (word == "AddNullObject") {
@@ -589,7 +641,7 @@ void Parser::statement(const Line& l) {
     uint32_t id = 0;
     const bool baked = takeBakedId(rest, false, &id);
     const int kind = word == "AddLight" ? ZE_LWS_LIGHT : word == "AddCamera" ? ZE_LWS_CAMERA : ZE_LWS_BONE;
-    addItem(kind, id, baked, n);
+    if (!addItem(kind, id, baked, n)) return;
     s_.items.back().name = kind == ZE_LWS_LIGHT ? "Light" : kind == ZE_LWS_CAMERA ? "Camera" : "Bone";
   } else if ((startsWith(word, "Add") || startsWith(word, "Load")) && word.size() > 4 && word != "LoadAudio") {
     note(n, "unknown item '%.*s' skipped", static_cast<int>(word.size()), word.data());
@@ -762,33 +814,29 @@ bool Parser::run(const char* text, size_t size) {
   s_ = ZeLwsScene();
   s_.file = file_;
   if (!text) size = 0;
-  // Lines, blank ones dropped; numbers count every physical line.
-  const char* p = text;
-  const char* end = text + size;
-  int number = 0;
-  while (p < end) {
-    const char* e = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-    if (!e) e = end;
-    ++number;
-    const std::string_view t = trim(std::string_view(p, static_cast<size_t>(e - p)));
-    if (!t.empty()) lines_.push_back({t, number});
-    p = e < end ? e + 1 : end;
+  if (size > kMaxFileBytes) {
+    zeLog("%s: %zu bytes is more than the %zu a scene may have\n", file_, size, kMaxFileBytes);
+    return false;
   }
-  if (lines_.empty() || lines_[0].text != "LWSC") {
+  base_ = text;
+  cursor_ = text;
+  end_ = text + size;
+  advance();
+  if (!more() || take().text(base_) != "LWSC") {
     zeLog("%s: not a LightWave scene (the first line is not LWSC)\n", file_);
     return false;
   }
   long long version = 0;
-  if (lines_.size() < 2 || !parseInt(lines_[1].text, &version) || version < 1 || version > 5) {
-    zeLog("%s:%d: unknown LightWave scene version '%.*s' (1 to 5 are read)\n", file_,
-          lines_.size() < 2 ? 1 : lines_[1].number, lines_.size() < 2 ? 0 : static_cast<int>(lines_[1].text.size()),
-          lines_.size() < 2 ? "" : lines_[1].text.data());
+  const std::string_view versionText = more() ? peek().text(base_) : std::string_view("");
+  if (!parseInt(versionText, &version) || version < 1 || version > 5) {
+    zeLog("%s:%d: unknown LightWave scene version '%.*s' (1 to 5 are read)\n", file_, lastLineNumber(),
+          static_cast<int>(std::min<size_t>(versionText.size(), 40)), versionText.data());
     return false;
   }
+  take();
   s_.version = static_cast<int>(version);
   colourScale_ = version < 3 ? 1.0 / 255.0 : 1.0;
-  at_ = 2;
-  while (more()) statement(lines_[at_++]);
+  while (more()) statement(take());
 
   // Version 1 keys carry frame numbers.
   if (s_.version == 1) {

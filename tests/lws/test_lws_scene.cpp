@@ -323,6 +323,11 @@ TEST_F(LwsFiles, BadInputGetsAClearMessageAndNeverStopsTheRest) {
        "motion block declares 4 keys but 1 follow", 1},
       {"an unknown span type", head + object + "Channel 0\n{ Envelope\n  1\n  Key 1 0 9\n}\n", true,
        "unknown span type 9", 1},
+      {"a hundred thousand and one items", "LWSC\n3\nFirstFrame 1\nLastFrame 1\n" + [] {
+         std::string nulls;
+         for (int i = 0; i <= 100000; ++i) nulls += "AddNullObject n\n";
+         return nulls;
+       }() + object, true, "more than 100000 items; further items are skipped", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
