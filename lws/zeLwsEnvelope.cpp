@@ -70,7 +70,7 @@ double bezier(double p0, double p1, double p2, double p3, double u) {
 }
 
 // The 2D Bezier span from key i to key i + 1 at time t: the curve's time is
-// solved for its parameter by bisection, then its value read there.
+// solved for its parameter inside a shrinking bracket, then its value read there.
 double bezierSpan(const std::vector<ZeLwsKey>& k, size_t i, double t) {
   const ZeLwsKey& a = k[i];
   const ZeLwsKey& b = k[i + 1];
@@ -85,14 +85,21 @@ double bezierSpan(const std::vector<ZeLwsKey>& k, size_t i, double t) {
   }
   const double t2 = b.time + b.p[0];
   const double v2 = b.value + b.p[1];
+  // Bisection's bracket, with Newton steps taken while they stay inside it:
+  // the same root, in a handful of steps instead of fifty.
   double lo = 0.0, hi = 1.0;
-  // 60 halvings reach the last bit of a double's parameter.
-  for (int n = 0; n < 60; ++n) {
-    const double mid = 0.5 * (lo + hi);
-    if (bezier(a.time, t1, t2, b.time, mid) < t) lo = mid;
-    else hi = mid;
+  double u = (t - a.time) / span;
+  for (int n = 0; n < 100; ++n) {
+    const double miss = bezier(a.time, t1, t2, b.time, u) - t;
+    if (miss < 0.0) lo = u;
+    else hi = u;
+    if (std::fabs(miss) <= 1e-12 * span || hi - lo <= 1e-15) break;
+    const double w = 1.0 - u;
+    const double slope = 3 * w * w * (t1 - a.time) + 6 * w * u * (t2 - t1) + 3 * u * u * (b.time - t2);
+    const double next = slope != 0.0 ? u - miss / slope : lo;
+    u = next > lo && next < hi ? next : 0.5 * (lo + hi);
   }
-  return bezier(a.value, v1, v2, b.value, 0.5 * (lo + hi));
+  return bezier(a.value, v1, v2, b.value, u);
 }
 
 double inside(const std::vector<ZeLwsKey>& k, double t) {
