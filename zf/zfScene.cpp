@@ -683,18 +683,21 @@ void ZF_SetSceneReader(ZF_SceneClaim claims, ZF_SceneReader read) {
   foreignRead = read;
 }
 
+ZF_Document* ZF_SceneLoadDocument(const char* path) {
+  if (!path) return nullptr;
+  if (foreignClaims && foreignRead && foreignClaims(path)) return foreignRead(path);
+  return ZF_Load(path);
+}
+
 ZF_SceneView* ZF_SceneOpen(const char* path) {
   lastError[0] = '\0';
   if (!path) return nullptr;
-  if (foreignClaims && foreignRead && foreignClaims(path)) {
-    ZF_Document* document = foreignRead(path);
-    if (!document) {
-      zeFormatText(lastError, "the scene could not be converted (the log says why)");
-      return nullptr;
-    }
-    return ZF_SceneOpenDocument(document);
+  ZF_Document* document = ZF_SceneLoadDocument(path);
+  if (!document && foreignClaims && foreignClaims(path)) {
+    zeFormatText(lastError, "the scene could not be converted (the log says why)");
+    return nullptr;
   }
-  return ZF_SceneOpenDocument(ZF_Load(path));
+  return ZF_SceneOpenDocument(document);
 }
 
 void ZF_SceneClose(ZF_SceneView* view) {

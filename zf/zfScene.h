@@ -346,6 +346,8 @@ void ZF_SceneClose(ZF_SceneView* view);
 using ZF_SceneClaim = bool (*)(const char* path);
 using ZF_SceneReader = ZF_Document* (*)(const char* path);
 void ZF_SetSceneReader(ZF_SceneClaim claims, ZF_SceneReader read);
+// The document of a scene file of either kind (what ZF_SceneOpen reads).
+ZF_Document* ZF_SceneLoadDocument(const char* path);
 const char* ZF_SceneLastError();
 
 // Up to ZF_MAX_MORPH_WEIGHTS (1-based target index, weight) pairs of the

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -134,4 +135,22 @@ TEST(ZarnLws, TheViewerShowsBothObjectsThroughTheMovingCamera) {
   EXPECT_LT(red30.count, red0.count / 3);
   EXPECT_GT(green30.count, 150);
   EXPECT_NEAR(green30.x, green0.x - 2.5 * pixelsPerMetre, 8);
+}
+
+TEST(ZarnLws, BinaryConversionWritesTheConvertedSceneBesideIt) {
+  char folder[] = "/tmp/zarn-lws-bin-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  ASSERT_EQ(std::system(("cp -r data/Scenes data/Objects " + std::string(folder)).c_str()), 0);
+  const std::string scene = std::string(folder) + "/Scenes/two_boxes.lws";
+  const std::string command = std::string(ZARN_EXECUTABLE) + " -binary " + scene + " > /dev/null";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  FILE* in = std::fopen((scene + ".bin").c_str(), "rb");
+  ASSERT_NE(in, nullptr);
+  std::string bytes;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, n);
+  std::fclose(in);
+  std::system(("rm -rf " + std::string(folder)).c_str());
+  EXPECT_EQ(bytes.compare(0, 4, "FORM"), 0);
+  EXPECT_NE(bytes.find("../Objects/green_box.lwo"), std::string::npos);
 }
