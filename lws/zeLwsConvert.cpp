@@ -535,11 +535,9 @@ std::string Converter::tree(ObjectFinder& finder) {
     if (!finder.find(it.path, &file))
       zeLog("%s:%d: object file '%s' not found beside the scene or in the folders above it\n", s_.file.c_str(),
             it.line, it.path.c_str());
-    if (it.layer > 1)
-      zeLog("%s:%d: layer %d of '%s' asked for; the whole object is loaded\n", s_.file.c_str(), it.line, it.layer,
-            it.path.c_str());
     z.openNode("Object");
-    z.text("zfilename", file);
+    // "file|N": the object layer loads layer N of the file and no other.
+    z.text("zfilename", it.layer >= 1 ? file + "|" + std::to_string(it.layer) : file);
     z.text("name", it.name);
     z.text("filename", zePathFileName(file, true));
     motion(i, true);
