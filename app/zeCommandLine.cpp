@@ -102,7 +102,8 @@ ZeRunMode zeRunModeForFile(const std::string& path, bool hasCaptureBase) {
   const std::size_t dot = path.rfind('.');
   if (dot == std::string::npos) return ZeRunMode::Unsupported;
   const std::string extension = path.substr(dot);
-  if (endsWithIgnoringCase(extension, ".zarn") || endsWithIgnoringCase(extension, ".zscn"))
+  if (endsWithIgnoringCase(extension, ".zarn") || endsWithIgnoringCase(extension, ".zscn") ||
+      endsWithIgnoringCase(extension, ".lws"))
     return ZeRunMode::SceneViewer;
   if (endsWithIgnoringCase(extension, ".x") || endsWithIgnoringCase(extension, ".lwo") ||
       endsWithIgnoringCase(extension, ".obj"))

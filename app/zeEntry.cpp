@@ -85,8 +85,9 @@ int runPackaged(const ZeRunModes& modes, const ZeLaunchPlan& plan, std::vector<s
 
 const ZeFileFilters& chooserFilters() {
   static const ZeFileFilters filters = {
-      {"All supported", "*.zscn;*.x;*.demo.ini;*.lua;*.zlua"},
+      {"All supported", "*.zscn;*.lws;*.x;*.demo.ini;*.lua;*.zlua"},
       {"Zarn Scene (.zscn)", "*.zscn"},
+      {"LightWave Scene (.lws)", "*.lws"},
       {"Zarn Demo (demo.ini)", "*.demo.ini"},
       {"DirectX Object(.x)", "*.x"},
       {"Lua script(.lua)", "*.lua;*.zlua"},

@@ -162,7 +162,8 @@ class CZeLwoParser {
     return true;
   }
 
-  scene::IAnimatedMesh* build();
+  // layer 0: every layer; n: the n-th layer of the file only.
+  scene::IAnimatedMesh* build(int layer);
 
  private:
   void appendLayer(const SLayer& l, s32 tag, const SSurface& surface, CZeSkinMeshBuffer* buffer);
@@ -489,7 +490,11 @@ void CZeLwoParser::appendLayer(const SLayer& l, s32 tag, const SSurface& surface
   for (u32 index : indices) buffer->pushIndex(index);
 }
 
-scene::IAnimatedMesh* CZeLwoParser::build() {
+scene::IAnimatedMesh* CZeLwoParser::build(int layer) {
+  if (layer > 0 && static_cast<std::size_t>(layer) > Layers.size()) {
+    zeDeviceLog(ELL_ERROR, "%s: %s has no layer %d (it has %u)", kWho, Name, layer, static_cast<u32>(Layers.size()));
+    return nullptr;
+  }
   // Surfaces by tag: polygons tagged with a name no SURF chunk describes get
   // a default surface of that name.
   std::vector<s32> surfaceOfTag(Tags.size(), -1);
@@ -505,7 +510,9 @@ scene::IAnimatedMesh* CZeLwoParser::build() {
       SSurface surface;
       if (wanted >= 0 && surfaceOfTag[wanted] >= 0) surface = Surfaces[surfaceOfTag[wanted]];
       CZeSkinMeshBuffer* buffer = nullptr;
-      for (const SLayer& l : Layers) {
+      for (std::size_t li = 0; li < Layers.size(); ++li) {
+        const SLayer& l = Layers[li];
+        if (layer > 0 && li + 1 != static_cast<std::size_t>(layer)) continue;
         bool any = false;
         for (const SPolygon& p : l.polygons)
           if (p.tag == wanted && p.cornerCount >= 3) any = true;
@@ -564,7 +571,7 @@ scene::IAnimatedMesh* CZeLwoMeshFileLoader::createMesh(io::IReadFile* file) {
 }
 
 scene::IAnimatedMesh* CZeLwoMeshFileLoader::createMeshFromMemory(const char* data, std::size_t size,
-                                                                 const char* name) {
+                                                                 const char* name, int layer) {
   name = name ? name : "";
   try {
     CZeLwoParser parser(SceneManager, name);
@@ -572,7 +579,7 @@ scene::IAnimatedMesh* CZeLwoMeshFileLoader::createMeshFromMemory(const char* dat
       zeDeviceLog(ELL_ERROR, "%s: failed to load %s", kWho, name);
       return nullptr;
     }
-    return parser.build();
+    return parser.build(layer);
   } catch (const std::bad_alloc&) {
     zeDeviceLog(ELL_ERROR, "%s: out of memory loading %s", kWho, name);
     return nullptr;

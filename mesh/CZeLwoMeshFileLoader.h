@@ -18,8 +18,10 @@ class CZeLwoMeshFileLoader : public irr::scene::IMeshLoader {
   bool isALoadableFileExtension(const irr::io::path& filename) const override;
   // nullptr after a device-log error when the file is not a sound LWO2 file.
   irr::scene::IAnimatedMesh* createMesh(irr::io::IReadFile* file) override;
-  // The same from a block of memory; `name` locates textures.
-  irr::scene::IAnimatedMesh* createMeshFromMemory(const char* data, std::size_t size, const char* name);
+  // The same from a block of memory; `name` locates textures. A `layer`
+  // from 1 keeps that layer of the file (in file order) and no other.
+  irr::scene::IAnimatedMesh* createMeshFromMemory(const char* data, std::size_t size, const char* name,
+                                                  int layer = 0);
 
  private:
   irr::scene::ISceneManager* SceneManager;

@@ -27,12 +27,27 @@ scene::IMeshLoader* CZeMeshLoaders::find(const char* file) const {
 }
 
 scene::IAnimatedMesh* CZeMeshLoaders::createMeshFromMemory(const char* data, std::size_t size,
-                                                           const char* name) const {
+                                                           const char* name, int layer) const {
   const scene::IMeshLoader* loader = find(name);
   if (loader == X) return X->createMeshFromMemory(data, size, name);
   if (loader == Obj) return Obj->createMeshFromMemory(data, size, name);
-  if (loader == Lwo) return Lwo->createMeshFromMemory(data, size, name);
+  if (loader == Lwo) return Lwo->createMeshFromMemory(data, size, name, layer);
   return nullptr;
+}
+
+std::string zeMeshLayerOf(const char* name, int* layer) {
+  *layer = 0;
+  const std::string text = name ? name : "";
+  const std::size_t bar = text.rfind('|');
+  if (bar == std::string::npos || bar + 1 >= text.size() || text.size() - bar > 6) return text;
+  int n = 0;
+  for (std::size_t i = bar + 1; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return text;
+    n = n * 10 + (text[i] - '0');
+  }
+  if (n < 1) return text;
+  *layer = n;
+  return text.substr(0, bar);
 }
 
 void zeRegisterMeshLoaders(scene::ISceneManager* sceneManager) {

@@ -17,6 +17,7 @@
 #include "services/zeMusic.h"
 #include "services/zeWatch.h"
 #include "zf/zfDocument.h"
+#include "zf/zfScene.h"
 #include "zf/zfWrite.h"
 
 using namespace irr;
@@ -262,7 +263,7 @@ int Viewer::run() {
 }  // namespace
 
 int zeConvertSceneToBinary(const char* path) {
-  ZF_Document* document = ZF_Load(path);
+  ZF_Document* document = ZF_SceneLoadDocument(path);
   if (!document) {
     zeMessage(ZE_ERROR, "Failed to load scene %s\n", path);
     return -1;

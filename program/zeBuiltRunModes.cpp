@@ -5,6 +5,7 @@
 #include "app/zeEntry.h"
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
+#include "lws/zeLwsConvert.h"
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
@@ -51,6 +52,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallImagesAnd2D();
   zeInstallEffectManagerSlot();
   zeSceneRegister();
+  zeLwsInstallSceneReader();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/zeFile.h"
 #include "base/zePath.h"
@@ -58,10 +59,14 @@ CZeSceneManager::~CZeSceneManager() { delete loaders_; }
 
 scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
   if (!file || !*file) return nullptr;
-  const io::path name = zeObjectMeshName(file).c_str();
+  // "file|N" is layer N of the file: a mesh of its own in the cache.
+  int layer = 0;
+  const std::string path = zeMeshLayerOf(file, &layer);
+  const std::string fileName = zeObjectMeshName(path.c_str());
+  const io::path name = layer ? (fileName + "|" + std::to_string(layer)).c_str() : fileName.c_str();
   if (scene::IAnimatedMesh* cached = sceneManager_->getMeshCache()->getMeshByName(name)) return cached;
 
-  ZeFile* in = zeFileOpen(file, "rb");
+  ZeFile* in = zeFileOpen(path.c_str(), "rb");
   if (!in) return nullptr;
   const long size = in->size();
   if (size <= 0 || size > 0x7fffffffL) {
@@ -83,11 +88,11 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     return nullptr;
   }
   scene::IAnimatedMesh* mesh = nullptr;
-  if (loaders_->find(file)) {
+  if (loaders_->find(path.c_str())) {
     // Only the engine's loaders read their kinds, from the bytes just read
     // (no second copy): when one refuses a file, Irrlicht would hand it on
     // to its stock loader, which crashes or loops on hostile files.
-    mesh = loaders_->createMeshFromMemory(bytes, static_cast<std::size_t>(size), name.c_str());
+    mesh = loaders_->createMeshFromMemory(bytes, static_cast<std::size_t>(size), fileName.c_str(), layer);
     delete[] bytes;
     if (mesh) {
       sceneManager_->getMeshCache()->addMesh(name, mesh);
@@ -95,7 +100,8 @@ scene::IAnimatedMesh* CZeSceneManager::getMesh(const char* file) {
     }
     return mesh;
   }
-  io::IReadFile* memory = device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), name, true);
+  io::IReadFile* memory =
+      device_->getFileSystem()->createMemoryReadFile(bytes, static_cast<s32>(size), fileName.c_str(), true);
   if (!memory) {
     delete[] bytes;
     return nullptr;

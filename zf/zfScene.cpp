@@ -673,10 +673,31 @@ ZF_SceneView* ZF_SceneOpenDocument(ZF_Document* document) {
   return view.release();
 }
 
+namespace {
+ZF_SceneClaim foreignClaims = nullptr;
+ZF_SceneReader foreignRead = nullptr;
+}  // namespace
+
+void ZF_SetSceneReader(ZF_SceneClaim claims, ZF_SceneReader read) {
+  foreignClaims = claims;
+  foreignRead = read;
+}
+
+ZF_Document* ZF_SceneLoadDocument(const char* path) {
+  if (!path) return nullptr;
+  if (foreignClaims && foreignRead && foreignClaims(path)) return foreignRead(path);
+  return ZF_Load(path);
+}
+
 ZF_SceneView* ZF_SceneOpen(const char* path) {
   lastError[0] = '\0';
   if (!path) return nullptr;
-  return ZF_SceneOpenDocument(ZF_Load(path));
+  ZF_Document* document = ZF_SceneLoadDocument(path);
+  if (!document && foreignClaims && foreignClaims(path)) {
+    zeFormatText(lastError, "the scene could not be converted (the log says why)");
+    return nullptr;
+  }
+  return ZF_SceneOpenDocument(document);
 }
 
 void ZF_SceneClose(ZF_SceneView* view) {

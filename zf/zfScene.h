@@ -340,6 +340,14 @@ ZF_SceneView* ZF_SceneOpen(const char* path);
 // The same over a document already loaded; takes ownership of it (also on failure).
 ZF_SceneView* ZF_SceneOpenDocument(ZF_Document* document);
 void ZF_SceneClose(ZF_SceneView* view);
+// Scene files of another format reach the view through a reader the program
+// installs: `claims` picks the paths it reads (by name), `read` returns the
+// converted document, or null after its own messages. Null pair: none.
+using ZF_SceneClaim = bool (*)(const char* path);
+using ZF_SceneReader = ZF_Document* (*)(const char* path);
+void ZF_SetSceneReader(ZF_SceneClaim claims, ZF_SceneReader read);
+// The document of a scene file of either kind (what ZF_SceneOpen reads).
+ZF_Document* ZF_SceneLoadDocument(const char* path);
 const char* ZF_SceneLastError();
 
 // Up to ZF_MAX_MORPH_WEIGHTS (1-based target index, weight) pairs of the

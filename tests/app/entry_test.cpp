@@ -146,6 +146,7 @@ TEST(Entry, CommandLinesChooseTheRightModeAndValues) {
       {{"SCENE.ZSCN"}, "setup zarn-setup.ini, scene, stop", "SCENE.ZSCN", 0},
       {{"a.lws.ini"}, "setup zarn-setup.ini, scene, stop", "a.lws.ini", 0},
       {{"A.LWS.INI"}, "", "", -1},
+      {{"Shot.LWS"}, "setup zarn-setup.ini, scene, stop", "Shot.LWS", 0},
       {{"notes.txt"}, "", "", -1},
       {{"noextension"}, "", "", -1},
       {{"-windowpos", "10", "20", "x.zscn"}, "", "", -1},
@@ -159,7 +160,7 @@ TEST(Entry, CommandLinesChooseTheRightModeAndValues) {
       {{"run.zlua"}, "script", "run.zlua", 0},
       {{"x.zscn", "-framestart"}, "setup zarn-setup.ini, scene, stop", "x.zscn", 0},
       {{"-unknown", "x.x", "y.zscn"}, "setup zarn-setup.ini, object, stop", "x.x", 0},
-      {{}, "chooser Open Zarn file (6 filters)", "", -1},
+      {{}, "chooser Open Zarn file (7 filters)", "", -1},
   };
   for (const Case& c : cases) {
     Recorded r;

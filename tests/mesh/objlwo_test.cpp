@@ -215,6 +215,50 @@ TEST_F(MeshLoaders, LwoSurfacesBecomeBuffersWithTheirUVs) {
   mesh->drop();
 }
 
+TEST_F(MeshLoaders, LwoLayerAskedForIsTheOnlyOneLoaded) {
+  // Layer 1 a triangle, layer 2 a quad, each with its own points.
+  auto layer = [](u32 n, const std::vector<std::vector<float>>& p) {
+    std::string points;
+    for (const auto& v : p) points += f4(v[0]) + f4(v[1]) + f4(v[2]);
+    std::string face = "FACE" + be16(static_cast<u32>(p.size()));
+    for (u32 i = 0; i < p.size(); ++i) face += be16(i);
+    return chunk("LAYR", be16(n) + be16(0) + f4(0) + f4(0) + f4(0) + s0("")) + chunk("PNTS", points) +
+           chunk("POLS", face);
+  };
+  const std::string file = form(layer(0, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}) +
+                                layer(1, {{5, 0, 0}, {5, 1, 0}, {6, 1, 0}, {6, 0, 0}}));
+  struct Case {
+    int layer;
+    u32 indices;
+    float minX;
+  } cases[] = {{0, 9, 0.0f}, {1, 3, 0.0f}, {2, 6, 5.0f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.layer);
+    scene::IAnimatedMesh* mesh = Lwo->createMeshFromMemory(file.data(), file.size(), "mem.lwo", c.layer);
+    ASSERT_NE(mesh, nullptr) << testLog().all();
+    u32 indices = 0;
+    for (u32 b = 0; b < mesh->getMeshBufferCount(); ++b) indices += mesh->getMeshBuffer(b)->getIndexCount();
+    EXPECT_EQ(indices, c.indices);
+    EXPECT_FLOAT_EQ(mesh->getBoundingBox().MinEdge.X, c.minX);
+    mesh->drop();
+  }
+  EXPECT_EQ(Lwo->createMeshFromMemory(file.data(), file.size(), "mem.lwo", 3), nullptr);
+  EXPECT_NE(testLog().all().find("mem.lwo has no layer 3 (it has 2)"), std::string::npos) << testLog().all();
+
+  // The object name that asks for a layer.
+  struct Name {
+    const char* name;
+    const char* file;
+    int layer;
+  } names[] = {{"Objects/rig.lwo|2", "Objects/rig.lwo", 2}, {"rig.lwo", "rig.lwo", 0}, {"rig.lwo|", "rig.lwo|", 0},
+               {"rig.lwo|0", "rig.lwo|0", 0}, {"a|b.lwo", "a|b.lwo", 0}, {"rig.lwo|1234567", "rig.lwo|1234567", 0}};
+  for (const Name& n : names) {
+    int got = -1;
+    EXPECT_EQ(zeMeshLayerOf(n.name, &got), n.file) << n.name;
+    EXPECT_EQ(got, n.layer) << n.name;
+  }
+}
+
 TEST_F(MeshLoaders, LwoChunksAndIndicesAreCheckedAgainstTheFile) {
   const std::string points = chunk("PNTS", f4(0) + f4(0) + f4(0) + f4(1) + f4(0) + f4(0) + f4(0) + f4(1) + f4(0));
   const std::string triangle = chunk("POLS", "FACE" + be16(3) + be16(0) + be16(1) + be16(2));

@@ -1,12 +1,17 @@
-// zfconv: converts a ZF document between its text and binary forms.
+// zfconv: converts a ZF document between its text and binary forms, and a
+// LightWave scene (.lws) into a ZF scene.
 //
 //   zfconv [-text | -binary] input output
 //
-// Without an option the output takes the other form of the input. Text is
+// Without an option the output takes the other form of the input (text for
+// a LightWave scene). Text is
 // written in canonical form, so "zfconv -text a.zscn b.zscn" also tidies a
 // text file. Exits 0 on success, 1 on any failure (with a message).
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "base/zeProgramInfo.h"
+#include "lws/zeLwsConvert.h"
 #include "zf/zfDocument.h"
 #include "zf/zfWrite.h"
 
@@ -18,10 +23,12 @@ namespace {
 
 const char* const usageText =
     "Usage: zfconv [-text | -binary] INPUT OUTPUT\n"
-    "Converts a ZF scene document between its text and binary forms.\n"
-    "Without an option OUTPUT takes the other form of INPUT. Text is written in\n"
-    "canonical form, so -text also tidies a text file. Exits 0 on success, 1 on\n"
-    "any failure (with a message).\n"
+    "Converts a ZF scene document between its text and binary forms, or a\n"
+    "LightWave scene (INPUT ending in .lws) into a ZF scene whose object paths\n"
+    "are relative to OUTPUT's folder.\n"
+    "Without an option OUTPUT takes the other form of INPUT (text for .lws).\n"
+    "Text is written in canonical form, so -text also tidies a text file.\n"
+    "Exits 0 on success, 1 on any failure (with a message).\n"
     "\n"
     "Options:\n"
     "  -text            write the text form\n"
@@ -49,12 +56,23 @@ int main(int argc, char** argv) {
   const char* input = argv[arg];
   const char* output = argv[arg + 1];
 
-  ZF_Document* document = ZF_Load(input);
+  const bool lightwave = zeLwsIsSceneFile(input);
+  ZF_Document* document = nullptr;
+  if (lightwave) {
+    // The scene's objects are named as seen from where the output will live.
+    ZeLwsConvertOptions options;
+    options.relativeTo = zePathDirectory(zePathJoin(zeGetWorkingDirectory(), output));
+    document = zeLwsLoadDocument(input, options);
+  } else {
+    document = ZF_Load(input);
+  }
   if (!document) {
-    zeLog("zfconv: cannot read %s as a ZF document\n", input);
+    zeLog("zfconv: cannot read %s as a %s\n", input, lightwave ? "LightWave scene" : "ZF document");
     return 1;
   }
-  const int form = forced >= 0 ? forced : (ZF_DocumentForm(document) == ZF_FORM_TEXT ? ZF_FORM_BINARY : ZF_FORM_TEXT);
+  const int form = forced >= 0 ? forced
+                   : lightwave ? ZF_FORM_TEXT
+                               : (ZF_DocumentForm(document) == ZF_FORM_TEXT ? ZF_FORM_BINARY : ZF_FORM_TEXT);
   std::string bytes;
   const bool built = form == ZF_FORM_TEXT ? ZF_WriteText(ZF_Root(document), &bytes)
                                           : ZF_WriteBinary(ZF_Root(document), &bytes);
