@@ -1,6 +1,7 @@
 #include "script/zeScriptHost.h"
 
 #include <lua.hpp>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -33,7 +34,9 @@ int zeRunScript(const char* path, int packaged) {
   if (!packaged) {
     const std::string absolute = zeAbsolutePath(name.c_str());
     const std::string directory = zeDirectoryOf(absolute.c_str());
-    if (!directory.empty()) zeSetWorkingDirectory(directory.c_str());
+    // Both the process (Lua's own file loader and io library) and the file
+    // hooks (every engine load) start from there.
+    if (!directory.empty() && ::chdir(directory.c_str()) == 0) zeSetWorkingDirectory(directory.c_str());
     name = zeFileName(absolute.c_str(), true);
   }
   // Failures reach the script as Lua errors, not as log lines or boxes.

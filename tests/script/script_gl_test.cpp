@@ -4,6 +4,7 @@
 #include <irrlicht.h>
 
 #include "app/zeEntry.h"
+#include "base/zeFile.h"
 #include "script/zeScriptHost.h"
 #include "scriptFixture.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 TEST(ScriptGL, AScriptDrawsAnObjectABoxAndTextAndTakesAScreenShot) {
   zeBuiltRunModes();
+  // The standard effects are found beside the program, as the entry arranges.
+  zeSetBaseDirectory(ZARN_BINARY_DIR "/");
   const std::string dir = scriptTempDirectory();
   writeScriptFile(dir + "/draw.lua",
                   "ze.Setup(160, 120, 32, true)\n"

@@ -51,10 +51,10 @@ TEST(ScriptRun, AScriptErrorExitsNonZeroWithItsMessageAndStopsTheEngine) {
 
   // Relative names start in the script's own directory; a clean end exits 0.
   writeScriptFile(dir + "/data.txt", "x");
-  writeScriptFile(dir + "/ok.lua", "print('found', ze.FileExist('data.txt'), ze.IsSetup())\n");
+  writeScriptFile(dir + "/ok.lua", "ze.Setup(64, 48, 32, true)\nprint('found', ze.FileExist('data.txt'), ze.FileExist('fail.lua'))\n");
   run = runIn("/tmp", zarn + " " + dir + "/ok.lua");
   EXPECT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_TRUE(contains(run.out, "found\ttrue\tfalse")) << run.out;
+  EXPECT_TRUE(contains(run.out, "found\ttrue\ttrue")) << run.out;
 }
 
 TEST(ScriptRun, EveryExampleScriptRunsHeadless) {
@@ -63,7 +63,7 @@ TEST(ScriptRun, EveryExampleScriptRunsHeadless) {
     EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.out;
   }
   const ProgramRun scene = runIn("/tmp", zarn + " " ZARN_EXAMPLES "/scripts/scene.lua");
-  EXPECT_TRUE(contains(scene.out, "loaded\t3\tobjects")) << scene.out;
+  EXPECT_TRUE(contains(scene.out, "loaded\t4\tobjects\t2\tlights")) << scene.out;
 }
 
 TEST(ScriptRun, APackagedMainLuaRunsFromThePayloadAndItsErrorsNameMem) {
