@@ -86,4 +86,42 @@ TEST(ScriptRun, APackagedMainLuaRunsFromThePayloadAndItsErrorsNameMem) {
   EXPECT_TRUE(contains(run.out, "[string \"mem\"]:2: broken production")) << run.out;
 }
 
+// The leak checker preloaded into the real program on the NULL driver: the
+// commands' error paths, caught and uncaught, leave nothing behind.
+TEST(ScriptRun, ErrorPathsOfTheRealProgramLeakNothing) {
+  if (std::string(ZARN_LSAN).empty()) GTEST_SKIP() << "no LeakSanitizer runtime";
+  const std::string dir = scriptTempDirectory();
+  writeScriptFile(dir + "/errors.lua", R"(
+ze.Setup(64, 48, 32, true)
+ze.SetDir(")" ZARN_EXAMPLES R"(/scene")
+local failures = 0
+for k = 1, 20 do
+  for _, f in ipairs({
+    function() ze.PositionObject(k, 0, 0, 0) end,
+    function() ze.PlayMusic(k) end,
+    function() ze.SetEffectConstantFloatN(1, "c", 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17) end,
+    function() ze.SetObjectMorph(1, {1, 2}, {1}) end,
+    function() ze.Text(0, 0, setmetatable({}, {__tostring = function() error("in tostring") end})) end,
+    function() ze.PathFilename("a", 3) end,
+    function() ze.LoadObject("missing.x", 1) end,
+    function() ze.LoadImage("missing.png", 1) end,
+    function() ze.LoadEffect("missing.hlsl", 1) end,
+    function()
+      ze.SetLoadSceneCallback(function() error("in callback") end)
+      ze.LoadScene("example.zscn", 1, 100, 100, 0, 0, 0, 0, 0, false, "a")
+    end,
+  }) do
+    if not pcall(f) then failures = failures + 1 end
+  end
+end
+print("failures", failures)
+error("the end")
+)");
+  const ProgramRun run = runIn(dir, "env LD_PRELOAD=" ZARN_LSAN " " + zarn + " errors.lua");
+  EXPECT_TRUE(contains(run.out, "failures\t200")) << run.out;
+  EXPECT_TRUE(contains(run.out, "errors.lua:25: the end")) << run.out;
+  EXPECT_FALSE(contains(run.out, "LeakSanitizer")) << run.out;
+  EXPECT_NE(run.exitCode, 23) << run.out;
+}
+
 }  // namespace
