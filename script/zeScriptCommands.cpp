@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
 #include "app/zeFileChooser.h"
@@ -56,7 +58,8 @@ int truncate(float v) {
 const char* const NOT_IMPLEMENTED = "the function is not implemented";
 
 struct ScriptState {
-  lua_State* callbackState = nullptr;
+  lua_State* callbackState = nullptr;  // the state holding the reference
+  lua_State* loadingThread = nullptr;  // the thread inside LoadScene
   int callbackRef = LUA_NOREF;
   char callbackError[ZE_TEXT_SIZE] = "";
   bool joystickEnabled = false;
@@ -68,7 +71,7 @@ ScriptState state;
 // never unwinds through the scene loader; the error is raised once the loader
 // has returned.
 int progressToScript(int percent, void*) {
-  lua_State* L = state.callbackState;
+  lua_State* L = state.loadingThread;
   if (!L || state.callbackRef == LUA_NOREF) return 0;
   lua_rawgeti(L, LUA_REGISTRYINDEX, state.callbackRef);
   lua_pushinteger(L, percent);
@@ -319,7 +322,9 @@ const ZeScriptCommand commands[] = {
      "A file found in the engine's known locations.", FILES},
     {"SetupFilesystemFromResource", "s:archive", NONE, FREE,
      FN {
-       if (zeSetupFilesystem(S(0), ZE_MOUNT_ARCHIVE_FILE, 0) != 0) {
+       // Before Setup the mount is remembered for the device, so the file is
+       // checked here for the failure to show at once.
+       if (::access(S(0), R_OK) != 0 || zeMountArchiveFile(S(0)) != 0) {
          r.fail(0, "failed to setup filesystem resource '%s'", S(0));
          return;
        }
@@ -651,7 +656,9 @@ const ZeScriptCommand commands[] = {
        p.instanceShared = B(9);
        if (zeSceneExist(I(1))) zeDeleteScene(I(1));
        state.callbackError[0] = '\0';
+       state.loadingThread = a.L;
        const int status = zeLoadScene(I(1), S(0), S(10), p);
+       state.loadingThread = nullptr;
        if (state.callbackError[0])
          r.fail(0, "%s", state.callbackError);
        else if (status != 0)

@@ -9,11 +9,14 @@
 
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
+#include "app/zeFileMount.h"
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "script/zeScriptCommand.h"
 #include "script/zeScriptHost.h"
 #include "script/zeScriptReference.h"
 #include "scriptFixture.h"
+#include "support/testZip.h"
 
 namespace {
 
@@ -174,6 +177,17 @@ TEST_F(ScriptTest, TheLoadCallbackIsCalledReplacedAndItsErrorsRaisedAfterTheLoad
                 "ze.LoadScene('" + scene + "', 2, 200, 200, 0, 0, 0, 0, 0, false, 'b')"),
             "error stop here");
   EXPECT_EQ(run("return ze.SceneExist(2)"), "ok true");
+}
+
+TEST_F(ScriptTest, AnArchiveMountedBeforeSetupServesTheFilesAfterIt) {
+  const std::string zip = scriptTempDirectory() + "/data.zip";
+  const std::vector<std::uint8_t> bytes = zeTestZip({{"inside.txt", "hello"}});
+  writeScriptFile(zip, std::string(bytes.begin(), bytes.end()));
+  const std::string base = zeGetBaseDirectory();
+  EXPECT_EQ(run("ze.SetupFilesystemFromResource('" + zip + "') " + kSetup + "return ze.FileExist('inside.txt')"), "ok true");
+  zeEngineStop();
+  zeFilesystemReset(nullptr);
+  zeSetBaseDirectory(base.c_str());
 }
 
 TEST(ScriptTable, HoldsEveryCommandOnceAndEachIsBoundOrMarked) {
