@@ -18,13 +18,18 @@
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "render/CZeFreeTypeFont.h"
+#include "effect/CZeEffectCallback.h"
+#include "effect/CZeEffectManager.h"
+#include "effect/zeEffectCommands.h"
 #include "render/gl/ZeGL2D.h"
+#include "render/gl/ZeGL2DEffect.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/image/CZeImage.h"
 #include "render/image/CZeImageLoaderDDSVolume.h"
 #include "render/image/CZeImageLoaderHDR.h"
 #include "render/image/CZeImageLoaderPNG.h"
 #include "render/image/zeCurlNoise.h"
+#include "render/zeEffectManagerSlot.h"
 #include "render/zeLoadingScreen.h"
 
 using namespace irr;
@@ -111,7 +116,7 @@ unsigned drawColour(int alpha, unsigned rgb) { return (static_cast<unsigned>(alp
 
 // --- Queue -----------------------------------------------------------------------------
 
-enum Kind { KindText = 1, KindImage = 2, KindLine = 3, KindBox = 4 };
+enum Kind { KindText = 1, KindImage = 2, KindLine = 3, KindBox = 4, KindBoxWithEffect = 5, KindImageWithEffect = 6 };
 
 struct Command {
   int kind;
@@ -144,6 +149,14 @@ ZeImageCell* imageOrReport(int id, int argIndex) {
   return record;
 }
 
+bool effectExistsOrReport(int id, int argIndex) {
+  ZeHandleTable<ZeEffectCell>* effects = zeEngineContext().effects.get();
+  if (effects && effects->find(id)) return true;
+  zeReportArgError(argIndex, "Effect ID %d does not exist. %s", id,
+                   effects ? effects->reason() : "the engine is not running");
+  return false;
+}
+
 }  // namespace
 
 int zeQueueText(gui::IGUIFont* font, int x, int y, unsigned colour, const char* text) {
@@ -173,12 +186,24 @@ int zeQueueImage(const ZeImageTexture& texture, int x, int y, int width, int hei
   return 0;
 }
 
+int zeQueueImageWithEffect(const ZeImageTexture& texture, int x, int y, int width, int height, unsigned colour,
+                           int effectId) {
+  Command* c = nextCommand();
+  if (!c) return -1;
+  c->kind = KindImageWithEffect;
+  c->texture = texture;
+  const int words[7] = {x, y, width, height, 0, static_cast<int>(colour), effectId};
+  std::memcpy(c->words, words, sizeof words);
+  ++commandCount;
+  return 0;
+}
+
 namespace {
-int queueShape(int kind, int x1, int y1, int x2, int y2, unsigned colour) {
+int queueShape(int kind, int x1, int y1, int x2, int y2, unsigned colour, int effectId = 0) {
   Command* c = nextCommand();
   if (!c) return -1;
   c->kind = kind;
-  const int words[7] = {x1, y1, x2, y2, static_cast<int>(colour), 0, 0};
+  const int words[7] = {x1, y1, x2, y2, static_cast<int>(colour), effectId, 0};
   std::memcpy(c->words, words, sizeof words);
   ++commandCount;
   return 0;
@@ -225,10 +250,33 @@ void drawImage(video::IVideoDriver* driver, const Command& c) {
   }
 }
 
+// Unknown effects (deleted since queuing) draw nothing; so does the NULL driver.
+void drawWithEffect(const Command& c) {
+  if (!zeEngineContext().openGL) return;
+  SZeEffectCommandEnv effects = zeEngineEffectCommands();
+  CZeEffect* effect = zeEffectOf(effects, c.kind == KindBoxWithEffect ? c.words[5] : c.words[6]);
+  CZeEffectManager* manager = zeEffectManager();
+  auto* callback = manager ? dynamic_cast<CZeEffectCallback*>(manager->defaultCallback()) : nullptr;
+  if (!effect || !callback) return;
+  if (c.kind == KindBoxWithEffect) {
+    const float rectangle[4] = {float(c.words[0]), float(c.words[1]), float(c.words[2] - c.words[0]),
+                                float(c.words[3] - c.words[1])};
+    zeGLDraw2DWithEffect(effect, callback, rectangle, static_cast<unsigned>(c.words[4]), nullptr);
+    return;
+  }
+  const bool sized = c.words[2] >= 0 && c.words[3] >= 0;
+  const float rectangle[4] = {float(c.words[0]), float(c.words[1]), float(sized ? c.words[2] : c.texture.width()),
+                              float(sized ? c.words[3] : c.texture.height())};
+  zeGLDraw2DWithEffect(effect, callback, rectangle, static_cast<unsigned>(c.words[5]), &c.texture);
+}
+
 }  // namespace
 
 int zeQueueLine(int x1, int y1, int x2, int y2, unsigned colour) { return queueShape(KindLine, x1, y1, x2, y2, colour); }
 int zeQueueBox(int x1, int y1, int x2, int y2, unsigned colour) { return queueShape(KindBox, x1, y1, x2, y2, colour); }
+int zeQueueBoxWithEffect(int x1, int y1, int x2, int y2, unsigned colour, int effectId) {
+  return queueShape(KindBoxWithEffect, x1, y1, x2, y2, colour, effectId);
+}
 
 void zeExecute2DQueue() {
   video::IVideoDriver* driver = zeEngineContext().driver;
@@ -247,6 +295,8 @@ void zeExecute2DQueue() {
           break;
         }
         case KindImage: drawImage(driver, c); break;
+        case KindBoxWithEffect:
+        case KindImageWithEffect: drawWithEffect(c); break;
         case KindLine:
           driver->draw2DLine(core::position2d<s32>(c.words[0], c.words[1]),
                              core::position2d<s32>(c.words[2], c.words[3]), video::SColor(colour));
@@ -435,9 +485,11 @@ int zePasteImageStretch(int id, int x, int y, int width, int height, int useAlph
 }
 
 int zePasteImageWithEffect(int id, int x, int y, int width, int height, int effectId) {
-  if (!imageOrReport(id, 1)) return -1;
-  zeReportArgError(6, "PasteImageWithEffect: drawing through an effect is not built yet (effect ID %d)", effectId);
-  return -1;
+  ZeImageCell* record = imageOrReport(id, 1);
+  if (!record || !effectExistsOrReport(effectId, 6)) return -1;
+  if (zeQueueImageWithEffect(record->texture, x, y, width, height, zeImageDrawColour(), effectId) != 0)
+    return tooMany();
+  return 0;
 }
 
 bool zeImageExist(int id) { return findImage(id) != nullptr; }
@@ -480,9 +532,9 @@ int zeLine(int x1, int y1, int x2, int y2) {
   return zeQueueLine(x1, y1, x2, y2, zeInkColour()) == 0 ? 0 : tooMany();
 }
 
-int zeBoxWithEffect(int, int, int, int, int effectId) {
-  zeReportArgError(5, "BoxWithEffect: drawing through an effect is not built yet (effect ID %d)", effectId);
-  return -1;
+int zeBoxWithEffect(int x1, int y1, int x2, int y2, int effectId) {
+  if (!effectExistsOrReport(effectId, 5)) return -1;
+  return zeQueueBoxWithEffect(x1, y1, x2, y2, zeInkColour(), effectId) == 0 ? 0 : tooMany();
 }
 
 int zeRGB(int r, int g, int b) { return (r & 255) << 16 | (g & 255) << 8 | (b & 255); }

@@ -100,11 +100,15 @@ int zeQueueImage(const ZeImageTexture& texture, int x, int y, int width, int hei
                  unsigned colour);
 int zeQueueLine(int x1, int y1, int x2, int y2, unsigned colour);
 int zeQueueBox(int x1, int y1, int x2, int y2, unsigned colour);
+int zeQueueBoxWithEffect(int x1, int y1, int x2, int y2, unsigned colour, int effectId);
+int zeQueueImageWithEffect(const ZeImageTexture& texture, int x, int y, int width, int height, unsigned colour,
+                           int effectId);
 void zeExecute2DQueue();  // draws every command in order, then empties the queue
 void zeClear2DQueue();    // empties it without drawing
 int ze2DQueueCount();
 int ze2DQueueTextCount();
-// A queued command's kind (1 text, 2 image, 3 line, 4 box) and words 1-7;
+// A queued command's kind (1 text, 2 image, 3 line, 4 box, 5 box with effect,
+// 6 image with effect) and words 1-7;
 // false past the end. For tests and overlays that inspect the frame.
 bool ze2DQueuedCommand(int index, int* kind, int words[7]);
 

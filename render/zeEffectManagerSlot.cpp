@@ -14,8 +14,43 @@
 #include "effect/IZeTextureManager.h"
 #include "effect/CZeEffectCallback.h"
 #include "render/gl/ZeGLEffectDraw.h"
+#include "render/ze2D.h"
+#include "scene/IZeSceneNodeExt.h"
+#include "scene/zeObject.h"
 
 namespace {
+
+// What the effect commands reach of the engine's other tables.
+class EngineSeams : public IZeEffectCommandSeams {
+ public:
+  bool imageTexture(int id, irr::video::ITexture** texture) override {
+    if (!zeImageExist(id)) return false;
+    *texture = zeGetImageTexture(id).driverTexture();
+    if (!*texture) {
+      // Renderable and high-precision images live beside Irrlicht's textures.
+      zeMessage(ZE_ERROR, "Image %d is a render-target or high-precision image: effects cannot take it as a texture yet",
+                id);
+      return false;
+    }
+    return true;
+  }
+  int objectSurfaceParameters(int object, int surface, SZeEffectCompileParameters*) override {
+    irr::scene::ISceneNode* node = zeObjectNode(object);
+    if (!node) return 1;
+    IZeSceneNodeExt* ext = zeFindNodeExt(node);
+    if (!ext) return 2;
+    if (surface < 0 || irr::u32(surface) >= ext->getRowCount()) return 3;
+    // Surfaces carry no compile parameters until LightWave surfaces exist.
+    return 4;
+  }
+  bool rendererMacros(SZeEffectCompileParameters*) override { return true; }  // no renderer manager adds any
+  int emitterParameters(int, SZeEffectCompileParameters*) override { return 1; }  // no emitters exist
+  irr::video::ITexture* namedTexture(const char* name) override;
+  std::string findShaderFile(const char* name) override {
+    const char* found = zeFindKnownFile(name);
+    return found ? found : "";
+  }
+};
 
 // What the manager is built over lives beside it and goes with it.
 struct ManagerWithParts {
@@ -23,8 +58,13 @@ struct ManagerWithParts {
   CZeTechniqueLookup techniques;
   std::unique_ptr<CZeEffectManager> manager;
   std::unique_ptr<CZeResourceManager> resources;
+  EngineSeams seams;
 };
 ManagerWithParts* current = nullptr;
+
+irr::video::ITexture* EngineSeams::namedTexture(const char* name) {
+  return current && current->textures ? current->textures->getNamedTexture(name) : nullptr;
+}
 
 bool createManager(CZeManager& manager) {
   ZeEngineContext& context = zeEngineContext();
@@ -147,5 +187,6 @@ SZeEffectCommandEnv zeEngineEffectCommands() {
   commands.table = zeEngineContext().effects.get();
   commands.manager = zeEffectManager();
   commands.textures = current ? current->textures.get() : nullptr;
+  commands.seams = current ? &current->seams : nullptr;
   return commands;
 }

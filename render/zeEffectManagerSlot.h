@@ -10,6 +10,7 @@ class CZeEffectManager;
 void zeInstallEffectManagerSlot();
 // The engine's effect manager, or nullptr when the engine is stopped.
 CZeEffectManager* zeEffectManager();
-// The command layer over the engine's effect table and manager (no seams
-// yet: images, objects and emitters say they are not built).
+// The command layer over the engine's effect table and manager, with the
+// engine's images, objects (surfaces give no compile parameters yet) and no
+// particle emitters behind its seams.
 SZeEffectCommandEnv zeEngineEffectCommands();

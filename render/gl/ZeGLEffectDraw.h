@@ -18,6 +18,13 @@ bool zeGLDrawBufferWithEffect(irr::video::IVideoDriver* driver, CZeEffectCallbac
                               irr::scene::IMeshBuffer* buffer, const irr::video::SMaterial& material,
                               int materialIndex);
 
+// Draws one pass of `effect` over `buffer` with the world transform as it is
+// (no node), for screen quads: no depth test or write unless the pass sets
+// depth states. False when the effect has no such pass.
+bool zeGLDrawBufferWithEffectPass(irr::video::IVideoDriver* driver, CZeEffectCallback* callback, CZeEffect* effect,
+                                  int technique, int pass, irr::scene::IMeshBuffer* buffer,
+                                  const irr::video::SMaterial& material);
+
 // Draws every buffer of `mesh`: rows whose effect is a built effect draw with
 // its default technique (0) pass by pass, the others as Irrlicht would.
 void zeGLDrawMeshWithEffects(irr::video::IVideoDriver* driver, CZeEffectCallback* callback,

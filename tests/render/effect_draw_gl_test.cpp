@@ -18,6 +18,7 @@
 #include "effect/CZeEffectCallback.h"
 #include "effect/CZeEffectManager.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
 #include "scene/IZeSceneNodeExt.h"
@@ -46,6 +47,41 @@ float4 vs_main(float4 pos : POSITION) : POSITION { return mul(WVP, pos); }
 float4 ps_main() : COLOR { return Tint; }
 )";
 
+// Places the shared screen quad on "Rectangle" (pixels) and paints "Color",
+// times "Image" in the second technique's variant.
+const char* const kRectangleEffect = R"(/*
+[ZARN_BEGIN]
+// float2 Screen : ScreenSize : vertex
+// float4 Rectangle : 0, 0, 0, 0 : vertex
+// float4 Color : 1, 1, 1, 1 : pixel
+#ifdef WITH_IMAGE
+// texture Image : : clamp point
+#endif
+[ZARN_END]
+*/
+float2 Screen;
+float4 Rectangle;
+float4 Color;
+#ifdef WITH_IMAGE
+sampler2D Image;
+#endif
+struct VOut { float4 pos : POSITION; float2 uv : TEXCOORD0; };
+VOut vs_main(float4 pos : POSITION, float2 uv : TEXCOORD0) {
+  VOut o;
+  float2 p = Rectangle.xy + uv * Rectangle.zw;
+  o.pos = float4(p.x / Screen.x * 2 - 1, 1 - p.y / Screen.y * 2, 0, 1);
+  o.uv = uv;
+  return o;
+}
+float4 ps_main(float2 uv : TEXCOORD0) : COLOR {
+#ifdef WITH_IMAGE
+  return tex2D(Image, uv) * Color;
+#else
+  return Color;
+#endif
+}
+)";
+
 class EffectDraw : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,6 +89,7 @@ class EffectDraw : public ::testing::Test {
     zeInstallGPUProgrammingServicesSlot();
     zeInstallEffectManagerSlot();
     zeSceneRegister();
+    zeInstallImagesAnd2D();
     zeSetMessageThreshold(ZE_NONE);
     zeDisableMessageBoxes();
   }
@@ -69,6 +106,8 @@ class EffectDraw : public ::testing::Test {
     if (::symlink(ZARN_DATA_DIR "/shaders", (base_ + "shaders").c_str()) != 0) return false;
     std::ofstream(base_ + "quad.obj") << kQuad;
     std::ofstream(base_ + "tint.hlsl") << kEffect;
+    std::ofstream(base_ + "rect.hlsl") << kRectangleEffect;
+    std::ofstream(base_ + "rectimage.hlsl") << "#define WITH_IMAGE\n" << kRectangleEffect;
     ::setenv("ZARN_DRIVER", "opengl", 1);
     ZeEngineSettings settings;
     settings.width = 64;
@@ -78,14 +117,15 @@ class EffectDraw : public ::testing::Test {
     settings.baseDirectory = base_.c_str();
     return zeEngineStart(settings) == 0;
   }
-  // The centre pixel of the frame Sync just drew, as 0xRRGGBB.
-  static unsigned centre() {
+  // A pixel of the frame Sync just drew, as 0xRRGGBB.
+  static unsigned pixel(int x, int y) {
     video::IImage* image = zeGetFrameBackend()->readFrame();
     if (!image) return 0xDEAD;
-    const video::SColor c = image->getPixel(32, 24);
+    const video::SColor c = image->getPixel(u32(x), u32(y));
     image->drop();
     return (c.getRed() << 16) | (c.getGreen() << 8) | c.getBlue();
   }
+  static unsigned centre() { return pixel(32, 24); }
   static bool near(unsigned got, unsigned want) {
     for (int shift : {0, 8, 16})
       if (std::abs(int((got >> shift) & 255) - int((want >> shift) & 255)) > 2) return false;
@@ -133,6 +173,81 @@ TEST_F(EffectDraw, SyncDrawsAnObjectRowThroughItsEffect) {
   ext->setEffect(0, nullptr, 0, 0);
   zeSync();
   EXPECT_TRUE(near(centre(), plain)) << std::hex << centre();
+}
+
+// Boxes and images drawn through an effect: the effect receives the
+// rectangle in pixels and the colour (and the image) and places the quad
+// itself; unknown effects are refused when queuing, deleted ones skipped.
+TEST_F(EffectDraw, BoxesAndImagesThroughAnEffect) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
+  ASSERT_TRUE(start()) << zeStartFailureReason();
+  SZeEffectCommandEnv commands = zeEngineEffectCommands();
+  ASSERT_EQ(zeLoadEffect(commands, (base_ + "rect.hlsl").c_str(), 4), 0);
+  ASSERT_EQ(zeLoadEffect(commands, (base_ + "rectimage.hlsl").c_str(), 5), 0);
+
+  // A renderable image, green on its left half, red on its right.
+  ASSERT_EQ(zeMakeImage(16, 16, 7), 0);
+  zeSetBackdropColour(0xFF0000);
+  zeInk(0x00FF00);
+  ASSERT_EQ(zeBox(0, 0, 8, 16), 0);
+  ASSERT_EQ(zeRenderToImage(7, 1), 0);
+
+  zeSetBackdropColour(0x0000FF);
+  zeInk(0xFF8000);
+  ASSERT_EQ(zeBoxWithEffect(4, 4, 20, 12, 4), 0);
+  zeSetImageColor(0xFFFFFF);
+  ASSERT_EQ(zePasteImageWithEffect(7, 40, 20, -1, -1, 5), 0);     // its own size
+  ASSERT_EQ(zePasteImageWithEffect(7, 4, 28, 32, 16, 5), 0);      // stretched twice as wide
+  zeSync();
+  const struct {
+    int x, y;
+    unsigned want;
+    const char* what;
+  } cases[] = {
+      {5, 5, 0xFF8000, "box, top-left inside"},      {19, 11, 0xFF8000, "box, bottom-right inside"},
+      {21, 8, 0x0000FF, "box, right of it"},         {12, 13, 0x0000FF, "box, below it"},
+      {41, 21, 0x00FF00, "image, left half"},        {54, 34, 0xFF0000, "image, right half"},
+      {57, 25, 0x0000FF, "image, right of it"},      {18, 36, 0x00FF00, "stretched, left half"},
+      {22, 36, 0xFF0000, "stretched, right half"},   {37, 36, 0x0000FF, "stretched, right of it"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(near(pixel(c.x, c.y), c.want)) << c.what << ": " << std::hex << pixel(c.x, c.y);
+
+  // Unknown effects are refused at their argument; nothing is queued.
+  zeResetMessageState();
+  EXPECT_EQ(zeBoxWithEffect(0, 0, 8, 8, 9), -1);
+  int index = 0;
+  const char* text = zeGetLastError(&index);
+  EXPECT_EQ(index, 5);
+  EXPECT_NE(std::string(text ? text : "").find("Effect ID 9 does not exist."), std::string::npos);
+  zeResetMessageState();
+  EXPECT_EQ(zePasteImageWithEffect(7, 0, 0, 8, 8, 9), -1);
+  zeGetLastError(&index);
+  EXPECT_EQ(index, 6);
+  EXPECT_EQ(ze2DQueueCount(), 0);
+
+  // An image the effect command gave the effect: a box shows it (a loaded
+  // image is a driver texture). A renderable image cannot be given yet.
+  {
+    video::IVideoDriver* driver = zeEngineContext().driver;
+    video::IImage* picture = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    picture->fill(video::SColor(255, 200, 40, 90));
+    ASSERT_TRUE(driver->writeImageToFile(picture, (base_ + "picture.bmp").c_str()));
+    picture->drop();
+  }
+  ASSERT_EQ(zeLoadImage((base_ + "picture.bmp").c_str(), 8), 0);
+  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  EXPECT_FALSE(zeSetEffectTextureImage(commands, 5, "Image", 7));
+  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  zeInk(0xFFFFFF);
+  ASSERT_EQ(zeBoxWithEffect(30, 4, 50, 14, 5), 0);
+  zeSync();
+  EXPECT_TRUE(near(pixel(40, 9), 0xC8285A)) << std::hex << pixel(40, 9);
+
+  // An effect deleted between queuing and the frame draws nothing.
+  ASSERT_EQ(zeBoxWithEffect(4, 4, 20, 12, 4), 0);
+  zeDeleteEffect(commands, 4);
+  zeSync();
+  EXPECT_TRUE(near(pixel(8, 8), 0x0000FF)) << std::hex << pixel(8, 8);
 }
 
 }  // namespace
