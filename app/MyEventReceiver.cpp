@@ -7,6 +7,9 @@ void SZeJoystickState::copyFrom(const SEvent::SJoystickEvent& event) {
   axisX = event.Axis[SEvent::SJoystickEvent::AXIS_X];
   axisY = event.Axis[SEvent::SJoystickEvent::AXIS_Y];
   axisZ = event.Axis[SEvent::SJoystickEvent::AXIS_Z];
+  axisR = event.Axis[SEvent::SJoystickEvent::AXIS_R];
+  axisU = event.Axis[SEvent::SJoystickEvent::AXIS_U];
+  axisV = event.Axis[SEvent::SJoystickEvent::AXIS_V];
   pov = event.POV;
 }
 

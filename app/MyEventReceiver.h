@@ -12,12 +12,15 @@ constexpr irr::s32 ZE_SYNC_USER_EVENT = 0x7000;
 constexpr int ZE_KEY_SHIFT_STATE = 16;
 constexpr int ZE_KEY_ESCAPE_LATCH = 255;
 
-// The last event of joystick 0: buttons, axes X, Y and Z, point of view.
+// The last event of joystick 0: buttons, axes X, Y, Z, R, U and V, point of view.
 struct SZeJoystickState {
   irr::s32 buttons = 0;
   irr::s32 axisX = 0;
   irr::s32 axisY = 0;
   irr::s32 axisZ = 0;
+  irr::s32 axisR = 0;
+  irr::s32 axisU = 0;
+  irr::s32 axisV = 0;
   irr::s32 pov = 0;
   void copyFrom(const irr::SEvent::SJoystickEvent& event);
 };

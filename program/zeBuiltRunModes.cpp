@@ -17,6 +17,7 @@
 #include "render/zeGPUServicesSlot.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
+#include "script/zeScriptHost.h"
 #include "services/zeMusic.h"
 
 namespace {
@@ -66,5 +67,6 @@ ZeRunModes zeBuiltRunModes() {
   modes.objectViewer = zeObjectViewer;
   zePackagingRegister(&modes);
   modes.sceneViewer = zeSceneViewer;
+  modes.scriptRunner = zeRunScript;
   return modes;
 }

@@ -59,7 +59,7 @@ void makeScriptFolder(const std::string& folder) {
   fs::copy_file(examples + "/object/example.png", folder + "/example.png");
   writeFile(folder + "/zarn-setup.ini", setup);
   writeFile(folder + "/main.lua",
-            "if FileExist('example.x') == 1 and FileExist('example.png') == 1 then print('object and image found') end\n");
+            "if ze.FileExist('example.x') and ze.FileExist('example.png') then print('object and image found') end\n");
 }
 
 TEST(PackagingEndToEnd, AFolderBecomesAnExecutableThatPlaysFromItsPayload) {
