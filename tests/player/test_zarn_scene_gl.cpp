@@ -253,3 +253,47 @@ TEST_F(ZarnScene, FollowingLayoutTheWindowIsOwnedByLayoutOrKeptAbove) {
   XDestroyWindow(display, layout);
   XCloseDisplay(display);
 }
+
+// -ride: the ride's HUD lines over their own box under the clock, and the up
+// arrow flies the camera forward while the scene stays paused.
+TEST_F(ZarnScene, RideShowsItsHudAndTheUpArrowFliesTheCamera) {
+  auto fly = [](const std::string&) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    // No window manager under Xvfb gives the window the focus the ride needs.
+    XSetInputFocus(d, viewerWindow, RevertToParent, CurrentTime);
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = d;
+    event.xkey.window = viewerWindow;
+    event.xkey.root = DefaultRootWindow(d);
+    event.xkey.same_screen = True;
+    event.xkey.keycode = XKeysymToKeycode(d, XK_Up);
+    XSendEvent(d, viewerWindow, True, KeyPressMask, &event);
+    XCloseDisplay(d);
+  };
+  std::vector<std::string> arguments = pausedAt(scene_, 50);
+  arguments.push_back("-ride");
+  const ViewerRun run = view(arguments, 2, fly, scene_);
+  ASSERT_EQ(run.pictures.size(), 2u) << "no window titled Zarn";
+  EXPECT_EQ(run.exitCode, 0);
+  const ViewerRun still = view(pausedAt(scene_, 50), 1, nullptr, scene_);
+  ASSERT_EQ(still.pictures.size(), 1u);
+
+  auto whiteIn = [](const Picture& p, int x0, int x1, int y0, int y1) {
+    int count = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) count += p[y * kWidth + x] == 0xFFFFFFul;
+    return count;
+  };
+  EXPECT_GT(whiteIn(run.pictures[0], 0, 90, 30, 60), 40) << "position and angles under the clock";
+  EXPECT_EQ(whiteIn(still.pictures[0], 0, 90, 30, 60), 0);
+  int moved = 0;
+  for (int i = 60 * kWidth; i < kWidth * kHeight; ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(channel(run.pictures[0][i], shift) - channel(run.pictures[1][i], shift)) > 40) {
+        ++moved;
+        break;
+      }
+  EXPECT_GT(moved, 50) << "the camera flew on while the scene stayed paused";
+}
