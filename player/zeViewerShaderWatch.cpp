@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/zeFrame.h"
@@ -35,7 +37,7 @@ int zeViewerShaderWatchPoll() {
   bool any = false;
   for (int i = 0; i < kCount; ++i) any = any || (watching[i] && zeFolderWatchHasChanges(i) == 1);
   if (!any) return 0;
-  zeSleep(kSettleMs);
+  std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
   std::vector<std::string> paths;
   for (int i = 0; i < kCount; ++i) {
     if (!watching[i]) continue;

@@ -1,6 +1,7 @@
 // The viewer's loop on the NULL driver with a scripted clock and keys: start
 // paused at a frame, Space, the live update that fails and then succeeds, a
 // scene that does not load, and the binary conversion.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include "app/zeFrame.h"
 #include "base/zeFile.h"
 #include "player/zeSceneViewer.h"
+#include "player/zeViewerShaderWatch.h"
 #include "scene/zeCamera.h"
 #include "scene/sceneFixture.h"
 #include "scene/zeScene.h"
@@ -255,4 +257,38 @@ TEST_F(SceneViewerTest, SteppingAShortSceneWritesPlaysyncToTheDebuggerOutput) {
   unsetenv("ZARN_LOG_FILE");
   ASSERT_EQ(result, 0) << takeError();
   EXPECT_NE(readFile(log).find("PLAYSYNC"), std::string::npos);
+}
+
+// The shader folders that exist are watched; a file written in one reaches
+// the shader hot reload by its full path, and the watches start over.
+TEST(ViewerShaderWatch, AChangedShaderFileGoesToTheHotReload) {
+  static std::vector<std::string> recompiled;
+  recompiled.clear();
+  const ZeFrameHooks before = zeGetFrameHooks();
+  ZeFrameHooks hooks = before;
+  hooks.recompileShaders = [](int count, const char* const* paths) {
+    for (int i = 0; i < count; ++i) recompiled.push_back(paths[i]);
+  };
+  zeSetFrameHooks(hooks);
+  const std::string base = tempDirectory();
+  ASSERT_EQ(mkdir((base + "/shaders").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((base + "/shadersPP").c_str(), 0755), 0);
+  EXPECT_EQ(zeViewerShaderWatchStart(base.c_str()), 2);
+  EXPECT_EQ(zeViewerShaderWatchPoll(), 0);
+  writeFile(base + "/shadersPP/glow.hlsl", "float4 main() : COLOR { return 1; }\n");
+  int handed = 0;
+  for (int i = 0; i < 100 && handed == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    handed = zeViewerShaderWatchPoll();
+  }
+  EXPECT_GE(handed, 1);
+  ASSERT_FALSE(recompiled.empty());
+  EXPECT_NE(recompiled[0].find("shadersPP/glow.hlsl"), std::string::npos) << recompiled[0];
+  EXPECT_EQ(zeViewerShaderWatchPoll(), 0) << "reset after the reload";
+  zeViewerShaderWatchStop();
+  zeSetFrameHooks(before);
+  std::remove((base + "/shadersPP/glow.hlsl").c_str());
+  rmdir((base + "/shadersPP").c_str());
+  rmdir((base + "/shaders").c_str());
+  rmdir(base.c_str());
 }
