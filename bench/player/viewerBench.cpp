@@ -9,6 +9,26 @@
 #include "app/zeEntry.h"
 #include "base/zeMessage.h"
 
+namespace {
+
+// The program's folder as the engine expects it: the standard shaders beside
+// it, and room for the shader cache outside the source tree.
+const std::string& benchBase() {
+  static std::string base;
+  if (base.empty()) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = fs::temp_directory_path() / ("zarn-viewer-bench-base-" + std::to_string(::getpid()));
+    fs::create_directories(folder, error);
+    fs::copy(fs::path(ZARN_SOURCE_DIR) / "data", folder, fs::copy_options::recursive | fs::copy_options::skip_existing,
+             error);
+    base = folder.string() + "/";
+  }
+  return base;
+}
+
+}  // namespace
+
 bool startViewerEngine(int width, int height, const char** reason) {
   static bool registered = false;
   if (!registered) {
@@ -18,6 +38,7 @@ bool startViewerEngine(int width, int height, const char** reason) {
   zeSetMessageThreshold(ZE_WARN);
   zeDisableMessageBoxes();
   ZeEngineSettings s;
+  s.baseDirectory = benchBase().c_str();
   s.width = width;
   s.height = height;
   s.windowed = 1;
