@@ -420,6 +420,7 @@ int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSce
   if (loaded != 0) {
     if (loaded != 1) zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Failed to load scene");
     if (zeSceneExist(kScene)) zeDeleteScene(kScene);
+    if (viewer.shaderWatches) zeViewerShaderWatchStop();
     return -1;
   }
   return viewer.run();
