@@ -269,6 +269,13 @@ void zeMousePosition(int* x, int* y) {
 
 // --- Shader hot reload -------------------------------------------------------------
 
+namespace {
+int renderDebug = 0;
+}  // namespace
+
+void zeRenderSetDebug(int on) { renderDebug = on; }
+int zeRenderDebug() { return renderDebug; }
+
 void zeShaderHotReload(int count, const char* const* paths) {
   if (count <= 0 || !paths || zeIsPackaged()) return;
   std::vector<std::string> changed;

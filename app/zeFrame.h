@@ -71,6 +71,11 @@ void zeMousePosition(int* x, int* y);
 // Clamp used for the cursor position (exposed for tests).
 int zeClampToClient(int value, int size);
 
+// The renderer's debug display (RenderSetDebug, F12 in the scene viewer):
+// renderers that have one read the flag every frame.
+void zeRenderSetDebug(int on);
+int zeRenderDebug();
+
 // Recompiles the shaders that depend on the changed files.
 void zeShaderHotReload(int count, const char* const* paths);
 

@@ -128,6 +128,10 @@ int zeGetMessageThreshold() { return threshold; }
 void zeDisableMessageBoxes() { boxesEnabled = false; }
 bool zeMessageBoxesEnabled() { return boxesEnabled; }
 
+void zeDebuggerOutput(const char* text) {
+  if (text) writeDebuggerOutput(text);
+}
+
 void zeLog(const char* format, ...) {
   char line[ZE_TEXT_SIZE];
   va_list args;

@@ -42,6 +42,8 @@ bool zeMessageBoxesEnabled();
 
 // A plain log line, no level and no threshold.
 void zeLog(const char* format, ...) ZE_PRINTF(1, 2);
+// Text for the debugger output only ($ZARN_LOG_FILE), not standard output.
+void zeDebuggerOutput(const char* text);
 
 // A modal box captioned "Zarn" with an OK button.
 void zeMessageBox(const char* format, ...) ZE_PRINTF(1, 2);

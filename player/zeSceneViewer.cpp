@@ -7,12 +7,16 @@
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
 #include "app/zeFileChooser.h"
+#include "app/zeFileMount.h"
 #include "app/zeFrame.h"
+#include "app/zeLayoutWindow.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "player/zeViewerClock.h"
+#include "player/zeViewerShaderWatch.h"
 #include "render/ze2D.h"
 #include "render/zeLoadingScreen.h"
+#include "scene/zeCamera.h"
 #include "scene/zeScene.h"
 #include "services/zeMusic.h"
 #include "services/zeWatch.h"
@@ -29,6 +33,12 @@ constexpr int kMusic = 1;
 constexpr int kSceneWatch = 0;
 constexpr int kLockWaitMs = 3000;  // the editor's save must end within this
 constexpr int kUpdateFailed = 1;
+constexpr int kDefaultRideSpeed = 1000;  // cm/s
+constexpr float kMoveSpeedPerCm = 0.00001f;  // cm/s to scene units per ms
+// Ride option bits (-rideopts).
+constexpr int kRideCollision = 1;
+constexpr int kRideFalling = 2;  // with collision: gravity and eye height
+constexpr int kRideFps = 4;
 
 // Music 1 through the music service.
 struct ServiceMusic : IZeViewerMusic {
@@ -100,12 +110,6 @@ struct PressedKeys {
   void remember(const MyEventReceiver& input) { std::memcpy(before, input.keys, sizeof before); }
 };
 
-void notBuiltOnce(bool* said, const char* what) {
-  if (*said) return;
-  *said = true;
-  zeMessage(ZE_WARN, "%s is not built yet\n", what);
-}
-
 struct Viewer {
   Viewer(const ViewerOptions& o, const ZeSceneViewerHooks* h, std::string file)
       : options(o), hooks(h), sceneFile(std::move(file)) {}
@@ -118,13 +122,55 @@ struct Viewer {
   int updateStatus = 0;
   int screenshotCounter = 0;
   bool screenshotFailed = false;
-  bool saidRide = false, saidDebug = false;
+  bool ride = false;
+  int rideSpeed = kDefaultRideSpeed;
+  bool cursorHidden = false;
+  bool shaderWatches = false;
   int fpsFrames = 0;
   unsigned fpsLastMs = 0;
   char fpsText[64] = "FPS=0.00 (0.00 ms/frm)";
 
   unsigned now() const { return hooks && hooks->clock ? hooks->clock(hooks->user) : zeTimer(); }
   bool has(int flag) const { return (options.flags & flag) != 0; }
+  bool rideOption(int bit) const { return (options.rideOptions & bit) != 0; }
+
+  void enterRide(int nowMs, bool withCollision = true) {
+    ride = true;
+    // The ride starts where the scene's camera stands now.
+    zeAnimateScene(kScene, zeViewerSceneTime(s, nowMs, facts, &music));
+    if (rideOption(kRideFps)) {
+      zeHideMouse();
+      cursorHidden = true;
+      zeSetCameraMode(1);
+    } else {
+      zeSetCameraMode(2);
+    }
+    if (withCollision) collisionOn();
+  }
+
+  void collisionOn() {
+    if (!rideOption(kRideCollision)) return;
+    const bool falling = rideOption(kRideFalling);
+    zeAutomaticCameraCollisionOn(0.2f, falling ? 0.05f : 0.0f, falling ? 0.6f : 0.0f);
+  }
+
+  void leaveRide() {
+    ride = false;
+    if (cursorHidden) zeShowMouse();
+    cursorHidden = false;
+    if (rideOption(kRideCollision)) zeAutomaticCameraCollisionOff();
+    zeSetCameraMode(0);
+    s.forceAnimate = true;  // back to the scene's camera at once, even paused
+  }
+
+  // In FPS ride the cursor is hidden only while the window has the focus.
+  void followFocus() {
+    if (!ride || !rideOption(kRideFps)) return;
+    const bool active = zeIsWindowActive();
+    if (active && !cursorHidden) zeHideMouse();
+    if (!active && cursorHidden) zeShowMouse();
+    cursorHidden = active;
+  }
 
   void liveUpdate(int nowMs) {
     if (zeFileWatchChanged(kSceneWatch) != 1) return;
@@ -158,9 +204,29 @@ struct Viewer {
     zeInkAlpha(255);
     zeText(0, 0, "%s", zeViewerClockText(facts, s.sceneTime).c_str());
     zeText(0, 15, "%s", fpsText);
+    if (ride) rideHud();
     if (updateStatus == -1) zeText(0, 30, "Scene takes long time to update... please wait");
     else if (updateStatus != 0)
       zeText(0, 30, "UPDATE SCENE FAILED: the scene has changed too much. Restart the engine.");
+  }
+
+  void rideHud() {
+    zeText(105, 15, "%s %dcm/s", rideOption(kRideFps) ? "Ride FPS" : "Ride", rideSpeed);
+    zeInk(0);
+    zeInkAlpha(20);
+    zeBox(0, 30, 90, 60);
+    zeInk(0xFFFFFF);
+    zeInkAlpha(255);
+    irr::core::vector3df p;
+    if (irr::scene::ICameraSceneNode* camera = zeEngineContext().camera) p = camera->getAbsolutePosition();
+    float heading = 0, pitch = 0;
+    zeCameraHeadingPitch(&heading, &pitch);
+    zeText(0, 30, "X %.3f", p.X);
+    zeText(0, 40, "Y %.3f", p.Y);
+    zeText(0, 50, "Z %.3f", p.Z);
+    zeText(50, 30, "H %.1f", heading);
+    zeText(50, 40, "P %.1f", pitch);
+    zeText(50, 50, "B %.1f", 0.0);
   }
 
   void measureFps(unsigned nowMs) {
@@ -191,7 +257,7 @@ int Viewer::run() {
   MyEventReceiver& input = zeEventReceiver();
   PressedKeys keys;
   keys.remember(input);
-  if (has(ZE_VIEWER_RIDE)) notBuiltOnce(&saidRide, "The ride camera");
+  bool rightBefore = input.rightButton != 0;
 
   facts = sceneFacts();
   if (has(ZE_VIEWER_MUSIC)) {
@@ -206,10 +272,20 @@ int Viewer::run() {
   zeShowScene(kScene);
   zeViewerStart(s, static_cast<int>(now()), facts, has(ZE_VIEWER_FRAME_START), options.frameStart,
                 has(ZE_VIEWER_PAUSED), &music);
+  if (has(ZE_VIEWER_RIDE)) enterRide(static_cast<int>(now()), false);
+  if (rideOption(kRideCollision)) {
+    const int objects = zeSceneTotal(kScene, ZE_SCENE_TOTAL_OBJECTS);
+    for (int id = 1; id <= objects; ++id) zeSetObjectCollisionOn(id);
+    zeSetCameraJumpSpeed(0.05f);
+    if (ride) collisionOn();
+  }
+  if (options.rideSpeed) rideSpeed = options.rideSpeed;
+  zeSetCameraMoveSpeed(rideSpeed * kMoveSpeedPerCm);
   fpsLastMs = now();
 
   for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
     const int nowMs = static_cast<int>(now());
+    if (shaderWatches) zeViewerShaderWatchPoll();
     if (has(ZE_VIEWER_SYNC_UPDATE)) {
       liveUpdate(nowMs);
       zeViewerSyncFrame(s, nowMs, input.syncValue, facts, &music);
@@ -225,12 +301,31 @@ int Viewer::run() {
     ZeViewerKeys step;
     step.returnPressed = keys.pressed(input, KEY_RETURN);
     step.spacePressed = keys.pressed(input, KEY_SPACE);
-    step.forward = input.keys[KEY_RIGHT] || input.keys[KEY_PLUS] || input.keys[KEY_ADD];
-    step.backward = input.keys[KEY_LEFT] || input.keys[KEY_MINUS] || input.keys[KEY_SUBTRACT];
+    // While riding the arrows fly the camera.
+    step.forward = (input.keys[KEY_RIGHT] && !ride) || input.keys[KEY_PLUS] || input.keys[KEY_ADD];
+    step.backward = (input.keys[KEY_LEFT] && !ride) || input.keys[KEY_MINUS] || input.keys[KEY_SUBTRACT];
     step.shift = input.keys[ZE_KEY_SHIFT_STATE] != 0;
-    zeViewerKeys(s, nowMs, step, facts, &music);
-    if (keys.pressed(input, KEY_F12)) notBuiltOnce(&saidDebug, "The renderer's debug display");
-    if (input.rightButton) notBuiltOnce(&saidRide, "The ride camera");
+    const bool moved = zeViewerKeys(s, nowMs, step, facts, &music);
+    // A debugger watching a still scene sees that the keys moved it.
+    if (moved && facts.lastFrame - facts.firstFrame <= 2) zeDebuggerOutput("PLAYSYNC");
+    if (ride) {
+      rideSpeed = zeViewerRideSpeed(rideSpeed, input.keys[KEY_KEY_1] != 0, input.keys[KEY_KEY_2] != 0);
+      zeSetCameraMoveSpeed(rideSpeed * kMoveSpeedPerCm);
+    }
+    const bool rightNow = input.rightButton != 0;
+    if (rightNow && !rightBefore) {
+      if (ride) {
+        leaveRide();
+      } else {
+        enterRide(nowMs);
+      }
+    }
+    rightBefore = rightNow;
+    followFocus();
+    if (keys.pressed(input, KEY_F12)) {
+      zeRenderSetDebug(zeRenderDebug() ? 0 : 1);
+      zeLog("Renderer debug display %s\n", zeRenderDebug() ? "on" : "off");
+    }
     const bool takeShot = keys.pressed(input, KEY_KEY_S);
     keys.remember(input);
 
@@ -245,12 +340,16 @@ int Viewer::run() {
     zeSync();
     if (takeShot) screenshot();
     if (hooks && hooks->afterFrame) {
-      const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus};
+      const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus, ride, rideSpeed};
       if (!hooks->afterFrame(frame, shown, hooks->user)) break;
     }
   }
 
   if (has(ZE_VIEWER_SYNC_UPDATE)) zeFileWatchDelete(kSceneWatch);
+  if (shaderWatches) zeViewerShaderWatchStop();
+  if (ride) leaveRide();
+  if (rideOption(kRideCollision))
+    for (int id = 1, n = zeSceneTotal(kScene, ZE_SCENE_TOTAL_OBJECTS); id <= n; ++id) zeSetObjectCollisionOff(id);
   if (music.isLoaded) {
     zeStopMusic(kMusic);
     zeDeleteMusic(kMusic);
@@ -280,6 +379,18 @@ int zeConvertSceneToBinary(const char* path) {
   return 0;
 }
 
+namespace {
+
+// Following Layout: the window sits on Layout's window (owned by it), or
+// above everything when asked or when Layout is not there.
+void placeWindow(const ViewerOptions& options) {
+  if (!(options.flags & ZE_VIEWER_SYNC_UPDATE) || zeWindowMode()) return;
+  irr::IrrlichtDevice* device = zeEngineContext().device;
+  if ((options.flags & ZE_VIEWER_NO_LW_CHILD) || zeAttachToLayout(device) != 0) zeMakeWindowTopMost(device);
+}
+
+}  // namespace
+
 int zeSceneViewer(const char* path, ViewerOptions* options) {
   ViewerOptions defaults;
   return zeRunSceneViewer(path, options ? *options : defaults, nullptr);
@@ -297,14 +408,20 @@ int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSce
 
   Viewer viewer(options, hooks, fileName(path));
   const std::string folder = folderOf(path);
+  placeWindow(options);
+  if (!zeIsPackaged()) viewer.shaderWatches = zeViewerShaderWatchStart(zeGetBaseDirectory()) > 0;
   if (!folder.empty()) zeSetWorkingDirectory(folder.c_str());
   zeSetLoadSceneCallback(loadProgress, nullptr);
   zeSetSceneLoadReports(true);
-  const int loaded = zeLoadScene(kScene, viewer.sceneFile.c_str(), "", ZeSceneLoadParams{});
+  // Objects from identifier 1 up: the collision option counts them from there.
+  ZeSceneLoadParams params;
+  params.objectBase = 1;
+  const int loaded = zeLoadScene(kScene, viewer.sceneFile.c_str(), "", params);
   zeSetLoadSceneCallback(nullptr, nullptr);
   if (loaded != 0) {
     if (loaded != 1) zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Failed to load scene");
     if (zeSceneExist(kScene)) zeDeleteScene(kScene);
+    if (viewer.shaderWatches) zeViewerShaderWatchStop();
     return -1;
   }
   return viewer.run();

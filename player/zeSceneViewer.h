@@ -11,6 +11,8 @@ struct SZeViewerFrame {
   bool paused = false;
   bool loop = false;
   int updateStatus = 0;  // 0 fine, -1 waiting for the file, else the failed update
+  bool ride = false;
+  int rideSpeed = 0;  // cm/s
 };
 
 // A test's view of the loop: the clock (ms) the viewer reads instead of the

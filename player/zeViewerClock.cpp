@@ -171,3 +171,9 @@ std::string zeViewerClockText(const ZeViewerScene& scene, int t) {
                 t / 60000, (t / 1000) % 60, (t / 100) % 10, t);
   return text;
 }
+
+int zeViewerRideSpeed(int speed, bool slower, bool faster) {
+  if (slower) speed -= 10;
+  if (faster) speed += 10;
+  return speed < 1 ? 1 : speed;
+}

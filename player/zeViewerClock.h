@@ -78,3 +78,7 @@ std::string zeViewerScreenshotPath(const char* folder, int* counter);
 
 // The HUD's first line, "Frame=%4.2f time=%dmn%dsec%d millisec=%d".
 std::string zeViewerClockText(const ZeViewerScene& scene, int sceneTimeMs);
+
+// The ride speed (cm/s) after this frame's keys: 1 slower by 10, 2 faster
+// by 10, never below 1.
+int zeViewerRideSpeed(int speed, bool slower, bool faster);

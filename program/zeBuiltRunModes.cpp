@@ -15,6 +15,7 @@
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
+#include "scene/zeCamera.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
 #include "script/zeScriptHost.h"
@@ -31,13 +32,15 @@ bool startMusic(ZeEngineContext&, char* reason) {
 
 void stopMusic(ZeEngineContext&) { zeMusicShutdown(); }
 
-// Mesh and loader code write to the device's log while a device exists.
-bool startDeviceLog(ZeEngineContext& context, char*) {
+// Mesh and loader code write to the device's log while a device exists; the
+// default camera gets its ride animator.
+bool startDeviceLog(ZeEngineContext& context, char* reason) {
   zeSetDeviceLogger(context.device->getLogger());
-  return true;
+  return zeRideCameraStart(context, reason);
 }
 
-void stopDeviceLog(ZeEngineContext&) {
+void stopDeviceLog(ZeEngineContext& context) {
+  zeRideCameraStop(context);
   CZeMeshManipulator::releaseScratch();
   zeSetDeviceLogger(nullptr);
 }

@@ -15,6 +15,7 @@
 #include "scene/CZeMorphMeshSceneNode.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/IZeSceneNodeExt.h"
+#include "scene/zeCamera.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeSceneInternal.h"
 
@@ -161,7 +162,7 @@ int zeInstanceObject(int id, int sourceId) { return zeCloneObject(id, sourceId);
 void zeDeleteObject(int id) {
   ZeObjectCell* cell = cellOf(id);
   if (!cell) return;
-  // The free camera's collision set lets the object go here once it exists.
+  zeCameraForgetObject(id);
   if (cell->node) cell->node->remove();
   freeCell(id, cell);
 }

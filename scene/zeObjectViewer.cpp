@@ -4,6 +4,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
+#include "scene/zeCamera.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
 
@@ -31,7 +32,7 @@ struct ViewerState {
 };
 
 void placeCamera(float distance) {
-  if (scene::ICameraSceneNode* camera = zeEngineContext().camera) camera->setPosition(core::vector3df(0, 0, distance));
+  zePositionCamera(0, 0, distance);
 }
 
 void turn(ViewerState& s, const MyEventReceiver& input) {

@@ -13,6 +13,7 @@
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
+#include "scene/zeCamera.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
 #include "scene/zeSceneInternal.h"
@@ -194,14 +195,10 @@ ZF_Float3 animateCamera(ZeSceneSlot& slot, float s, bool positionOnly, bool step
   else
     rs->setCameraStereo(0, 0.0f, 0, 0.0f);
   if (camera) {
+    // The fixed pose of the camera's animator (the ride keeps it for later).
     const ZF_Float3 r = hpbDegrees(c.rotation, s);
-    camera->bindTargetAndRotation(true);
-    camera->setPosition(irr::core::vector3df(position.x, position.y, position.z));
-    // The target follows the rotation from the absolute position: bring that
-    // up to date first, or a moving camera looks where it was pointed from
-    // its previous place.
-    camera->updateAbsolutePosition();
-    camera->setRotation(irr::core::vector3df(r.x, r.y, r.z));
+    zePositionCamera(position.x, position.y, position.z);
+    zeRotateCamera(r.x, r.y, r.z);
   }
   return position;
 }

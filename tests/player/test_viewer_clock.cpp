@@ -211,3 +211,12 @@ TEST(ViewerClock, ClockText) {
   EXPECT_EQ(zeViewerClockText(fourSeconds(), 0), "Frame=0.00 time=0mn0sec0 millisec=0");
   EXPECT_EQ(zeViewerClockText(fourSeconds(), 62340), "Frame=1558.50 time=1mn2sec3 millisec=62340");
 }
+
+TEST(ViewerClock, RideSpeedKeysStopAtOneCentimetrePerSecond) {
+  const int cases[][4] = {
+      // speed, key 1, key 2, result
+      {1000, 1, 0, 990}, {1000, 0, 1, 1010}, {1000, 1, 1, 1000}, {15, 1, 0, 5}, {5, 1, 0, 1}, {1, 1, 0, 1},
+      {1, 0, 1, 11},
+  };
+  for (const auto& c : cases) EXPECT_EQ(zeViewerRideSpeed(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << c[2];
+}

@@ -44,6 +44,9 @@ struct ViewerRun {
   int exitCode = -2;
 };
 
+// The viewer's window during a run, for `between` to look at.
+Window viewerWindow = 0;
+
 ViewerRun view(const std::vector<std::string>& arguments, int pictures, void (*between)(const std::string&),
          const std::string& scene) {
   ViewerRun run;
@@ -63,6 +66,7 @@ ViewerRun view(const std::vector<std::string>& arguments, int pictures, void (*b
     window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
     if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  viewerWindow = window;
   if (!window) {
     run.exitCode = waitExit(child, 0);
     XCloseDisplay(display);
@@ -194,4 +198,102 @@ TEST_F(ZarnScene, ABrokenSceneExitsNonZeroAndBinaryConversionWritesBesideIt) {
   EXPECT_EQ(::access((scene_ + ".bin").c_str(), R_OK), 0);
   const std::string broken = std::string(ZARN_EXECUTABLE) + " -binary " + folder_ + "/broken.zscn > /dev/null";
   EXPECT_NE(std::system(broken.c_str()), 0);
+}
+
+// Following Layout: the viewer's window is owned by the window whose title
+// names Layout, or asks to stay above the others with -nolwchild.
+TEST_F(ZarnScene, FollowingLayoutTheWindowIsOwnedByLayoutOrKeptAbove) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  auto topLevel = [display](const char* title) {
+    Window w = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 40, 30, 0, 0, 0);
+    XStoreName(display, w, title);
+    XMapWindow(display, w);
+    return w;
+  };
+  // A shell showing the program's name is not Layout; the next window is.
+  const Window decoy = topLevel("LightWave NewTek Layout.exe - shell");
+  const Window layout = topLevel("LightWave 3D 2020 - NewTek - Layout [scene]");
+  XSync(display, False);
+
+  static Window owner = 0;
+  static bool above = false;
+  auto look = [](const std::string&) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    Window w = 0;
+    owner = XGetTransientForHint(d, viewerWindow, &w) ? w : 0;
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char* data = nullptr;
+    above = false;
+    const Atom state = XInternAtom(d, "_NET_WM_STATE", False), aboveAtom = XInternAtom(d, "_NET_WM_STATE_ABOVE", False);
+    if (XGetWindowProperty(d, viewerWindow, state, 0, 16, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success && data) {
+      for (unsigned long i = 0; i < count; ++i) above = above || reinterpret_cast<Atom*>(data)[i] == aboveAtom;
+      XFree(data);
+    }
+    XCloseDisplay(d);
+  };
+  std::vector<std::string> arguments = pausedAt(scene_, 0);
+  arguments.push_back("-syncupdate");
+  ViewerRun run = view(arguments, 2, look, scene_);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(owner, layout);
+  EXPECT_FALSE(above);
+
+  arguments.push_back("-nolwchild");
+  run = view(arguments, 2, look, scene_);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(owner, 0ul);
+  EXPECT_TRUE(above);
+
+  XDestroyWindow(display, decoy);
+  XDestroyWindow(display, layout);
+  XCloseDisplay(display);
+}
+
+// -ride: the ride's HUD lines over their own box under the clock, and the up
+// arrow flies the camera forward while the scene stays paused.
+TEST_F(ZarnScene, RideShowsItsHudAndTheUpArrowFliesTheCamera) {
+  auto fly = [](const std::string&) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    // No window manager under Xvfb gives the window the focus the ride needs.
+    XSetInputFocus(d, viewerWindow, RevertToParent, CurrentTime);
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.display = d;
+    event.xkey.window = viewerWindow;
+    event.xkey.root = DefaultRootWindow(d);
+    event.xkey.same_screen = True;
+    event.xkey.keycode = XKeysymToKeycode(d, XK_Up);
+    XSendEvent(d, viewerWindow, True, KeyPressMask, &event);
+    XCloseDisplay(d);
+  };
+  std::vector<std::string> arguments = pausedAt(scene_, 50);
+  arguments.push_back("-ride");
+  const ViewerRun run = view(arguments, 2, fly, scene_);
+  ASSERT_EQ(run.pictures.size(), 2u) << "no window titled Zarn";
+  EXPECT_EQ(run.exitCode, 0);
+  const ViewerRun still = view(pausedAt(scene_, 50), 1, nullptr, scene_);
+  ASSERT_EQ(still.pictures.size(), 1u);
+
+  auto whiteIn = [](const Picture& p, int x0, int x1, int y0, int y1) {
+    int count = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) count += p[y * kWidth + x] == 0xFFFFFFul;
+    return count;
+  };
+  EXPECT_GT(whiteIn(run.pictures[0], 0, 90, 30, 60), 40) << "position and angles under the clock";
+  EXPECT_EQ(whiteIn(still.pictures[0], 0, 90, 30, 60), 0);
+  int moved = 0;
+  for (int i = 60 * kWidth; i < kWidth * kHeight; ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(channel(run.pictures[0][i], shift) - channel(run.pictures[1][i], shift)) > 40) {
+        ++moved;
+        break;
+      }
+  EXPECT_GT(moved, 50) << "the camera flew on while the scene stayed paused";
 }
