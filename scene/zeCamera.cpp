@@ -7,6 +7,7 @@
 #include "base/zeMessage.h"
 #include "scene/CZeSceneNodeAnimatorCamera.h"
 #include "scene/zeObject.h"
+#include "scene/zeSceneInternal.h"
 
 using namespace irr;
 
@@ -150,7 +151,7 @@ bool zeCameraCollisionActive() { return collision != nullptr; }
 int zeSetObjectCollisionOn(int objectId) {
   scene::ISceneNode* node = zeObjectNode(objectId);
   if (!node) {
-    zeReportArgError(1, "Object ID %d does not exist. SetObjectCollisionOn", objectId);
+    zeReportArgError(1, "Object ID %d does not exist. %s", objectId, zeTableMissReason(zeEngineContext().objects.get()));
     return -1;
   }
   if (members.count(objectId)) return 0;

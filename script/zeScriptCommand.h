@@ -66,7 +66,6 @@ enum : unsigned {
   ZE_CMD_NOT_IMPLEMENTED = 2,   // the command set leaves it unimplemented
   ZE_CMD_NOT_BUILT = 4,         // its engine layer is not built yet
   ZE_CMD_NO_EFFECT = 8,         // accepted, does nothing
-  ZE_CMD_RIDE_CAMERA = 16,      // reached through the ride-camera slots
 };
 
 // Argument notation: space-separated "kind:name" tokens; tokens after "|" are

@@ -29,10 +29,10 @@
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "scene/zeLight.h"
+#include "scene/zeCamera.h"
 #include "scene/zeObject.h"
 #include "scene/zeScene.h"
 #include "script/zeScriptHost.h"
-#include "script/zeScriptRideCamera.h"
 #include "services/zeMusic.h"
 
 namespace {
@@ -150,7 +150,7 @@ int setup(ZeScriptArgs& a) {
   if (a.has(2)) s.depth = I(2);
   if (a.has(3)) s.windowed = B(3) ? 1 : 0;
   if (zeEngineStart(s) != 0) return -1;
-  zeEngineContext().camera->setPosition({0, 0, -5});
+  zePositionCamera(0, 0, -5);
   zeMakeLight(0);
   zeSetDirectionalLight(0, 0, 0, 0);
   zeColorAmbientLight(0x050505);
@@ -158,20 +158,11 @@ int setup(ZeScriptArgs& a) {
   return 0;
 }
 
-#define RIDE(slot, ...)                                \
-  do {                                                 \
-    if (zeRideCameraSlots().slot)                      \
-      zeRideCameraSlots().slot(__VA_ARGS__);           \
-    else                                               \
-      r.fail(-1, "%s", NOT_IMPLEMENTED);               \
-  } while (0)
-
 // Flags in short.
 constexpr unsigned FREE = ZE_CMD_NO_ENGINE_CHECK;
 constexpr unsigned UNIMPL = ZE_CMD_NOT_IMPLEMENTED;
 constexpr unsigned UNBUILT = ZE_CMD_NOT_BUILT;
 constexpr unsigned NOEFFECT = ZE_CMD_NO_EFFECT;
-constexpr unsigned RIDECAM = ZE_CMD_RIDE_CAMERA;
 
 constexpr ZeScriptResultKind NONE = ZE_RESULT_NONE;
 constexpr ZeScriptResultKind BOOL = ZE_RESULT_BOOL;
@@ -227,20 +218,20 @@ const ZeScriptCommand commands[] = {
      "Advanced depth of field of the render settings.", CAMERA},
     {"SetCameraStereo", "i:mode n:separation i:useConvergence n:convergence", NONE, UNBUILT, nullptr,
      "Stereo values of the render settings.", CAMERA},
-    {"PositionCamera", "n:x n:y n:z", NONE, RIDECAM, FN { RIDE(position, N(0), N(1), N(2)); },
+    {"PositionCamera", "n:x n:y n:z", NONE, 0, FN { zePositionCamera(N(0), N(1), N(2)); },
      "Fixed position of ride-camera mode 2.", CAMERA},
-    {"RotateCamera", "n:x n:y n:z", NONE, RIDECAM, FN { RIDE(rotate, N(0), N(1), N(2)); },
+    {"RotateCamera", "n:x n:y n:z", NONE, 0, FN { zeRotateCamera(N(0), N(1), N(2)); },
      "Fixed rotation of ride-camera mode 2, degrees.", CAMERA},
-    {"SetCameraMode", "i:mode", NONE, RIDECAM, FN { RIDE(setMode, I(0)); }, "Ride camera: 1 FPS, 2 orbit, other fixed.", CAMERA},
-    {"SetCameraMoveSpeed", "n:speed", NONE, RIDECAM, FN { RIDE(setMoveSpeed, N(0)); }, "Ride camera move speed.", CAMERA},
-    {"SetCameraJumpSpeed", "n:speed", NONE, RIDECAM, FN { RIDE(setJumpSpeed, N(0)); }, "Ride camera jump speed.", CAMERA},
-    {"AutomaticCameraCollisionOn", "n:radius n:gravity n:eyeOffset", NONE, RIDECAM,
-     FN { RIDE(collisionOn, N(0), N(1), N(2)); }, "Camera collides with the collision set (ellipsoid, gravity, eye offset).",
+    {"SetCameraMode", "i:mode", NONE, 0, FN { zeSetCameraMode(I(0)); }, "Ride camera: 1 FPS, 2 orbit, other fixed.", CAMERA},
+    {"SetCameraMoveSpeed", "n:speed", NONE, 0, FN { zeSetCameraMoveSpeed(N(0)); }, "Ride camera move speed.", CAMERA},
+    {"SetCameraJumpSpeed", "n:speed", NONE, 0, FN { zeSetCameraJumpSpeed(N(0)); }, "Ride camera jump speed.", CAMERA},
+    {"AutomaticCameraCollisionOn", "n:radius n:gravity n:eyeOffset", NONE, 0,
+     FN { zeAutomaticCameraCollisionOn(N(0), N(1), N(2)); }, "Camera collides with the collision set (ellipsoid, gravity, eye offset).",
      CAMERA},
-    {"AutomaticCameraCollisionOff", "", NONE, RIDECAM, FN { RIDE(collisionOff); }, "Removes the camera's collision.", CAMERA},
-    {"SetObjectCollisionOn", "i:object", NONE, RIDECAM, FN { RIDE(objectCollisionOn, I(0)); },
+    {"AutomaticCameraCollisionOff", "", NONE, 0, FN { zeAutomaticCameraCollisionOff(); }, "Removes the camera's collision.", CAMERA},
+    {"SetObjectCollisionOn", "i:object", NONE, 0, FN { zeSetObjectCollisionOn(I(0)); },
      "Adds an object to the camera's collision set.", CAMERA},
-    {"SetObjectCollisionOff", "i:object", NONE, RIDECAM, FN { RIDE(objectCollisionOff, I(0)); },
+    {"SetObjectCollisionOff", "i:object", NONE, 0, FN { zeSetObjectCollisionOff(I(0)); },
      "Removes an object from the camera's collision set.", CAMERA},
     {"PositionToScreen", "n:x n:y n:z", INT2, 0, FN { positionToScreen(N(0), N(1), N(2), r); },
      "Screen x and y of a 3D point for the active camera (two results).", CAMERA},

@@ -57,7 +57,6 @@ const char* resultName(ZeScriptResultKind kind) {
 std::string status(unsigned flags) {
   if (flags & ZE_CMD_NOT_IMPLEMENTED) return "not implemented";
   if (flags & ZE_CMD_NOT_BUILT) return "not built yet";
-  if (flags & ZE_CMD_RIDE_CAMERA) return "ride camera";
   std::string out;
   if (flags & ZE_CMD_NO_EFFECT) out = "no effect";
   if (flags & ZE_CMD_NO_ENGINE_CHECK) out += out.empty() ? "before Setup" : ", before Setup";
