@@ -5,6 +5,7 @@
 #include "app/zeEntry.h"
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
+#include "demo/zeDemoRun.h"
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
@@ -64,5 +65,7 @@ ZeRunModes zeBuiltRunModes() {
   modes.objectViewer = zeObjectViewer;
   zePackagingRegister(&modes);
   modes.sceneViewer = zeSceneViewer;
+  modes.demoPlayer = zeDemoPlay;
+  modes.demoCapture = zeDemoCapture;
   return modes;
 }
