@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -166,6 +167,8 @@ class CZeVideoSink : public IZeDemoFrameSink {
   bool open(const ZeDemo& demo, const std::string& path, float fps) {
     path_ = path;
     fps_ = fps;
+    // The encoders' own statistics would drown the capture's progress.
+    av_log_set_level(AV_LOG_ERROR);
     const std::string extension = path.substr(path.find_last_of('.') + 1);
     const bool webm = strcasecmp(extension.c_str(), "webm") == 0;
     if (avformat_alloc_output_context2(&format_, nullptr, nullptr, path.c_str()) < 0 || !format_)
