@@ -263,20 +263,13 @@ ZeDemoParseResult zeDemoParse(const char* path, ZeDemo* demo) {
   demo->paletteDirectory = ini.text("setup:palettedirectory");
   demo->shadersDirectory = ini.text("setup:shadersdirectory");
   const int sections = iniparser_getnsec(d);
-  int skipped = 0;
   for (int s = 0; s < sections; ++s) {
     const char* name = iniparser_getsecname(d, s);
     if (!name || !std::strstr(name, "part")) continue;
-    if (static_cast<int>(demo->parts.size()) == ZE_DEMO_MAX_PARTS) {
-      ++skipped;
-      continue;
-    }
     demo->parts.emplace_back();
     parsePart(ini, name, &demo->parts.back());
   }
   iniparser_freedict(d);
-  if (skipped)
-    zeMessage(ZE_WARN, "%s: %d parts beyond the first %d are left out", path, skipped, ZE_DEMO_MAX_PARTS);
   return demo->parts.empty() ? ZE_DEMO_NO_PARTS : ZE_DEMO_PARSED;
 }
 
@@ -345,6 +338,11 @@ int zeDemoLoad(ZeDemo* demo, const char* path, ZeDemoCounters* counters, IZeDemo
   if (parsed == ZE_DEMO_NO_PARTS) {
     zeMessage(ZE_ERROR | ZE_MSG_SHOW, "No parts!");
     return -1;
+  }
+  if (demo->parts.size() > static_cast<std::size_t>(ZE_DEMO_MAX_PARTS)) {
+    zeMessage(ZE_WARN, "%s: %d parts beyond the first %d are left out", path,
+              static_cast<int>(demo->parts.size()) - ZE_DEMO_MAX_PARTS, ZE_DEMO_MAX_PARTS);
+    demo->parts.resize(ZE_DEMO_MAX_PARTS);
   }
   resetIdentifiers(demo);
   const std::string demoDirectory = zeDirectoryOf(zeAbsolutePath(path));

@@ -107,7 +107,8 @@ struct ZeDemoCounters {
 enum ZeDemoParseResult { ZE_DEMO_PARSED = 0, ZE_DEMO_UNREADABLE = -1, ZE_DEMO_NO_PARTS = -2 };
 
 // Reads the definition through the file hooks; no message (the caller says
-// what a failure means for it).
+// what a failure means for it). Every part is kept: the player's limit of
+// ZE_DEMO_MAX_PARTS applies when loading, packaging takes them all.
 ZeDemoParseResult zeDemoParse(const char* path, ZeDemo* demo);
 
 // What the time rules need of a part's loaded scene.

@@ -283,3 +283,18 @@ TEST_F(DemoDefinitionTest, LoadFailuresNameWhatFailed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DemoDefinitionTest, PartsBeyondSixtyFourAreLeftOutWithAWarning) {
+  std::string text;
+  for (int n = 0; n < 66; ++n) text += "[part" + std::to_string(n) + "]\ntime=" + std::to_string(n * 10) + "\n";
+  // The parser keeps them all (packaging wants every directory); the player keeps 64.
+  ASSERT_EQ(zeDemoParse(write(text).c_str(), &demo_), ZE_DEMO_PARSED);
+  EXPECT_EQ(demo_.parts.size(), 66u);
+  const std::string said = load(text, 0);
+  EXPECT_EQ(demo_.parts.size(), 64u);
+  EXPECT_NE(said.find("2 parts beyond the first 64 are left out"), std::string::npos) << said;
+}
+
+}  // namespace
