@@ -1,7 +1,9 @@
 #include "demo/zeDemoRun.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
@@ -52,6 +54,10 @@ int zeDemoCapture(const char* path, int startPart, const char* captureName, floa
   std::string base, extension;
   zeDemoSplitCaptureName(captureName ? captureName : "", &base, &extension);
   zeMessage(ZE_INFO, "Start capturing: basename='%s' ext='%s' fps=%f", base.c_str(), extension.c_str(), fps);
+  // "-cap out/demo.mp4" into a folder that is not there yet makes it.
+  const std::filesystem::path folder = std::filesystem::path(captureName ? captureName : "").parent_path();
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
   return withDemo(path, [&](ZeDemo* demo, IZeDemoEngine* engine) {
     std::unique_ptr<IZeDemoFrameSink> sink;
     if (zeDemoIsVideoExtension(extension)) {
