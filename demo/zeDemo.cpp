@@ -345,7 +345,10 @@ int zeDemoLoad(ZeDemo* demo, const char* path, ZeDemoCounters* counters, IZeDemo
     demo->parts.resize(ZE_DEMO_MAX_PARTS);
   }
   resetIdentifiers(demo);
-  const std::string demoDirectory = zeDirectoryOf(zeAbsolutePath(path));
+  // A bare name is in the working directory as it is: inside a mounted
+  // archive that is the archive's root, which no disk path names.
+  const std::string demoDirectory =
+      std::strchr(path, '/') ? zeDirectoryOf(zeAbsolutePath(path)) : zeGetWorkingDirectory();
   engine->setWorkingDirectory(demoDirectory.c_str());
   engine->loadingStart();
   engine->loadingProgress(0);

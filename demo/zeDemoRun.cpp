@@ -51,17 +51,21 @@ int zeDemoPlay(const char* path, int startPart) {
 int zeDemoCapture(const char* path, int startPart, const char* captureName, float fps) {
   // A rate of 0 means the usual 30; a negative one would run time backwards.
   if (!(fps > 0)) fps = 30;
+  // Loading moves the working directory to the demo's: a relative name means
+  // where the program was started.
+  std::error_code error;
+  std::filesystem::path name = captureName ? captureName : "";
+  if (!name.empty()) name = std::filesystem::absolute(name, error);
+  const std::string capture = name.string();
   std::string base, extension;
-  zeDemoSplitCaptureName(captureName ? captureName : "", &base, &extension);
+  zeDemoSplitCaptureName(capture, &base, &extension);
   zeMessage(ZE_INFO, "Start capturing: basename='%s' ext='%s' fps=%f", base.c_str(), extension.c_str(), fps);
   // "-cap out/demo.mp4" into a folder that is not there yet makes it.
-  const std::filesystem::path folder = std::filesystem::path(captureName ? captureName : "").parent_path();
-  std::error_code ignored;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
+  if (name.has_parent_path()) std::filesystem::create_directories(name.parent_path(), error);
   return withDemo(path, [&](ZeDemo* demo, IZeDemoEngine* engine) {
     std::unique_ptr<IZeDemoFrameSink> sink;
     if (zeDemoIsVideoExtension(extension)) {
-      sink = zeMakeVideoSink(*demo, captureName, fps);
+      sink = zeMakeVideoSink(*demo, capture, fps);
       if (!sink) return -1;
     } else {
       sink = std::make_unique<CZeImageFrames>(base, extension);
