@@ -193,7 +193,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
   }
 
   bool write(int n, int timeMs, const std::vector<ZeDemoMusicEvent>& musicLog, std::string* label) override {
-    if (failed_) return false;
+    if (failed_) return report();
     IZeFrameBackend* backend = zeGetFrameBackend();
     irr::video::IVideoDriver* driver = zeEngineContext().driver;
     irr::video::IImage* image = backend && zeEngineContext().openGL ? backend->readFrame()
@@ -204,7 +204,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
     }
     if (!started_ && !start(image->getDimension().Width, image->getDimension().Height)) {
       image->drop();
-      return false;
+      return report();
     }
     QueuedFrame frame;
     frame.image = image;
@@ -216,7 +216,8 @@ class CZeVideoSink : public IZeDemoFrameSink {
       room_.wait(lock, [&] { return queue_.size() < kQueuedFrames || failed_; });
       if (failed_) {
         image->drop();
-        return false;
+        lock.unlock();
+        return report();
       }
       queue_.push_back(std::move(frame));
     }
@@ -226,7 +227,10 @@ class CZeVideoSink : public IZeDemoFrameSink {
   }
 
   bool finish(const std::vector<ZeDemoMusicEvent>& musicLog, int endTimeMs) override {
-    if (!started_) return fail("no frame was captured");
+    if (!started_) {
+      fail("no frame was captured");
+      return report();
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       tailEvents_.assign(musicLog.begin() + static_cast<long>(eventsHanded_), musicLog.end());
@@ -235,21 +239,37 @@ class CZeVideoSink : public IZeDemoFrameSink {
     }
     wake_.notify_all();
     worker_.join();
-    if (failed_) return false;
+    if (failed_) return report();
     const int written = av_write_trailer(format_);
     closeFile();
-    if (written < 0) return fail(avText(written).c_str());
+    if (written < 0) {
+      fail(avText(written).c_str());
+      return report();
+    }
     zeMessage(ZE_INFO, "Capture: %d frames written to %s", framesEncoded_, path_.c_str());
     return true;
   }
 
  private:
+  // Either thread may fail; the message channel is the main thread's, so the
+  // first reason waits here until the main thread reports it.
   bool fail(const char* why) {
-    zeMessage(ZE_ERROR, "Capture to %s failed: %s", path_.c_str(), why);
+    std::lock_guard<std::mutex> lock(reasonMutex_);
+    if (reason_.empty()) reason_ = why;
     failed_ = true;
     return false;
   }
 
+ public:
+  // Main thread: says why the capture failed, once.
+  bool report() {
+    std::lock_guard<std::mutex> lock(reasonMutex_);
+    if (!reported_ && !reason_.empty()) zeMessage(ZE_ERROR, "Capture to %s failed: %s", path_.c_str(), reason_.c_str());
+    reported_ = true;
+    return false;
+  }
+
+ private:
   AVRational rate() const { return av_d2q(fps_, 100000); }
 
   bool start(unsigned width, unsigned height) {
@@ -495,12 +515,15 @@ class CZeVideoSink : public IZeDemoFrameSink {
   int endTimeMs_ = 0;
   bool done_ = false;
   std::atomic<bool> failed_{false};
+  std::mutex reasonMutex_;
+  std::string reason_;
+  bool reported_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<IZeDemoFrameSink> zeMakeVideoSink(const ZeDemo& demo, const std::string& path, float fps) {
   auto sink = std::make_unique<CZeVideoSink>();
-  if (!sink->open(demo, path, fps)) return nullptr;
+  if (!sink->open(demo, path, fps)) return sink->report(), nullptr;
   return sink;
 }

@@ -109,7 +109,22 @@ TEST_F(ZarnDemoCapture, VideosCarryEveryFrameAtTheRateWithTheMusic) {
     const std::size_t duration = probe.find("format|duration=");
     ASSERT_NE(duration, std::string::npos) << probe;
     EXPECT_NEAR(std::atof(probe.c_str() + duration + 16), 8.0, 0.05) << probe;
+    // The music is in it, not silence (it plays at about -20 dB).
+    const std::string volume = run("ffmpeg -v info -i '" + folder_ + "/" + name + "' -af volumedetect -f null - ");
+    const std::size_t mean = volume.find("mean_volume: ");
+    ASSERT_NE(mean, std::string::npos) << volume;
+    EXPECT_GT(std::atof(volume.c_str() + mean + 13), -30.0) << volume.substr(mean);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ZarnDemoCapture, AVideoThatCannotBeWrittenFailsTheRunWithItsReason) {
+  const std::string said = capture("/proc/zarn-nowhere/demo.mp4");
+  EXPECT_NE(said.find("Capture to /proc/zarn-nowhere/demo.mp4 failed: "), std::string::npos) << said;
+  EXPECT_NE(said.find("(exit non-zero)"), std::string::npos) << said;
 }
 
 }  // namespace
