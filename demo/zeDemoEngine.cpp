@@ -1,12 +1,13 @@
 // The demo's requests carried out by the engine: the scene table, music,
 // camera shaders through the scene seam, the 2D faders and the frame.
+#include "demo/IZeDemoEngine.h"
+
 #include <set>
 
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "base/zeFile.h"
-#include "demo/IZeDemoEngine.h"
 #include "render/ze2D.h"
 #include "render/zeLoadingScreen.h"
 #include "scene/zeSceneSeams.h"
