@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -125,6 +127,54 @@ TEST_F(ZarnDemoCapture, AVideoThatCannotBeWrittenFailsTheRunWithItsReason) {
   const std::string said = capture("/proc/zarn-nowhere/demo.mp4");
   EXPECT_NE(said.find("Capture to /proc/zarn-nowhere/demo.mp4 failed: "), std::string::npos) << said;
   EXPECT_NE(said.find("(exit non-zero)"), std::string::npos) << said;
+}
+
+}  // namespace
+
+namespace {
+
+// Mono 8 kHz samples of a sound file's first `seconds` from `from`, by ffmpeg.
+std::vector<float> samplesOf(const std::string& file, double from, double seconds) {
+  std::vector<float> out;
+  const std::string command = "ffmpeg -v error -ss " + std::to_string(from) + " -t " + std::to_string(seconds) +
+                              " -i '" + file + "' -vn -ac 1 -ar 8000 -f s16le -";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  int16_t sample;
+  while (std::fread(&sample, 2, 1, pipe) == 1) out.push_back(sample);
+  pclose(pipe);
+  return out;
+}
+
+TEST_F(ZarnDemoCapture, AVideoFromAStartPartCarriesTheMusicFromThere) {
+  const std::string said = run("cd '" + folder_ + "' && ZARN_NONINTERACTIVE=1 timeout 180 " ZARN_EXECUTABLE
+                               " " ZARN_EXAMPLE " -startpart 1 -cap part2.mp4 -capfps 25");
+  const std::string probe = run("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames -of "
+                                "compact '" + folder_ + "/part2.mp4'");
+  // Part 2 runs from 4000 to 8000 ms: 100 frames.
+  EXPECT_NE(probe.find("codec_type=video|nb_read_frames=100"), std::string::npos) << probe << said;
+  // The video's sound at 0.5 s is the music at 4.5 s: the best match of one
+  // second of it lies within 5 ms of there.
+  const std::vector<float> video = samplesOf(folder_ + "/part2.mp4", 0.5, 1.0);
+  const std::vector<float> music = samplesOf(ZARN_MUSIC, 4.4, 1.2);
+  ASSERT_EQ(video.size(), 8000u);
+  ASSERT_GE(music.size(), 9600u);
+  int bestLag = -1;
+  double best = -1;
+  for (int lag = 0; lag + 8000 <= static_cast<int>(music.size()); ++lag) {
+    double dot = 0, a = 0, b = 0;
+    for (int i = 0; i < 8000; ++i) {
+      dot += video[i] * music[lag + i];
+      a += video[i] * video[i];
+      b += music[lag + i] * music[lag + i];
+    }
+    const double score = dot / std::sqrt(a * b + 1e-9);
+    if (score > best) best = score, bestLag = lag;
+  }
+  std::printf("the video's music matches the music at 4.5 s %+.1f ms (correlation %.3f)\n", (bestLag - 800) / 8.0,
+              best);
+  EXPECT_GT(best, 0.8);
+  EXPECT_NEAR((bestLag - 800) / 8.0, 0.0, 5.0) << "ms from where the music should be";
 }
 
 }  // namespace
