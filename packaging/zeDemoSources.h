@@ -1,7 +1,6 @@
 // What packaging needs to know of a demo definition: the directories of its
-// scenes, its shaders directory and its music directory. Read straight from
-// the ini file until the demo definition reader exists; only these keys are
-// looked at.
+// scenes, its shaders directory and its music directory, as the demo
+// definition reader (demo/zeDemo.h) parses it.
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
 #include "lws/zeLwsConvert.h"
+#include "demo/zeDemoRun.h"
 #include "app/zeSetup.h"
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
@@ -71,5 +72,7 @@ ZeRunModes zeBuiltRunModes() {
   zePackagingRegister(&modes);
   modes.sceneViewer = zeSceneViewer;
   modes.scriptRunner = zeRunScript;
+  modes.demoPlayer = zeDemoPlay;
+  modes.demoCapture = zeDemoCapture;
   return modes;
 }

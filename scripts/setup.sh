@@ -10,6 +10,8 @@ PACKAGES=(
   libirrlicht-dev libepoxy-dev libx11-dev libxrandr-dev libgl-dev
   glslang-dev glslang-tools spirv-tools spirv-cross libspirv-cross-c-shared-dev
   liblua5.3-dev libiniparser-dev libzip-dev libmpg123-dev libsdl2-dev
+  # demo capture straight to video
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev
   libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -21,6 +23,8 @@ PACKAGES=(
   zip
   # test data (short MP3s)
   lame sox
+  # the demo capture tests look at the videos
+  ffmpeg
   # man pages from the --help texts, and the Debian package's dependencies
   help2man dpkg-dev
 )

@@ -194,3 +194,9 @@ int zeMusicDecodedMs(int id) {
   if (!music) return -1;
   return static_cast<int>(music->player->decodedMs());
 }
+
+int zeMusicLengthMs(int id) {
+  ZeMusic* music = resolve(id);
+  if (!music) return -1;
+  return static_cast<int>(music->player->lengthMs());
+}

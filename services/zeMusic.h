@@ -22,6 +22,8 @@ int zeResumeMusic(int id);
 int zeSetMusicPosition(int id, int ms);
 // Milliseconds the listener has heard; -1 on failure.
 int zeGetMusicPosition(int id);
+// The music's length in milliseconds (where the position stops); -1 on failure.
+int zeMusicLengthMs(int id);
 // Percent of full volume (100); 0 is silence.
 int zeSetMusicVolume(int id, float percent);
 // Percent as the output's volume converts back (about what was set); 0 on failure.
