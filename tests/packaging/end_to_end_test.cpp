@@ -53,6 +53,13 @@ void expectPlayed(const ProgramRun& run, const std::string& frontEnd, const std:
   EXPECT_TRUE(notBuilt || played) << run.out;
 }
 
+// Every file the example scene plays from (not the script that makes them).
+void copyExampleScene(const std::string& folder) {
+  fs::create_directories(folder);
+  for (const auto& e : fs::directory_iterator(examples + "/scene"))
+    if (e.path().extension() != ".py") fs::copy_file(e.path(), folder + "/" + e.path().filename().string());
+}
+
 void makeScriptFolder(const std::string& folder) {
   fs::create_directories(folder);
   fs::copy_file(examples + "/object/example.x", folder + "/example.x");
@@ -104,8 +111,7 @@ TEST(PackagingEndToEnd, AFolderBecomesAnExecutableThatPlaysFromItsPayload) {
   EXPECT_FALSE(fs::exists(t / "broken.dat.tmp"));
 
   // A scene production the same way.
-  fs::create_directories(t / "scene");
-  for (const char* f : {"floor.x", "mover.x", "pillar.x"}) fs::copy_file(examples + "/scene/" + f, t / "scene" + "/" + f);
+  copyExampleScene(t / "scene");
   fs::copy_file(examples + "/scene/example.zscn", t / "scene/zarn.zscn");
   writeFile(t / "scene/zarn-setup.ini", setup);
   ASSERT_EQ(runIn(t.path(), zarn + " -direxe sceneprod scene").exitCode, 0);
@@ -136,9 +142,7 @@ TEST(PackagingEndToEnd, TheDataFileBesideACopyOfTheProgramPlaysTheSame) {
 TEST(PackagingEndToEnd, ADemoDataFileWithoutExecutableBecomesAProductionBesideACopy) {
   TempFolder t;
   writeFile(t / "demo/film.demo.ini", "[part1]\ndirectory = city\nfilename = example.zscn\ntime = 0\n");
-  fs::create_directories(t / "demo/city");
-  for (const char* f : {"example.zscn", "floor.x", "mover.x", "pillar.x"})
-    fs::copy_file(examples + "/scene/" + f, t / "demo/city" + "/" + f);
+  copyExampleScene(t / "demo/city");
   fs::create_directories(t / "out");
   const ProgramRun build = runIn(t.path(), zarn + " -demodat out/film.exe demo/film.demo.ini");
   ASSERT_EQ(build.exitCode, 0) << build.out;
