@@ -36,7 +36,7 @@ void splits(int left, std::vector<int>* parts, std::vector<std::vector<int>>* ou
   }
 }
 
-// "void zeSplit(float4 v, out float p0, out float3 p1) { p0 = v.x; p1 = v.yzw; }"
+// "void zeSplit(out float p0, out float3 p1, float4 v) { p0 = v.x; p1 = v.yzw; }"
 // for every split of widths 2 to 4.
 std::string splitOverloads(const std::string& base) {
   std::string out;
@@ -49,11 +49,11 @@ std::string splitOverloads(const std::string& base) {
       int at = 0;
       for (size_t k = 0; k < split.size(); ++k) {
         const std::string p = "p" + std::to_string(k);
-        params += ", out " + sized(base, split[k]) + " " + p;
+        params += "out " + sized(base, split[k]) + " " + p + ", ";
         body += " " + p + " = v." + std::string(kSwizzle + at, size_t(split[k])) + ";";
         at += split[k];
       }
-      out += "void zeSplit(" + sized(base, width) + " v" + params + ") {" + body + " }\n";
+      out += "void zeSplit(" + params + sized(base, width) + " v) {" + body + " }\n";
     }
   }
   return out;
@@ -713,9 +713,10 @@ void groupElidedInitialisers(const std::string& code, std::vector<Edit>* edits) 
 
 // Pass "constructor targets": "float4(a, b) = ddx(uv);" assigns the parts of
 // a value to several variables, which the front end cannot parse. It becomes
-// "zeSplit((float4)(ddx(uv)), a, b);": overloads of zeSplit, one per split of
+// "zeSplit(a, b, (float4)(ddx(uv)));": overloads of zeSplit, one per split of
 // the width (added to the preamble when used), pick the parts by the types of
-// a and b. Targets may span lines: the line breaks stay where they were.
+// a and b. Targets and value keep their place (other passes may edit them);
+// targets may span lines.
 void splitConstructorTargets(const std::string& code, std::vector<Edit>* edits, SZeHlslPrepassInfo* info) {
   const size_t n = code.size();
   for (size_t p = 0; p < n; ++p) {
@@ -746,13 +747,14 @@ void splitConstructorTargets(const std::string& code, std::vector<Edit>* edits, 
       ++end;
     }
     if (end >= n) continue;
-    std::string args = code.substr(open + 1, close - open - 2);
-    if (args.find(',') == std::string::npos) continue;
-    std::replace(args.begin(), args.end(), '\n', ' ');
+    if (code.substr(open + 1, close - open - 2).find(',') == std::string::npos) continue;
     const std::string base = helperBase(stem);
-    const std::string breaks(size_t(std::count(code.begin() + long(at), code.begin() + long(eq), '\n')), '\n');
-    edits->push_back({at, eq + 1 - at, "zeSplit((" + sized(base, width) + ")(" + breaks});
-    edits->push_back({end, 0, "), " + args + ")"});
+    auto breaks = [&code](size_t from, size_t to) {
+      return std::string(size_t(std::count(code.begin() + long(from), code.begin() + long(to), '\n')), '\n');
+    };
+    edits->push_back({at, open + 1 - at, "zeSplit(" + breaks(at, open)});
+    edits->push_back({close - 1, eq + 1 - (close - 1), ", (" + sized(base, width) + ")(" + breaks(close - 1, eq)});
+    edits->push_back({end, 0, "))"});
     info->splitBases.insert(base);
   }
 }
@@ -814,10 +816,19 @@ void castsToArrays(const std::string& code, std::vector<Edit>* edits, SZeHlslPre
   }
 }
 
-// Last pass: the queued edits, back to front so positions stay true.
+// Last pass: the queued edits, back to front so positions stay true. An
+// edit reaching into text an applied one replaced (only garbled sources
+// have such) is dropped: each edit keeps its own lines, so lines still hold.
 void applyEdits(std::vector<Edit> edits, std::string* out) {
-  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
-  for (const Edit& e : edits) out->replace(e.pos, e.len, e.text);
+  std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+    return a.pos != b.pos ? a.pos > b.pos : a.len > b.len;
+  });
+  size_t limit = std::string::npos;
+  for (const Edit& e : edits) {
+    if (e.pos + e.len > limit) continue;
+    out->replace(e.pos, e.len, e.text);
+    limit = e.pos;
+  }
 }
 
 }  // namespace
