@@ -216,6 +216,12 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
          ASSERT_TRUE(vs.constants.find("Bones", &bones));
          EXPECT_EQ(bones.registerCount, 24 * 4);  // every element: the callee may read any
        }},
+      {"a uniform array entry parameter given a whole constant array by the technique",
+       "float3x4 AllBones[24];\n"
+       "float4 vs_main(float4 p : POSITION, float4 w : BLENDWEIGHT, uniform float3x4 bones[24]) : POSITION {\n"
+       "  return float4(mul(bones[int(w.x)], p), 1); }\n"
+       "technique T { pass P { VertexShader = compile vs_2_0 vs_main(AllBones); } }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram&) { EXPECT_EQ(registerOf(vs, "AllBones"), 0); }},
       {"uniform entry parameters with no arguments anywhere are $ constants",
        "float4 ps_main(float2 uv : TEXCOORD0, uniform float4 tint, uniform sampler2D tex, uniform float k[2]) : COLOR {\n"
        "  return tint * tex2D(tex, uv) * k[1]; }\n",
