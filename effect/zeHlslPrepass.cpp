@@ -816,6 +816,61 @@ void castsToArrays(const std::string& code, std::vector<Edit>* edits, SZeHlslPre
   }
 }
 
+// Pass "unnamed parameters": a parameter written without a name
+// ("float4 PS(float4 : POSITION)") brings down the front end's entry-point
+// handling; each gets one (zeUnnamedN) in function definitions.
+void nameUnnamedParameters(const std::string& code, std::vector<Edit>* edits) {
+  static const char* const qualifiers[] = {"in", "out", "inout", "uniform", "const", "static", "linear", "centroid",
+                                           "nointerpolation", "noperspective", "sample", "precise", "row_major",
+                                           "column_major", "snorm", "unorm"};
+  const size_t n = code.size();
+  int depth = 0, unnamed = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    if (depth != 0 || c != '(') continue;
+    size_t b = k;
+    while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+    if (b == 0 || !isIdentChar(code[b - 1])) continue;
+    const size_t close = matchClose(code, k, '(', ')');
+    size_t after = close;
+    while (after < n && code[after] != '{' && code[after] != ';' && code[after] != '(' && code[after] != '=') ++after;
+    if (after >= n || code[after] != '{') continue;  // not a definition
+    // The parameters, split at top-level commas.
+    size_t start = k + 1;
+    int inner = 0;
+    for (size_t q = k + 1; q < close; ++q) {
+      const bool last = q + 1 == close;
+      if (code[q] == '(' || code[q] == '[' || code[q] == '<') ++inner;
+      if (code[q] == ')' || code[q] == ']' || code[q] == '>') --inner;
+      if (!(last || (code[q] == ',' && inner == 0))) continue;
+      const size_t end = q;  // the closing bracket or the comma
+      size_t declEnd = start;
+      while (declEnd < end && code[declEnd] != ':' && code[declEnd] != '=') ++declEnd;
+      std::vector<std::pair<size_t, size_t>> words;
+      bool other = false;
+      for (size_t w = start; w < declEnd;) {
+        if (isIdentStart(code[w])) {
+          const size_t ws = w;
+          while (w < declEnd && isIdentChar(code[w])) ++w;
+          const std::string word = code.substr(ws, w - ws);
+          bool qualifier = false;
+          for (const char* qw : qualifiers) qualifier = qualifier || word == qw;
+          if (!qualifier) words.push_back({ws, w});
+        } else {
+          if (!std::isspace(static_cast<unsigned char>(code[w]))) other = true;
+          ++w;
+        }
+      }
+      if (words.size() == 1 && !other && code.compare(words[0].first, 4, "void") != 0)
+        edits->push_back({words[0].second, 0, " zeUnnamed" + std::to_string(unnamed++)});
+      start = q + 1;
+    }
+    k = close - 1;
+  }
+}
+
 // Last pass: the queued edits, back to front so positions stay true. An
 // edit reaching into text an applied one replaced (only garbled sources
 // have such) is dropped: each edit keeps its own lines, so lines still hold.
@@ -850,6 +905,7 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   groupElidedInitialisers(code, &edits);
   splitConstructorTargets(code, &edits, info);
   castsToArrays(code, &edits, info);
+  nameUnnamedParameters(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
 }

@@ -242,6 +242,11 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
          EXPECT_EQ(vs.varyings, (std::vector<std::string>{"zeV_TEXCOORD1", "zeV_TEXCOORD2", "zeV_TEXCOORD3"}));
          EXPECT_NE(ps.glsl.find("zeColor1 ="), std::string::npos) << ps.glsl;
        }},
+      {"unnamed parameters (the front end's entry handling crashed on them)",
+       "float helper(float a, int) { return a; }\n"
+       "float4 vs_main(float4 p : POSITION, float4 : NORMAL) : POSITION { return p; }\n"
+       "float4 ps_main(float : VFACE, float2 uv : TEXCOORD0) : COLOR { return helper(uv.x, 1); }\n",
+       nullptr},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
