@@ -9,7 +9,7 @@ constexpr uint32_t kFormatVersion = 1;
 }  // namespace
 
 // Bumped whenever the generated GLSL or the register layout changes.
-uint32_t zeTranslatorVersion() { return 8; }
+uint32_t zeTranslatorVersion() { return 9; }
 
 void SZeCompiledProgram::serialize(std::string* out) const {
   out->clear();

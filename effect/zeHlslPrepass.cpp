@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -10,23 +11,115 @@
 #include "effect/zeHlslTranslator.h"
 
 const char* const kZeHlslHiddenPrefix = "zeHidden_";
+const char* const kZeHlslEntryParamPrefix = "zeParam_";
 
 std::string zeHlslHideMacroName(const std::string& name) {
   return (name.compare(0, 3, "GL_") == 0 || name == "VULKAN") ? kZeHlslHiddenPrefix + name : name;
 }
 
-const char* const kZeHlslSplitPreamble =
-    "void zeSplit(float4 v, out float p0, out float3 p1) { p0 = v.x; p1 = v.yzw; }\n"
-    "void zeSplit(float4 v, out float2 p0, out float2 p1) { p0 = v.xy; p1 = v.zw; }\n"
-    "void zeSplit(float4 v, out float3 p0, out float p1) { p0 = v.xyz; p1 = v.w; }\n"
-    "void zeSplit(float4 v, out float p0, out float p1, out float2 p2) { p0 = v.x; p1 = v.y; p2 = v.zw; }\n"
-    "void zeSplit(float4 v, out float p0, out float2 p1, out float p2) { p0 = v.x; p1 = v.yz; p2 = v.w; }\n"
-    "void zeSplit(float4 v, out float2 p0, out float p1, out float p2) { p0 = v.xy; p1 = v.z; p2 = v.w; }\n"
-    "void zeSplit(float4 v, out float p0, out float p1, out float p2, out float p3) { p0 = v.x; p1 = v.y; p2 = v.z; p3 = v.w; }\n"
-    "void zeSplit(float3 v, out float p0, out float2 p1) { p0 = v.x; p1 = v.yz; }\n"
-    "void zeSplit(float3 v, out float2 p0, out float p1) { p0 = v.xy; p1 = v.z; }\n"
-    "void zeSplit(float3 v, out float p0, out float p1, out float p2) { p0 = v.x; p1 = v.y; p2 = v.z; }\n"
-    "void zeSplit(float2 v, out float p0, out float p1) { p0 = v.x; p1 = v.y; }\n";
+namespace {
+
+const char* const kSwizzle = "xyzw";
+
+std::string sized(const std::string& base, int n) { return n == 1 ? base : base + std::to_string(n); }
+
+// Every split of a width into two or more parts ({1, 3}, {2, 2}, ...).
+void splits(int left, std::vector<int>* parts, std::vector<std::vector<int>>* out) {
+  if (left == 0) {
+    if (parts->size() > 1) out->push_back(*parts);
+    return;
+  }
+  for (int k = 1; k <= left; ++k) {
+    parts->push_back(k);
+    splits(left - k, parts, out);
+    parts->pop_back();
+  }
+}
+
+// "void zeSplit(out float p0, out float3 p1, float4 v) { p0 = v.x; p1 = v.yzw; }"
+// for every split of widths 2 to 4.
+std::string splitOverloads(const std::string& base) {
+  std::string out;
+  for (int width = 2; width <= 4; ++width) {
+    std::vector<int> parts;
+    std::vector<std::vector<int>> all;
+    splits(width, &parts, &all);
+    for (const std::vector<int>& split : all) {
+      std::string params, body;
+      int at = 0;
+      for (size_t k = 0; k < split.size(); ++k) {
+        const std::string p = "p" + std::to_string(k);
+        params += "out " + sized(base, split[k]) + " " + p + ", ";
+        body += " " + p + " = v." + std::string(kSwizzle + at, size_t(split[k])) + ";";
+        at += split[k];
+      }
+      out += "void zeSplit(" + params + sized(base, width) + " v) {" + body + " }\n";
+    }
+  }
+  return out;
+}
+
+// The stem of a scalar or vector type ("half3" -> "half") and its width; false for others.
+bool scalarOrVector(const std::string& type, std::string* stem, int* width) {
+  static const char* const stems[] = {"float", "half", "double", "int", "uint", "bool"};
+  for (const char* st : stems) {
+    const size_t n = std::strlen(st);
+    if (type.compare(0, n, st) != 0) continue;
+    if (type.size() == n) { *stem = st; *width = 1; return true; }
+    if (type.size() == n + 1 && type[n] >= '2' && type[n] <= '4') { *stem = st; *width = type[n] - '0'; return true; }
+  }
+  return false;
+}
+
+// half is float to the front end: its helpers are float's.
+std::string helperBase(const std::string& stem) { return stem == "half" ? "float" : stem; }
+
+// "(float2[2])v": a struct holding the array, filled from the components of
+// v in order (a matrix row by row), for every vector and matrix source with
+// as many components, and an array source of the same shape.
+std::string arrayCastHelper(const std::string& element, int count) {
+  std::string stem;
+  int width = 0;
+  if (!scalarOrVector(element, &stem, &width)) return "";
+  const std::string name = element + "_" + std::to_string(count);
+  const int total = width * count;
+  std::string out = "struct zeArray_" + name + " { " + element + " e[" + std::to_string(count) + "]; };\n";
+  auto function = [&](const std::string& param, const std::function<std::string(int)>& component) {
+    out += "zeArray_" + name + " zeCastArray_" + name + "(" + param + ") { zeArray_" + name + " r;";
+    for (int i = 0; i < count; ++i) {
+      std::string value;
+      for (int c = 0; c < width; ++c) value += (c ? ", " : "") + component(i * width + c);
+      out += " r.e[" + std::to_string(i) + "] = " + (width > 1 ? element + "(" + value + ")" : value) + ";";
+    }
+    out += " return r; }\n";
+  };
+  if (total >= 2 && total <= 4)
+    function(sized(stem, total) + " v", [](int k) { return "v[" + std::to_string(k) + "]"; });
+  for (int rows = 2; rows <= 4; ++rows)
+    for (int cols = 2; cols <= 4; ++cols)
+      if (rows * cols == total)
+        function(stem + std::to_string(rows) + "x" + std::to_string(cols) + " v", [cols](int k) {
+          return "v[" + std::to_string(k / cols) + "][" + std::to_string(k % cols) + "]";
+        });
+  function(element + " v[" + std::to_string(count) + "]", [width](int k) {
+    return "v[" + std::to_string(k / width) + "]" + (width > 1 ? "[" + std::to_string(k % width) + "]" : "");
+  });
+  return out;
+}
+
+}  // namespace
+
+std::string zeHlslHelperPreamble(const SZeHlslPrepassInfo& info) {
+  std::string out;
+  for (const std::string& base : info.splitBases) out += splitOverloads(base);
+  for (const auto& cast : info.arrayCasts) out += arrayCastHelper(cast.first, cast.second);
+  return out;
+}
+
+void zeHlslJoinHelpers(const SZeHlslPrepassInfo& from, SZeHlslPrepassInfo* to) {
+  to->splitBases.insert(from.splitBases.begin(), from.splitBases.end());
+  to->arrayCasts.insert(from.arrayCasts.begin(), from.arrayCasts.end());
+}
 
 const char* const kZeHlslPreamble =
     // GLSL has no projective cube lookup.
@@ -620,46 +713,177 @@ void groupElidedInitialisers(const std::string& code, std::vector<Edit>* edits) 
 
 // Pass "constructor targets": "float4(a, b) = ddx(uv);" assigns the parts of
 // a value to several variables, which the front end cannot parse. It becomes
-// "zeSplit((float4)(ddx(uv)), a, b);": overloads of zeSplit, one per split of
-// the width (kZeHlslSplitPreamble, added when used), pick the parts by the
-// types of a and b.
+// "zeSplit(a, b, (float4)(ddx(uv)));": overloads of zeSplit, one per split of
+// the width (added to the preamble when used), pick the parts by the types of
+// a and b. Targets and value keep their place (other passes may edit them);
+// targets may span lines.
 void splitConstructorTargets(const std::string& code, std::vector<Edit>* edits, SZeHlslPrepassInfo* info) {
-  static const char* const types[] = {"float2", "float3", "float4"};
-  for (const char* type : types) {
-    const size_t len = std::strlen(type);
-    for (size_t p = code.find(type); p != std::string::npos; p = code.find(type, p + len)) {
-      if ((p > 0 && isIdentChar(code[p - 1])) || p + len >= code.size() || isIdentChar(code[p + len])) continue;
-      size_t b = p;
-      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
-      if (b > 0 && code[b - 1] != ';' && code[b - 1] != '{' && code[b - 1] != '}') continue;
-      size_t open = p + len;
-      while (open < code.size() && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
-      if (open >= code.size() || code[open] != '(') continue;
-      const size_t close = matchClose(code, open, '(', ')');
-      size_t eq = close;
-      while (eq < code.size() && std::isspace(static_cast<unsigned char>(code[eq]))) ++eq;
-      if (eq + 1 >= code.size() || code[eq] != '=' || code[eq + 1] == '=') continue;
-      size_t end = eq + 1;
-      int depth = 0;
-      while (end < code.size() && !(code[end] == ';' && depth == 0)) {
-        if (code[end] == '(' || code[end] == '[' || code[end] == '{') ++depth;
-        if (code[end] == ')' || code[end] == ']' || code[end] == '}') --depth;
-        ++end;
-      }
-      if (end >= code.size()) continue;
-      const std::string args = code.substr(open + 1, close - open - 2);
-      if (args.find('\n') != std::string::npos || args.find(',') == std::string::npos) continue;
-      edits->push_back({p, eq + 1 - p, std::string("zeSplit((") + type + ")("});
-      edits->push_back({end, 0, "), " + args + ")"});
-      info->splitsConstructors = true;
+  const size_t n = code.size();
+  for (size_t p = 0; p < n; ++p) {
+    if (!isIdentStart(code[p]) || (p > 0 && isIdentChar(code[p - 1]))) continue;
+    size_t e = p;
+    while (e < n && isIdentChar(code[e])) ++e;
+    std::string stem;
+    int width = 0;
+    const std::string type = code.substr(p, e - p);
+    const size_t at = p;
+    p = e - 1;
+    if (!scalarOrVector(type, &stem, &width) || width < 2) continue;
+    size_t b = at;
+    while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+    if (b > 0 && code[b - 1] != ';' && code[b - 1] != '{' && code[b - 1] != '}') continue;
+    size_t open = e;
+    while (open < n && std::isspace(static_cast<unsigned char>(code[open]))) ++open;
+    if (open >= n || code[open] != '(') continue;
+    const size_t close = matchClose(code, open, '(', ')');
+    size_t eq = close;
+    while (eq < n && std::isspace(static_cast<unsigned char>(code[eq]))) ++eq;
+    if (eq + 1 >= n || code[eq] != '=' || code[eq + 1] == '=') continue;
+    size_t end = eq + 1;
+    int depth = 0;
+    while (end < n && !(code[end] == ';' && depth == 0)) {
+      if (code[end] == '(' || code[end] == '[' || code[end] == '{') ++depth;
+      if (code[end] == ')' || code[end] == ']' || code[end] == '}') --depth;
+      ++end;
     }
+    if (end >= n) continue;
+    if (code.substr(open + 1, close - open - 2).find(',') == std::string::npos) continue;
+    const std::string base = helperBase(stem);
+    auto breaks = [&code](size_t from, size_t to) {
+      return std::string(size_t(std::count(code.begin() + long(from), code.begin() + long(to), '\n')), '\n');
+    };
+    edits->push_back({at, open + 1 - at, "zeSplit(" + breaks(at, open)});
+    edits->push_back({close - 1, eq + 1 - (close - 1), ", (" + sized(base, width) + ")(" + breaks(close - 1, eq)});
+    edits->push_back({end, 0, "))"});
+    info->splitBases.insert(base);
   }
 }
 
-// Last pass: the queued edits, back to front so positions stay true.
+// Pass "array casts": "(float[4])v" becomes "zeCastArray_float_4(v).e", a
+// helper (added to the preamble when used) that lays the components of v
+// out as the array; the front end cannot construct arrays from vectors.
+void castsToArrays(const std::string& code, std::vector<Edit>* edits, SZeHlslPrepassInfo* info) {
+  const size_t n = code.size();
+  auto skipSpace = [&](size_t k) {
+    while (k < n && std::isspace(static_cast<unsigned char>(code[k]))) ++k;
+    return k;
+  };
+  for (size_t p = code.find('('); p != std::string::npos; p = code.find('(', p + 1)) {
+    size_t q = skipSpace(p + 1);
+    const size_t typeStart = q;
+    while (q < n && isIdentChar(code[q])) ++q;
+    std::string stem;
+    int width = 0;
+    const std::string type = code.substr(typeStart, q - typeStart);
+    if (!scalarOrVector(type, &stem, &width)) continue;
+    q = skipSpace(q);
+    if (q >= n || code[q] != '[') continue;
+    q = skipSpace(q + 1);
+    const size_t digits = q;
+    while (q < n && std::isdigit(static_cast<unsigned char>(code[q]))) ++q;
+    if (q == digits || q - digits > 3) continue;
+    const int count = std::atoi(code.c_str() + digits);
+    q = skipSpace(q);
+    if (count < 1 || q >= n || code[q] != ']') continue;
+    q = skipSpace(q + 1);
+    if (q >= n || code[q] != ')') continue;
+    const size_t castEnd = q + 1;
+    // The operand: a bracketed expression, or a name with its members,
+    // indices and call arguments.
+    size_t o = skipSpace(castEnd);
+    if (o >= n) continue;
+    if (code[o] == '(') {
+      o = matchClose(code, o, '(', ')');
+    } else if (isIdentStart(code[o])) {
+      while (o < n && isIdentChar(code[o])) ++o;
+      while (o < n) {
+        if (code[o] == '[') o = matchClose(code, o, '[', ']');
+        else if (code[o] == '(') o = matchClose(code, o, '(', ')');
+        else if (code[o] == '.' && o + 1 < n && isIdentStart(code[o + 1])) {
+          ++o;
+          while (o < n && isIdentChar(code[o])) ++o;
+        } else break;
+      }
+    } else {
+      continue;
+    }
+    const std::string element = sized(helperBase(stem), width);
+    const std::string breaks(size_t(std::count(code.begin() + long(p), code.begin() + long(castEnd), '\n')), '\n');
+    edits->push_back({p, castEnd - p, "zeCastArray_" + element + "_" + std::to_string(count) + "(" + breaks});
+    edits->push_back({o, 0, ").e"});
+    info->arrayCasts.insert({element, count});
+    p = castEnd - 1;
+  }
+}
+
+// Pass "unnamed parameters": a parameter written without a name
+// ("float4 PS(float4 : POSITION)") brings down the front end's entry-point
+// handling; each gets one (zeUnnamedN) in function definitions.
+void nameUnnamedParameters(const std::string& code, std::vector<Edit>* edits) {
+  static const char* const qualifiers[] = {"in", "out", "inout", "uniform", "const", "static", "linear", "centroid",
+                                           "nointerpolation", "noperspective", "sample", "precise", "row_major",
+                                           "column_major", "snorm", "unorm"};
+  const size_t n = code.size();
+  int depth = 0, unnamed = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    if (depth != 0 || c != '(') continue;
+    size_t b = k;
+    while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+    if (b == 0 || !isIdentChar(code[b - 1])) continue;
+    const size_t close = matchClose(code, k, '(', ')');
+    size_t after = close;
+    while (after < n && code[after] != '{' && code[after] != ';' && code[after] != '(' && code[after] != '=') ++after;
+    if (after >= n || code[after] != '{') continue;  // not a definition
+    // The parameters, split at top-level commas.
+    size_t start = k + 1;
+    int inner = 0;
+    for (size_t q = k + 1; q < close; ++q) {
+      const bool last = q + 1 == close;
+      if (code[q] == '(' || code[q] == '[' || code[q] == '<') ++inner;
+      if (code[q] == ')' || code[q] == ']' || code[q] == '>') --inner;
+      if (!(last || (code[q] == ',' && inner == 0))) continue;
+      const size_t end = q;  // the closing bracket or the comma
+      size_t declEnd = start;
+      while (declEnd < end && code[declEnd] != ':' && code[declEnd] != '=') ++declEnd;
+      std::vector<std::pair<size_t, size_t>> words;
+      bool other = false;
+      for (size_t w = start; w < declEnd;) {
+        if (isIdentStart(code[w])) {
+          const size_t ws = w;
+          while (w < declEnd && isIdentChar(code[w])) ++w;
+          const std::string word = code.substr(ws, w - ws);
+          bool qualifier = false;
+          for (const char* qw : qualifiers) qualifier = qualifier || word == qw;
+          if (!qualifier) words.push_back({ws, w});
+        } else {
+          if (!std::isspace(static_cast<unsigned char>(code[w]))) other = true;
+          ++w;
+        }
+      }
+      if (words.size() == 1 && !other && code.compare(words[0].first, 4, "void") != 0)
+        edits->push_back({words[0].second, 0, " zeUnnamed" + std::to_string(unnamed++)});
+      start = q + 1;
+    }
+    k = close - 1;
+  }
+}
+
+// Last pass: the queued edits, back to front so positions stay true. An
+// edit reaching into text an applied one replaced (only garbled sources
+// have such) is dropped: each edit keeps its own lines, so lines still hold.
 void applyEdits(std::vector<Edit> edits, std::string* out) {
-  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.pos > b.pos; });
-  for (const Edit& e : edits) out->replace(e.pos, e.len, e.text);
+  std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+    return a.pos != b.pos ? a.pos > b.pos : a.len > b.len;
+  });
+  size_t limit = std::string::npos;
+  for (const Edit& e : edits) {
+    if (e.pos + e.len > limit) continue;
+    out->replace(e.pos, e.len, e.text);
+    limit = e.pos;
+  }
 }
 
 }  // namespace
@@ -680,6 +904,8 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   scalarOneComponentTypes(code, &edits);
   groupElidedInitialisers(code, &edits);
   splitConstructorTargets(code, &edits, info);
+  castsToArrays(code, &edits, info);
+  nameUnnamedParameters(code, &edits);
   applyEdits(std::move(edits), &out);
   return out;
 }
@@ -754,16 +980,16 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
       for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
       lists.insert(list);
     }
-    if (lists.empty()) return false;
     if (lists.size() > 1) {
       *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
                " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
       return false;
     }
-    args = *lists.begin();
-    haveArgs = true;
+    if (!lists.empty()) {
+      args = *lists.begin();
+      haveArgs = true;
+    }
   }
-  if (!haveArgs) return false;
   // The definition: "TYPE NAME(params) [: SEMANTIC] {" at the top level.
   int depth = 0;
   size_t at = std::string::npos, paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
@@ -800,10 +1026,33 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
   const std::string semantic = trimmed(source.substr(paramsClose + 1, bodyOpen - paramsClose - 1));
   const std::vector<std::string> params = splitTopLevel(source.substr(paramsOpen + 1, paramsClose - paramsOpen - 1));
   const std::vector<std::string> bound = splitTopLevel(args);
-  std::string kept, call;
+  std::string kept, call, globals;
   size_t next = 0;
   int unnamed = 0;
   for (const std::string& param : params) {
+    if (startsWithWord(param, "uniform") && !haveArgs) {
+      // No arguments anywhere: the parameter is a constant of its own, as
+      // the compiler made it ("$name"); declared here under a prefix the
+      // translator turns back into "$".
+      std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+      size_t nameEnd = decl.size(), dims = decl.size();
+      if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+        dims = nameEnd = decl.find('[');
+        if (nameEnd == std::string::npos) return false;
+        while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(decl[nameEnd - 1]))) --nameEnd;
+      }
+      size_t nameBegin = nameEnd;
+      while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+      if (nameBegin == nameEnd || nameBegin == 0) {
+        *error = "entry '" + name + "': uniform parameter '" + param + "' has no name";
+        return false;
+      }
+      const std::string global = kZeHlslEntryParamPrefix + decl.substr(nameBegin, nameEnd - nameBegin);
+      globals += "uniform " + decl.substr(0, nameBegin) + global + decl.substr(dims) + ";\n";
+      call += (call.empty() ? "" : ", ") + global;
+      ++next;
+      continue;
+    }
     if (startsWithWord(param, "uniform")) {
       if (next >= bound.size()) {
         *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
@@ -838,7 +1087,7 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
     kept += (kept.empty() ? "" : ", ") + param;
     call += (call.empty() ? "" : ", ") + paramName;
   }
-  if (next != bound.size()) {
+  if (haveArgs && next != bound.size()) {
     *error = "entry '" + name + "' has " + std::to_string(next) + " uniform parameters, " +
              std::to_string(bound.size()) + " arguments given";
     return false;
@@ -849,7 +1098,229 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
   for (const char* q : {"static ", "inline "})
     if (returnWords.compare(0, std::strlen(q), q) == 0) returnWords = trimmed(returnWords.substr(std::strlen(q)));
   const bool isVoid = returnWords == "void";
-  *wrapper = "\n" + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
+  *wrapper = "\n" + globals + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
              name + "(" + call + "); }\n";
   return true;
+}
+
+namespace {
+
+// Effect-level shader objects of a file: "VertexShader VS[2] = { compile
+// vs_2_0 A(1), compile vs_2_0 A(2) };" and "PixelShader PS = compile ps_2_0
+// B();", by name, with the text of each element.
+std::map<std::string, std::vector<std::string>> shaderObjects(const std::string& code) {
+  std::map<std::string, std::vector<std::string>> out;
+  int depth = 0;
+  const size_t n = code.size();
+  for (size_t k = 0; k < n; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    if (depth != 0 || !isIdentStart(c) || (k > 0 && isIdentChar(code[k - 1]))) continue;
+    size_t e = k;
+    while (e < n && isIdentChar(code[e])) ++e;
+    const std::string w = code.substr(k, e - k);
+    k = e - 1;
+    if (!isShaderObjectKeyword(w)) continue;
+    size_t q = e;
+    while (q < n && std::isspace(static_cast<unsigned char>(code[q]))) ++q;
+    const size_t nameStart = q;
+    while (q < n && isIdentChar(code[q])) ++q;
+    if (q == nameStart) continue;
+    const std::string name = code.substr(nameStart, q - nameStart);
+    const size_t eq = code.find('=', q);
+    const size_t semi = code.find(';', q);
+    if (eq == std::string::npos || semi == std::string::npos || eq > semi) continue;
+    size_t v = eq + 1;
+    while (v < n && std::isspace(static_cast<unsigned char>(code[v]))) ++v;
+    if (v < n && code[v] == '{') {
+      const size_t close = matchClose(code, v, '{', '}');
+      out[name] = splitTopLevel(code.substr(v + 1, close - v - 2));
+      k = close - 1;
+    } else {
+      out[name] = {trimmed(code.substr(v, semi - v))};
+      k = semi;
+    }
+  }
+  return out;
+}
+
+// The block body that follows "KEYWORD NAME" at brace depth `depth` within
+// [from, to) (name empty: the first such block); npos when there is none.
+size_t findBlock(const std::string& code, size_t from, size_t to, bool (*keyword)(const std::string&),
+                 const std::string& name, size_t* bodyEnd) {
+  int depth = 0;
+  for (size_t k = from; k < to; ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    if (depth != 0 || !isIdentStart(c) || (k > 0 && isIdentChar(code[k - 1]))) continue;
+    size_t e = k;
+    while (e < to && isIdentChar(code[e])) ++e;
+    const std::string w = code.substr(k, e - k);
+    k = e - 1;
+    if (!keyword(w)) continue;
+    size_t q = e;
+    while (q < to && std::isspace(static_cast<unsigned char>(code[q]))) ++q;
+    const size_t nameStart = q;
+    while (q < to && isIdentChar(code[q])) ++q;
+    const std::string found = code.substr(nameStart, q - nameStart);
+    const size_t open = code.find('{', q);
+    if (open == std::string::npos || open >= to) return std::string::npos;
+    *bodyEnd = matchClose(code, open, '{', '}') - 1;
+    if (name.empty() || found == name) return open + 1;
+    k = *bodyEnd;
+  }
+  return std::string::npos;
+}
+
+bool isPassKeyword(const std::string& w) { return w == "pass" || w == "Pass" || w == "PASS"; }
+
+std::string lowered(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// An index into a shader array: a number, or a name given by a macro (of
+// the request or the file) or by the initial value of an effect variable,
+// which is what the effect holds until an application sets it.
+bool evaluateIndex(const std::string& text, const std::string& source, const std::vector<SZeShaderMacro>& macros,
+                   int* value, std::string* error) {
+  const std::string t = trimmed(text);
+  char* end = nullptr;
+  const double number = std::strtod(t.c_str(), &end);
+  if (!t.empty() && end && *end == '\0') {
+    *value = int(number);
+    return true;
+  }
+  if (t == "true" || t == "false") {
+    *value = t == "true";
+    return true;
+  }
+  if (t.empty() || !isIdentStart(t[0]) ||
+      !std::all_of(t.begin(), t.end(), [](char c) { return isIdentChar(c); })) {
+    *error = "the shader index '" + t + "' is not a number or a name";
+    return false;
+  }
+  for (const SZeShaderMacro& m : macros)
+    if (m.name == t) return evaluateIndex(m.definition, source, {}, value, error);
+  // "#define NAME value" in the file.
+  for (size_t p = source.find("define"); p != std::string::npos; p = source.find("define", p + 6)) {
+    size_t hash = p;
+    while (hash > 0 && (source[hash - 1] == ' ' || source[hash - 1] == '\t')) --hash;
+    if (hash == 0 || source[hash - 1] != '#') continue;
+    size_t q = p + 6;
+    while (q < source.size() && (source[q] == ' ' || source[q] == '\t')) ++q;
+    if (source.compare(q, t.size(), t) != 0 || (q + t.size() < source.size() && isIdentChar(source[q + t.size()])))
+      continue;
+    const size_t eol = source.find('\n', q);
+    return evaluateIndex(source.substr(q + t.size(), eol == std::string::npos ? std::string::npos : eol - q - t.size()),
+                         "", {}, value, error);
+  }
+  // "int Index = 2;" at the top level (annotations and registers stripped).
+  SZeHlslPrepassInfo info;
+  const std::string code = codeOnly(zeHlslPrepass(source, &info));
+  int depth = 0;
+  for (size_t k = 0; k < code.size(); ++k) {
+    const char c = code[k];
+    if (c == '{') ++depth;
+    else if (c == '}') --depth;
+    if (depth != 0 || code.compare(k, t.size(), t) != 0 || (k > 0 && isIdentChar(code[k - 1])) ||
+        (k + t.size() < code.size() && isIdentChar(code[k + t.size()])))
+      continue;
+    size_t stmt = k;
+    while (stmt > 0 && code[stmt - 1] != ';' && code[stmt - 1] != '}') --stmt;
+    const std::string before = trimmed(code.substr(stmt, k - stmt));
+    if (before.empty() || before.find('(') != std::string::npos) continue;  // a use, not a declaration
+    const size_t semi = code.find(';', k);
+    const std::string rest = code.substr(k + t.size(), semi == std::string::npos ? std::string::npos : semi - k - t.size());
+    const size_t eq = rest.find('=');
+    if (eq == std::string::npos) {
+      *value = 0;  // effect variables start at zero
+      return true;
+    }
+    return evaluateIndex(rest.substr(eq + 1), "", {}, value, error);
+  }
+  *error = "the shader index '" + t + "' is neither a macro nor an effect variable";
+  return false;
+}
+
+// A pass's or an object's shader expression, down to "Function(args)".
+bool resolveShaderExpression(const std::string& text, const std::map<std::string, std::vector<std::string>>& objects,
+                             const std::string& source, const std::vector<SZeShaderMacro>& macros, int hops,
+                             std::string* resolved, std::string* error) {
+  std::string t = trimmed(text);
+  while (t.size() >= 2 && t.front() == '(' && matchClose(t, 0, '(', ')') == t.size()) t = trimmed(t.substr(1, t.size() - 2));
+  if (startsWithWord(t, "compile")) {
+    size_t q = 7;
+    while (q < t.size() && std::isspace(static_cast<unsigned char>(t[q]))) ++q;
+    while (q < t.size() && isIdentChar(t[q])) ++q;  // the profile
+    *resolved = trimmed(t.substr(q));
+    if (resolved->find('(') == std::string::npos) *resolved += "()";
+    return true;
+  }
+  size_t nameEnd = 0;
+  while (nameEnd < t.size() && isIdentChar(t[nameEnd])) ++nameEnd;
+  const std::string name = t.substr(0, nameEnd);
+  const auto object = objects.find(name);
+  if (nameEnd == 0 || object == objects.end() || hops > 8) {
+    *error = "shader '" + t + "' is not a compiled shader nor an effect-level shader object";
+    return false;
+  }
+  int index = 0;
+  const std::string rest = trimmed(t.substr(nameEnd));
+  if (!rest.empty()) {
+    if (rest.front() != '[' || rest.back() != ']') {
+      *error = "shader '" + t + "' is not an object or an element of one";
+      return false;
+    }
+    if (!evaluateIndex(rest.substr(1, rest.size() - 2), source, macros, &index, error)) return false;
+  }
+  if (index < 0 || size_t(index) >= object->second.size()) {
+    *error = "shader index " + std::to_string(index) + " lies outside '" + name + "' (" +
+             std::to_string(object->second.size()) + " shaders)";
+    return false;
+  }
+  return resolveShaderExpression(object->second[size_t(index)], objects, source, macros, hops + 1, resolved, error);
+}
+
+}  // namespace
+
+bool zeHlslResolveShaderEntry(const std::string& source, const std::string& entry, bool vertex,
+                              const std::vector<SZeShaderMacro>& macros, std::string* resolved, std::string* error) {
+  const std::string name = trimmed(entry);
+  if (name.find('(') != std::string::npos || name.empty()) return false;
+  const std::string code = codeOnly(source);
+  const std::map<std::string, std::vector<std::string>> objects = shaderObjects(code);
+  const size_t dot = name.find('.');
+  if (dot == std::string::npos) {
+    const size_t bracket = name.find('[');
+    if (!objects.count(trimmed(name.substr(0, bracket)))) return false;  // a function: compiled as it is
+    return resolveShaderExpression(name, objects, source, macros, 0, resolved, error);
+  }
+  // "Technique.Pass": the shader the pass assigns for the stage.
+  const std::string technique = trimmed(name.substr(0, dot)), pass = trimmed(name.substr(dot + 1));
+  size_t techniqueEnd = 0, passEnd = 0;
+  const size_t techniqueBody = findBlock(code, 0, code.size(), isTechniqueKeyword, technique, &techniqueEnd);
+  if (techniqueBody == std::string::npos) {
+    *error = "technique '" + technique + "' not found";
+    return false;
+  }
+  const size_t passBody = findBlock(code, techniqueBody, techniqueEnd, isPassKeyword, pass, &passEnd);
+  if (passBody == std::string::npos) {
+    *error = "pass '" + pass + "' of technique '" + technique + "' not found";
+    return false;
+  }
+  const std::string key = vertex ? "vertexshader" : "pixelshader";
+  for (size_t k = passBody; k < passEnd;) {
+    size_t semi = code.find(';', k);
+    if (semi == std::string::npos || semi > passEnd) semi = passEnd;
+    const std::string statement = code.substr(k, semi - k);
+    const size_t eq = statement.find('=');
+    if (eq != std::string::npos && lowered(trimmed(statement.substr(0, eq))) == key)
+      return resolveShaderExpression(statement.substr(eq + 1), objects, source, macros, 0, resolved, error);
+    k = semi + 1;
+  }
+  *error = "pass '" + pass + "' of technique '" + technique + "' sets no " + (vertex ? "vertex" : "pixel") + " shader";
+  return false;
 }

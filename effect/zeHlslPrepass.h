@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 struct SZeHlslPrepassInfo {
   // register(cN) / register(sN) given in the source, by constant name.
@@ -23,12 +25,19 @@ struct SZeHlslPrepassInfo {
   // line: such sources are refused with kZeHlslLaterSyntaxRefusal.
   std::string laterSyntax;
   int laterSyntaxLine = 0;
-  // A constructor is assigned to ("float4(a, b) = v;"): kZeHlslSplitPreamble is needed.
-  bool splitsConstructors = false;
+  // Helpers the rewritten code calls (zeHlslHelperPreamble writes them):
+  // constructors assigned to ("float4(a, b) = v;", "int3(i, j) = k;"), by
+  // the base type of their zeSplit overloads ("float", "int", ...) ...
+  std::set<std::string> splitBases;
+  // ... and casts to array types ("(float[4])v"), by element type and count.
+  std::set<std::pair<std::string, int>> arrayCasts;
 };
 
-// The zeSplit overloads that constructor targets are rewritten to.
-extern const char* const kZeHlslSplitPreamble;
+// The helper functions the pre-pass rewrote code to call, for everything
+// `info` (the main file's and its includes' joined) asks for.
+std::string zeHlslHelperPreamble(const SZeHlslPrepassInfo& info);
+// Joins the helpers `from` asks for into `to`.
+void zeHlslJoinHelpers(const SZeHlslPrepassInfo& from, SZeHlslPrepassInfo* to);
 
 // The refusal of Direct3D 10 and later syntax; the word found follows it in quotes.
 constexpr const char* kZeHlslLaterSyntaxRefusal =
@@ -45,6 +54,11 @@ std::string zeHlslPrepass(const std::string& source, SZeHlslPrepassInfo* info);
 // n.l < 0 or n.h < 0) and the intrinsics glslang translates differently.
 extern const char* const kZeHlslPreamble;
 
+// Uniform parameters of an entry point that no argument list binds become
+// constants named "$name", as the Direct3D 9 compiler named them; in the
+// code they are globals with this prefix.
+extern const char* const kZeHlslEntryParamPrefix;
+
 // Uniform parameters of an entry point ("VSMain(float4 p : POSITION, uniform
 // int n)") are bound to constant arguments: those of the entry when it is
 // named with them ("VSMain(3, true)"), else the one argument list the
@@ -53,3 +67,12 @@ extern const char* const kZeHlslPreamble;
 // them, named *wrapperName. false with *error empty: nothing to bind.
 bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
                             std::string* wrapperName, std::string* error);
+
+// An entry that names an effect-level shader object ("PS"), an element of a
+// shader array ("VSArray[2]", "VSArray[Index]": the index a number, a macro
+// or an effect variable's initial value) or a technique's pass ("T.P": the
+// shader it assigns for the stage) becomes the function it compiles, with
+// its arguments ("VS(3)"). false with *error empty: the entry is a function.
+struct SZeShaderMacro;
+bool zeHlslResolveShaderEntry(const std::string& source, const std::string& entry, bool vertex,
+                              const std::vector<SZeShaderMacro>& macros, std::string* resolved, std::string* error);

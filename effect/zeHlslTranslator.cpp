@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -551,7 +552,11 @@ void afterExpansion(const std::string& preamble, const std::string& expanded, co
   std::istringstream lines(kZeHlslPreamble);
   for (std::string line; std::getline(lines, line);)
     if (line.compare(0, 1, "#") != 0) *parsedPreamble += line + "\n";
-  if (info->splitsConstructors || found.splitsConstructors) *parsedPreamble += kZeHlslSplitPreamble;
+  SZeHlslPrepassInfo helpers;
+  for (const SZeHlslPrepassInfo* from : {static_cast<const SZeHlslPrepassInfo*>(info), &includeInfo,
+                                         static_cast<const SZeHlslPrepassInfo*>(&found)})
+    zeHlslJoinHelpers(*from, &helpers);
+  *parsedPreamble += zeHlslHelperPreamble(helpers);
   for (const SZeHlslPrepassInfo* from : {&includeInfo, static_cast<const SZeHlslPrepassInfo*>(&found)}) {
     for (const auto& r : from->explicitRegisters) info->explicitRegisters.insert(r);
     for (int k = 0; k < 2; ++k)
@@ -576,13 +581,12 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
               kZeHlslLaterSyntaxRefusal + " '" + info->laterSyntax + "'\n";
     return false;
   }
-  std::string preamble;
+  std::string macros;
   for (const SZeShaderMacro& m : request.macros) {
     if (m.name.empty()) continue;
-    preamble += "#define " + zeHlslHideMacroName(m.name) + " " + m.definition + "\n";
+    macros += "#define " + zeHlslHideMacroName(m.name) + " " + m.definition + "\n";
   }
-  preamble += kZeHlslPreamble;
-  if (info->splitsConstructors) preamble += kZeHlslSplitPreamble;
+  const std::string preamble = macros + kZeHlslPreamble + zeHlslHelperPreamble(*info);
 
   // The front end recurses per bracket: refuse what would exhaust its stack.
   int nestingLine = 0, preambleLine = 0;
@@ -601,6 +605,12 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
     return false;
   std::string parsed = source, parsedPreamble = preamble;
+  // Helpers that only the includes call: the preamble was written before
+  // they were read.
+  SZeHlslPrepassInfo helpers = *info;
+  zeHlslJoinHelpers(includeInfo, &helpers);
+  if (helpers.splitBases != info->splitBases || helpers.arrayCasts != info->arrayCasts)
+    parsedPreamble = macros + kZeHlslPreamble + zeHlslHelperPreamble(helpers);
   bool effectMacros = definesWriteEffectSyntax(request.source);
   for (const auto& m : memo) effectMacros = effectMacros || definesWriteEffectSyntax(m.second.second);
   if (effectMacros) afterExpansion(preamble, expanded, includeInfo, info, &parsed, &parsedPreamble);
@@ -647,6 +657,156 @@ void fixUpSpirv(std::vector<uint32_t>* spirv) {
   }
 }
 
+// Pass "whole uniform arrays": a constant array read as a whole ("skin(p,
+// i, bones)" copies bones into the callee) is one load of the array, which
+// the register file cannot give (it holds vec4s); the load becomes a load of
+// each element and a construct of the array, elements of nested arrays alike.
+void loadUniformArraysByElement(std::vector<uint32_t>* spirv) {
+  if (spirv->size() < 5) return;
+  struct Instr {
+    std::vector<uint32_t> words;
+  };
+  std::vector<Instr> code;
+  for (size_t w = 5; w < spirv->size();) {
+    const uint32_t count = (*spirv)[w] >> 16;
+    if (count == 0 || w + count > spirv->size()) return;  // malformed: leave it to the tools
+    code.push_back({std::vector<uint32_t>(spirv->begin() + long(w), spirv->begin() + long(w + count))});
+    w += count;
+  }
+  auto op = [](const Instr& i) { return i.words[0] & 0xffffu; };
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> arrays;    // array type -> (element type, length id)
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> pointers;  // (storage, pointee) -> pointer type
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> pointees;  // pointer type -> (storage, pointee)
+  std::map<uint32_t, uint32_t> values;                         // 32-bit constant id -> value
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> intConstants;  // (type, value) -> id
+  std::map<uint32_t, const Instr*> chains;
+  uint32_t intType = 0;
+  size_t firstFunction = code.size();
+  bool any = false;
+  for (size_t k = 0; k < code.size(); ++k) {
+    const Instr& i = code[k];
+    const std::vector<uint32_t>& w = i.words;
+    switch (op(i)) {
+      case spv::OpTypeArray: if (w.size() >= 4) arrays[w[1]] = {w[2], w[3]}; break;
+      case spv::OpTypePointer:
+        if (w.size() >= 4) {
+          pointers[{w[2], w[3]}] = w[1];
+          pointees[w[1]] = {w[2], w[3]};
+        }
+        break;
+      case spv::OpTypeInt: if (w.size() >= 4 && w[2] == 32 && w[3] == 1) intType = w[1]; break;
+      case spv::OpConstant:
+        if (w.size() == 4) {
+          values[w[2]] = w[3];
+          intConstants[{w[1], w[3]}] = w[2];
+        }
+        break;
+      case spv::OpAccessChain:
+      case spv::OpInBoundsAccessChain: if (w.size() >= 4) chains[w[2]] = &i; break;
+      case spv::OpFunction: firstFunction = std::min(firstFunction, k); break;
+      case spv::OpLoad:
+        if (w.size() >= 4 && arrays.count(w[1]) && chains.count(w[3])) any = true;
+        break;
+      default: break;
+    }
+  }
+  if (!any) return;
+  uint32_t bound = (*spirv)[3];
+  std::vector<Instr> declarations;
+  if (!intType) {
+    intType = bound++;
+    declarations.push_back({{(4u << 16) | spv::OpTypeInt, intType, 32, 1}});
+  }
+  auto constant = [&](uint32_t value) {
+    auto c = intConstants.find({intType, value});
+    if (c != intConstants.end()) return c->second;
+    const uint32_t id = bound++;
+    declarations.push_back({{(4u << 16) | spv::OpConstant, intType, id, value}});
+    intConstants[{intType, value}] = id;
+    return id;
+  };
+  auto pointer = [&](uint32_t storage, uint32_t pointee) {
+    auto p = pointers.find({storage, pointee});
+    if (p != pointers.end()) return p->second;
+    const uint32_t id = bound++;
+    declarations.push_back({{(4u << 16) | spv::OpTypePointer, id, storage, pointee}});
+    pointers[{storage, pointee}] = id;
+    return id;
+  };
+  // Loads `type` (an array) at the chain (base, indices) into `result`.
+  std::function<void(uint32_t, uint32_t, uint32_t, const std::vector<uint32_t>&, uint32_t, std::vector<Instr>*)> expand =
+      [&](uint32_t type, uint32_t storage, uint32_t base, const std::vector<uint32_t>& indices, uint32_t result,
+          std::vector<Instr>* out) {
+        const auto array = arrays.find(type);
+        const uint32_t length = values.count(array->second.second) ? values[array->second.second] : 0;
+        const uint32_t element = array->second.first;
+        std::vector<uint32_t> construct = {0, type, result};
+        for (uint32_t e = 0; e < length; ++e) {
+          std::vector<uint32_t> at = indices;
+          at.push_back(constant(e));
+          const uint32_t value = bound++;
+          if (arrays.count(element)) {
+            expand(element, storage, base, at, value, out);
+          } else {
+            const uint32_t chain = bound++;
+            std::vector<uint32_t> words = {0, pointer(storage, element), chain, base};
+            words.insert(words.end(), at.begin(), at.end());
+            words[0] = (uint32_t(words.size()) << 16) | spv::OpAccessChain;
+            out->push_back({words});
+            out->push_back({{(4u << 16) | spv::OpLoad, element, value, chain}});
+          }
+          construct.push_back(value);
+        }
+        construct[0] = (uint32_t(construct.size()) << 16) | spv::OpCompositeConstruct;
+        out->push_back({construct});
+      };
+  std::vector<Instr> rewritten;
+  for (size_t k = 0; k < code.size(); ++k) {
+    const std::vector<uint32_t>& w = code[k].words;
+    if (op(code[k]) == spv::OpLoad && w.size() >= 4 && arrays.count(w[1]) && chains.count(w[3])) {
+      const std::vector<uint32_t>& chain = chains[w[3]]->words;
+      const auto ptr = pointees.find(chain[1]);
+      const auto array = arrays.find(w[1]);
+      if (ptr != pointees.end() && ptr->second.first == spv::StorageClassUniform && values.count(array->second.second)) {
+        std::vector<uint32_t> indices(chain.begin() + 4, chain.end());
+        expand(w[1], spv::StorageClassUniform, chain[3], indices, w[2], &rewritten);
+        continue;
+      }
+    }
+    rewritten.push_back(code[k]);
+  }
+  // The chains to the arrays themselves are left unused: drop them (the
+  // GLSL stage refuses any chain that ends at an array of the file).
+  std::set<uint32_t> usedIds;
+  for (const Instr& i : rewritten) {
+    const uint32_t o = op(i);
+    if (o == spv::OpName || o == spv::OpDecorate || o == spv::OpMemberName || o == spv::OpMemberDecorate) continue;
+    const bool chain = o == spv::OpAccessChain || o == spv::OpInBoundsAccessChain;
+    for (size_t k = 1; k < i.words.size(); ++k)
+      if (!(chain && k == 2)) usedIds.insert(i.words[k]);
+  }
+  rewritten.erase(std::remove_if(rewritten.begin(), rewritten.end(),
+                                 [&](const Instr& i) {
+                                   const uint32_t o = op(i);
+                                   if ((o != spv::OpAccessChain && o != spv::OpInBoundsAccessChain) || i.words.size() < 4)
+                                     return false;
+                                   const auto ptr = pointees.find(i.words[1]);
+                                   return ptr != pointees.end() && ptr->second.first == spv::StorageClassUniform &&
+                                          arrays.count(ptr->second.second) && !usedIds.count(i.words[2]);
+                                 }),
+                  rewritten.end());
+  // Types and constants made above go before the first function.
+  size_t insertAt = 0;
+  for (size_t k = 0; k < rewritten.size(); ++k)
+    if (op(rewritten[k]) == spv::OpFunction) { insertAt = k; break; }
+  if (firstFunction == code.size()) return;
+  rewritten.insert(rewritten.begin() + long(insertAt), declarations.begin(), declarations.end());
+  std::vector<uint32_t> out(spirv->begin(), spirv->begin() + 5);
+  out[3] = bound;
+  for (const Instr& i : rewritten) out.insert(out.end(), i.words.begin(), i.words.end());
+  *spirv = std::move(out);
+}
+
 // What the SPIRV-Cross passes share.
 struct CrossState {
   CrossState(const SZeTranslateRequest& request, const SZeHlslPrepassInfo& info, std::vector<uint32_t> spirv)
@@ -682,6 +842,12 @@ struct CrossState {
   std::map<uint32_t, int> semanticShift;           // elements of one array member: index added
   bool movesPosition = false;
 };
+
+// The name in the constant table: entry parameters made constants are "$name".
+std::string tableName(const std::string& name) {
+  const size_t n = std::strlen(kZeHlslEntryParamPrefix);
+  return name.compare(0, n, kZeHlslEntryParamPrefix) == 0 ? "$" + name.substr(n) : name;
+}
 
 // Pass "constant layout": the global block becomes the stage's register file,
 // every used constant at its Direct3D 9 register.
@@ -774,7 +940,8 @@ bool layoutSamplers(CrossState& st) {
     st.error = st.request.sourcePath + "(0): " + error + "\n";
     return false;
   }
-  for (const auto& s : samplerOf) comp.set_name(s.first, (st.vertex ? "zeVS_" : "zePS_") + st.samplers[s.second].name);
+  for (const auto& s : samplerOf)
+    comp.set_name(s.first, zeGlslSamplerName(st.request.stage, tableName(st.samplers[s.second].name)));
   if (!st.all.separate_images.empty() || !st.all.separate_samplers.empty())
     return st.fail("separate texture and sampler objects are not supported");
   return true;
@@ -876,6 +1043,33 @@ bool mapInputs(CrossState& st) {
   return true;
 }
 
+// One output value (of type t) to where its semantic goes.
+bool writeOutput(CrossState& st, const Semantic& sem, const std::string& value, const SPIRType& t) {
+  const std::string scalar = "float(" + value + (t.vecsize > 1 ? ".x" : "") + ")";
+  if (st.vertex) {
+    if (sem.name == "POSITION" && sem.index == 0) {
+      st.epilogue += "  gl_Position = " + widen(value, t) + ";\n";
+      st.movesPosition = true;
+    } else if (sem.name == "PSIZE") {
+      st.epilogue += "  gl_PointSize = " + scalar + ";\n";
+    } else {
+      std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
+      st.declarations += "out vec4 " + varying + ";\n";
+      st.result.varyings.push_back(varying);
+      st.epilogue += "  " + varying + " = " + widen(value, t) + ";\n";
+    }
+  } else if (sem.name == "COLOR" && sem.index < 4) {
+    std::string target = "zeColor" + std::to_string(sem.index);
+    st.declarations += "layout(location = " + std::to_string(sem.index) + ") out vec4 " + target + ";\n";
+    st.epilogue += "  " + target + " = " + widen(value, t) + ";\n";
+  } else if (sem.name == "DEPTH") {
+    st.epilogue += "  gl_FragDepth = " + scalar + ";\n";
+  } else {
+    return st.fail("pixel shader output semantic '" + sem.name + std::to_string(sem.index) + "' is not supported");
+  }
+  return true;
+}
+
 // Pass "outputs": vertex outputs become gl_Position, gl_PointSize or the
 // varying of their semantic; pixel outputs a draw buffer or the depth.
 bool mapOutputs(CrossState& st) {
@@ -884,28 +1078,15 @@ bool mapOutputs(CrossState& st) {
     const Semantic sem = semanticOf(st, r.id);
     const SPIRType& t = st.comp.get_type(r.type_id);
     const std::string local = renameInterface(st, r, "zeOut_", sem);
-    if (!t.array.empty() || t.columns > 1) return st.fail("output '" + local + "' must be a scalar or a vector");
-    const std::string scalar = "float(" + local + (t.vecsize > 1 ? ".x" : "") + ")";
-    if (st.vertex) {
-      if (sem.name == "POSITION" && sem.index == 0) {
-        st.epilogue += "  gl_Position = " + widen(local, t) + ";\n";
-        st.movesPosition = true;
-      } else if (sem.name == "PSIZE") {
-        st.epilogue += "  gl_PointSize = " + scalar + ";\n";
-      } else {
-        std::string varying = "zeV_" + sem.name + std::to_string(sem.index);
-        st.declarations += "out vec4 " + varying + ";\n";
-        st.result.varyings.push_back(varying);
-        st.epilogue += "  " + varying + " = " + widen(local, t) + ";\n";
-      }
-    } else if (sem.name == "COLOR" && sem.index < 4) {
-      std::string target = "zeColor" + std::to_string(sem.index);
-      st.declarations += "layout(location = " + std::to_string(sem.index) + ") out vec4 " + target + ";\n";
-      st.epilogue += "  " + target + " = " + widen(local, t) + ";\n";
-    } else if (sem.name == "DEPTH") {
-      st.epilogue += "  gl_FragDepth = " + scalar + ";\n";
-    } else {
-      return st.fail("pixel shader output semantic '" + sem.name + std::to_string(sem.index) + "' is not supported");
+    if (t.columns > 1 || t.array.size() > 1)
+      return st.fail("output '" + local + "' must be a scalar, a vector or an array of them");
+    // "out float2 uv[3] : TEXCOORD1": element k goes to TEXCOORD1+k.
+    const uint32_t elements = t.array.empty() ? 1 : t.array[0];
+    for (uint32_t k = 0; k < elements; ++k) {
+      Semantic element = sem;
+      element.index += int(k);
+      const std::string value = local + (t.array.empty() ? "" : "[" + std::to_string(k) + "]");
+      if (!writeOutput(st, element, value, t)) return false;
     }
     st.demote.push_back({local, r.id});
   }
@@ -956,8 +1137,11 @@ bool writeEntryWrapper(CrossState& st) {
              unsignedValues ? "#version 330 compatibility\n#extension GL_ARB_gpu_shader5 : enable\n"
                             : "#version 330 compatibility\n");
   st.result.glsl = std::move(glsl);
-  for (SZeConstant& c : st.floats) st.result.constants.constants.push_back(std::move(c));
-  for (SZeConstant& c : st.samplers) st.result.constants.constants.push_back(std::move(c));
+  for (std::vector<SZeConstant>* list : {&st.floats, &st.samplers})
+    for (SZeConstant& c : *list) {
+      c.name = tableName(c.name);
+      st.result.constants.constants.push_back(std::move(c));
+    }
   return true;
 }
 
@@ -995,17 +1179,29 @@ bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledPro
   SZeHlslPrepassInfo info;
   std::vector<uint32_t> spirv;
   // An entry with uniform parameters is compiled through a wrapper that binds them.
+  // An entry naming an effect-level shader object or a technique's pass is
+  // the function that object compiles.
   SZeTranslateRequest bound = request;
-  std::string wrapper, wrapperName, bindError;
-  if (zeHlslBindUniformEntry(request.source, request.entry, &wrapper, &wrapperName, &bindError)) {
+  std::string entry = request.entry, wrapper, wrapperName, bindError;
+  if (!zeHlslResolveShaderEntry(request.source, request.entry, request.stage == ZE_STAGE_VERTEX, request.macros, &entry,
+                                &bindError) &&
+      !bindError.empty()) {
+    *errors = request.sourcePath + "(0): error: " + bindError + "\n";
+    return false;
+  }
+  if (zeHlslBindUniformEntry(request.source, entry, &wrapper, &wrapperName, &bindError)) {
     bound.source += wrapper;
     bound.entry = wrapperName;
   } else if (!bindError.empty()) {
     *errors = request.sourcePath + "(0): error: " + bindError + "\n";
     return false;
+  } else {
+    bound.entry = entry.substr(0, entry.find('('));
+    while (!bound.entry.empty() && std::isspace(static_cast<unsigned char>(bound.entry.back()))) bound.entry.pop_back();
   }
   if (!compileToSpirv(bound, &info, &spirv, errors)) return false;
   fixUpSpirv(&spirv);
+  loadUniformArraysByElement(&spirv);
   try {
     return crossCompile(request, info, std::move(spirv), out, errors);
   } catch (const LayoutError& e) {
@@ -1014,6 +1210,12 @@ bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledPro
     *errors = request.sourcePath + "(0): error: translation failed: " + e.what() + "\n";
   }
   return false;
+}
+
+std::string zeGlslSamplerName(uint32_t stage, const std::string& constantName) {
+  const std::string prefix = stage == ZE_STAGE_VERTEX ? "zeVS_" : "zePS_";
+  if (!constantName.empty() && constantName[0] == '$') return prefix + kZeHlslEntryParamPrefix + constantName.substr(1);
+  return prefix + constantName;
 }
 
 bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log) {

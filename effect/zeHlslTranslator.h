@@ -96,6 +96,10 @@ bool zeTranslateHlslInProcess(const SZeTranslateRequest& request, SZeCompiledPro
 // Time limit of one guarded translation (default 30 s; 0 or less restores it).
 void zeSetHlslTimeLimit(int milliseconds);
 
+// The GLSL uniform of a sampler of the constant table ("zePS_" + name; a
+// "$name" entry parameter is "zePS_zeParam_name", '$' being no GLSL character).
+std::string zeGlslSamplerName(uint32_t stage, const std::string& constantName);
+
 // Parses generated GLSL as GLSL 330 compatibility (a check for tests and the
 // command-line tool; the driver compiles it for real).
 bool zeValidateGlsl(uint32_t stage, const std::string& glsl, std::string* log);

@@ -1,6 +1,7 @@
 // Feeds arbitrary text to the HLSL pre-pass alone (the engine's own rewriting
 // before the compiler: effect syntax, registers, matrix swizzles, brace
-// elision, OpenGL names, later syntax, uniform entry binding). It must end, stay in bounds and keep
+// elision, OpenGL names, later syntax, array casts, constructor targets, uniform
+// entry binding, entries naming shader objects and passes). It must end, stay in bounds and keep
 // every line where it was. Build with -DZARN_BUILD_FUZZ=ON (clang); the corpus
 // lives in tests/effect/corpus-prepass and is replayed by the compat tests.
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "effect/zeHlslPrepass.h"
+#include "effect/zeHlslTranslator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
@@ -20,5 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string wrapper, name, error;
   zeHlslBindUniformEntry(source, "VS", &wrapper, &name, &error);
   zeHlslBindUniformEntry(source, "VS(1, true)", &wrapper, &name, &error);
+  // The helpers the rewritten code calls are written for whatever it asked.
+  zeHlslHelperPreamble(info);
+  // Entries naming a shader object, an element of a shader array, a pass.
+  const std::vector<SZeShaderMacro> macros = {{"I", "1"}};
+  std::string resolved;
+  for (const char* entry : {"PS", "VS[I]", "VS[Index]", "T.P", "T.P0"}) {
+    error.clear();
+    zeHlslResolveShaderEntry(source, entry, entry[0] == 'V', macros, &resolved, &error);
+  }
   return 0;
 }

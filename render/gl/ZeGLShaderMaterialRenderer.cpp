@@ -151,7 +151,7 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
     file.markDirty(0, file.capacity);  // a new program starts from the values held
     for (const SZeConstant& c : p.constants.constants) {
       if (c.registerSet != 's') continue;
-      std::string name = (stage == 0 ? "zeVS_" : "zePS_") + c.name;
+      const std::string name = zeGlslSamplerName(uint32_t(stage), c.name);
       GLint location = glGetUniformLocation(program_, name.c_str());
       // Pixel samplers past unit 7 have no unit of their own (the effect
       // builder refuses them); they stay on unit 0 rather than alias a vertex unit.

@@ -620,3 +620,35 @@ TEST_F(GLShaderTest, UniformEntryParametersTakeTheTechniqueArguments) {
   draw(type);
   expectNear(at(10, 10), {128, 128, 0, 255}, "red and green, halved");
 }
+
+// One target per value: "$tint" set by name, Pal[2] read through an array
+// passed whole, (float[4])Vec in component order, half4(a, b, c) = Vec.
+TEST_F(GLShaderTest, EntryConstantsWholeArraysCastsAndSplitsGiveDirect3DValues) {
+  int type = material("corpus/compat_entry.hlsl");
+  ASSERT_GE(type, 0);
+  callback->fn = [](video::IMaterialRendererServices* s) {
+    const float tint[4] = {1, 0.5f, 0, 1};
+    const float pal[12] = {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1};
+    const float sel = 2, vec[4] = {0.25f, 0.5f, 0.75f, 1};
+    s->setPixelShaderConstant("$tint", tint, 4);
+    s->setPixelShaderConstant("Pal", pal, 12);
+    s->setPixelShaderConstant("Sel", &sel, 1);
+    s->setPixelShaderConstant("Vec", vec, 4);
+  };
+  draw(type, 4);
+  expectNear(at(10, 10, 0), {255, 128, 0, 255}, "$tint");
+  expectNear(at(10, 10, 1), {0, 0, 255, 255}, "Pal[2] through the callee");
+  expectNear(at(10, 10, 2), {191, 64, 128, 255}, "w[2], w[0], w[1], w[3]");
+  expectNear(at(10, 10, 3), {255, 191, 64, 128}, "c = Vec.w, b = Vec.z, a = Vec.xy");
+}
+
+// The entry "Pick.P0" compiles what the pass assigns: Colours[Index], and
+// Index starts at 1.
+TEST_F(GLShaderTest, APassIndexingAShaderArrayDrawsTheElementPicked) {
+  const char* file = "corpus/compat_objects.hlsl";
+  std::string error;
+  int type = services->createMaterialFromFiles(file, "Pick.P0", 3, file, "Pick.P0", 7, callback, 0, 0, nullptr, &error);
+  ASSERT_GE(type, 0) << error;
+  draw(type);
+  expectNear(at(10, 10), {0, 255, 0, 255}, "Colours[1]");
+}

@@ -22,12 +22,30 @@ struct Result {
   std::string errors;
 };
 
-Result translate(const std::string& source, uint32_t stage, const std::string& path = "compat.fx") {
+// Serves one include, "inc.fxh", from memory.
+class MemoryInclude : public IZeShaderIncludeSource {
+ public:
+  explicit MemoryInclude(std::string text) : text_(std::move(text)) {}
+  bool openInclude(const std::string& name, const std::string&, std::string* path, std::string* bytes) override {
+    if (name != "inc.fxh") return false;
+    *path = name;
+    *bytes = text_;
+    return true;
+  }
+
+ private:
+  std::string text_;
+};
+
+Result translate(const std::string& source, uint32_t stage, const std::string& path = "compat.fx",
+                 const std::string& include = "") {
+  MemoryInclude includes(include);
   SZeTranslateRequest r;
   r.stage = stage;
   r.sourcePath = path;
   r.source = source;
   r.entry = stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main";
+  r.includes = &includes;
   Result out;
   out.ok = zeTranslateHlsl(r, &out.program, &out.errors);
   return out;
@@ -82,6 +100,7 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
     const char* what;
     std::string source;
     std::function<void(const SZeCompiledProgram& vs, const SZeCompiledProgram& ps)> check;
+    std::string include = "";
   } cases[] = {
       {"multi-element matrix swizzles",
        "float4x4 W;\nfloat4x4 World;\n"
@@ -171,6 +190,63 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
          // a = uv.yz (the last split), b = ddx(uv).zw, x = uv.x, y = (uv * 2).yzw
          EXPECT_NE(ps.glsl.find("vec4(zeIn_TEXCOORD0.yz, dFdx(zeIn_TEXCOORD0).zw)"), std::string::npos) << ps.glsl;
        }},
+      {"constructor targets over several lines, of half and int types",
+       "float4 ps_main(float4 uv : TEXCOORD0) : COLOR {\n  half2 a; half b, c;\n  half4(a,\n        b, c) = uv;\n"
+       "  int i; int2 j;\n  int3(i, j)\n    = int3(1, 2, 3);\n  return float4(a, b, c) + i + j.y;\n}\n",
+       nullptr},
+      {"constructor targets written only in an include",
+       "#include \"inc.fxh\"\nfloat4 ps_main(float4 uv : TEXCOORD0) : COLOR { return Split(uv); }\n",
+       nullptr, "float4 Split(float4 v) { float2 a, b; float4(a, b) = v; int x, y; int2(x, y) = int2(3, 4);\n"
+                "  return float4(b, a) * x; }\n"},
+      {"casts to array types",
+       "float4x4 M;\n"
+       "float4 ps_main(float4 v : TEXCOORD0) : COLOR {\n  float w[4] = (float[4])v;\n  half2 h[2] = (half2[2])v;\n"
+       "  float4 rows[4] = (float4[4])M;\n  float s = 0;\n"
+       "  for (int i = 0; i < 4; i++) s += w[i] * ((float[4])rows[i])[3];\n"
+       "  return float4(s, h[1], (float[2])(v.xy * 2)[1]);\n}\n",
+       nullptr},
+      {"uniform arrays passed whole to a function",
+       "float3x4 Bones[24];\nfloat4 Extra[2];\n"
+       "float3 skin(float4 p, int i, float3x4 all[24]) { return mul(all[i], p); }\n"
+       "float4 sum(float4 a[2]) { return a[0] + a[1]; }\n"
+       "float4 vs_main(float4 p : POSITION, float4 w : BLENDWEIGHT) : POSITION {\n"
+       "  return float4(skin(p, int(w.x), Bones), 1) + sum(Extra); }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram&) {
+         SZeConstRef bones;
+         ASSERT_TRUE(vs.constants.find("Bones", &bones));
+         EXPECT_EQ(bones.registerCount, 24 * 4);  // every element: the callee may read any
+       }},
+      {"a uniform array entry parameter given a whole constant array by the technique",
+       "float3x4 AllBones[24];\n"
+       "float4 vs_main(float4 p : POSITION, float4 w : BLENDWEIGHT, uniform float3x4 bones[24]) : POSITION {\n"
+       "  return float4(mul(bones[int(w.x)], p), 1); }\n"
+       "technique T { pass P { VertexShader = compile vs_2_0 vs_main(AllBones); } }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram&) { EXPECT_EQ(registerOf(vs, "AllBones"), 0); }},
+      {"uniform entry parameters with no arguments anywhere are $ constants",
+       "float4 ps_main(float2 uv : TEXCOORD0, uniform float4 tint, uniform sampler2D tex, uniform float k[2]) : COLOR {\n"
+       "  return tint * tex2D(tex, uv) * k[1]; }\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_GE(registerOf(ps, "$tint"), 0);
+         EXPECT_GE(registerOf(ps, "$k"), 0);
+         SZeConstRef tex;
+         ASSERT_TRUE(ps.constants.find("$tex", &tex));
+         EXPECT_EQ(tex.registerSet, 's');
+         EXPECT_EQ(zeGlslSamplerName(ZE_STAGE_PIXEL, "$tex"), "zePS_zeParam_tex");
+         EXPECT_NE(ps.glsl.find("uniform sampler2D zePS_zeParam_tex"), std::string::npos) << ps.glsl;
+       }},
+      {"array varyings as out parameters of the entry",
+       "void vs_main(float4 p : POSITION, out float4 pos : POSITION, out float2 uv[3] : TEXCOORD1) {\n"
+       "  pos = p; uv[0] = p.xy; uv[1] = p.zw; uv[2] = 1; }\n"
+       "void ps_main(float2 uv[3] : TEXCOORD1, out float4 c[2] : COLOR0) { c[0] = float4(uv[0], uv[2]); c[1] = uv[1].x; }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(vs.varyings, (std::vector<std::string>{"zeV_TEXCOORD1", "zeV_TEXCOORD2", "zeV_TEXCOORD3"}));
+         EXPECT_NE(ps.glsl.find("zeColor1 ="), std::string::npos) << ps.glsl;
+       }},
+      {"unnamed parameters (the front end's entry handling crashed on them)",
+       "float helper(float a, int) { return a; }\n"
+       "float4 vs_main(float4 p : POSITION, float4 : NORMAL) : POSITION { return p; }\n"
+       "float4 ps_main(float : VFACE, float2 uv : TEXCOORD0) : COLOR { return helper(uv.x, 1); }\n",
+       nullptr},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
@@ -181,7 +257,7 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
     Result stages[2];
     for (uint32_t stage : {ZE_STAGE_VERTEX, ZE_STAGE_PIXEL}) {
       if (c.source.find(stage == ZE_STAGE_VERTEX ? "vs_main" : "ps_main") == std::string::npos) continue;
-      stages[stage] = translate(c.source, stage);
+      stages[stage] = translate(c.source, stage, "compat.fx", c.include);
       ASSERT_TRUE(stages[stage].ok) << stages[stage].errors;
       std::string log;
       EXPECT_TRUE(zeValidateGlsl(stage, stages[stage].program.glsl, &log)) << log << stages[stage].program.glsl;
@@ -264,35 +340,60 @@ TEST(HlslCompat, PrepassFuzzCorpusReplays) {
   EXPECT_GT(files, 40);
 }
 
-// Effect-level shader objects are stripped; an entry named with its
-// arguments ("VS(2)") is the shader a technique indexing the array would pick.
-TEST(HlslCompat, ShaderObjectsAndEntriesNamedWithArguments) {
+// Effect-level shader objects are stripped; an entry may name the function
+// with its arguments ("VS(2)"), an object or an element of a shader array
+// (indexed by a number, a macro or an effect variable's initial value), or a
+// technique's pass, which compiles what the pass assigns for the stage.
+TEST(HlslCompat, ShaderObjectsAndTechniquePassesPickTheirShader) {
   const std::string source =
       "float4 Col;\nfloat4 VS(float4 p : POSITION, uniform float n) : POSITION { return p * n; }\n"
       "float4 Main() : COLOR { return Col; }\n"
       "VertexShader VSArray[3] = { compile vs_2_0 VS(1), compile vs_2_0 VS(2), compile vs_2_0 VS(3) };\n"
-      "PixelShader PS = compile ps_2_0 Main();\nint Index;\n"
-      "technique T { pass P { VertexShader = (VSArray[Index]); PixelShader = (PS); } }\n";
+      "PixelShader PS = compile ps_2_0 Main();\nint Index < string UIName = \"Index\"; > = 1;\nint Unset;\n"
+      "#define LAST 2\n"
+      "technique T { pass P0 { VertexShader = (VSArray[Index]); PixelShader = (PS); }\n"
+      "  pass P1 { VertexShader = compile vs_2_0 VS(7); PixelShader = compile ps_2_0 Main(); } }\n";
   auto run = [&source](uint32_t stage, const char* entry) {
     SZeTranslateRequest r;
     r.stage = stage;
     r.sourcePath = "objects.fx";
     r.source = source;
     r.entry = entry;
+    r.macros = {{"PICK", "0"}};
     Result out;
     out.ok = zeTranslateHlsl(r, &out.program, &out.errors);
     return out;
   };
-  const Result second = run(ZE_STAGE_VERTEX, "VS(2)");
-  ASSERT_TRUE(second.ok) << second.errors;
-  EXPECT_NE(second.program.glsl.find("* 2.0"), std::string::npos) << second.program.glsl;
-  std::string log;
-  EXPECT_TRUE(zeValidateGlsl(ZE_STAGE_VERTEX, second.program.glsl, &log)) << log;
-  EXPECT_TRUE(run(ZE_STAGE_PIXEL, "Main").ok);
-  // The plain name is compiled three ways in the file: which one is meant must be said.
-  const Result plain = run(ZE_STAGE_VERTEX, "VS");
-  EXPECT_FALSE(plain.ok);
-  EXPECT_NE(plain.errors.find("objects.fx(0): error: entry 'VS' is compiled with 3 different uniform argument lists"),
-            std::string::npos)
-      << plain.errors;
+  const struct {
+    const char* entry;
+    const char* factor;
+  } vertex[] = {{"VS(2)", "* 2.0"},         {"VSArray[2]", "* 3.0"}, {"VSArray[Index]", "* 2.0"},
+                {"VSArray[Unset]", "* 1.0"}, {"VSArray[PICK]", "* 1.0"}, {"VSArray[LAST]", "* 3.0"},
+                {"T.P0", "* 2.0"},           {"T.P1", "* 7.0"}};
+  for (const auto& v : vertex) {
+    const Result r = run(ZE_STAGE_VERTEX, v.entry);
+    ASSERT_TRUE(r.ok) << v.entry << "\n" << r.errors;
+    EXPECT_NE(r.program.glsl.find(v.factor), std::string::npos) << v.entry << "\n" << r.program.glsl;
+    EXPECT_EQ(r.program.entry, v.entry);
+    std::string log;
+    EXPECT_TRUE(zeValidateGlsl(ZE_STAGE_VERTEX, r.program.glsl, &log)) << log;
+  }
+  for (const char* entry : {"Main", "PS", "T.P0", "T.P1"}) EXPECT_TRUE(run(ZE_STAGE_PIXEL, entry).ok) << entry;
+  const struct {
+    uint32_t stage;
+    const char* entry;
+    const char* error;
+  } errors[] = {
+      // The plain name is compiled four ways in the file: which one is meant must be said.
+      {ZE_STAGE_VERTEX, "VS", "entry 'VS' is compiled with 4 different uniform argument lists"},
+      {ZE_STAGE_VERTEX, "VSArray[3]", "shader index 3 lies outside 'VSArray' (3 shaders)"},
+      {ZE_STAGE_VERTEX, "VSArray[Nowhere]", "the shader index 'Nowhere' is neither a macro nor an effect variable"},
+      {ZE_STAGE_VERTEX, "T.P9", "pass 'P9' of technique 'T' not found"},
+      {ZE_STAGE_VERTEX, "U.P0", "technique 'U' not found"},
+  };
+  for (const auto& e : errors) {
+    const Result r = run(e.stage, e.entry);
+    EXPECT_FALSE(r.ok) << e.entry;
+    EXPECT_NE(r.errors.find(std::string("objects.fx(0): error: ") + e.error), std::string::npos) << r.errors;
+  }
 }
