@@ -118,7 +118,18 @@ const char* irrGetWorkingDirectory(void*) {
 
 const char* irrAbsolutePath(void*, const char* name) {
   static std::string result;
-  return zeKeepResult(result, deviceFileSystem ? deviceFileSystem->getAbsolutePath(name).c_str() : name);
+  if (!deviceFileSystem) return zeKeepResult(result, name);
+  // A file a mounted archive holds keeps the archive's own name for it: a
+  // disk path made of it (the working directory joined on) would open nothing.
+  if (archiveMounted()) {
+    const std::string wd = virtualListing ? std::string(deviceFileSystem->getWorkingDirectory().c_str())
+                                          : std::string();
+    const std::string inArchive = zePathInArchive(wd, name);
+    for (u32 i = 0; i < deviceFileSystem->getFileArchiveCount(); ++i)
+      if (deviceFileSystem->getFileArchive(i)->getFileList()->findFile(inArchive.c_str()) >= 0)
+        return zeKeepResult(result, inArchive.c_str());
+  }
+  return zeKeepResult(result, deviceFileSystem->getAbsolutePath(name).c_str());
 }
 
 const char* irrFileName(void*, const char* path, bool keepExtension) {

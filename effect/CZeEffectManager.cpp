@@ -66,9 +66,8 @@ bool CZeEffectManager::less(const SEffectDefEntry& a, const std::string& path,
 
 CZeEffectDef* CZeEffectManager::getDefinition(const char* fileName, const SZeShaderMacro* macros) {
   const char* name = fileName ? fileName : "";
-  std::string path;
-  if (fileSystem_) path = fileSystem_->getAbsolutePath(name).c_str();
-  else path = zeAbsolutePath(name);
+  // Through the file hooks: a packaged production's effects live in its archive.
+  const std::string path = zeAbsolutePath(name);
   std::vector<SZeShaderMacro> sorted;
   for (const SZeShaderMacro* m = macros; m && !m->name.empty(); ++m) sorted.push_back(*m);
   std::sort(sorted.begin(), sorted.end(), macroLess);

@@ -2,7 +2,6 @@
 // payload, headless.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
@@ -18,29 +17,9 @@ namespace {
 
 using namespace zetest;
 
-struct ProgramRun {
-  int exitCode;
-  std::string out;
-};
-
-// Runs a command line in a folder, headless, standard output and error together.
-ProgramRun runIn(const std::string& folder, const std::string& commandLine) {
-  const std::string command = "cd '" + folder + "' && ZARN_DRIVER=null ZARN_NONINTERACTIVE=1 " + commandLine + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ProgramRun run{-1, ""};
-  if (!pipe) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
 const std::string zarn = ZARN_EXECUTABLE;
 const std::string examples = ZARN_EXAMPLES;
 const char* const setup = "[Setup]\ndisplay = 64 48 32\nwindowed = 1\n";
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // What a packaged production reports once it has mounted its archive and
 // chosen the start file: the front end it hands over to.
