@@ -27,6 +27,24 @@ void SZeCompiledProgram::serialize(std::string* out) const {
   for (const std::string& a : attributes) zeBinPutString(out, a);
 }
 
+namespace {
+
+// A packaged production names its shaders relative to its archive, a run from
+// the folder by their full path: a relative name is the same source as a full
+// path that ends with it at a folder boundary.
+bool sameSource(const std::string& recorded, const std::string& expected) {
+  if (recorded == expected) return true;
+  const bool recordedRelative = !recorded.empty() && recorded[0] != '/';
+  const bool expectedRelative = !expected.empty() && expected[0] != '/';
+  if (recordedRelative == expectedRelative) return false;
+  const std::string& full = recordedRelative ? expected : recorded;
+  const std::string& relative = recordedRelative ? recorded : expected;
+  return full.size() > relative.size() && full.compare(full.size() - relative.size(), relative.size(), relative) == 0 &&
+         full[full.size() - relative.size() - 1] == '/';
+}
+
+}  // namespace
+
 bool SZeCompiledProgram::deserialize(const void* data, std::size_t size, const std::string& expectedSourcePath,
                                      std::string* why) {
   const uint8_t* cursor = static_cast<const uint8_t*>(data);
@@ -47,7 +65,7 @@ bool SZeCompiledProgram::deserialize(const void* data, std::size_t size, const s
     *why = "made by another translator version";
     return false;
   }
-  if (!expectedSourcePath.empty() && path != expectedSourcePath) {
+  if (!expectedSourcePath.empty() && !sameSource(path, expectedSourcePath)) {
     *why = "made from another source file '" + path + "'";
     return false;
   }

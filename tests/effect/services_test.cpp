@@ -400,4 +400,16 @@ TEST_F(ServicesTest, SameCacheNameFromAnotherFolderIsAMiss) {
   takeLog();
   EXPECT_EQ(pixelOf(a), red);
   EXPECT_NE(takeLog().find("is not usable (made from another source file"), std::string::npos);
+
+  // The same file named relative to its production (as a packaged one names
+  // it) is the same source: served from the cache without compiling.
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(::chdir((root + "/a").c_str()), 0);
+  takeLog();
+  const std::string relative = pixelOf("fx/Lpp.hlsl");
+  const std::string log = takeLog();
+  ASSERT_EQ(::chdir(previous), 0);
+  EXPECT_EQ(relative, red);
+  EXPECT_EQ(log.find("compile shader"), std::string::npos) << log;
 }
