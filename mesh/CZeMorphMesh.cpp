@@ -17,13 +17,13 @@ CZeMorphMeshMorphMapZN::~CZeMorphMeshMorphMapZN() {
   if (Source) Source->drop();
 }
 
-bool CZeMorphMeshMorphMapZN::create(scene::IMesh* mesh, std::vector<SZeMorphTargetZN> targets) {
+bool CZeMorphMeshMorphMapZN::adopt(scene::IMesh* mesh, std::vector<SZeMorphTargetZN>& targets, bool skinned) {
   Copy = mesh ? zeCreateMeshCopy(mesh) : nullptr;
   if (!Copy) {
     zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: createMeshCopy failed");
     return false;
   }
-  if (!Base.create(mesh) || !Work.createBuffers(mesh)) {
+  if (!Base.create(mesh) || !(skinned ? Work.create(static_cast<scene::ISkinnedMesh*>(mesh)) : Work.createBuffers(mesh))) {
     zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: no memory for the morph buffers");
     return false;
   }
@@ -34,6 +34,10 @@ bool CZeMorphMeshMorphMapZN::create(scene::IMesh* mesh, std::vector<SZeMorphTarg
   return true;
 }
 
+bool CZeMorphMeshMorphMapZN::create(scene::IMesh* mesh, std::vector<SZeMorphTargetZN> targets) {
+  return adopt(mesh, targets, false);
+}
+
 bool CZeMorphMeshMorphMapZN::createSkinned(scene::ISkinnedMesh* mesh, std::vector<SZeMorphTargetZN> targets) {
   if (!mesh) return false;
   // Switching hardware skinning on puts every weighted vertex back at its
@@ -41,19 +45,7 @@ bool CZeMorphMeshMorphMapZN::createSkinned(scene::ISkinnedMesh* mesh, std::vecto
   // mesh itself, we skin into the copy.
   mesh->setHardwareSkinning(false);
   mesh->setHardwareSkinning(true);
-  Copy = zeCreateMeshCopy(mesh);
-  if (!Copy) {
-    zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: createMeshCopy failed");
-    return false;
-  }
-  if (!Base.create(mesh) || !Work.create(mesh)) {
-    zeDeviceLog(ELL_ERROR, "CZeMorphMeshMorphMapZN::create: no memory for the morph buffers");
-    return false;
-  }
-  Box = Copy->getBoundingBox();
-  Targets = std::move(targets);
-  Source = mesh;
-  Source->grab();
+  if (!adopt(mesh, targets, true)) return false;
   Skinned = mesh;
   return true;
 }

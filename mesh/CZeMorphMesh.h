@@ -72,6 +72,9 @@ class CZeMorphMeshMorphMapZN : public IZeMorphMesh {
   }
 
  private:
+  // The copy, the buffers (skinned: with the skin's joints) and the targets.
+  bool adopt(irr::scene::IMesh* mesh, std::vector<SZeMorphTargetZN>& targets, bool skinned);
+
   irr::scene::IMesh* Source = nullptr;  // the object's mesh, for clones
   irr::scene::ISkinnedMesh* Skinned = nullptr;  // Source when it is skinned with frames
   irr::scene::SMesh* Copy = nullptr;

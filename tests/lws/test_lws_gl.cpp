@@ -18,8 +18,11 @@
 #include <vector>
 
 #include "app/zeX11FindWindow.h"
+#include "support/programWindow.h"
 
 namespace {
+
+using namespace zetest;
 
 constexpr int kWidth = 160, kHeight = 120;
 
@@ -27,17 +30,6 @@ struct Shot {
   std::vector<unsigned long> pixels;
   int exitCode = -2;
 };
-
-int waitExit(pid_t child, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  return -1;
-}
 
 // The paused viewer at `frame`, read back from the X server, then Escape.
 Shot viewAt(const std::string& scene, int frame) {
@@ -59,22 +51,8 @@ Shot viewAt(const std::string& scene, int frame) {
   }
   if (window) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    if (XImage* image = XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap)) {
-      for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-      XDestroyImage(image);
-    }
-    XEvent event{};
-    for (bool press : {true, false}) {
-      event.xkey.type = press ? KeyPress : KeyRelease;
-      event.xkey.display = display;
-      event.xkey.window = window;
-      event.xkey.root = DefaultRootWindow(display);
-      event.xkey.same_screen = True;
-      event.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
-      XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
-    }
-    XFlush(display);
+    shot.pixels = windowPixels(display, window, kWidth, kHeight);
+    pressKey(display, window, XK_Escape);
   }
   shot.exitCode = waitExit(child, window ? 10 : 0);
   XCloseDisplay(display);

@@ -1,10 +1,7 @@
 // Temporary folders and small files for the packaging tests.
 #pragma once
 
-#include <sys/wait.h>
 #include <zip.h>
-
-#include <cstdio>
 
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +9,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/programRun.h"
 
 namespace zetest {
 
@@ -35,27 +34,10 @@ class TempFolder {
   std::string path_;
 };
 
-struct ProgramRun {
-  int exitCode;
-  std::string out;
-};
-
-// Runs a command line in a folder on the given driver (never asking the user),
-// standard output and error together.
+// Runs a command line in a folder on the given driver, never asking the user.
 inline ProgramRun runIn(const std::string& folder, const std::string& commandLine, const char* driver = "null") {
-  const std::string command = "cd '" + folder + "' && ZARN_DRIVER=" + driver + " ZARN_NONINTERACTIVE=1 " +
-                              commandLine + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ProgramRun run{-1, ""};
-  if (!pipe) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return runProgram(folder, std::string("ZARN_DRIVER=") + driver + " ZARN_NONINTERACTIVE=1", commandLine);
 }
-
-inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 inline void writeFile(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());

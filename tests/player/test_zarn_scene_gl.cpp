@@ -18,22 +18,14 @@
 #include <vector>
 
 #include "app/zeX11FindWindow.h"
+#include "support/programWindow.h"
 #include "viewerFiles.h"
 
 namespace {
 
-constexpr int kWidth = 160, kHeight = 120;
+using namespace zetest;
 
-int waitExit(pid_t child, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  return -1;
-}
+constexpr int kWidth = 160, kHeight = 120;
 
 using Picture = std::vector<unsigned long>;
 
@@ -75,26 +67,9 @@ ViewerRun view(const std::vector<std::string>& arguments, int pictures, void (*b
   for (int p = 0; p < pictures; ++p) {
     if (p > 0 && between) between(scene);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    XImage* image = XGetImage(display, window, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-    Picture picture;
-    if (image) {
-      for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) picture.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-      XDestroyImage(image);
-    }
-    run.pictures.push_back(picture);
+    run.pictures.push_back(windowPixels(display, window, kWidth, kHeight));
   }
-  XEvent event{};
-  for (bool press : {true, false}) {
-    event.xkey.type = press ? KeyPress : KeyRelease;
-    event.xkey.display = display;
-    event.xkey.window = window;
-    event.xkey.root = DefaultRootWindow(display);
-    event.xkey.same_screen = True;
-    event.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
-    XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
-  }
-  XFlush(display);
+  pressKey(display, window, XK_Escape);
   run.exitCode = waitExit(child, 10);
   XCloseDisplay(display);
   return run;
@@ -262,14 +237,7 @@ TEST_F(ZarnScene, RideShowsItsHudAndTheUpArrowFliesTheCamera) {
     if (!d) return;
     // No window manager under Xvfb gives the window the focus the ride needs.
     XSetInputFocus(d, viewerWindow, RevertToParent, CurrentTime);
-    XEvent event{};
-    event.xkey.type = KeyPress;
-    event.xkey.display = d;
-    event.xkey.window = viewerWindow;
-    event.xkey.root = DefaultRootWindow(d);
-    event.xkey.same_screen = True;
-    event.xkey.keycode = XKeysymToKeycode(d, XK_Up);
-    XSendEvent(d, viewerWindow, True, KeyPressMask, &event);
+    sendKey(d, viewerWindow, XK_Up, true);
     XCloseDisplay(d);
   };
   std::vector<std::string> arguments = pausedAt(scene_, 50);

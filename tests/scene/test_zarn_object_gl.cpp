@@ -17,32 +17,13 @@
 #include <thread>
 
 #include "app/zeX11FindWindow.h"
+#include "support/programWindow.h"
 
 namespace {
 
+using namespace zetest;
+
 constexpr const char* kExample = "../../examples/object/example.x";
-
-void sendKey(Display* display, Window window, KeySym key, bool press) {
-  XEvent event{};
-  event.xkey.type = press ? KeyPress : KeyRelease;
-  event.xkey.display = display;
-  event.xkey.window = window;
-  event.xkey.root = DefaultRootWindow(display);
-  event.xkey.same_screen = True;
-  event.xkey.keycode = XKeysymToKeycode(display, key);
-  XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
-  XFlush(display);
-}
-
-// Waits up to `seconds` for the child; its exit status, or -1 when it is still running.
-int waitExit(pid_t child, int seconds) {
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -85,13 +66,7 @@ TEST(ZarnObject, ExampleObjectOpensInTheViewerAndEscapeEndsTheRun) {
   EXPECT_EQ(corner, 0x113366ul);
   EXPECT_NE(centre, 0x113366ul);
 
-  sendKey(display, window, XK_Escape, true);
-  sendKey(display, window, XK_Escape, false);
-  const int code = waitExit(child, 10);
-  if (code == -1) {
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-  }
-  EXPECT_EQ(code, 0);
+  pressKey(display, window, XK_Escape);
+  EXPECT_EQ(waitExit(child, 10), 0);
   XCloseDisplay(display);
 }

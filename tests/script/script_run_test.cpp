@@ -9,31 +9,18 @@
 #include <string>
 
 #include "scriptFixture.h"
+#include "support/programRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int exitCode;
-  std::string out;
-};
+using namespace zetest;
 
-// Headless, bounded in time, standard output and error together.
+// Headless and bounded in time.
 ProgramRun runIn(const std::string& folder, const std::string& commandLine) {
-  const std::string command = "cd '" + folder + "' && ZARN_DRIVER=null ZARN_NONINTERACTIVE=1 ZARN_FRAMES=5 timeout 60 " +
-                              commandLine + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  ProgramRun run{-1, ""};
-  if (!pipe) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return runProgram(folder, "ZARN_DRIVER=null ZARN_NONINTERACTIVE=1 ZARN_FRAMES=5", "timeout 60 " + commandLine);
 }
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 const std::string zarn = ZARN_EXECUTABLE;
 
