@@ -11,6 +11,7 @@
 #include "app/zeDialogs.h"
 #include "app/zeFileMount.h"
 #include "base/zeFile.h"
+#include "base/zePath.h"
 #include "app/zeFileChooser.h"
 #include "app/zeIni.h"
 
@@ -189,7 +190,13 @@ int zeBuildSetup(const char* setupFile, const char* appDirectory, const DisplayO
   setup->fromFile = setupFile && readSetupFile(setupFile, &values);
   if (!setup->fromFile && offerDialog) {
     ZeDisplayValues chosen;
-    if (zeScreenModeDialog(&chosen) != 0) return -1;
+    if (zeScreenModeDialog(&chosen) != 0) {
+      // A user who cancelled knows why; a run that could not ask is told.
+      if (!screenModePresenter && !zeInteractive())
+        zeReportError("No display settings: \"%s\" was not found and the display-mode dialog cannot be shown here",
+                      zePathFileName(setupFile ? setupFile : "", true).c_str());
+      return -1;
+    }
     values.display = chosen;
     values.display.vsync = 1;
     values.hideMouse = chosen.windowed == 0 ? 1 : 0;
