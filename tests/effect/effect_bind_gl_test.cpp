@@ -31,6 +31,17 @@ using namespace irr;
 
 namespace {
 
+// A white quad over the whole clip space at depth 0.5, facing the viewer.
+void fillClipQuad(scene::SMeshBuffer* quad) {
+  const video::SColor white(255, 255, 255, 255);
+  quad->Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
+  quad->Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
+  quad->Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
+  quad->Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
+  for (u16 i : {0, 1, 2, 0, 2, 3}) quad->Indices.push_back(i);
+  quad->recalculateBoundingBox();
+}
+
 constexpr int W = 64, H = 48;
 
 // World position is half the clip position; the surface faces -z.
@@ -154,13 +165,7 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
     auto* callback = static_cast<CZeEffectCallback*>(manager.defaultCallback());
 
     scene::SMeshBuffer quad;
-    const video::SColor white(255, 255, 255, 255);
-    quad.Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
-    quad.Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
-    for (u16 i : {0, 1, 2, 0, 2, 3}) quad.Indices.push_back(i);
-    quad.recalculateBoundingBox();
+    fillClipQuad(&quad);
     video::SMaterial material;
     material.Lighting = false;
     material.BackfaceCulling = false;
@@ -241,12 +246,7 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
                               video::ETC_CLAMP_TO_EDGE, false, false);
 
     scene::SMeshBuffer quad;
-    const video::SColor white(255, 255, 255, 255);
-    quad.Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
-    quad.Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
-    for (u16 i : {0, 1, 2, 0, 2, 3}) quad.Indices.push_back(i);
+    fillClipQuad(&quad);
     video::SMaterial material;
     material.Lighting = false;
     material.BackfaceCulling = false;
@@ -319,12 +319,7 @@ TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
         << manager.getLastError();
     auto* callback = static_cast<CZeEffectCallback*>(manager.defaultCallback());
     scene::SMeshBuffer quad;
-    const video::SColor white(255, 255, 255, 255);
-    quad.Vertices.push_back(video::S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0));
-    quad.Vertices.push_back(video::S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1));
-    quad.Vertices.push_back(video::S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1));
-    for (u16 i : {0, 1, 2, 0, 2, 3}) quad.Indices.push_back(i);
+    fillClipQuad(&quad);
     video::SMaterial material;
     material.Lighting = false;
     material.BackfaceCulling = false;
