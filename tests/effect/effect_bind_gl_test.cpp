@@ -97,6 +97,33 @@ class NoTextures : public IZeTextureManager {
   EZeTextureLoad loadTexture(const char*, int, video::ITexture**) override { return ZE_TEXTURE_FAILED; }
 };
 
+// A folder under /tmp, removed with what the shader cache wrote into it.
+struct TempDir {
+  std::string path;
+  explicit TempDir(const char* name) {
+    std::string pattern = std::string("/tmp/zarn-") + name + "-XXXXXX";
+    if (::mkdtemp(pattern.data())) path = pattern;
+  }
+  ~TempDir() {
+    if (!path.empty()) (void)!std::system(("rm -rf '" + path + "'").c_str());
+  }
+};
+
+// The effect manager over the GL shader backend, caching into its own folder
+// (declared first, so it goes last).
+struct EffectStack {
+  TempDir dir;
+  CZeGLShaderBackend backend;
+  CZeGPUProgrammingServices services;
+  NoTextures textures;
+  CZeTechniqueLookup lookup;
+  CZeEffectManager manager;
+  EffectStack(video::IVideoDriver* driver, const char* name)
+      : dir(name), backend(driver), services(&backend), manager(&services, &textures, &lookup, nullptr, true) {
+    services.setCache(dir.path.c_str(), 0);
+  }
+};
+
 // An OpenGL device of W x H and a colour target the tests draw into, both
 // released when the test ends (no device: `device` stays null).
 struct GLTarget {
@@ -140,20 +167,15 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
   scene::ISceneManager* sm = device->getSceneManager();
   const GLuint fbo = gl.fbo;
 
-  char dir[] = "/tmp/zarn-bindgl-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/lit.hlsl";
-  std::ofstream(path) << kEffect;
   for (const Light& l : kLights) sm->addLightSceneNode(nullptr, l.position, l.colour, 10.0f);
   for (scene::ISceneNode* n : sm->getRootSceneNode()->getChildren()) n->updateAbsolutePosition();
 
   {
-    CZeGLShaderBackend backend(driver);
-    CZeGPUProgrammingServices services(&backend);
-    services.setCache(dir, 0);
-    NoTextures textures;
-    CZeTechniqueLookup lookup;
-    CZeEffectManager manager(&services, &textures, &lookup, nullptr, true);
+    EffectStack fx(driver, "bindgl");
+    ASSERT_FALSE(fx.dir.path.empty());
+    CZeEffectManager& manager = fx.manager;
+    const std::string path = fx.dir.path + "/lit.hlsl";
+    std::ofstream(path) << kEffect;
     manager.bindEnvironment().driver = driver;
     manager.bindEnvironment().scene = sm;
     auto table = ZeHandleTable<ZeEffectCell>::create(ZE_EFFECT_TABLE_SIZE);
@@ -198,10 +220,6 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
     EXPECT_EQ(callback->unnamedDraws, 0);
     zeDeleteEffect(commands, 7);
   }
-  std::remove(path.c_str());
-  // The shader cache wrote its own files into the folder.
-  std::string cleanup = std::string("rm -rf ") + dir;
-  (void)!std::system(cleanup.c_str());
 }
 
 // The standard cube-to-latitude-longitude effect unfolds a cube whose six
@@ -224,15 +242,11 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
     glTexImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, faces[f]);
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 
-  char dir[] = "/tmp/zarn-latlong-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
   {
-    CZeGLShaderBackend backend(driver);
-    CZeGPUProgrammingServices services(&backend);
-    services.setCache(dir, 0);
-    NoTextures textures;
-    CZeTechniqueLookup lookup;
-    CZeEffectManager manager(&services, &textures, &lookup, nullptr, true);
+    EffectStack fx(driver, "latlong");
+    ASSERT_FALSE(fx.dir.path.empty());
+    CZeGPUProgrammingServices& services = fx.services;
+    CZeEffectManager& manager = fx.manager;
     CZeResourceManager resources(&manager, nullptr);
     ASSERT_TRUE(resources.initEffectCubeMapToLatLong("../../data/shaders/cubemaptolatlong.hlsl"))
         << manager.getLastError();
@@ -275,8 +289,6 @@ TEST(EffectBindGL, CubeMapToLatLongPutsEachFaceWhereItsDirectionIs) {
     driver->endScene();
     renderer->setStageTexture(unit, GL_TEXTURE_CUBE_MAP, 0, false);
   }
-  std::string cleanup = std::string("rm -rf ") + dir;
-  (void)!std::system(cleanup.c_str());
   glDeleteTextures(1, &cube);
 }
 
@@ -302,15 +314,11 @@ TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
     glTexImage2D(GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + f), 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
 
-  char dir[] = "/tmp/zarn-filters-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
   {
-    CZeGLShaderBackend backend(driver);
-    CZeGPUProgrammingServices services(&backend);
-    services.setCache(dir, 0);
-    NoTextures textures;
-    CZeTechniqueLookup lookup;
-    CZeEffectManager manager(&services, &textures, &lookup, nullptr, true);
+    EffectStack fx(driver, "filters");
+    ASSERT_FALSE(fx.dir.path.empty());
+    CZeGPUProgrammingServices& services = fx.services;
+    CZeEffectManager& manager = fx.manager;
     manager.bindEnvironment().driver = driver;
     CZeResourceManager resources(&manager, nullptr);
     ASSERT_TRUE(resources.initEffectReflectionMapFilter("../../data/shaders/ReflectionMapFilter.hlsl"))
@@ -363,8 +371,6 @@ TEST(EffectBindGL, StandardFiltersOfAUniformSourceGiveWhatTheyMust) {
       EXPECT_NEAR(int(third[c]), 0, 2) << "coefficient 2 channel " << c;
     }
   }
-  std::string cleanup = std::string("rm -rf ") + dir;
-  (void)!std::system(cleanup.c_str());
   glDeleteTextures(1, &cube);
   glDeleteTextures(1, &flat);
 }
