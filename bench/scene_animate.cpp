@@ -13,6 +13,7 @@
 #include "app/zeEngine.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeScene.h"
 #include "scene/zeSceneSubsystem.h"
@@ -30,6 +31,7 @@ bool startEngine() {
   zeSetMessageThreshold(ZE_WARN);
   zeDisableMessageBoxes();
   zeSceneRegister();
+  zeInstallMainRenderer();
   ZeEngineSettings settings;
   settings.width = 64;
   settings.height = 48;

@@ -11,7 +11,9 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "packaging/zePackagingRunModes.h"
+#include "particles/zeCurlNoise.h"
 #include "player/zeSceneViewer.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -56,6 +58,8 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallGPUProgrammingServicesSlot();
   zeInstallImagesAnd2D();
   zeInstallEffectManagerSlot();
+  zeInstallMainRenderer();
+  zeInstallCurlNoise();
   zeSceneRegister();
   zeLwsInstallSceneReader();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});

@@ -13,7 +13,6 @@
 #include "effect/zeEffectCommands.h"
 #include "effect/IZeTextureManager.h"
 #include "effect/CZeEffectCallback.h"
-#include "render/gl/ZeGLEffectDraw.h"
 #include "render/ze2D.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeObject.h"
@@ -153,23 +152,10 @@ void frameCompleted() {
   }
 }
 
-// The scene graph with effect-carrying buffers drawn by the engine, so the
-// effect callback knows what it draws. The NULL driver draws nothing.
-void drawSceneGraph() {
-  ZeEngineContext& context = zeEngineContext();
-  CZeEffectCallback* callback =
-      current && context.openGL ? dynamic_cast<CZeEffectCallback*>(current->manager->defaultCallback()) : nullptr;
-  zeGLDrawSceneWithEffects(context.sceneManager, context.driver, callback);
-}
-
 }  // namespace
 
 void zeInstallEffectManagerSlot() {
   ZeFrameHooks hooks = zeGetFrameHooks();
-  if (hooks.drawSceneGraph != drawSceneGraph) {
-    hooks.drawSceneGraph = drawSceneGraph;
-    zeSetFrameHooks(hooks);
-  }
   if (hooks.frameCompleted != frameCompleted) {
     previousFrameCompleted = hooks.frameCompleted;
     hooks.frameCompleted = frameCompleted;

@@ -432,24 +432,19 @@ int zeSetObjectBox(int id, const core::vector3df& position, const core::vector3d
 
 namespace {
 
-ZeCubeMapTextureGetter cubeMapTexture = nullptr;
+ZeCubeMapLookup cubeMapLookup = nullptr;
 
 // The texture of cube map `cubeMapId`, or nullptr after a report.
 IReferenceCounted* findCubeTexture(int cubeMapId) {
-  ZeHandleTable<ZeCubeMapCell>* table = zeEngineContext().cubeMaps.get();
-  ZeCubeMapCell* entry = table ? table->find(cubeMapId) : nullptr;
-  if (!entry) {
-    zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, zeTableMissReason(table));
-    return nullptr;
-  }
-  IReferenceCounted* texture = cubeMapTexture ? cubeMapTexture(entry) : nullptr;
-  if (!texture) zeReportArgError(2, "CubeMap ID %d has no texture the object layer can use", cubeMapId);
+  const char* reason = "cube maps are not built yet";
+  IReferenceCounted* texture = cubeMapLookup ? cubeMapLookup(cubeMapId, &reason) : nullptr;
+  if (!texture) zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, reason);
   return texture;
 }
 
 }  // namespace
 
-void zeSetCubeMapTextureGetter(ZeCubeMapTextureGetter getter) { cubeMapTexture = getter; }
+void zeSetCubeMapLookup(ZeCubeMapLookup lookup) { cubeMapLookup = lookup; }
 
 int zeSetObjectCubeMap1(int id, int cubeMapId) {
   bool exists;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/IZeRenderer.h"
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
 #include "scene/zeLight.h"
@@ -297,11 +298,14 @@ void zeSceneBuildRenderer(ZeSceneSlot& slot) {
     if (seams.renderer->loadEffect(slot.params.effectBase + static_cast<int>(i), slot.effectScratch) != 0) break;
   }
   if (seams.renderer->createRenderer(slot.params.rendererId, slot.params.effectBase, slot.params.lightBase, v) == 0)
-    seams.renderer->selectRenderer(slot.params.rendererId);
+    zeSetCurrentRenderer(seams.renderer->renderer(slot.params.rendererId));
 }
 
 void zeSceneDeleteRenderer(ZeSceneSlot& slot, const ZF_SceneView& view) {
   if (!view.hasRenderCommands) return;
+  // A deleted scene's renderer draws no more frames.
+  IZeRenderer* own = seams.renderer->renderer(slot.params.rendererId);
+  if (own && own == zeCurrentRenderer()) zeSetCurrentRenderer(nullptr);
   seams.renderer->deleteRenderer(slot.params.rendererId);
   for (size_t i = 0; i < view.renderEffects.size(); ++i)
     seams.renderer->deleteEffect(slot.params.effectBase + static_cast<int>(i));
@@ -541,7 +545,7 @@ int zeShowScene(int id) {
     zeSceneApplyDisplay(v);
     seams.settings->setVelocityFlags(intOf(v.renderSettings[ZF_RS_VELOCITY_SOLID]),
                                      intOf(v.renderSettings[ZF_RS_VELOCITY_TRANSPARENT]));
-    if (v.hasRenderCommands) seams.renderer->selectRenderer(slot->params.rendererId);
+    if (v.hasRenderCommands) zeSetCurrentRenderer(seams.renderer->renderer(slot->params.rendererId));
     if (v.probesActive) seams.cubeMaps->activateProbes(slot->params.probesId);
   }
   seams.renderer->sceneShown(id);
@@ -573,7 +577,7 @@ int zeHideScene(int id) {
   }
   if (!slot->objectsOnly) {
     seams.settings->setVelocityFlags(0, 0);
-    if (v.hasRenderCommands) seams.renderer->resetRenderer();
+    if (v.hasRenderCommands) zeSetCurrentRenderer(nullptr);
     if (v.probesActive) seams.cubeMaps->activateProbes(-1);
   }
   slot->resetPostCache();

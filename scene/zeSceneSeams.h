@@ -12,6 +12,8 @@
 
 #include "zf/zfScene.h"
 
+class IZeRenderer;
+
 // Says "<what> are not built yet" at INFO, once per load (see zeSceneSeamsNewLoad).
 void zeSceneSeamUnbuilt(const char* what);
 // A new load or reload starts: every unbuilt seam may say so once again.
@@ -22,6 +24,8 @@ struct ZeVec3 {
 };
 
 // The renderer built from a scene's render commands, and its effects.
+// Showing the scene makes that renderer current (app/IZeRenderer.h); hiding
+// it makes the main renderer current again.
 class IZeSceneRenderer {
  public:
   virtual ~IZeSceneRenderer() = default;
@@ -35,8 +39,8 @@ class IZeSceneRenderer {
   virtual int createRenderer(int /*rendererId*/, int /*effectBase*/, int /*lightBase*/, const ZF_SceneView&) {
     return unbuilt();
   }
-  virtual void selectRenderer(int /*rendererId*/) { unbuilt(); }
-  virtual void resetRenderer() { unbuilt(); }
+  // The renderer createRenderer made for `rendererId`, or nullptr.
+  virtual IZeRenderer* renderer(int /*rendererId*/) { return unbuilt(), nullptr; }
   virtual void deleteRenderer(int /*rendererId*/) { unbuilt(); }
   // The scene being shown (history-based effects restart).
   virtual void sceneShown(int /*sceneId*/) { unbuilt(); }

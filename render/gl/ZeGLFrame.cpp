@@ -115,6 +115,15 @@ void CZeGLFrame::beginFrame() {
   bindFrame();
 }
 
+bool CZeGLFrame::bindTarget(ZeRenderTargetHandle target, int* width, int* height) {
+  if (!device_ || !registry_) return false;
+  const bool bound = registry_->setRenderTarget(target);
+  CZeGLRenderTarget* drawn = bound && target ? registry_->renderTarget(target) : backBuffer_.get();
+  *width = drawn ? drawn->width() : 0;
+  *height = drawn ? drawn->height() : 0;
+  return bound;
+}
+
 void CZeGLFrame::clearFrame(video::SColor colour) {
   if (!device_) return;
   CZeGLStateGuard guard(CZeGLStateGuard::KeepFramebuffer);

@@ -17,6 +17,7 @@
 #include "effect/CZeEffect.h"
 #include "effect/CZeEffectCallback.h"
 #include "effect/CZeEffectManager.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -86,6 +87,7 @@ class EffectDraw : public ::testing::Test {
  protected:
   void SetUp() override {
     zeGLInstall();
+    zeInstallMainRenderer();
     zeInstallGPUProgrammingServicesSlot();
     zeInstallEffectManagerSlot();
     zeSceneRegister();

@@ -14,6 +14,7 @@
 #include "base/zeMessage.h"
 #include "effect/CZeEffectManager.h"
 #include "effect/CZeResourceManager.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
@@ -24,6 +25,7 @@ class EffectManagerSlot : public ::testing::Test {
  protected:
   void SetUp() override {
     zeGLInstall();
+    zeInstallMainRenderer();
     zeInstallGPUProgrammingServicesSlot();
     zeInstallEffectManagerSlot();
     zeSetMessageThreshold(ZE_NONE);

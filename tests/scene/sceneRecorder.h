@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scene/zeSceneSeams.h"
+#include "support/countingRenderer.h"
 
 class SceneRecorder : public IZeSceneRenderer,
                       public IZeRenderSettings,
@@ -51,8 +52,9 @@ class SceneRecorder : public IZeSceneRenderer,
   int createRenderer(int id, int effectBase, int lightBase, const ZF_SceneView&) override {
     return note("renderer %d %d %d", id, effectBase, lightBase), 0;
   }
-  void selectRenderer(int id) override { note("selectRenderer %d", id); }
-  void resetRenderer() override { note("resetRenderer"); }
+  // Lives as long as the recorder; the renderer registration only grabs it.
+  CountingRenderer sceneRenderer;
+  IZeRenderer* renderer(int) override { return &sceneRenderer; }
   void deleteRenderer(int id) override { note("deleteRenderer %d", id); }
   void sceneShown(int id) override { note("shown %d", id); }
 

@@ -12,6 +12,7 @@
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "scene/zeObject.h"
 #include "scene/zeScene.h"
@@ -55,6 +56,7 @@ TEST(SceneGL, TheExampleSceneShowsItsMovingCubeWhereItsChannelsPutIt) {
   zeResetMessageState();
   zeDisableMessageBoxes();
   zeGLInstall();
+  zeInstallMainRenderer();
   zeSceneRegister();
   ZeEngineSettings s;
   s.width = kWidth;

@@ -14,6 +14,7 @@
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "scene/zeObject.h"
 #include "scene/zeObjectViewer.h"
@@ -76,6 +77,7 @@ class ViewerGL : public ::testing::Test {
     zeResetMessageState();
     zeDisableMessageBoxes();
     zeGLInstall();
+    zeInstallMainRenderer();
     zeSceneRegister();
     zeEventReceiver().reset();
     ZeEngineSettings s;

@@ -1,4 +1,4 @@
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,8 +6,11 @@
 #include <new>
 #include <vector>
 
+#include "app/zeEngine.h"
+#include "app/zeFileMount.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "render/image/CZeImage.h"
 
 namespace {
@@ -263,3 +266,33 @@ CZeImage* zeCurlNoiseImage() {
   }
   return image;
 }
+
+// --- Engine start ----------------------------------------------------------------
+
+namespace {
+
+bool startCurlNoise(ZeEngineContext& ctx, char* reason) {
+  const std::string cache = zePathJoin(zeGetBaseDirectory(), "curlNoise3D.cache");
+  if (zeFileExists(cache.c_str())) {
+    if (loadCurlNoiseCache(cache.c_str())) return true;
+    zeFormatText(reason, "fails to init curl noise from file cache");
+    return false;
+  }
+  if (!zeFileExists("NoiseVolume.dds")) {
+    // Nothing to build from: the volume stays empty (particles see no swirl).
+    zeMessage(ZE_INFO, "curl noise: no %s and no NoiseVolume.dds, the volume stays empty", cache.c_str());
+    return true;
+  }
+  if (!loadCurlNoiseFromImage(ctx.driver, "NoiseVolume.dds")) {
+    zeFormatText(reason, "fails to init curl noise");
+    return false;
+  }
+  if (!zeIsPackaged() && !saveCurlNoiseCache(cache.c_str())) zeMessage(ZE_ERROR, "failed to save %s", cache.c_str());
+  return true;
+}
+
+void stopCurlNoise(ZeEngineContext&) { releaseCurlNoise(); }
+
+}  // namespace
+
+void zeInstallCurlNoise() { zeSetEngineStep(ZeEngineStep::CurlNoise, {startCurlNoise, stopCurlNoise}); }
