@@ -71,7 +71,7 @@ void lightsNumCallback(video::IMaterialRendererServices* s, const SZeFxConstBind
 void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
   auto* f = static_cast<CZeEffectBindLightParams*>(b.bind);
   for (int i = 0; i < CZeEffectBindLightParams::kRecords; ++i) {
-    const SZeLightRecord& r = f->records[i];
+    const SZeFxLightRecord& r = f->records[i];
     sendByName(s, b.stage, f->names[i][0], &r.type, 1);
     sendByName(s, b.stage, f->names[i][1], &r.falloff, 1);
     sendByName(s, b.stage, f->names[i][2], r.colour, 3);
@@ -297,7 +297,7 @@ void CZeEffectBindLightParams::fill() {
   if (env_->frame != 0 && filledFrame_ == env_->frame) return;
   filledFrame_ = env_->frame;
   count = 0;
-  for (SZeLightRecord& r : records) r = SZeLightRecord();
+  for (SZeFxLightRecord& r : records) r = SZeFxLightRecord();
   zeBindSceneLists(*env_);
   // Directional lights first, then point and spot lights, in child order.
   for (int pass = 0; pass < 2 && count < kRecords; ++pass)
@@ -306,7 +306,7 @@ void CZeEffectBindLightParams::fill() {
       const video::SLight& l = static_cast<scene::ILightSceneNode*>(child)->getLightData();
       const int type = engineLightType(l.Type);
       if ((pass == 0) != (type == 0)) continue;
-      SZeLightRecord& r = records[count++];
+      SZeFxLightRecord& r = records[count++];
       const IZeLightSceneNodeExt* ext = lightExt(child);
       const int falloff = ext ? ext->getLightData().falloffType : 1;
       const core::vector3df p = child->getAbsolutePosition(), d = lightDirection(child);

@@ -63,7 +63,7 @@ class CZeEffectBindLightwaveHV : public CZeEffectBindFamily {
 };
 
 // One light record of the light-parameter block.
-struct SZeLightRecord {
+struct SZeFxLightRecord {
   float type = 0, falloff = 1;
   float colour[3] = {0, 0, 0};
   float position[3] = {0, 0, 0};
@@ -80,7 +80,7 @@ class CZeEffectBindLightParams : public CZeEffectBindFamily {
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   // Fills the block from the scene (also used by tests).
   void fill();
-  SZeLightRecord records[kRecords];
+  SZeFxLightRecord records[kRecords];
   int count = 0;
   std::string names[kRecords][8];  // member names, formatted once
 
