@@ -283,6 +283,7 @@ int Viewer::run() {
   zeSetCameraMoveSpeed(rideSpeed * kMoveSpeedPerCm);
   fpsLastMs = now();
 
+  int result = 0;
   for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
     const int nowMs = static_cast<int>(now());
     if (shaderWatches) zeViewerShaderWatchPoll();
@@ -337,7 +338,10 @@ int Viewer::run() {
     s.forceAnimate = false;
     measureFps(static_cast<unsigned>(nowMs));
     if (!takeShot) hud();
-    zeSync();
+    if (!zeSync()) {
+      result = -1;  // the frame said why
+      break;
+    }
     if (takeShot) screenshot();
     if (hooks && hooks->afterFrame) {
       const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus, ride, rideSpeed};
@@ -356,7 +360,7 @@ int Viewer::run() {
   }
   zeDeleteScene(kScene);
   zeLog("Zarn Engine scene viewer ended\n");
-  return 0;
+  return result;
 }
 
 }  // namespace

@@ -109,14 +109,18 @@ int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks) {
   s.frames = zeTotalObjectFrames(kObject);
   s.startMs = zeTimer();
 
+  int result = 0;
   for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
     turn(s, input);
     zoom(s, input);
     animate(s);
-    zeSync();
+    if (!zeSync()) {
+      result = -1;  // the frame said why
+      break;
+    }
     if (!zeIsWindowActive()) zeSleep(20);
     if (hooks && hooks->afterFrame && !hooks->afterFrame(frame, hooks->user)) break;
   }
   zeDeleteObject(kObject);
-  return 0;
+  return result;
 }

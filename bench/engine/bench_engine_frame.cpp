@@ -7,7 +7,7 @@
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
 #include "render/CZeMainRenderer.h"
-#include "render/gl/ZeGLQuad.h"
+#include "render/gl/ZeGL2D.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInstall.h"
@@ -58,7 +58,7 @@ void BM_DrawTexture(benchmark::State& state) {
   CZeGLRegistry* registry = CZeGLRegistry::get();
   CZeGLTexture* texture = registry->texture(registry->addTexture("bench", 64, 64, ZE_FORMAT_A8R8G8B8));
   zeBeginRendering();
-  for (auto _ : state) zeGLDrawTexture(*texture, 0, 0, 1, 1);
+  for (auto _ : state) zeGLDrawImage2D(*texture, 0, 0, 320, 240, 0xFFFFFFFF, false);
   zeEndRendering();
   zeEngineStop();
 }

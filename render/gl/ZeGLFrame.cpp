@@ -7,7 +7,6 @@
 
 #include "base/zeMessage.h"
 #include "render/gl/ZeGL2D.h"
-#include "render/gl/ZeGLQuad.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInstall.h"
@@ -93,7 +92,6 @@ void CZeGLFrame::detach() {
   registry_.reset();
   backBuffer_.reset();
   multisampled_.reset();
-  zeGLReleaseQuad();
   zeGLRelease2D();
   glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
   device_ = nullptr;

@@ -18,7 +18,7 @@
 #include "base/zeMessage.h"
 #include "app/zeSetup.h"
 #include "render/gl/ZeGLFrame.h"
-#include "render/gl/ZeGLQuad.h"
+#include "render/gl/ZeGL2D.h"
 #include "render/CZeMainRenderer.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/zeGLInstall.h"
@@ -168,7 +168,7 @@ TEST_F(GLFrame, RenderTargetRoundTripKeepsTheUpperHalfUp) {
   driver()->draw2DRectangle(blue, core::recti(0, kHeight / 2, kWidth, kHeight));
   registry->setRenderTarget({});
   zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 0));
-  ASSERT_TRUE(zeGLDrawTexture(*target->colour(), 0, 0, 1, 1));
+  ASSERT_TRUE(zeGLDrawImage2D(*target->colour(), 0, 0, kWidth, kHeight, 0xFFFFFFFF, false));
   zeEndRendering();
 
   // The render target itself stores the top row first...
@@ -293,7 +293,7 @@ TEST_F(GLFrame, GuardKeepsIrrlichtsCachedTextureBindingTrue) {
   ASSERT_TRUE(zeBeginRendering());
   zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 0));
   driver()->draw2DImage(irrTexture, core::recti(0, 0, 100, 100), core::recti(0, 0, 16, 16));
-  ASSERT_TRUE(zeGLDrawTexture(*engineTexture, 0.5f, 0.0f, 1.0f, 0.5f));
+  ASSERT_TRUE(zeGLDrawImage2D(*engineTexture, kWidth / 2, 0, kWidth / 2, kHeight / 2, 0xFFFFFFFF, false));
   // Irrlicht believes its texture is still bound and does not bind it again.
   driver()->draw2DImage(irrTexture, core::recti(0, 140, 100, 240), core::recti(0, 0, 16, 16));
   zeEndRendering();
