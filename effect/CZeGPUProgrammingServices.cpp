@@ -11,6 +11,7 @@
 
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "base/zeSafeWrite.h"
 #include "effect/zeShaderCacheName.h"
 
@@ -82,11 +83,7 @@ void fail(std::string* errorText, int level, const std::string& text, const std:
 
 }  // namespace
 
-std::string zeShaderCacheDirectory(const char* base) {
-  std::string dir = base ? base : "";
-  if (!dir.empty() && dir.back() != '/') dir += "/";
-  return dir + "shadersCache";
-}
+std::string zeShaderCacheDirectory(const char* base) { return zePathJoin(base ? base : "", "shadersCache"); }
 
 unsigned zeShaderCacheDefaultFlags(bool packaged) {
   return packaged ? ZE_SHADER_CACHE_READ : ZE_SHADER_CACHE_READ | ZE_SHADER_CACHE_CHECK | ZE_SHADER_CACHE_WRITE;

@@ -12,6 +12,7 @@
 #include "app/zeLayoutWindow.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "player/zeViewerClock.h"
 #include "player/zeViewerShaderWatch.h"
 #include "render/ze2D.h"
@@ -68,29 +69,12 @@ int loadProgress(int percent, void*) {
   return 0;
 }
 
-std::string fileName(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseName(const char* file) {
-  std::string name = fileName(file);
-  const std::size_t dot = name.find_last_of('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 void findMusic(ServiceMusic& music) {
   const char* audio = zeSceneAudioFile(kScene);
   if (!audio || !*audio) return;
-  const std::string base = baseName(audio);
+  const std::string base = zePathFileName(audio, false);
   for (const char* folder : {"../music", "../data"}) {
-    const std::string candidate = std::string(folder) + "/" + base + ".mp3";
+    const std::string candidate = zePathJoin(folder, base + ".mp3");
     if (!zeFileExists(candidate.c_str())) continue;
     if (zeLoadMusic(candidate.c_str(), kMusic) == 0) {
       zeLog("Loaded Music %s\n", candidate.c_str());
@@ -410,8 +394,8 @@ int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSce
   if (!path || !*path) return -1;
   if (convert) return zeConvertSceneToBinary(path);
 
-  Viewer viewer(options, hooks, fileName(path));
-  const std::string folder = folderOf(path);
+  Viewer viewer(options, hooks, zePathFileName(path, true));
+  const std::string folder = zePathDirectory(path);
   placeWindow(options);
   if (!zeIsPackaged()) viewer.shaderWatches = zeViewerShaderWatchStart(zeGetBaseDirectory()) > 0;
   if (!folder.empty()) zeSetWorkingDirectory(folder.c_str());
