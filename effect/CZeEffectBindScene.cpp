@@ -63,12 +63,12 @@ int engineLightType(video::E_LIGHT_TYPE t) {
 const char* const kMembers[8] = {"LightType",      "LightFalloff", "LightColor",  "LightPosition",
                                  "LightDirection", "LightRadius",  "LightRadius2", "SpotlightAngles"};
 
-void lightsNumCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightsNumCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const float n = float(static_cast<CZeEffectBindLightParams*>(b.bind)->count);
   zeFxSendFloats(s, b, &n, 1);
 }
 
-void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindLightParams*>(b.bind);
   for (int i = 0; i < CZeEffectBindLightParams::kRecords; ++i) {
     const SZeFxLightRecord& r = f->records[i];
@@ -87,7 +87,7 @@ void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBi
 
 enum LightValue { LV_AMBIENT, LV_POS, LV_DIR, LV_DIFFUSE, LV_PARAMS, LV_VIEW_CONVERT, LV_LIGHT_VIEW };
 
-void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindLight*>(b.bind);
   SZeEffectBindEnv* e = f->env();
   if (b.userData[0] == LV_AMBIENT) {
@@ -196,7 +196,7 @@ void objectValue(scene::ISceneNode* node, int which, bool array, float* out) {
 }
 
 // user[0]: value | 0x100 for arrays; user[1]: object index, or first | count << 16.
-void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindObject*>(b.bind);
   SZeEffectBindEnv* e = f->env();
   const int which = b.userData[0] & 0xFF;
@@ -233,7 +233,7 @@ void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b
 
 enum ProbeValue { PV_NEAREST, PV_TWO, PV_COUNT, PV_LIST, PV_LIST_COUNT };
 
-void probeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void probeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindProbes*>(b.bind);
   const IZeProbeSet* set = f->env()->probes;
   const int count = set ? set->probeCount() : 0;
@@ -327,7 +327,7 @@ void CZeEffectBindLightParams::fill() {
     }
 }
 
-bool CZeEffectBindLightParams::onSetMaterial(void*) {
+bool CZeEffectBindLightParams::onSetMaterial(const SZeEffectDrawContext*) {
   fill();
   return true;
 }
@@ -479,8 +479,8 @@ void CZeEffectBindProbes::choose(const core::vector3df& x) {
   weights[0] = 1, weights[1] = 0;
 }
 
-bool CZeEffectBindProbes::onSetMaterial(void* drawContext) {
-  const auto* c = static_cast<const SZeEffectDrawContext*>(drawContext);
+bool CZeEffectBindProbes::onSetMaterial(const SZeEffectDrawContext* drawContext) {
+  const SZeEffectDrawContext* c = drawContext;
   if (!c || !c->node) {
     zeMessage(ZE_ERROR, "CZeEffectBindProbes::onSetMaterial : Missing matExt->Node");
     return false;

@@ -49,7 +49,7 @@ class CZeEffectBindScreen : public CZeEffectBindFamily {
 class CZeEffectBindLightwave : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeLWSurfaceValues* surface = nullptr;  // per draw
 };
@@ -57,7 +57,7 @@ class CZeEffectBindLightwave : public CZeEffectBindFamily {
 class CZeEffectBindLightwaveHV : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeLWHVValues* values = nullptr;  // per draw
 };
@@ -76,7 +76,7 @@ class CZeEffectBindLightParams : public CZeEffectBindFamily {
  public:
   static constexpr int kRecords = 5;
   explicit CZeEffectBindLightParams(SZeEffectBindEnv* env);
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   // Fills the block from the scene (also used by tests).
   void fill();
@@ -120,7 +120,7 @@ class CZeEffectBindCamera : public CZeEffectBindFamily {
 class CZeEffectBindNodeExt : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeEffectDrawContext* context = nullptr;  // per draw
 };
@@ -142,7 +142,7 @@ class CZeEffectBindObject : public CZeEffectBindFamily {
 class CZeEffectBindMaterial : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeEffectDrawContext* context = nullptr;  // per draw
 };
@@ -150,7 +150,7 @@ class CZeEffectBindMaterial : public CZeEffectBindFamily {
 class CZeEffectBindProbes : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   // The pair for a position (also used by tests).
   void choose(const irr::core::vector3df& position);

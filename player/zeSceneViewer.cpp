@@ -95,10 +95,10 @@ struct PressedKeys {
 };
 
 struct Viewer {
-  Viewer(const ViewerOptions& o, const ZeSceneViewerHooks* h, std::string file)
+  Viewer(const ViewerOptions& o, IZeSceneViewerHooks* h, std::string file)
       : options(o), hooks(h), sceneFile(std::move(file)) {}
   const ViewerOptions& options;
-  const ZeSceneViewerHooks* hooks;
+  IZeSceneViewerHooks* hooks;
   std::string sceneFile;
   ZeViewerState s;
   ServiceMusic music;
@@ -114,7 +114,10 @@ struct Viewer {
   unsigned fpsLastMs = 0;
   char fpsText[64] = "FPS=0.00 (0.00 ms/frm)";
 
-  unsigned now() const { return hooks && hooks->clock ? hooks->clock(hooks->user) : zeTimer(); }
+  unsigned now() const {
+    unsigned ms = 0;
+    return hooks && hooks->clock(&ms) ? ms : zeTimer();
+  }
   bool has(int flag) const { return (options.flags & flag) != 0; }
   bool rideOption(int bit) const { return (options.rideOptions & bit) != 0; }
 
@@ -327,9 +330,9 @@ int Viewer::run() {
       break;
     }
     if (takeShot) screenshot();
-    if (hooks && hooks->afterFrame) {
+    if (hooks) {
       const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus, ride, rideSpeed};
-      if (!hooks->afterFrame(frame, shown, hooks->user)) break;
+      if (!hooks->afterFrame(frame, shown)) break;
     }
   }
 
@@ -384,7 +387,7 @@ int zeSceneViewer(const char* path, ViewerOptions* options) {
   return zeRunSceneViewer(path, options ? *options : defaults, nullptr);
 }
 
-int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks) {
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, IZeSceneViewerHooks* hooks) {
   zeLog("Zarn Engine scene viewer started\n");
   const bool convert = (options.flags & ZE_VIEWER_CONVERT) != 0;
   if (!path && convert && (options.flags & ZE_VIEWER_BASE)) {

@@ -15,19 +15,20 @@ struct SZeViewerFrame {
   int rideSpeed = 0;  // cm/s
 };
 
-// A test's view of the loop: the clock (ms) the viewer reads instead of the
-// engine timer, and a call after every frame (numbered from 0; false ends
-// the loop). Either may be null.
-struct ZeSceneViewerHooks {
-  unsigned (*clock)(void* user) = nullptr;
-  bool (*afterFrame)(int frame, const SZeViewerFrame& shown, void* user) = nullptr;
-  void* user = nullptr;
+// A test's view of the loop. The defaults leave the viewer as it is.
+class IZeSceneViewerHooks {
+ public:
+  virtual ~IZeSceneViewerHooks() = default;
+  // The clock (ms) the viewer reads instead of the engine timer; false: the engine timer.
+  virtual bool clock(unsigned* ms) { return false; }
+  // After every frame (numbered from 0); false ends the loop.
+  virtual bool afterFrame(int frame, const SZeViewerFrame& shown) { return true; }
 };
 
 // 0 when the viewer ended normally or a conversion finished, -1 when no file
 // was chosen or the scene failed to load (or could not be converted).
 int zeSceneViewer(const char* path, ViewerOptions* options);
-int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks);
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, IZeSceneViewerHooks* hooks);
 
 // Conversion: `<path>.bin` beside the scene, in the binary form. 0, or -1
 // with the reason. No engine is needed.

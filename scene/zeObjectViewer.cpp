@@ -85,7 +85,7 @@ void animate(const ViewerState& s) {
 
 int zeObjectViewer(const char* path) { return zeRunObjectViewer(path, nullptr); }
 
-int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks) {
+int zeRunObjectViewer(const char* path, IZeObjectViewerHooks* hooks) {
   zeLoadObject(kObject, path);
   if (!zeObjectExist(kObject)) {
     zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Failed to load object %s\n", path ? path : "");
@@ -119,7 +119,7 @@ int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks) {
       break;
     }
     if (!zeIsWindowActive()) zeSleep(20);
-    if (hooks && hooks->afterFrame && !hooks->afterFrame(frame, hooks->user)) break;
+    if (hooks && !hooks->afterFrame(frame)) break;
   }
   zeDeleteObject(kObject);
   return result;

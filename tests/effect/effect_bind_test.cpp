@@ -183,7 +183,7 @@ class Binds : public ::testing::Test {
     return c;
   }
   // Binds and delivers one constant; returns what arrived (by name or register).
-  std::vector<float> deliver(SZeFxConstBind c, void* context = nullptr) {
+  std::vector<float> deliver(SZeFxConstBind c, const SZeEffectDrawContext* context = nullptr) {
     EXPECT_TRUE(bind(c)) << c.semantic;
     if (!c.callback) return {};
     c.bind->onSetMaterial(context);

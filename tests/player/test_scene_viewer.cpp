@@ -42,16 +42,20 @@ struct Script {
   bool (*step)(int frame, Script& script) = nullptr;
 };
 
-unsigned scriptedClock(void* user) {
-  return 1000u + 20u * static_cast<unsigned>(static_cast<Script*>(user)->shown.size());
-}
-
-bool afterFrame(int frame, const SZeViewerFrame& shown, void* user) {
-  Script& script = *static_cast<Script*>(user);
-  script.shown.push_back(shown);
-  script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
-  return script.step(frame, script);
-}
+// 20 ms a frame; each frame is recorded and goes to the script's step.
+struct ScriptHooks : IZeSceneViewerHooks {
+  Script& script;
+  explicit ScriptHooks(Script& s) : script(s) {}
+  bool clock(unsigned* ms) override {
+    *ms = 1000u + 20u * static_cast<unsigned>(script.shown.size());
+    return true;
+  }
+  bool afterFrame(int frame, const SZeViewerFrame& shown) override {
+    script.shown.push_back(shown);
+    script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
+    return script.step(frame, script);
+  }
+};
 
 void postMouse(EMOUSE_INPUT_EVENT what) {
   SEvent event{};
@@ -86,10 +90,7 @@ class SceneViewerTest : public SceneTest {
     options.frameStart = frameStart;
     options.rideSpeed = rideSpeed;
     options.rideOptions = rideOptions;
-    ZeSceneViewerHooks hooks;
-    hooks.clock = scriptedClock;
-    hooks.afterFrame = afterFrame;
-    hooks.user = &script;
+    ScriptHooks hooks(script);
     script.sceneFile = folder_ + "/example.zscn";
     return zeRunSceneViewer(script.sceneFile.c_str(), options, &hooks);
   }

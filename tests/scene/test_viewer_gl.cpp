@@ -56,8 +56,13 @@ void postRightArrow(bool down) {
   zeEngineContext().device->postEventFromUser(event);
 }
 
-bool capture(int frame, void* user) {
-  Frames& frames = *static_cast<Frames*>(user);
+struct Capture : IZeObjectViewerHooks {
+  Frames& frames;
+  explicit Capture(Frames& f) : frames(f) {}
+  bool afterFrame(int frame) override;
+};
+
+bool Capture::afterFrame(int frame) {
   if (frame == 0) {
     frames.first = zeGetFrameBackend()->readFrame();
     postRightArrow(true);
@@ -95,9 +100,7 @@ class ViewerGL : public ::testing::Test {
 
   Frames run(const char* path) {
     Frames frames;
-    ZeObjectViewerHooks hooks;
-    hooks.afterFrame = capture;
-    hooks.user = &frames;
+    Capture hooks(frames);
     EXPECT_EQ(zeRunObjectViewer(path, &hooks), 0);
     return frames;
   }
