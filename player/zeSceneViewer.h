@@ -15,14 +15,15 @@ struct SZeViewerFrame {
   int rideSpeed = 0;  // cm/s
 };
 
-// A test's view of the loop. The defaults leave the viewer as it is.
+// A test's view of the loop.
 class IZeSceneViewerHooks {
  public:
   virtual ~IZeSceneViewerHooks() = default;
-  // The clock (ms) the viewer reads instead of the engine timer; false: the engine timer.
-  virtual bool clock(unsigned* ms) { return false; }
   // After every frame (numbered from 0); false ends the loop.
-  virtual bool afterFrame(int frame, const SZeViewerFrame& shown) { return true; }
+  virtual bool afterFrame(int frame, const SZeViewerFrame& shown) = 0;
+  // The clock (ms) the viewer reads instead of the engine timer; false (the
+  // default): the engine timer.
+  virtual bool clock(unsigned* ms) { return false; }
 };
 
 // 0 when the viewer ended normally or a conversion finished, -1 when no file

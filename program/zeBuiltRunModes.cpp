@@ -35,14 +35,14 @@ bool startMusic(ZeEngineContext&, char* reason) {
 
 void stopMusic(ZeEngineContext&) { zeMusicShutdown(); }
 
-// Mesh and loader code write to the device's log while a device exists; the
-// default camera gets its ride animator.
-bool startDeviceLog(ZeEngineContext& context, char* reason) {
+// Once the device exists: mesh and loader code write to the device's log,
+// and the default camera gets its ride animator.
+bool startDeviceLogAndRideCamera(ZeEngineContext& context, char* reason) {
   zeSetDeviceLogger(context.device->getLogger());
   return zeRideCameraStart(context, reason);
 }
 
-void stopDeviceLog(ZeEngineContext& context) {
+void stopDeviceLogAndRideCamera(ZeEngineContext& context) {
   zeRideCameraStop(context);
   CZeMeshManipulator::releaseScratch();
   zeSetDeviceLogger(nullptr);
@@ -62,7 +62,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallCurlNoise();
   zeSceneRegister();
   zeLwsInstallSceneReader();
-  zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
+  zeSetEngineStep(ZeEngineStep::Device, {startDeviceLogAndRideCamera, stopDeviceLogAndRideCamera});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;

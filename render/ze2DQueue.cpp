@@ -31,19 +31,19 @@ int inkAlpha = 255;
 void zeInk(int rgb) { inkRgb = static_cast<unsigned>(rgb); }
 void zeInkAlpha(int alpha) { inkAlpha = alpha; }
 // Only the low 8 bits of the alpha count.
-unsigned zeInkColour() { return (static_cast<unsigned>(inkAlpha) << 24) | inkRgb; }
+unsigned zeInkColor() { return (static_cast<unsigned>(inkAlpha) << 24) | inkRgb; }
 
 int zeBox(int x1, int y1, int x2, int y2) {
-  return zeQueueBox(x1, y1, x2, y2, zeInkColour()) == 0 ? 0 : ze2DQueueFull();
+  return zeQueueBox(x1, y1, x2, y2, zeInkColor()) == 0 ? 0 : ze2DQueueFull();
 }
 
 int zeLine(int x1, int y1, int x2, int y2) {
-  return zeQueueLine(x1, y1, x2, y2, zeInkColour()) == 0 ? 0 : ze2DQueueFull();
+  return zeQueueLine(x1, y1, x2, y2, zeInkColor()) == 0 ? 0 : ze2DQueueFull();
 }
 
 int zeBoxWithEffect(int x1, int y1, int x2, int y2, int effectId) {
   if (!zeEffectExistsOrReport(effectId, 5)) return -1;
-  return zeQueueBoxWithEffect(x1, y1, x2, y2, zeInkColour(), effectId) == 0 ? 0 : ze2DQueueFull();
+  return zeQueueBoxWithEffect(x1, y1, x2, y2, zeInkColor(), effectId) == 0 ? 0 : ze2DQueueFull();
 }
 
 int zeRGB(int r, int g, int b) { return (r & 255) << 16 | (g & 255) << 8 | (b & 255); }

@@ -20,7 +20,7 @@ int zeBoxWithEffect(int x1, int y1, int x2, int y2, int effectId);
 int zeRGB(int r, int g, int b);
 int zeRGBf(float r, float g, float b);
 // The ink colour as queued: (alpha << 24) | RGB, in 32 bits.
-unsigned zeInkColour();
+unsigned zeInkColor();
 
 // --- Queue --------------------------------------------------------------------------
 // Each appends one command; -1 when the queue is full.

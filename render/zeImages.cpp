@@ -210,14 +210,14 @@ int zeMakeImage(int width, int height, int id) {
 void zeSetImageColor(int rgb) { imageRgb = static_cast<unsigned>(rgb); }
 void zeSetImageAlpha(int alpha) { imageAlpha = alpha; }
 // Only the low 8 bits of the alpha count.
-unsigned zeImageDrawColour() { return (static_cast<unsigned>(imageAlpha) << 24) | imageRgb; }
+unsigned zeImageDrawColor() { return (static_cast<unsigned>(imageAlpha) << 24) | imageRgb; }
 
 int zePasteImage(int id, int x, int y, int useAlpha) { return zePasteImageStretch(id, x, y, -1, -1, useAlpha); }
 
 int zePasteImageStretch(int id, int x, int y, int width, int height, int useAlpha) {
   ZeImageCell* record = imageOrReport(id, 1);
   if (!record) return -1;
-  if (zeQueueImage(record->texture, x, y, width, height, useAlpha != 0, zeImageDrawColour()) != 0)
+  if (zeQueueImage(record->texture, x, y, width, height, useAlpha != 0, zeImageDrawColor()) != 0)
     return ze2DQueueFull();
   return 0;
 }
@@ -225,7 +225,7 @@ int zePasteImageStretch(int id, int x, int y, int width, int height, int useAlph
 int zePasteImageWithEffect(int id, int x, int y, int width, int height, int effectId) {
   ZeImageCell* record = imageOrReport(id, 1);
   if (!record || !zeEffectExistsOrReport(effectId, 6)) return -1;
-  if (zeQueueImageWithEffect(record->texture, x, y, width, height, zeImageDrawColour(), effectId) != 0)
+  if (zeQueueImageWithEffect(record->texture, x, y, width, height, zeImageDrawColor(), effectId) != 0)
     return ze2DQueueFull();
   return 0;
 }

@@ -63,7 +63,7 @@ ZeImageTexture zeGetImageTexture(int id);
 // exist. %s"), for an unknown identifier.
 bool zeFindImage(int id, int argIndex, ZeImageTexture* texture);
 // The image colour as queued: (alpha << 24) | RGB, in 32 bits.
-unsigned zeImageDrawColour();
+unsigned zeImageDrawColor();
 
 // --- For the 2D layer's wiring (render/ze2D.cpp) ---------------------------------------
 // The loaders the driver holds, asked directly for engine-format files

@@ -103,7 +103,7 @@ int zeText(int x, int y, const char* format, ...) {
   va_start(args, format);
   formatText(text, format, args);
   va_end(args);
-  return zeQueueText(textFont, x, y, zeTextDrawColour(), text) == 0 ? 0 : ze2DQueueFull();
+  return zeQueueText(textFont, x, y, zeTextDrawColor(), text) == 0 ? 0 : ze2DQueueFull();
 }
 
 int zeSetTextFont(const char* name) {
@@ -127,7 +127,7 @@ void zeSetTextAlpha(int alpha) { textAlpha = alpha < 0 ? 0 : (alpha > 255 ? 255 
 int zeTextColor() { return static_cast<int>(textRgb); }
 int zeTextAlpha() { return textAlpha; }
 const char* zeTextFont() { return textFont ? textFontName.c_str() : nullptr; }
-unsigned zeTextDrawColour() { return (static_cast<unsigned>(textAlpha) << 24) | textRgb; }
+unsigned zeTextDrawColor() { return (static_cast<unsigned>(textAlpha) << 24) | textRgb; }
 
 int zeTextWidth(const char* format, ...) {
   va_list args;

@@ -16,7 +16,7 @@ const char* zeTextFont();  // nullptr while the built-in font is used
 int zeTextWidth(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int zeTextHeight(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The text colour as queued: (alpha << 24) | RGB, in 32 bits.
-unsigned zeTextDrawColour();
+unsigned zeTextDrawColor();
 
 // Draws a queued text at (x, y): bytes widened one to one (Latin-1), neither
 // centred nor clipped; `font` nullptr is the built-in font.

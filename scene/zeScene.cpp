@@ -38,12 +38,12 @@ bool sameIgnoringCase(const char* a, const char* b) {
 }
 
 // --- Seams ------------------------------------------------------------------------------
-IZeSceneRenderer defaultRenderer;
-IZeRenderSettings defaultSettings;
-IZeCubeMaps defaultCubeMaps;
-IZeCameraShaders defaultCameraShaders;
-IZeEmitters defaultEmitters;
-IZeSceneMeshes defaultMeshes;
+CZeSceneRendererSeam defaultRenderer;
+CZeRenderSettingsSeam defaultSettings;
+CZeCubeMapsSeam defaultCubeMaps;
+CZeCameraShadersSeam defaultCameraShaders;
+CZeEmittersSeam defaultEmitters;
+CZeSceneMeshesSeam defaultMeshes;
 ZeSceneSeams seams{&defaultRenderer, &defaultSettings, &defaultCubeMaps,
                    &defaultCameraShaders, &defaultEmitters, &defaultMeshes};
 
@@ -118,7 +118,7 @@ void zeSceneLightRecord(const ZF_LightRec& rec, SZeLightRecord* out) {
   r.colour[0] = colour.x, r.colour[1] = colour.y, r.colour[2] = colour.z;
   r.intensity = rec.intensity ? ZF_FP_At(rec.intensity, 0) : 0.0f;
   r.shadowType = rec.shadowType;
-  for (int k = 0; k < 3; ++k) r.shadowColour[k] = rec.shadowColor[k];
+  for (int k = 0; k < 3; ++k) r.shadowColor[k] = rec.shadowColor[k];
   r.shadowMapSize = rec.shadMapSize;
   r.shadowMapFuzz = rec.shadMapFuzz;
   r.projectionImage = rec.projImage;
@@ -126,7 +126,7 @@ void zeSceneLightRecord(const ZF_LightRec& rec, SZeLightRecord* out) {
   r.hasVolumetricFlags = rec.hasVolumetricFlags;
   for (int k = 0; k < 5; ++k) r.volumetricFlags[k] = rec.volumetricFlags[k];
   const ZF_Float3 vc = rec.volumetricColor ? ZF_FP3_At(rec.volumetricColor, 0) : ZF_Float3{1, 1, 1};
-  r.volumetricColour[0] = vc.x, r.volumetricColour[1] = vc.y, r.volumetricColour[2] = vc.z;
+  r.volumetricColor[0] = vc.x, r.volumetricColor[1] = vc.y, r.volumetricColor[2] = vc.z;
   *out = r;
 }
 

@@ -2,7 +2,7 @@
 // renderer and its render commands, render settings, cube maps and probes,
 // camera shaders, emitters, surfaces, point caches and morphs.
 //
-// Each seam is a small class whose default methods say once per scene load,
+// Each seam is a small class (CZe...Seam) whose default methods say once per scene load,
 // at INFO, that the subsystem is not built yet ("cube maps are not built
 // yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
@@ -26,9 +26,9 @@ struct ZeVec3 {
 // The renderer built from a scene's render commands, and its effects.
 // Showing the scene makes that renderer current (app/IZeRenderer.h); hiding
 // it makes the main renderer current again.
-class IZeSceneRenderer {
+class CZeSceneRendererSeam {
  public:
-  virtual ~IZeSceneRenderer() = default;
+  virtual ~CZeSceneRendererSeam() = default;
   // False while the subsystem is not built: the scene then makes nothing
   // through this seam (and reports no failures for it).
   virtual bool available() { return unbuilt(), false; }
@@ -53,9 +53,9 @@ class IZeSceneRenderer {
 };
 
 // The render settings record and the engine camera's effects.
-class IZeRenderSettings {
+class CZeRenderSettingsSeam {
  public:
-  virtual ~IZeRenderSettings() = default;
+  virtual ~CZeRenderSettingsSeam() = default;
   virtual void setVelocityFlags(int /*solid*/, int /*transparent*/) { unbuilt(); }
   virtual void setColorSpaceViewer(int) { unbuilt(); }
   virtual void setGlow(int /*on*/, float /*intensity*/, float /*radius*/, float /*surfaceIntensity*/) { unbuilt(); }
@@ -90,9 +90,9 @@ class IZeRenderSettings {
 };
 
 // Cube maps and the probe set.
-class IZeCubeMaps {
+class CZeCubeMapsSeam {
  public:
-  virtual ~IZeCubeMaps() = default;
+  virtual ~CZeCubeMapsSeam() = default;
   virtual bool cubeMapsAvailable() { return cubes(), false; }
   virtual bool probesAvailable() { return probes(), false; }
   virtual int makeCubeMap(int /*id*/, int /*size*/, bool /*dynamic*/, bool /*latLong*/) { return cubes(); }
@@ -122,9 +122,9 @@ class IZeCubeMaps {
 };
 
 // Full-screen camera shaders (camera effects).
-class IZeCameraShaders {
+class CZeCameraShadersSeam {
  public:
-  virtual ~IZeCameraShaders() = default;
+  virtual ~CZeCameraShadersSeam() = default;
   virtual bool available() { return unbuilt(), false; }
   virtual int load(int /*id*/, const char* /*file*/, const char* /*cflags*/) { return unbuilt(); }
   virtual void show(int /*id*/, bool /*visible*/) { unbuilt(); }
@@ -146,9 +146,9 @@ struct ZeEmitterFrame {
 };
 
 // Particle emitters.
-class IZeEmitters {
+class CZeEmittersSeam {
  public:
-  virtual ~IZeEmitters() = default;
+  virtual ~CZeEmittersSeam() = default;
   virtual bool available() { return unbuilt(), false; }
   // Makes emitter `id` from its record; `objectId` is the object it sits on (-1: none).
   virtual int make(int /*id*/, const ZF_EmitterRec&, int /*objectId*/) { return unbuilt(); }
@@ -170,9 +170,9 @@ class IZeEmitters {
 
 // Surfaces (applied to an object's materials), point caches, point clouds
 // and morphs: the mesh subsystems.
-class IZeSceneMeshes {
+class CZeSceneMeshesSeam {
  public:
-  virtual ~IZeSceneMeshes() = default;
+  virtual ~CZeSceneMeshesSeam() = default;
   virtual void applySurfaces(int /*objectId*/, const ZF_SurfaceParams*, int /*count*/, bool /*initial*/) {
     zeSceneSeamUnbuilt("surfaces");
   }
@@ -190,12 +190,12 @@ class IZeSceneMeshes {
 };
 
 struct ZeSceneSeams {
-  IZeSceneRenderer* renderer;
-  IZeRenderSettings* settings;
-  IZeCubeMaps* cubeMaps;
-  IZeCameraShaders* cameraShaders;
-  IZeEmitters* emitters;
-  IZeSceneMeshes* meshes;
+  CZeSceneRendererSeam* renderer;
+  CZeRenderSettingsSeam* settings;
+  CZeCubeMapsSeam* cubeMaps;
+  CZeCameraShadersSeam* cameraShaders;
+  CZeEmittersSeam* emitters;
+  CZeSceneMeshesSeam* meshes;
 };
 
 // The seams in use; a null member puts that seam's default back.

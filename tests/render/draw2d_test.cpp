@@ -97,7 +97,7 @@ TEST_F(Draw2D, ColoursAndAlphasAsQueued) {
   zeSetTextColor(0x7F123456);
   EXPECT_EQ(zeTextColor(), 0x123456);
   zeSetTextAlpha(128);
-  EXPECT_EQ(zeTextDrawColour(), 0x80123456u);
+  EXPECT_EQ(zeTextDrawColor(), 0x80123456u);
 
   struct Case {
     int alpha;

@@ -11,12 +11,12 @@
 #include "scene/zeSceneSeams.h"
 #include "support/countingRenderer.h"
 
-class SceneRecorder : public IZeSceneRenderer,
-                      public IZeRenderSettings,
-                      public IZeCubeMaps,
-                      public IZeCameraShaders,
-                      public IZeEmitters,
-                      public IZeSceneMeshes {
+class SceneRecorder : public CZeSceneRendererSeam,
+                      public CZeRenderSettingsSeam,
+                      public CZeCubeMapsSeam,
+                      public CZeCameraShadersSeam,
+                      public CZeEmittersSeam,
+                      public CZeSceneMeshesSeam {
  public:
   std::vector<std::string> calls;
   std::set<int> cubes, emitters, probes;
