@@ -16,7 +16,7 @@ namespace {
 const char* const setupFileName = "zarn-setup.ini";
 
 int notBuilt(const char* what) {
-  zeMessage(ZE_ERROR, "%s is not built yet", what);
+  zeNotBuilt(what);
   return -1;
 }
 

@@ -210,7 +210,8 @@ int loadShaders(ZeDemo* demo, ZeDemoCounters* c, IZeDemoEngine* engine) {
   for (const ZeDemoPart& part : demo->parts) any = any || !part.shaders.empty();
   if (!any) return 0;
   if (!engine->shadersAvailable()) {
-    zeMessage(ZE_WARN, "Full-screen shaders are not built yet; the demo plays without them");
+    zeNotBuilt("Full-screen shaders");
+    zeMessage(ZE_INFO, "the demo plays without its full-screen shaders");
     return 0;
   }
   struct Loaded {

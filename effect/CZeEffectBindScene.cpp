@@ -138,9 +138,7 @@ void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b,
     default: {
       core::matrix4 view, projection;
       if (!e->shadows) {
-        static bool said = false;
-        if (!said) zeMessage(ZE_WARN, "Light shadow matrices: the shadow renderer is not built yet");
-        said = true;
+        zeNotBuilt("Light shadow matrices (the shadow renderer)");
         return;
       }
       if (!e->shadows->lightMatrices(n, &view, &projection)) return;

@@ -9,14 +9,8 @@ using namespace irr;
 
 namespace {
 
-// Says once per process that a seam has no subsystem behind it yet.
-bool haveSeams(SZeEffectCommandEnv& env, const char* what) {
-  if (env.seams) return true;
-  static bool said = false;
-  if (!said) zeMessage(ZE_ERROR, "%s: not built yet", what);
-  said = true;
-  return false;
-}
+// A seam with no subsystem behind it yet says so and fails the command.
+bool haveSeams(SZeEffectCommandEnv& env, const char* what) { return env.seams || zeNotBuilt(what); }
 
 CZeEffect* findEffect(SZeEffectCommandEnv& env, int id) {
   ZeEffectCell* cell = env.table ? env.table->find(id) : nullptr;

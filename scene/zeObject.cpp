@@ -436,7 +436,7 @@ ZeCubeMapLookup cubeMapLookup = nullptr;
 
 // The texture of cube map `cubeMapId`, or nullptr after a report.
 IReferenceCounted* findCubeTexture(int cubeMapId) {
-  const char* reason = "cube maps are not built yet";
+  const char* reason = "cube maps: not built yet";
   IReferenceCounted* texture = cubeMapLookup ? cubeMapLookup(cubeMapId, &reason) : nullptr;
   if (!texture) zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, reason);
   return texture;
@@ -492,7 +492,7 @@ int zeSetObjectVertexTexture(int id, const char* name, int flags) {
   }
   // Preparing the mesh and writing its vertices into a texture need the mesh
   // manipulator's preparation and the texture manager, which are not built yet.
-  zeMessage(ZE_WARN, "Object ID %d: vertex textures are not built yet", id);
+  zeNotBuilt("vertex textures");
   zeReportArgError(-1, "Object ID %d failed to create vertex texture", id);
   return -1;
 }

@@ -47,20 +47,11 @@ CZeSceneMeshesSeam defaultMeshes;
 ZeSceneSeams seams{&defaultRenderer, &defaultSettings, &defaultCubeMaps,
                    &defaultCameraShaders, &defaultEmitters, &defaultMeshes};
 
-// Subsystems that said they are not built, in this load.
-const char* saidUnbuilt[16];
-int saidCount = 0;
-
 }  // namespace
 
-void zeSceneSeamUnbuilt(const char* what) {
-  for (int i = 0; i < saidCount; ++i)
-    if (saidUnbuilt[i] == what || std::strcmp(saidUnbuilt[i], what) == 0) return;
-  if (saidCount < 16) saidUnbuilt[saidCount++] = what;
-  zeMessage(ZE_INFO, "%s are not built yet", what);
-}
+void zeSceneSeamUnbuilt(const char* what) { zeNotBuilt(what); }
 
-void zeSceneSeamsNewLoad() { saidCount = 0; }
+void zeSceneSeamsNewLoad() { zeNotBuiltSayAgain(); }
 
 void zeSetSceneSeams(const ZeSceneSeams& s) {
   seams.renderer = s.renderer ? s.renderer : &defaultRenderer;

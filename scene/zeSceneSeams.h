@@ -2,9 +2,9 @@
 // renderer and its render commands, render settings, cube maps and probes,
 // camera shaders, emitters, surfaces, point caches and morphs.
 //
-// Each seam is a small class (CZe...Seam) whose default methods say once per scene load,
-// at INFO, that the subsystem is not built yet ("cube maps are not built
-// yet"), and answer "not available"/"failed"/"absent", so loading goes on,
+// Each seam is a small class (CZe...Seam) whose default methods say once per
+// scene load that the subsystem is not built yet (zeNotBuilt: "cube maps: not
+// built yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
 // (zeSetSceneSeams); tests install recording ones. Point caches and morph
 // weights are built: their defaults call the object layer.
@@ -14,7 +14,7 @@
 
 class IZeRenderer;
 
-// Says "<what> are not built yet" at INFO, once per load (see zeSceneSeamsNewLoad).
+// Says "<what>: not built yet" once per load (zeNotBuilt; see zeSceneSeamsNewLoad).
 void zeSceneSeamUnbuilt(const char* what);
 // A new load or reload starts: every unbuilt seam may say so once again.
 void zeSceneSeamsNewLoad();

@@ -253,7 +253,7 @@ TEST(Entry, UnbuiltModesSaySo) {
   char* argv[] = {program, file, nullptr};
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(zeRunEntry(2, argv, empty), -1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The demo player is not built yet\n\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "WARN : The demo player: not built yet\n\n");
   zeResetMessageState();
 
   // No window opens for a front end that is not there.
@@ -265,7 +265,7 @@ TEST(Entry, UnbuiltModesSaySo) {
   char* sceneArgv[] = {program, scene, nullptr};
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(zeRunEntry(2, sceneArgv, withoutViewer), -1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The scene viewer is not built yet\n\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "WARN : The scene viewer: not built yet\n\n");
   EXPECT_EQ(joined(r.calls), "");
   zeResetMessageState();
 }

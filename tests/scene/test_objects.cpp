@@ -448,7 +448,7 @@ TEST_F(SceneTest, ExtensionValuesAndCubeMaps) {
   EXPECT_EQ(zeSetObjectCubeMap2(1, -1), 0);  // clearing works with none set
   EXPECT_EQ(takeError(), "");
   EXPECT_EQ(zeSetObjectCubeMap1(1, 12), -1);
-  EXPECT_EQ(takeError(&arg), "CubeMap ID 12 does not exist. cube maps are not built yet");
+  EXPECT_EQ(takeError(&arg), "CubeMap ID 12 does not exist. cube maps: not built yet");
   EXPECT_EQ(arg, 2);
 
   // The cube-map layer's lookup answers with a texture or its table's reason.

@@ -214,11 +214,11 @@ TEST_F(SceneTableTest, UnbuiltSubsystemsSayItOncePerLoad) {
     for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
     return n;
   };
-  EXPECT_EQ(count("INFO : cube maps are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("INFO : camera shaders are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("render settings are not built yet"), 1u) << log;
-  EXPECT_EQ(count("INFO : emitters are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("INFO : renderers are not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : cube maps: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : camera shaders: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("render settings: not built yet"), 1u) << log;
+  EXPECT_EQ(count("WARN : emitters: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : renderers: not built yet\n"), 1u) << log;
   // Nothing is made through them, so no creation is reported as failed.
   EXPECT_EQ(count("cannot be"), 0u) << log;
   EXPECT_TRUE(shownBoxes.empty());

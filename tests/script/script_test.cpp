@@ -55,7 +55,7 @@ TEST_F(ScriptTest, CommandConventionsGiveTheDocumentedResultsAndErrors) {
       {"not implemented needs Setup first", false, "ze.MakeCameraEffect(1, 2)",
        "error calling 'MakeCameraEffect' without Setup first"},
       {"layer not built yet", true, "ze.MakeFxEmitterBox(1, 'a.png', 1, 1, 1)",
-       "error bad argument #-1 to 'MakeFxEmitterBox' (the function is not implemented)"},
+       "error bad argument #-1 to 'MakeFxEmitterBox' (MakeFxEmitterBox: not built yet)"},
       {"17 reals", true, "ze.SetEffectConstantFloatN(1, 'c', " + seventeen + ")",
        "error bad argument #-1 to 'SetEffectConstantFloatN' (too much floats parameters)"},
       {"FloatN needs one real", true, "ze.SetEffectConstantFloatN(1, 'c')",
