@@ -94,24 +94,24 @@ void zeEndRendering() {
   state().inside = false;
 }
 
-bool zeSync() {
+int zeSync() {
   ZeEngineContext& ctx = zeEngineContext();
-  if (!ctx.initialised) return true;
-  if (minimised()) return true;
+  if (!ctx.initialised) return 0;
+  if (minimised()) return 0;
   if (state().deviceLost && state().renderedToTexture) {
     // Images rendered into cannot be made again: the run cannot go on, and
     // its front end ends it as a failure.
     zeMessageKept(ZE_ERROR | ZE_MSG_KEEP | ZE_MSG_SHOW, -1,
                   "Graphic Device lost, cannot re-create rendered textures, exiting");
-    return false;
+    return -1;
   }
-  if (!zeBeginRendering()) return true;
+  if (!zeBeginRendering()) return 0;
   SZeRenderFrame frame;
   frame.clearColour = backdrop();
   frameBody(frame);
   zeEndRendering();
   if (frameHooks.frameCompleted) frameHooks.frameCompleted();
-  return true;
+  return 0;
 }
 
 bool zeRenderFrameInto(ZeRenderTargetHandle target, bool clear) {

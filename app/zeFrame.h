@@ -26,10 +26,10 @@ void zeSetBackdropColour(unsigned colour);
 unsigned zeGetBackdropColour();
 
 // Renders one frame (Sync): the current renderer, the GUI and the 2D queue
-// into the frame, presented. false when the run cannot go on (the device
+// into the frame, presented. 0, or -1 when the run cannot go on (the device
 // was lost after a render into an image; reported): the front end stops.
-// A minimised window skips the frame (true).
-bool zeSync();
+// A minimised window skips the frame (0).
+int zeSync();
 // Renders one frame into a render target with the same frame body (the
 // current renderer, the GUI, the 2D queue, at the target's size), clearing
 // it first when asked; begins a frame when none is open and leaves it open

@@ -88,7 +88,7 @@ class CZeDemoEngine : public IZeDemoEngine {
     else zeFadeIn(lengthMs, colour);
   }
   void stopFade() override { zeStopFade(); }
-  bool sync() override { return zeSync(); }
+  bool sync() override { return zeSync() == 0; }
   int clock() override { return static_cast<int>(zeTimer()); }
   void setVirtualClock(bool stopped, int timeMs) override {
     irr::IrrlichtDevice* device = zeEngineContext().device;

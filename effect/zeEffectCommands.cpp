@@ -144,34 +144,34 @@ int zeLoadEffectForEmitter(SZeEffectCommandEnv& env, const char* file, int id, i
   return loadWithParameters(env, file, id, p);
 }
 
-bool zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value) {
+int zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setBool(h, value), name);
+  return e && setDone(e->setBool(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value) {
+int zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setInt(h, value), name);
+  return e && setDone(e->setInt(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value) {
+int zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setFloat(h, value), name);
+  return e && setDone(e->setFloat(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count) {
+int zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setFloats(h, values, count), name);
+  return e && setDone(e->setFloats(h, values, count), name) ? 0 : -1;
 }
 
-bool zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image) {
+int zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image) {
   int h = -1;
   CZeEffect* e = textureTarget(env, id, name, &h);
-  if (!e) return false;
+  if (!e) return -1;
   video::ITexture* texture = nullptr;
   if (haveSeams(env, "Effect textures from images") && !env.seams->imageTexture(image, &texture)) {
     zeReportArgError(3, "Image %d does not exist", image);
@@ -179,15 +179,15 @@ bool zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name,
   }
   if (!e->setTexture(h, texture, false)) {
     zeReportArgError(2, "failed to set texture '%s'", name);
-    return false;
+    return -1;
   }
-  return texture != nullptr;
+  return texture ? 0 : -1;
 }
 
-bool zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file) {
+int zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file) {
   int h = -1;
   CZeEffect* e = textureTarget(env, id, name, &h);
-  if (!e) return false;
+  if (!e) return -1;
   video::ITexture* texture = nullptr;
   const int type = e->getDefinition().parameters[size_t(h)].type;
   if (!env.textures || env.textures->loadTexture(file ? file : "", type, &texture) != ZE_TEXTURE_LOADED) {
@@ -196,9 +196,9 @@ bool zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, 
   }
   if (!e->setTexture(h, texture, false)) {
     zeReportArgError(2, "failed to set texture '%s'", name);
-    return false;
+    return -1;
   }
-  return texture != nullptr;
+  return texture ? 0 : -1;
 }
 
 int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc) {
@@ -211,12 +211,12 @@ int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShader
     if (!found.empty()) file = found;
   }
   if (zeLoadEffect(env, file.c_str(), id, -1, macros.data()) != 0) return -1;
-  return zeApplyShaderDesc(env, id, desc, true) ? 0 : -1;
+  return zeApplyShaderDesc(env, id, desc, true);
 }
 
-bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures) {
+int zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures) {
   CZeEffect* e = findEffect(env, id);
-  if (!e) return false;
+  if (!e) return -1;
   const char* file = desc.file.c_str();
   if (withTextures) {
     bool ok = true;
@@ -261,7 +261,7 @@ bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& de
     }
     if (!ok) {
       zeReportArgError(2, "Effect ID %d: failed to set textures of shader '%s'", id, file);
-      return false;
+      return -1;
     }
   }
   bool ok = true;
@@ -283,5 +283,5 @@ bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& de
     }
   }
   if (!ok) zeReportArgError(2, "Effect ID %d: failed to set parameters of shader '%s'", id, file);
-  return ok;
+  return ok ? 0 : -1;
 }

@@ -325,7 +325,7 @@ int Viewer::run() {
     s.forceAnimate = false;
     measureFps(static_cast<unsigned>(nowMs));
     if (!takeShot) hud();
-    if (!zeSync()) {
+    if (zeSync() != 0) {
       result = -1;  // the frame said why
       break;
     }

@@ -114,7 +114,7 @@ int zeRunObjectViewer(const char* path, IZeObjectViewerHooks* hooks) {
     turn(s, input);
     zoom(s, input);
     animate(s);
-    if (!zeSync()) {
+    if (zeSync() != 0) {
       result = -1;  // the frame said why
       break;
     }

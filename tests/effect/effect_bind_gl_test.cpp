@@ -215,7 +215,7 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
       driver->endScene();
     };
     drawAndCheck(0.7f, "default gain");
-    ASSERT_TRUE(zeSetEffectConstantFloat(commands, 7, "Gain", 0.4f));
+    ASSERT_EQ(zeSetEffectConstantFloat(commands, 7, "Gain", 0.4f), 0);
     drawAndCheck(0.4f, "gain set by command");
     EXPECT_EQ(callback->unnamedDraws, 0);
     zeDeleteEffect(commands, 7);

@@ -179,12 +179,12 @@ TEST_F(FrameServices, LostDeviceAfterRenderToTextureFailsTheFrameAndSaysWhy) {
   // Before any render-to-texture a lost device does not end the run.
   calls.clear();
   zeSetDeviceLost(true);
-  EXPECT_TRUE(zeSync());
+  EXPECT_EQ(zeSync(), 0);
   EXPECT_EQ(calls, "render(0)");
   zeNoteRenderToTextureDone();
   zeSetDeviceLost(true);
   calls.clear();
-  EXPECT_FALSE(zeSync());
+  EXPECT_EQ(zeSync(), -1);
   EXPECT_EQ(calls, "");  // nothing drawn, and the process goes on for its front end to end
   int value = 0;
   const char* text = zeGetLastError(&value);

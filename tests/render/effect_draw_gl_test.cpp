@@ -185,7 +185,7 @@ TEST_F(EffectDraw, SyncDrawsAnObjectRowThroughItsEffect) {
   zeSync();
   // Tint's default, placed by the draw's WorldViewProjection.
   EXPECT_TRUE(near(centre(), 0x339966)) << std::hex << centre();
-  ASSERT_TRUE(zeSetEffectConstantFloats(commands, 3, "Tint", (const float[]){1, 0.5f, 0, 1}, 4));
+  ASSERT_EQ(zeSetEffectConstantFloats(commands, 3, "Tint", (const float[]){1, 0.5f, 0, 1}, 4), 0);
   zeSync();
   EXPECT_TRUE(near(centre(), 0xFF8000)) << std::hex << centre();
   // Irrlicht's pass never drew the row on its own.
@@ -262,9 +262,9 @@ TEST_F(EffectDraw, BoxesAndImagesThroughAnEffect) {
     picture->drop();
   }
   ASSERT_EQ(zeLoadImage((base_ + "picture.bmp").c_str(), 8), 0);
-  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
-  EXPECT_FALSE(zeSetEffectTextureImage(commands, 5, "Image", 7));
-  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 8), 0);
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 7), -1);
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 8), 0);
   zeInk(0xFFFFFF);
   ASSERT_EQ(zeBoxWithEffect(30, 4, 50, 14, 5), 0);
   zeSync();

@@ -72,7 +72,7 @@ TEST_F(EffectManagerSlot, OpenGLMakesTheStandardEffectsAndTheTableWorks) {
 
   SZeEffectCommandEnv commands = zeEngineEffectCommands();
   ASSERT_EQ(zeLoadEffect(commands, (base_ + "shaders/ReflectionMapFilter.hlsl").c_str(), 5), 0);
-  EXPECT_TRUE(zeSetEffectConstantFloat(commands, 5, "Roughness", 0.25f));
+  EXPECT_EQ(zeSetEffectConstantFloat(commands, 5, "Roughness", 0.25f), 0);
   EXPECT_EQ(manager->getEffectManager()->cachedDefinitions(), 5u);  // the plain filter was cached at start
 
   const uint32_t frame = manager->getEffectManager()->bindEnvironment().frame;
