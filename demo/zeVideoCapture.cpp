@@ -8,7 +8,6 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
-#include <mpg123.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@ extern "C" {
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "services/CZeMp3Decoder.h"
 
 namespace {
 
@@ -38,57 +38,15 @@ std::string avText(int error) {
 
 // --- Music as stereo float at kAudioRate -------------------------------------------------
 
-mpg123_ssize_t readBytes(void* handle, void* buffer, size_t bytes) {
-  auto* source = static_cast<std::pair<const std::string*, size_t>*>(handle);
-  const size_t left = source->first->size() - source->second;
-  const size_t count = bytes < left ? bytes : left;
-  std::memcpy(buffer, source->first->data() + source->second, count);
-  source->second += count;
-  return static_cast<mpg123_ssize_t>(count);
-}
-
-off_t seekBytes(void* handle, off_t offset, int whence) {
-  auto* source = static_cast<std::pair<const std::string*, size_t>*>(handle);
-  long long to = offset;
-  if (whence == SEEK_CUR) to += static_cast<long long>(source->second);
-  else if (whence == SEEK_END) to += static_cast<long long>(source->first->size());
-  if (to < 0 || to > static_cast<long long>(source->first->size())) return -1;
-  source->second = static_cast<size_t>(to);
-  return static_cast<off_t>(to);
-}
-
 // Decodes a whole MP3 (read through the file hooks) and converts it to
 // interleaved stereo float at kAudioRate. Empty on failure.
 std::vector<float> decodeMusic(const std::string& path) {
   std::vector<float> out;
   std::string bytes;
   if (!zeFileReadAll(path.c_str(), &bytes)) return out;
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* decoder = mpg123_new(nullptr, &error);
-  if (!decoder) return out;
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-  auto* source = new std::pair<const std::string*, size_t>(&bytes, 0);
-  mpg123_replace_reader_handle(decoder, readBytes, seekBytes, nullptr);
-  long rate = 0;
-  int channels = 0, encoding = 0;
   std::vector<int16_t> pcm;
-  if (mpg123_open_handle(decoder, source) == MPG123_OK && mpg123_getformat(decoder, &rate, &channels, &encoding) == MPG123_OK) {
-    mpg123_format_none(decoder);
-    mpg123_format(decoder, rate, channels, MPG123_ENC_SIGNED_16);
-    unsigned char chunk[16384];
-    for (;;) {
-      size_t got = 0;
-      const int status = mpg123_read(decoder, chunk, sizeof chunk, &got);
-      const int16_t* samples = reinterpret_cast<const int16_t*>(chunk);
-      pcm.insert(pcm.end(), samples, samples + got / 2);
-      if (status == MPG123_NEW_FORMAT) continue;
-      if (status != MPG123_OK) break;
-    }
-    mpg123_close(decoder);
-  }
-  mpg123_delete(decoder);
-  delete source;
+  int rate = 0, channels = 0;
+  if (!zeDecodeMp3(std::move(bytes), &pcm, &rate, &channels)) return out;
   if (pcm.empty() || rate <= 0 || channels < 1 || channels > 2) return out;
 
   AVChannelLayout inLayout, outLayout = AV_CHANNEL_LAYOUT_STEREO;
