@@ -247,15 +247,13 @@ int zeDemoPlayLoop(ZeDemo* demo, IZeDemoEngine* engine, int startPart) {
 }
 
 void zeDemoSplitCaptureName(const std::string& name, std::string* base, std::string* extension) {
-  const std::string file = zePathFileName(name, true);
-  const std::string stem = zePathFileName(name, false);
-  if (stem.size() == file.size()) {
+  if (zePathFileName(name, true).find('.') == std::string::npos) {
     *base = name;
     *extension = "bmp";
     return;
   }
-  *base = zePathDirectory(name) + stem;
-  *extension = file.substr(stem.size() + 1);
+  *extension = zePathExtension(name);
+  *base = name.substr(0, name.size() - extension->size() - 1);
 }
 
 std::string zeDemoCaptureFileName(const std::string& base, int n, const std::string& extension) {

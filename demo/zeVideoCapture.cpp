@@ -23,6 +23,8 @@ extern "C" {
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
+#include "base/zeSafeWrite.h"
 #include "services/CZeMp3Decoder.h"
 
 namespace {
@@ -127,7 +129,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
     fps_ = fps;
     // The encoders' own statistics would drown the capture's progress.
     av_log_set_level(AV_LOG_ERROR);
-    const std::string extension = path.substr(path.find_last_of('.') + 1);
+    const std::string extension = zePathExtension(path);
     const bool webm = strcasecmp(extension.c_str(), "webm") == 0;
     if (avformat_alloc_output_context2(&format_, nullptr, nullptr, path.c_str()) < 0 || !format_)
       return fail("cannot make a container for this name");
@@ -136,8 +138,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
     if (!videoCodec_) return fail(webm ? "no VP9 encoder" : "no H.264 encoder");
     for (const ZeDemoPart& part : demo.parts) {
       if (part.musicId < 0) continue;
-      const std::string musicPath =
-          demo.musicDirectory.empty() ? part.music : demo.musicDirectory + "/" + part.music;
+      const std::string musicPath = zePathJoin(demo.musicDirectory, part.music);
       std::vector<float> samples = decodeMusic(musicPath);
       if (samples.empty()) {
         zeMessage(ZE_WARN, "Capture: cannot decode %s; the video leaves it out", musicPath.c_str());
@@ -203,6 +204,14 @@ class CZeVideoSink : public IZeDemoFrameSink {
     if (written < 0) {
       fail(avText(written).c_str());
       return report();
+    }
+    if (!temporary_.empty()) {
+      const bool replaced = zeSafeWriteCommit(temporary_, path_.c_str()) == ZE_WRITE_DONE;
+      temporary_.clear();
+      if (!replaced) {
+        fail("the finished video cannot replace the target");
+        return report();
+      }
     }
     zeMessage(ZE_INFO, "Capture: %d frames written to %s", framesEncoded_, path_.c_str());
     return true;
@@ -279,7 +288,11 @@ class CZeVideoSink : public IZeDemoFrameSink {
       audioFrameSize_ = audio_->frame_size > 0 ? audio_->frame_size : 1024;
     }
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {
-      error = avio_open(&format_->pb, path_.c_str(), AVIO_FLAG_WRITE);
+      // The video goes to a file beside the target, which takes the target's
+      // place only once the video is complete.
+      temporary_ = zeSafeWriteBegin(path_.c_str());
+      if (temporary_.empty()) return fail("cannot make a file in the target's folder");
+      error = avio_open(&format_->pb, temporary_.c_str(), AVIO_FLAG_WRITE);
       if (error < 0) return fail(avText(error).c_str());
     }
     error = avformat_write_header(format_, nullptr);
@@ -440,6 +453,9 @@ class CZeVideoSink : public IZeDemoFrameSink {
     avcodec_free_context(&video_);
     avcodec_free_context(&audio_);
     closeFile();
+    // A capture that did not finish leaves the target as it was.
+    zeSafeWriteAbandon(temporary_);
+    temporary_.clear();
     avformat_free_context(format_);
     format_ = nullptr;
     sws_freeContext(scale_);
@@ -447,6 +463,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
   }
 
   std::string path_;
+  std::string temporary_;  // the video being written, until it replaces path_
   float fps_ = 30;
   const AVCodec* videoCodec_ = nullptr;
   const AVCodec* audioCodec_ = nullptr;
