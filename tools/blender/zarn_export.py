@@ -38,6 +38,7 @@ import shutil
 import struct
 import sys
 import time
+import zlib
 from array import array
 
 import bpy
@@ -685,14 +686,22 @@ class Files:
         shutil.copyfile(source, self._temporary(name))
 
     def save_image(self, name, image):
-        temporary = self._temporary(name)
-        copy = image.copy()
-        try:
-            copy.filepath_raw = temporary
-            copy.file_format = "PNG"
-            copy.save()
-        finally:
-            bpy.data.images.remove(copy)
+        """A packed or generated image as an 8-bit RGBA PNG of its stored values."""
+        width, height = image.size
+        if width == 0 or height == 0:
+            raise ExportError("the image '%s' has no pixels" % image.name)
+        pixels = array("f", [0.0]) * (4 * width * height)
+        image.pixels.foreach_get(pixels)
+        data = bytes(max(0, min(255, int(v * 255.0 + 0.5))) for v in pixels)
+        stride = 4 * width
+        # Blender keeps the bottom row first; PNG starts at the top.
+        rows = b"".join(b"\0" + data[y * stride:(y + 1) * stride] for y in range(height - 1, -1, -1))
+
+        def png_chunk(kind, body):
+            return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+        header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)  # 8-bit RGBA
+        self.write(name, b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", zlib.compress(rows)) +
+                   png_chunk(b"IEND", b""))
 
     def commit(self):
         # The scene document comes last, so a scene that names its files

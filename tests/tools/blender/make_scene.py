@@ -103,7 +103,15 @@ def main_scene(scene):
     bpy.ops.mesh.primitive_uv_sphere_add(segments=16, ring_count=8, radius=0.5, location=(-3.0, 4.0, 1.0))
     blob = bpy.context.active_object
     blob.name = "Blob"
-    blob.data.materials.append(material("Blue", (0.1, 0.2, 0.9), roughness=0.8, alpha=0.75))
+    blue = material("Blue", (0.1, 0.2, 0.9), roughness=0.8, alpha=0.75)
+    stripes = bpy.data.images.new("Stripes", 4, 2)
+    # Blender's first row is the bottom one: blue below, white above.
+    stripes.pixels = [v for i in range(8) for v in ((1.0, 1.0, 1.0, 1.0) if i >= 4 else (0.0, 0.0, 1.0, 1.0))]
+    stripes.pack()
+    texture = blue.node_tree.nodes.new("ShaderNodeTexImage")
+    texture.image = stripes
+    blue.node_tree.links.new(texture.outputs["Color"], blue.node_tree.nodes["Principled BSDF"].inputs["Base Color"])
+    blob.data.materials.append(blue)
     blob.shape_key_add(name="Basis")
     swell = blob.shape_key_add(name="Swell")
     for point in swell.data:

@@ -299,6 +299,23 @@ TEST_F(BlenderExport, SurfacesHoldThePrincipledValuesAndTheSceneLoadsCleanly) {
     EXPECT_EQ(value("Sidedness")->type, uint32_t(ZF_I4));
     EXPECT_EQ(ZF_GetInt(ZF_Find(params, "Sidedness"), "value", -1), m[7] != 0 ? 0 : 3);
   }
+  // The sphere's colour image, packed in the .blend, is written beside the
+  // scene and named by its surface and its mesh; its top row is Blender's last.
+  const ZF_Entry* blob = ZF_Child(view->sceneObjectsNode, 0);
+  EXPECT_STREQ(ZF_GetString(ZF_Find(ZF_Find(ZF_Child(ZF_Find(blob, "Surfaces"), 0), "Parameters"), "BaseColor"),
+                            "img_filename"),
+               "Stripes.png");
+  EXPECT_NE(readAll(folder + "/text/Blob.x").find("TextureFilename {\n    \"Stripes.png\";"), std::string::npos);
+  video::ITexture* texture =
+      zeObjectMesh(zeObjectNode(zeSceneFindObjectByName(1, "Blob")))->getMeshBuffer(0)->getMaterial().getTexture(0);
+  ASSERT_NE(texture, nullptr);
+  video::IImage* image =
+      zeEngineContext().driver->createImageFromFile((folder + "/text/Stripes.png").c_str());
+  ASSERT_NE(image, nullptr);
+  ASSERT_EQ(image->getDimension(), core::dimension2du(4, 2));
+  EXPECT_EQ(image->getPixel(0, 0).color, 0xFFFFFFFFu) << "top row white";
+  EXPECT_EQ(image->getPixel(3, 1).color, 0xFF0000FFu) << "bottom row blue";
+  image->drop();
 }
 
 // Every entry of two trees: names, kinds, types, counts and elements.
