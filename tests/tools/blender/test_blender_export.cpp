@@ -73,7 +73,6 @@ Vec3 vec(const core::vector3df& v) { return {v.X, v.Y, v.Z}; }
 class BlenderExport : public SceneTest {
  protected:
   static void SetUpTestSuite() {
-    if (blenderPath().empty()) return;
     folder = makeFolder();
     std::string log;
     if (!makeScene(folder, "main", &log)) {
@@ -95,7 +94,6 @@ class BlenderExport : public SceneTest {
   static void TearDownTestSuite() { removeFolder(folder); }
 
   void SetUp() override {
-    if (blenderPath().empty()) GTEST_SKIP() << kNoBlender;
     ASSERT_TRUE(ready) << failure;
     SceneTest::SetUp();
   }
@@ -364,7 +362,6 @@ TEST_F(BlenderExport, BinaryAndTextFormsHoldTheSameScene) {
 class BlenderExportBadInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (blenderPath().empty()) GTEST_SKIP() << kNoBlender;
     folder_ = makeFolder();
     std::string log;
     ASSERT_TRUE(makeScene(folder_, "bad", &log)) << log;

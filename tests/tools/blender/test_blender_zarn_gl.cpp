@@ -59,7 +59,6 @@ Shot play(const std::string& scene, int frame) {
 }
 
 TEST(BlenderZarn, TheCubeIsWhereBlendersCameraSeesIt) {
-  if (blenderPath().empty()) GTEST_SKIP() << kNoBlender;
   const std::string folder = makeFolder();
   std::string log;
   ASSERT_TRUE(makeScene(folder, "main", &log)) << log;
