@@ -128,6 +128,9 @@ class Node:
 
 class Value:
     def __init__(self, name, kind, data):
+        if kind == STR:
+            # A text is one line, and ends at its first NUL in the binary form.
+            data = re.sub(r"[\r\n\0]", " ", data)
         self.name, self.kind, self.data = name, kind, data
 
 
@@ -731,16 +734,18 @@ def may_deform(obj):
 
 
 def vertex_positions(obj_eval):
-    """The evaluated mesh's vertices, Zarn axes, object space, as one flat list."""
+    """The evaluated mesh's vertices, Zarn axes, object space, as one flat
+    single-precision array (a frame of a large mesh stays small)."""
     mesh = obj_eval.to_mesh()
     try:
         co = array("f", [0.0]) * (3 * len(mesh.vertices))
         mesh.vertices.foreach_get("co", co)
     finally:
         obj_eval.to_mesh_clear()
-    out = co.tolist()
-    out[1::3], out[2::3] = out[2::3], out[1::3]
-    return out
+    y = co[1::3]
+    co[1::3] = co[2::3]
+    co[2::3] = y
+    return co
 
 
 class Exporter:
@@ -795,6 +800,8 @@ class Exporter:
                 self.say("%s '%s' is skipped: the engine cannot play it" % (kind_name(obj), obj.name))
             if obj.instance_type == "COLLECTION" and obj.instance_collection is not None:
                 self.say("the collection instance '%s' is skipped; make it real to export it" % obj.name)
+        if not cameras:
+            self.say("the scene has no camera; Zarn will show it through its default camera")
         if self.scene.camera in cameras:
             cameras.remove(self.scene.camera)
             cameras.insert(0, self.scene.camera)
@@ -965,8 +972,7 @@ class Exporter:
         try:
             slot_materials = [s.material for s in ev.material_slots] or [None]
             data = MeshData(mesh, slot_materials)
-            name = files.unique((key[0] if key else obj.name) + ".x")
-            name = re.sub(r'[\\/:*?"<>|]', "_", name)
+            name = files.unique(re.sub(r'[\\/:*?"<>|]', "_", key[0] if key else obj.name) + ".x")
             files.write(name, data.text(os.path.splitext(name)[0], images))
         finally:
             ev.to_mesh_clear()

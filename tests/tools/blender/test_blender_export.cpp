@@ -246,12 +246,13 @@ TEST_F(BlenderExport, MeshesLoadFacingOutwardAndASharedMeshIsWrittenOnce) {
     ASSERT_EQ(mesh->getMeshBufferCount(), 1u);
     scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
     ASSERT_GT(buffer->getIndexCount(), 0u);
+    ASSERT_EQ(buffer->getIndexType(), video::EIT_16BIT);
     // Each triangle turns as the engine's front faces do: (b - a) x (c - a)
     // points outward, the way of its corners' normals.
     for (u32 t = 0; t + 2 < buffer->getIndexCount(); t += 3) {
       const u32 a = buffer->getIndices()[t], b = buffer->getIndices()[t + 1], c = buffer->getIndices()[t + 2];
-      const core::vector3df face =
-          (buffer->getPosition(b) - buffer->getPosition(a)).crossProduct(buffer->getPosition(c) - buffer->getPosition(a));
+      const core::vector3df origin = buffer->getPosition(a);
+      const core::vector3df face = (buffer->getPosition(b) - origin).crossProduct(buffer->getPosition(c) - origin);
       const core::vector3df normals = buffer->getNormal(a) + buffer->getNormal(b) + buffer->getNormal(c);
       EXPECT_GT(face.dotProduct(normals), 0.0f) << "triangle " << t / 3;
     }
@@ -355,6 +356,20 @@ TEST_F(BlenderExport, BinaryAndTextFormsHoldTheSameScene) {
   ZF_Free(text);
   ZF_Free(binary);
   load("binary");
+}
+
+TEST_F(BlenderExport, TheAddOnExportsFromTheFileMenusOperator) {
+  const std::string out = folder + "/operator/scene.zscn";
+  mkdir((folder + "/operator").c_str(), 0755);
+  const std::string source = ZARN_SOURCE_DIR;
+  const BlenderRun run = runBlender(folder + "/main.blend", source + "/tests/tools/blender/export_operator.py",
+                                    "'" + source + "/tools/blender' '" + out + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  ZF_Document* document = ZF_Load(out.c_str());
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(ZF_DocumentForm(document), ZF_FORM_BINARY);
+  EXPECT_EQ(ZF_ChildCount(ZF_Find(ZF_Find(ZF_Root(document), "Scene"), "Objects")), 3u);
+  ZF_Free(document);
 }
 
 // Bad input: kinds the engine cannot play, a frame range backwards, and an
