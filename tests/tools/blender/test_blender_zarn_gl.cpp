@@ -3,19 +3,10 @@
 // (its projected corners' bounds, within 2 pixels at 320x240).
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/zeX11FindWindow.h"
 #include "blenderScenes.h"
 #include "support/programWindow.h"
 
@@ -24,39 +15,6 @@ using namespace zeblender;
 namespace {
 
 constexpr int kWidth = 320, kHeight = 240;
-
-struct Shot {
-  std::vector<unsigned long> pixels;
-  int exitCode = -2;
-};
-
-// `zarn scene -paused -framestart frame` in a 320x240 window; its pixels after it settled.
-Shot play(const std::string& scene, int frame) {
-  Shot shot;
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return shot;
-  const std::string start = std::to_string(frame);
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv("ZARN_NONINTERACTIVE", "1", 1);
-    execl(ZARN_EXECUTABLE, ZARN_EXECUTABLE, "-display", "320x240", "-windowed", "1", scene.c_str(), "-paused",
-          "-framestart", start.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  Window window = 0;
-  for (int i = 0; i < 200 && !window; ++i) {
-    window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
-    if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  if (window) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    shot.pixels = zetest::windowPixels(display, window, kWidth, kHeight);
-    zetest::pressKey(display, window, XK_Escape);
-  }
-  shot.exitCode = zetest::waitExit(child, 10);
-  XCloseDisplay(display);
-  return shot;
-}
 
 TEST(BlenderZarn, TheCubeIsWhereBlendersCameraSeesIt) {
   const std::string folder = makeFolder();
@@ -69,7 +27,8 @@ TEST(BlenderZarn, TheCubeIsWhereBlendersCameraSeesIt) {
 
   for (int frame : {13, 37}) {
     SCOPED_TRACE(frame);
-    const Shot shot = play(folder + "/scene.zscn", frame);
+    const zetest::ViewerShot shot =
+        zetest::viewPausedAt(ZARN_EXECUTABLE, folder + "/scene.zscn", frame, kWidth, kHeight);
     ASSERT_EQ(shot.pixels.size(), size_t(kWidth * kHeight)) << "no window titled Zarn";
     EXPECT_EQ(shot.exitCode, 0);
     // The cube glows pure red on a black backdrop; nothing else in view is red.
