@@ -561,8 +561,8 @@ def material_values(mat, images):
 class Images:
     """Image files the scene uses, each written once beside the scene."""
 
-    def __init__(self, folder, files):
-        self.folder, self.files, self.names = folder, files, {}
+    def __init__(self, files):
+        self.files, self.names = files, {}
 
     def name_of(self, image):
         if image.name in self.names:
@@ -643,7 +643,7 @@ def spot_cone(light):
 
 
 def light_intensity(light):
-    # Sun strength is already a 0..1-ish multiplier; point, spot and area powers
+    # A sun's strength plays as it is (1 = 100 %); point, spot and area powers
     # are in watts, and Blender's new light (1000 W) plays at 100 %.
     return light.energy if light.type == "SUN" else light.energy / 1000.0
 
@@ -857,7 +857,7 @@ class Exporter:
                 ambient.append(tuple(c * strength for c in colour))
             scene.frame_set(self.start)
             depsgraph = self.context.evaluated_depsgraph_get()
-            images = Images(self.folder, files)
+            images = Images(files)
             document = self._document(files, images, tracks, camera_tracks, light_tracks, material_samples,
                                       render_camera, ambient, width, height, fps, depsgraph)
         finally:
