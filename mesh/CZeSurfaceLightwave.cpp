@@ -4,7 +4,6 @@
 // effect textures.
 #include "mesh/CZeSurfaceLightwave.h"
 
-#include <climits>
 #include <cstdio>
 
 #include "mesh/zeDeviceLog.h"
@@ -57,14 +56,6 @@ const char* samplerName(int bound) {
 
 bool valid(int channel) { return channel >= 0 && channel < ZE_LW_CHANNELS; }
 
-// Truncates as a cast would, without the cast's undefined range.
-int32_t toInt(float v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483520.0f) return INT_MAX;
-  if (v <= -2147483648.0f) return INT_MIN;
-  return static_cast<int32_t>(v);
-}
-
 void replaceTexture(video::ITexture*& slot, video::ITexture* texture) {
   if (texture) texture->grab();
   if (slot) slot->drop();
@@ -106,9 +97,10 @@ CZeSurfaceLightwave::~CZeSurfaceLightwave() {
 }
 
 void CZeSurfaceLightwave::clearChannels() {
-  for (SZeLWChannel& c : channels_) {
-    replaceTexture(c.texture, nullptr);
-    c = SZeLWChannel();
+  for (int i = 0; i < ZE_LW_CHANNELS; ++i) {
+    replaceTexture(textures_[i], nullptr);
+    channels_[i] = SZeLWChannel();
+    colorSpaces_[i] = 0;
   }
 }
 
@@ -118,8 +110,8 @@ void CZeSurfaceLightwave::copyChannels(const IZeSurfaceLightwave& from) {
     SZeLWChannel& c = channels_[i];
     c.value[0] = v[0], c.value[1] = v[1], c.value[2] = v[2];
     c.integer = from.getInt(i);
-    replaceTexture(c.texture, from.getTexture(i));
-    c.colorSpace = from.getColorSpace(i) ? 1 : 0;
+    replaceTexture(textures_[i], from.getTexture(i));
+    colorSpaces_[i] = from.getColorSpace(i) ? 1 : 0;
   }
   replaceTexture(reflectionImage2_, from.getReflectionImage2());
 }
@@ -131,30 +123,23 @@ IZeSurface* CZeSurfaceLightwave::clone() const {
 }
 
 void CZeSurfaceLightwave::setFloat(int channel, float value) {
-  if (!valid(channel)) return;
-  channels_[channel].value[0] = value;
-  channels_[channel].integer = toInt(value);
+  if (valid(channel)) zeLWSetFloat(channels_[channel], value);
 }
 
 void CZeSurfaceLightwave::setInt(int channel, int value) {
-  if (!valid(channel)) return;
-  channels_[channel].integer = value;
-  channels_[channel].value[0] = static_cast<float>(value);
+  if (valid(channel)) zeLWSetInt(channels_[channel], value);
 }
 
 void CZeSurfaceLightwave::setFloat3(int channel, float x, float y, float z) {
-  if (!valid(channel)) return;
-  SZeLWChannel& c = channels_[channel];
-  c.value[0] = x, c.value[1] = y, c.value[2] = z;
-  c.integer = toInt(x);
+  if (valid(channel)) zeLWSetFloat3(channels_[channel], x, y, z);
 }
 
 void CZeSurfaceLightwave::setTexture(int channel, video::ITexture* texture) {
-  if (valid(channel)) replaceTexture(channels_[channel].texture, texture);
+  if (valid(channel)) replaceTexture(textures_[channel], texture);
 }
 
 void CZeSurfaceLightwave::setColorSpace(int channel, bool srgb) {
-  if (valid(channel)) channels_[channel].colorSpace = srgb ? 1 : 0;
+  if (valid(channel)) colorSpaces_[channel] = srgb ? 1 : 0;
 }
 
 void CZeSurfaceLightwave::setReflectionImage2(video::ITexture* texture) { replaceTexture(reflectionImage2_, texture); }
@@ -169,11 +154,11 @@ const float* CZeSurfaceLightwave::getValue(int channel) const {
 }
 
 video::ITexture* CZeSurfaceLightwave::getTexture(int channel) const {
-  return valid(channel) ? channels_[channel].texture : nullptr;
+  return valid(channel) ? textures_[channel] : nullptr;
 }
 
 bool CZeSurfaceLightwave::getColorSpace(int channel) const {
-  return valid(channel) && channels_[channel].colorSpace != 0;
+  return valid(channel) && colorSpaces_[channel] != 0;
 }
 
 // --- From and into Irrlicht materials -----------------------------------------------------
@@ -326,8 +311,8 @@ bool CZeSurfaceLightwave::setEffectTextures(IZeEffect* effect) const {
   for (int i = 0; i < kBound; ++i) {
     const int handle = effect->samplerHandle(samplerName(i));
     if (handle < 0) continue;
-    const SZeLWChannel& c = channels_[kBoundChannels[i]];
-    if (!effect->setSamplerTexture(handle, c.texture, c.colorSpace != 0)) {
+    const int c = kBoundChannels[i];
+    if (!effect->setSamplerTexture(handle, textures_[c], colorSpaces_[c] != 0)) {
       zeDeviceLog(ELL_ERROR, "CZeSurfaceLightwave::setEffectTextures setSamplerTexture failed for %s", samplerName(i));
       return false;
     }
@@ -346,13 +331,13 @@ bool CZeSurfaceLightwave::setEffectTexturesOnMaterial(IZeEffect* effect, SZeMate
     return false;
   };
   for (int i = 0; i < kBound; ++i) {
-    const SZeLWChannel& c = channels_[kBoundChannels[i]];
-    if (!bind(samplerName(i), c.texture, c.colorSpace != 0)) return false;
+    const int c = kBoundChannels[i];
+    if (!bind(samplerName(i), textures_[c], colorSpaces_[c] != 0)) return false;
   }
   if (!bind(kSecondReflectionSampler, reflectionImage2_, false)) return false;
   // A pass that leaves its first layer empty draws the transparency map there.
-  const SZeLWChannel& t = channels_[ZE_LW_TRANSPARENCY];
-  if (t.texture && !record.addTexture(-1, t.texture, t.colorSpace != 0)) {
+  video::ITexture* alpha = textures_[ZE_LW_TRANSPARENCY];
+  if (alpha && !record.addTexture(-1, alpha, colorSpaces_[ZE_LW_TRANSPARENCY] != 0)) {
     zeDeviceLog(ELL_ERROR, "CZeSurfaceLightwave::setEffectTextures setSamplerTexture failed for %s",
                 "the first layer");
     return false;

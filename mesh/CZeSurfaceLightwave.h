@@ -4,7 +4,7 @@
 
 #include "mesh/IZeSurface.h"
 
-class CZeSurfaceLightwave : public IZeSurfaceLightwave {
+class CZeSurfaceLightwave final : public IZeSurfaceLightwave {
  public:
   // The defaults: all zero except BaseColor (0.78, 0.78, 0.78), Diffuse 1,
   // Bump 1, Glossiness 0.4, LineSize 1 and VertexColoring 1.
@@ -16,7 +16,7 @@ class CZeSurfaceLightwave : public IZeSurfaceLightwave {
   irr::u32 getKind() const override { return ZE_SURFACE_LIGHTWAVE; }
   void initFromMaterial(const irr::video::SMaterial& material) override;
   void writeToMaterial(irr::video::SMaterial& material) const override;
-  bool needsTangents() const override { return channels_[ZE_LW_BUMP].texture != nullptr; }
+  bool needsTangents() const override { return textures_[ZE_LW_BUMP] != nullptr; }
   bool getEffectCompileParameters(const SZeSurfaceNodeFacts* node, SZeSurfaceMacro* macros, int capacity, int* count,
                                   int* baseMaterial) const override;
   bool setEffectTextures(IZeEffect* effect) const override;
@@ -36,15 +36,18 @@ class CZeSurfaceLightwave : public IZeSurfaceLightwave {
   irr::video::ITexture* getTexture(int channel) const override;
   bool getColorSpace(int channel) const override;
   irr::video::ITexture* getReflectionImage2() const override { return reflectionImage2_; }
+  SZeLWChannel* getChannels() override { return channels_; }
 
   // The compile-macro flag bits in force for `node` (null: no object known).
   irr::u32 macroBits(const SZeSurfaceNodeFacts* node) const;
 
  private:
   void clearChannels();
-  bool hasTexture(int channel) const { return channels_[channel].texture != nullptr; }
+  bool hasTexture(int channel) const { return textures_[channel] != nullptr; }
 
   SZeLWChannel channels_[ZE_LW_CHANNELS];
+  irr::video::ITexture* textures_[ZE_LW_CHANNELS] = {};  // one reference each
+  uint8_t colorSpaces_[ZE_LW_CHANNELS] = {};              // 1: the image is sRGB-encoded
   irr::video::ITexture* reflectionImage2_ = nullptr;  // one reference
 };
 

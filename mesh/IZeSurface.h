@@ -75,6 +75,9 @@ class IZeSurfaceLightwave : public IZeSurface {
   virtual irr::video::ITexture* getTexture(int channel) const = 0;
   virtual bool getColorSpace(int channel) const = 0;
   virtual irr::video::ITexture* getReflectionImage2() const = 0;
+  // The 39 channels as stored, for whoever copies many values a frame:
+  // values are written with the zeLWSet... helpers, textures only through setTexture.
+  virtual SZeLWChannel* getChannels() = 0;
 };
 
 // The particle settings the effect binds read ("LWHV_..."). The colour's

@@ -4,14 +4,9 @@
 // effects' "LW_" semantics.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
-
-namespace irr {
-namespace video {
-class ITexture;
-}
-}  // namespace irr
 
 enum EZeLWChannel : int {
   ZE_LW_BASE_COLOR = 0,
@@ -85,13 +80,41 @@ inline int zeLWChannelIndex(const char* name) {
   return -1;
 }
 
-// One channel. The value is three 32-bit words read as the channel's kind
-// asks; the setters keep `value` and `integer` in step (a float also sets the
-// integer it truncates to, an integer the float it equals), so a reader of
-// either kind sees the last value set.
+// One channel's value: three 32-bit words read as the channel's kind asks.
+// The setters below keep `value` and `integer` in step (a float also sets
+// the integer it truncates to, an integer the float it equals), so a reader
+// of either kind sees the last value set. A surface keeps its channels'
+// images and colour-space flags beside these, apart from the values a frame
+// writes.
 struct SZeLWChannel {
   float value[3] = {0, 0, 0};
   int32_t integer = 0;
-  irr::video::ITexture* texture = nullptr;  // one reference, held by the surface
-  uint8_t colorSpace = 0;                   // 1: the image is sRGB-encoded ("img_colorspace" 1)
 };
+
+// Truncates as a cast would, without the cast's undefined range (NaN gives 0).
+inline int32_t zeLWTruncate(float v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483520.0f) return INT_MAX;
+  if (v <= -2147483648.0f) return INT_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// Value setters that keep the two views in step; true when the value changed.
+inline bool zeLWSetFloat(SZeLWChannel& c, float v) {
+  if (c.value[0] == v && c.integer == zeLWTruncate(v)) return false;
+  c.value[0] = v;
+  c.integer = zeLWTruncate(v);
+  return true;
+}
+inline bool zeLWSetInt(SZeLWChannel& c, int32_t v) {
+  if (c.integer == v && c.value[0] == static_cast<float>(v)) return false;
+  c.integer = v;
+  c.value[0] = static_cast<float>(v);
+  return true;
+}
+inline bool zeLWSetFloat3(SZeLWChannel& c, float x, float y, float z) {
+  if (c.value[0] == x && c.value[1] == y && c.value[2] == z && c.integer == zeLWTruncate(x)) return false;
+  c.value[0] = x, c.value[1] = y, c.value[2] = z;
+  c.integer = zeLWTruncate(x);
+  return true;
+}

@@ -190,7 +190,7 @@ void CZeSceneNodeExt::getBufferUVPair(u32 row, s32* uvValue, s32* uv2Mask) const
 // Writes the row into its node material: surface values, then the effect and
 // the surface's image maps for the effect's samplers, then the surface's
 // texture layers that the effect emptied.
-void CZeSceneNodeExt::applyRow(u32 row, bool bindTextures) {
+void CZeSceneNodeExt::applyRow(u32 row, bool valuesOnly) {
   if (row >= rows_.size() || row >= node_->getMaterialCount()) return;
   Row& r = rows_[row];
   video::SMaterial& material = node_->getMaterial(row);
@@ -201,14 +201,16 @@ void CZeSceneNodeExt::applyRow(u32 row, bool bindTextures) {
   const u32 technique = keepsCopy ? static_cast<u32>(r.record.technique) : 0;
   if (r.surface) {
     r.surface->writeToMaterial(material);
-    if (keepsCopy) {
+    // New values keep the texture layers the copy holds: it is made again
+    // only when the row is applied whole.
+    if (keepsCopy && (!valuesOnly || r.saved.size() <= technique)) {
       while (r.saved.size() <= technique) r.saved.push_back(video::SMaterial());
       r.saved[technique] = material;
     }
   }
   if (r.record.effect) r.record.effect->applyToMaterial(material, r.record, r.record.technique, r.record.secondIndex);
   if (r.surface && r.record.effect) {
-    if (bindTextures) r.surface->setEffectTexturesOnMaterial(r.record.effect, r.record);
+    if (!valuesOnly) r.surface->setEffectTexturesOnMaterial(r.record.effect, r.record);
     if (!keepsCopy) return;
     const video::SMaterial& saved = r.saved[technique];
     for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)

@@ -45,7 +45,7 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
   int getTangentMode() const override { return tangentMode_; }
   bool needTangents() const override;
   bool update() override;
-  void refreshRow(irr::u32 row) override { applyRow(row, false); }
+  void refreshRow(irr::u32 row) override { applyRow(row, true); }
 
   void saveEffects() override;
   void restoreEffects() override;
@@ -84,8 +84,8 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
     int secondIndex = 0;
   };
 
-  // bindTextures: the surface binds its image maps to the row's effect anew.
-  void applyRow(irr::u32 row, bool bindTextures = true);
+  // valuesOnly: the surface's values changed, its image maps and the effect did not.
+  void applyRow(irr::u32 row, bool valuesOnly = false);
   void releaseRow(Row& row);
   void releaseSavedEffects();
   bool makeTangentCopy();

@@ -211,6 +211,7 @@ namespace {
 // one otherwise) is refused, said once at the initial application.
 bool copyValues(int id, int k, IZeSurfaceLightwave& s, const ZF_SurfaceParams& p, bool initial) {
   bool changed = false;
+  SZeLWChannel* channels = s.getChannels();
   for (int c = 0; c < ZE_LW_CHANNELS; ++c) {
     const ZF_ChannelValue& v = p.channels[c];
     if (v.kind != ZF_PARAM_FLOAT3 && v.kind != ZF_PARAM_FLOAT && v.kind != ZF_PARAM_INT) continue;
@@ -222,21 +223,9 @@ bool copyValues(int id, int k, IZeSurfaceLightwave& s, const ZF_SurfaceParams& p
                   c, ZE_LW_CHANNEL_NAMES[c], wanted, wanted == 1 ? "" : "s", v.elements);
       continue;
     }
-    const float* now = s.getValue(c);
-    if (colour) {
-      if (now[0] != v.value[0] || now[1] != v.value[1] || now[2] != v.value[2]) {
-        s.setFloat3(c, v.value[0], v.value[1], v.value[2]);
-        changed = true;
-      }
-    } else if (v.kind == ZF_PARAM_INT) {
-      if (s.getInt(c) != v.intValue || now[0] != static_cast<float>(v.intValue)) {
-        s.setInt(c, v.intValue);
-        changed = true;
-      }
-    } else if (now[0] != v.value[0]) {
-      s.setFloat(c, v.value[0]);
-      changed = true;
-    }
+    if (colour) changed |= zeLWSetFloat3(channels[c], v.value[0], v.value[1], v.value[2]);
+    else if (v.kind == ZF_PARAM_INT) changed |= zeLWSetInt(channels[c], v.intValue);
+    else changed |= zeLWSetFloat(channels[c], v.value[0]);
   }
   return changed;
 }
