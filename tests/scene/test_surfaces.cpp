@@ -164,6 +164,9 @@ TEST_F(SurfaceTest, ScriptCommandsSetChannelsAndRefuseWhatIsNotThere) {
   EXPECT_EQ(node->getMaterial(0).EmissiveColor, video::SColor(255, 51, 102, 153));
   EXPECT_FALSE(node->getMaterial(0).BackfaceCulling);
   EXPECT_EQ(node->getMaterial(0).MaterialType, video::EMT_PARALLAX_MAP_SOLID);  // the bump map
+  // which needs tangents: the object now draws a tangent copy of its mesh.
+  EXPECT_EQ(static_cast<scene::IMeshSceneNode*>(node)->getMesh()->getMeshBuffer(0)->getVertexType(),
+            video::EVT_TANGENTS);
   EXPECT_EQ(zeSetObjectSurfaceEffect(1, 0, 3), 0);
   EXPECT_EQ(zeFindNodeExt(node)->getEffect(0), services.tableEffect);
   EXPECT_EQ(zeSetObjectSurfaceEffectTechnique(1, 0, 2), 0);
