@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/zeEngine.h"
+#include "bench/benchScene.h"
 #include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeObjectSurface.h"
@@ -26,37 +27,10 @@ constexpr int kObjects = 1000;
 constexpr int kRows = 4;
 constexpr int kFrames = 250;
 
-// A mesh of four one-triangle buffers in the mesh cache under the name objects load.
-void cacheBenchMesh(const char* file) {
-  irr::scene::SMesh* mesh = new irr::scene::SMesh;
-  for (int b = 0; b < kRows; ++b) {
-    irr::scene::SMeshBuffer* buffer = new irr::scene::SMeshBuffer;
-    for (int i = 0; i < 3; ++i)
-      buffer->Vertices.push_back(irr::video::S3DVertex(float(i), float(i % 2), float(b), 0, 0, -1,
-                                                       irr::video::SColor(255, 255, 255, 255), 0, 0));
-    for (irr::u16 i : {0, 1, 2}) buffer->Indices.push_back(i);
-    buffer->recalculateBoundingBox();
-    mesh->addMeshBuffer(buffer);
-    buffer->drop();
-  }
-  mesh->recalculateBoundingBox();
-  irr::scene::SAnimatedMesh* animated = new irr::scene::SAnimatedMesh(mesh);
-  zeEngineContext().sceneManager->getMeshCache()->addMesh(zeObjectMeshName(file).c_str(), animated);
-  animated->drop();
-  mesh->drop();
-}
-
 // The engine with the generated scene loaded (objects 0..999); its surfaces.
 const ZF_SceneObjectRec* start() {
-  setenv("ZARN_DRIVER", "null", 1);
-  zeSetMessageThreshold(ZE_WARN);
-  zeDisableMessageBoxes();
-  zeSceneRegister();
-  ZeEngineSettings settings;
-  settings.width = 64;
-  settings.height = 48;
-  if (zeEngineStart(settings) != 0) return nullptr;
-  cacheBenchMesh("surfaces.x");
+  if (!zeBenchStartNullEngine()) return nullptr;
+  zeBenchCacheMesh("surfaces.x", kRows);
   const std::string path = "/tmp/zarn-bench-surfaces.zscn";
   std::ofstream(path) << zeGeneratedScene(kObjects, 0, kFrames, "surfaces.x", kRows);
   ZeSceneLoadParams params;

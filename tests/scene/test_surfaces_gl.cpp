@@ -13,32 +13,21 @@
 
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
-#include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "effect/zeEffectCommands.h"
-#include "render/gl/zeGLInstall.h"
-#include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
-#include "render/zeGPUServicesSlot.h"
-#include "render/zeSurfaceServices.h"
 #include "scene/zeCamera.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
 #include "scene/zeObjectSurface.h"
 #include "scene/zeScene.h"
-#include "scene/zeSceneSubsystem.h"
+#include "support/glEngineTest.h"
 #include "support/lwoWriter.h"
 
 using namespace irr;
 
 namespace {
-
-// A square in front of the default camera, wider than the view, seen from
-// its front (its back faces away).
-const char* const kQuad =
-    "v -30 -30 10\nv 30 -30 10\nv 30 30 10\nv -30 30 10\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 -1\n"
-    "f 1/1/1 2/2/1 3/3/1\nf 1/1/1 3/3/1 4/4/1\nf 3/3/1 2/2/1 1/1/1\nf 4/4/1 3/3/1 1/1/1\n";
 
 // The colour map times the base colour, when the surface's macros say there is a map.
 const char* const kMapEffect = R"(/*
@@ -67,41 +56,15 @@ float4 ps_main(float2 uv : TEXCOORD0) : COLOR {
 }
 )";
 
-class SurfaceGL : public ::testing::Test {
+class SurfaceGL : public ZeGLEngineTest {
  protected:
-  void SetUp() override {
-    zeGLInstall();
-    zeInstallGPUProgrammingServicesSlot();
-    zeInstallEffectManagerSlot();
-    zeInstallSurfaceServices();
-    zeSceneRegister();
-    zeInstallImagesAnd2D();
-    zeSetMessageThreshold(ZE_NONE);
-    zeDisableMessageBoxes();
-  }
   void TearDown() override {
     zeDeleteAllScenes();
-    zeEngineStop();
-    zeSetSurfaceServices(nullptr);
-    if (!base_.empty()) (void)!std::system(("rm -rf '" + base_ + "'").c_str());
-    ::unsetenv("ZARN_DRIVER");
-    zeResetMessageState();
+    ZeGLEngineTest::TearDown();
   }
   bool start() {
-    char pattern[] = "/tmp/zarn-surfaces-gl-XXXXXX";
-    if (!::mkdtemp(pattern)) return false;
-    base_ = std::string(pattern) + "/";
-    if (::symlink(ZARN_DATA_DIR "/shaders", (base_ + "shaders").c_str()) != 0) return false;
-    std::ofstream(base_ + "quad.obj") << kQuad;
+    if (!ZeGLEngineTest::start()) return false;
     std::ofstream(base_ + "map.hlsl") << kMapEffect;
-    ::setenv("ZARN_DRIVER", "opengl", 1);
-    ZeEngineSettings settings;
-    settings.width = 64;
-    settings.height = 48;
-    settings.windowed = 1;
-    settings.vsync = 0;
-    settings.baseDirectory = base_.c_str();
-    if (zeEngineStart(settings) != 0) return false;
     zeSetBackdropColour(0x0000FF);
     zeColorAmbientLight(0);
     return true;
@@ -123,14 +86,7 @@ class SurfaceGL : public ::testing::Test {
     zeEngineContext().driver->writeImageToFile(image, (std::string(folder) + "/" + name).c_str());
     image->drop();
   }
-  // A pixel of the frame Sync just drew.
-  static video::SColor pixel(int x, int y) {
-    video::IImage* image = zeGetFrameBackend()->readFrame();
-    if (!image) return video::SColor(0, 1, 2, 3);
-    const video::SColor c = image->getPixel(u32(x), u32(y));
-    image->drop();
-    return c;
-  }
+  static video::SColor pixel(int x, int y) { return framePixel(x, y); }
   static ::testing::AssertionResult near(video::SColor got, int r, int g, int b, int tolerance = 1) {
     if (std::abs(int(got.getRed()) - r) <= tolerance && std::abs(int(got.getGreen()) - g) <= tolerance &&
         std::abs(int(got.getBlue()) - b) <= tolerance)
@@ -138,7 +94,6 @@ class SurfaceGL : public ::testing::Test {
     return ::testing::AssertionFailure() << "got " << got.getRed() << "," << got.getGreen() << "," << got.getBlue()
                                          << " want " << r << "," << g << "," << b;
   }
-  std::string base_;
 };
 
 std::string lastError() {
@@ -147,11 +102,8 @@ std::string lastError() {
   return text ? text : "";
 }
 
-#define NEED_DISPLAY() \
-  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display"
-
 TEST_F(SurfaceGL, LuminosityOneAndDiffuseZeroGiveTheFlatBaseColour) {
-  NEED_DISPLAY();
+  ZE_NEED_DISPLAY();
   ASSERT_TRUE(start()) << zeStartFailureReason();
   ASSERT_EQ(zeLoadObject(1, (base_ + "quad.obj").c_str()), 0);
   // A white light straight at the square: diffuse 0 takes none of it.
@@ -176,7 +128,7 @@ TEST_F(SurfaceGL, LuminosityOneAndDiffuseZeroGiveTheFlatBaseColour) {
 }
 
 TEST_F(SurfaceGL, AnImageMapReachesTheEffectSamplerOfItsChannel) {
-  NEED_DISPLAY();
+  ZE_NEED_DISPLAY();
   ASSERT_TRUE(start()) << zeStartFailureReason();
   picture("map.bmp", video::SColor(255, 200, 100, 50), video::SColor(255, 200, 100, 50));
   ASSERT_EQ(zeLoadObject(1, (base_ + "quad.obj").c_str()), 0);
@@ -192,7 +144,7 @@ TEST_F(SurfaceGL, AnImageMapReachesTheEffectSamplerOfItsChannel) {
 }
 
 TEST_F(SurfaceGL, ALightWaveObjectShowsItsRedGlossyMappedDoubleSidedSurface) {
-  NEED_DISPLAY();
+  ZE_NEED_DISPLAY();
   ASSERT_TRUE(start()) << zeStartFailureReason();
   // The image: white on its left half, dark grey on its right.
   picture("stripes.bmp", video::SColor(255, 255, 255, 255), video::SColor(255, 64, 64, 64));
@@ -242,7 +194,7 @@ TEST_F(SurfaceGL, ALightWaveObjectShowsItsRedGlossyMappedDoubleSidedSurface) {
 }
 
 TEST_F(SurfaceGL, ASceneSurfaceColourPlaysTwoColoursAtTwoFrames) {
-  NEED_DISPLAY();
+  ZE_NEED_DISPLAY();
   ASSERT_TRUE(start()) << zeStartFailureReason();
   const std::string scene =
       "{ Scene\n{ SceneInfo\nframeStart I4 0\nframeEnd I4 10\nframeStep I4 1\nframesPerSecond FP 25\n}\n"
