@@ -116,7 +116,6 @@ struct SSurface {
   float colour[3] = {0.78f, 0.78f, 0.78f};
   float colourFilter = -1.0f;  // CLRF, -1 when absent
   s32 reflectionClip = -1, refractionClip = -1;
-  bool vertexColouring = false;  // VCOL
   std::vector<SBlock> blocks;
 };
 struct SUVMap {
@@ -374,7 +373,6 @@ class CZeLwoParser {
       } else if (!std::strcmp(id, "VCOL")) {
         float intensity = 0;
         if (!sub.f4(&intensity)) return false;
-        surface.vertexColouring = true;
         surface.floats.emplace_back(ZE_LW_VERTEX_COLORING, intensity);
       } else if (!std::strcmp(id, "BLOK")) {
         if (!parseBlock(sub, &surface)) return false;

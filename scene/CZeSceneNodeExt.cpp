@@ -6,8 +6,8 @@
 
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/CZeSkinMeshBuffer.h"
-#include "scene/IZeEffect.h"
 #include "mesh/IZeSurface.h"
+#include "scene/IZeEffect.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeSceneLog.h"
 
