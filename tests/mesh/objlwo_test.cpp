@@ -362,6 +362,17 @@ TEST_F(MeshLoaders, LwoProjectionsComputeTheCoordinates) {
   EXPECT_NEAR(v[1].TCoords.X, right, 1e-5f);
   mesh->drop();
 
+  // A UV-mapped block lays the buffer out even when a projected one comes first.
+  std::string uv = "TXUV" + be16(2) + s0("uv");
+  for (u32 i = 0; i < 3; ++i) uv += be16(i) + f4(0.125f) + f4(0.25f);
+  mesh = lwo(form(chunk("TAGS", s0("S")) + lwo::layer({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}) +
+                  chunk("VMAP", uv) +
+                  lwo::surface("S", lwo::imageBlock("COLR", 1, 0, 2) + lwo::imageBlock("DIFF", 1, 5, 2, "uv"))));
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices())[0].TCoords,
+            core::vector2df(0.125f, 0.75f));
+  mesh->drop();
+
   // Cubic and front projections are not computed, and say so.
   testLog().Lines.clear();
   mesh = lwo(form(chunk("TAGS", s0("S")) + lwo::layer({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}) +
