@@ -16,6 +16,7 @@
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
+#include "render/zeSurfaceServices.h"
 #include "scene/zeCamera.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
@@ -56,6 +57,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallGPUProgrammingServicesSlot();
   zeInstallImagesAnd2D();
   zeInstallEffectManagerSlot();
+  zeInstallSurfaceServices();
   zeSceneRegister();
   zeLwsInstallSceneReader();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});

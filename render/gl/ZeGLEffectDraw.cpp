@@ -23,6 +23,8 @@ void drawPass(video::IVideoDriver* driver, CZeEffectCallback* callback, CZeEffec
   video::SMaterial m = material;
   SZeFxMaterial record;
   if (!effect->applyPass(technique, pass, m, record, noDepth)) return;
+  if (const SZeMaterialRecord* row = nodeExt ? nodeExt->getMaterialRecord(u32(materialIndex)) : nullptr)
+    effect->applyRowTextures(technique, pass, *row, m, record);
   SZeEffectDrawContext context;
   context.node = node;
   context.nodeExt = nodeExt;
