@@ -11,9 +11,9 @@
 #include <string>
 
 #include "app/zeEngine.h"
+#include "bench/benchScene.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
-#include "render/CZeMainRenderer.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeScene.h"
 #include "scene/zeSceneSubsystem.h"
@@ -26,38 +26,10 @@ constexpr int kObjects = 1000;
 constexpr int kLights = 8;
 constexpr int kFrames = 250;
 
-bool startEngine() {
-  setenv("ZARN_DRIVER", "null", 1);
-  zeSetMessageThreshold(ZE_WARN);
-  zeDisableMessageBoxes();
-  zeSceneRegister();
-  zeInstallMainRenderer();
-  ZeEngineSettings settings;
-  settings.width = 64;
-  settings.height = 48;
-  return zeEngineStart(settings) == 0;
-}
-
-// A one-triangle mesh in the mesh cache under the name objects load.
-void cacheBenchMesh(const char* file) {
-  irr::scene::SMeshBuffer* buffer = new irr::scene::SMeshBuffer;
-  for (int i = 0; i < 3; ++i)
-    buffer->Vertices.push_back(irr::video::S3DVertex(float(i), float(i % 2), 0, 0, 0, -1,
-                                                     irr::video::SColor(255, 255, 255, 255), 0, 0));
-  for (irr::u16 i : {0, 1, 2}) buffer->Indices.push_back(i);
-  buffer->recalculateBoundingBox();
-  irr::scene::SMesh* mesh = new irr::scene::SMesh;
-  mesh->addMeshBuffer(buffer);
-  buffer->drop();
-  mesh->recalculateBoundingBox();
-  irr::scene::SAnimatedMesh* animated = new irr::scene::SAnimatedMesh(mesh);
-  zeEngineContext().sceneManager->getMeshCache()->addMesh(zeObjectMeshName(file).c_str(), animated);
-  animated->drop();
-  mesh->drop();
-}
+bool startEngine() { return zeBenchStartNullEngine(); }
 
 bool loadGenerated() {
-  cacheBenchMesh("bench.x");
+  zeBenchCacheMesh("bench.x", 1);
   const std::string path = "/tmp/zarn-bench-scene.zscn";
   std::ofstream(path) << zeGeneratedScene(kObjects, kLights, kFrames, "bench.x");
   ZeSceneLoadParams params;  // objects 0..999: the whole objects table

@@ -208,25 +208,42 @@ CZeEffect* CZeEffect::clone() const {
 
 // --- Object layer -----------------------------------------------------------------------
 
-void CZeEffect::applyToMaterial(video::SMaterial& material, SZeMaterialRecord& record, int technique,
-                                int secondIndex) {
+void CZeEffect::applyToMaterial(video::SMaterial& material, SZeMaterialRecord&, int technique, int secondIndex) {
   SZeFxMaterial engine;
-  if (!applyPass(technique, secondIndex, material, engine)) return;
-  for (int i = 0; i < ZE_MATERIAL_LAYERS && i < ZE_FX_LAYERS; ++i) {
-    video::ITexture* t = engine.layers[i].texture;
-    if (t) t->grab();
-    if (record.layers[i]) record.layers[i]->drop();
-    record.layers[i] = t;
-  }
+  applyPass(technique, secondIndex, material, engine);
 }
 
 void CZeEffect::clearFromMaterial(video::SMaterial& material, SZeMaterialRecord& record) {
-  for (int i = 0; i < ZE_MATERIAL_LAYERS; ++i) {
-    if (record.layers[i]) record.layers[i]->drop();
-    record.layers[i] = nullptr;
-  }
+  record.clearTextures();
   for (u32 i = 0; i < video::MATERIAL_MAX_TEXTURES; ++i) material.TextureLayer[i].Texture = nullptr;
   material.MaterialType = video::EMT_SOLID;
+}
+
+int CZeEffect::samplerHandle(const char* name) const {
+  const int handle = getParameterHandle(name);
+  return handle >= 0 && zeFxIsSampler(definition_->parameters[size_t(handle)].type) ? handle : -1;
+}
+
+bool CZeEffect::setSamplerTexture(int handle, video::ITexture* texture, bool srgb) {
+  return setTextureByIndex(handle, texture, srgb);
+}
+
+void CZeEffect::applyRowTextures(int technique, int pass, const SZeMaterialRecord& row, video::SMaterial& material,
+                                 SZeFxMaterial& record) const {
+  for (int i = 0; i < row.textureCount; ++i) {
+    const SZeRowTexture& t = row.textures[i];
+    if (t.handle >= 0) setPassTexture(technique, pass, t.handle, record.layers, t.texture, t.srgb);
+  }
+  for (int i = 0; i < row.textureCount; ++i) {
+    const SZeRowTexture& t = row.textures[i];
+    if (t.handle < 0 && !record.layers[0].texture) {
+      record.layers[0].texture = t.texture;
+      record.layers[0].srgb = t.srgb;
+    }
+  }
+  // Irrlicht binds the layers it has; the engine record keeps the others.
+  for (u32 i = 0; i < video::MATERIAL_MAX_TEXTURES && i < u32(ZE_FX_LAYERS); ++i)
+    material.TextureLayer[i].Texture = record.layers[i].texture;
 }
 
 bool CZeEffect::needsTangents() const {

@@ -143,6 +143,13 @@ class CZeEffect : public IZeEffect, public IZeEffectDef {
                        int secondIndex) override;
   void clearFromMaterial(irr::video::SMaterial& material, SZeMaterialRecord& record) override;
   bool needsTangents() const override;
+  int samplerHandle(const char* name) const override;
+  bool setSamplerTexture(int handle, irr::video::ITexture* texture, bool srgb) override;
+  // A draw of an object row: the row's own textures (its surface's image
+  // maps) over the pass's, in the engine record and Irrlicht's layers. This
+  // is where the engine's textures reach a draw of an object.
+  void applyRowTextures(int technique, int pass, const SZeMaterialRecord& row, irr::video::SMaterial& material,
+                        SZeFxMaterial& record) const;
 
   // Read by tests, tools and benchmarks.
   const std::vector<SZeFxTechnique>& techniques() const { return techniques_; }

@@ -11,23 +11,13 @@
 #include "effect/CZeEffectDef.h"
 #include "effect/zeFxMaterial.h"
 #include "scene/IZeSceneNodeExt.h"
-#include "scene/IZeSurface.h"
+#include "mesh/IZeSurface.h"
 
 using namespace irr;
 
 namespace {
 
 bool anyStage(const SZeFxConstBind& c) { return c.stage == ZE_FX_STAGE_VERTEX || c.stage == ZE_FX_STAGE_FRAGMENT; }
-
-const char* const kChannels[ZE_LW_CHANNELS] = {
-    "BaseColor",          "Luminosity",          "Diffuse",           "Specularity",       "Reflectivity",
-    "Transparency",       "Translucency",        "IOR",               "Bump",              "Glossiness",
-    "SpecialBuffer1",     "SpecialBuffer2",      "SpecialBuffer3",    "SpecialBuffer4",    "DiffuseSharpness",
-    "BumpDropoff",        "SmoothingAngle",      "ReflectionSeamAngle", "RefractionSeamAngle", "ReflectionBlurring",
-    "RefractionBlurring", "ColorFilter",         "ColorHighlights",   "AdditiveTransparency", "AlphaValue",
-    "GlowValue",          "LineColor",           "LineSize",          "AlphaOptions",      "ReflectionOptions",
-    "RefractionOptions",  "Sidedness",           "ExcludeFromVStack", "Glow",              "RenderOutlines",
-    "ReflectionImage",    "RefractionImage",     "VertexColoring",    "VertexNormal"};
 
 // Binary digits of v (0 for 0).
 int binaryDigits(u32 v) {
@@ -37,8 +27,7 @@ int binaryDigits(u32 v) {
 }
 
 // The surface of the draw, checked as the two surface families need it.
-const IZeSurfaceValues* drawSurface(const SZeEffectDrawContext* drawContext, const char* family, int wanted, const char* typeName) {
-  const SZeEffectDrawContext* c = drawContext;
+const IZeSurface* drawSurface(const SZeEffectDrawContext* c, const char* family, u32 wanted, const char* typeName) {
   if (!c || !c->node) {
     zeMessage(ZE_ERROR, "%s::onSetMaterial : Missing matExt->Node", family);
     return nullptr;
@@ -52,13 +41,12 @@ const IZeSurfaceValues* drawSurface(const SZeEffectDrawContext* drawContext, con
     zeMessage(ZE_ERROR, "%s::onSetMaterial : Missing Surface at index %d", family, c->materialIndex);
     return nullptr;
   }
-  const auto* values = dynamic_cast<const IZeSurfaceValues*>(surface);
-  if (!values || values->surfaceType() != wanted) {
+  if (surface->getKind() != wanted) {
     zeMessage(ZE_ERROR, "%s::onSetMaterial : Unexpected Surface type != %s at index %d", family, typeName,
               c->materialIndex);
     return nullptr;
   }
-  return values;
+  return surface;
 }
 
 // --- LightWave surface --------------------------------------------------------------------
@@ -66,16 +54,16 @@ const IZeSurfaceValues* drawSurface(const SZeEffectDrawContext* drawContext, con
 constexpr int LW_ROUGHNESS = 100, LW_MAX_MIP = 101;
 
 void lightwaveCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
-  const SZeLWSurfaceValues* v = static_cast<CZeEffectBindLightwave*>(b.bind)->surface;
+  const IZeSurfaceLightwave* v = static_cast<CZeEffectBindLightwave*>(b.bind)->surface;
   if (!v) return;
   if (b.userData[0] == LW_ROUGHNESS) {
-    const float r = std::pow(2.0f, v->channels[ZE_LW_GLOSSINESS].value * 10.0f + 2.0f);
+    const float r = std::pow(2.0f, v->getFloat(ZE_LW_GLOSSINESS) * 10.0f + 2.0f);
     zeFxSendFloats(s, b, &r, 1);
     return;
   }
   if (b.userData[0] == LW_MAX_MIP) {
     float mip = 1.0f;
-    if (video::ITexture* t = v->channels[ZE_LW_REFLECTION_IMAGE].texture) {
+    if (video::ITexture* t = v->getTexture(ZE_LW_REFLECTION_IMAGE)) {
       const core::dimension2du size = t->getOriginalSize();
       const int x = binaryDigits(core::max_(size.Width, size.Height)) - 1;
       if (x > 1) mip = float(x);
@@ -83,12 +71,12 @@ void lightwaveCallback(video::IMaterialRendererServices* s, const SZeFxConstBind
     zeFxSendFloats(s, b, &mip, 1);
     return;
   }
-  const SZeLWChannel& ch = v->channels[b.userData[0]];
+  const int channel = b.userData[0];
   switch (b.type) {
-    case ZE_FX_FLOAT: zeFxSendFloats(s, b, &ch.value, 1); break;
-    case ZE_FX_FLOAT3: zeFxSendFloats(s, b, ch.colour, 3); break;
+    case ZE_FX_FLOAT: zeFxSendFloats(s, b, v->getValue(channel), 1); break;
+    case ZE_FX_FLOAT3: zeFxSendFloats(s, b, v->getValue(channel), 3); break;
     default: {
-      const float f = float(ch.integer);
+      const float f = float(v->getInt(channel));
       zeFxSendFloats(s, b, &f, 1);
     }
   }
@@ -192,8 +180,8 @@ void semanticMapCallback(video::IMaterialRendererServices* s, const SZeFxConstBi
 }  // namespace
 
 bool CZeEffectBindLightwave::onSetMaterial(const SZeEffectDrawContext* drawContext) {
-  const IZeSurfaceValues* v = drawSurface(drawContext, "CZeEffectBindLightwave", EZEST_LIGHTWAVE, "EZEST_LIGHTWAVE");
-  surface = v ? v->lightwaveValues() : nullptr;
+  const IZeSurface* v = drawSurface(drawContext, "CZeEffectBindLightwave", ZE_SURFACE_LIGHTWAVE, "EZEST_LIGHTWAVE");
+  surface = static_cast<const IZeSurfaceLightwave*>(v);
   return surface != nullptr;
 }
 
@@ -205,7 +193,7 @@ ZeFxBindCallback CZeEffectBindLightwave::getBind(const SZeFxConstBind& c, int32_
   else {
     int found = -1;
     for (int i = 0; i < ZE_LW_CHANNELS && found < 0; ++i)
-      if (channel == kChannels[i]) found = i;
+      if (channel == ZE_LW_CHANNEL_NAMES[i]) found = i;
     if (found < 0) return nullptr;
     if (c.type != ZE_FX_FLOAT && c.type != ZE_FX_FLOAT3 && c.type != ZE_FX_BOOL && c.type != ZE_FX_INT) return nullptr;
     user[0] = found;
@@ -214,9 +202,9 @@ ZeFxBindCallback CZeEffectBindLightwave::getBind(const SZeFxConstBind& c, int32_
 }
 
 bool CZeEffectBindLightwaveHV::onSetMaterial(const SZeEffectDrawContext* drawContext) {
-  const IZeSurfaceValues* v =
-      drawSurface(drawContext, "CZeEffectBindLightwaveHV", EZEST_LIGHTWAVEHV, "EZEST_LIGHTWAVEHV");
-  values = v ? v->hyperVoxelValues() : nullptr;
+  const IZeSurface* v =
+      drawSurface(drawContext, "CZeEffectBindLightwaveHV", ZE_SURFACE_LIGHTWAVE_HV, "EZEST_LIGHTWAVEHV");
+  values = v ? &static_cast<const IZeSurfaceLightwaveHV*>(v)->values() : nullptr;
   return values != nullptr;
 }
 

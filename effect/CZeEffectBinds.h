@@ -11,6 +11,7 @@
 
 #include "effect/IZeEffectBind.h"
 #include "effect/zeEffectBindContext.h"
+#include "mesh/IZeSurface.h"
 
 // Sends `count` floats the way the constant says (by name or by register).
 void zeFxSendFloats(irr::video::IMaterialRendererServices* services, const SZeFxConstBind& bind, const float* values,
@@ -51,7 +52,7 @@ class CZeEffectBindLightwave : public CZeEffectBindFamily {
   using CZeEffectBindFamily::CZeEffectBindFamily;
   bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
-  const SZeLWSurfaceValues* surface = nullptr;  // per draw
+  const IZeSurfaceLightwave* surface = nullptr;  // per draw
 };
 
 class CZeEffectBindLightwaveHV : public CZeEffectBindFamily {

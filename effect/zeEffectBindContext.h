@@ -1,8 +1,9 @@
 // What the bind families read at draw time: the draw context of the buffer
 // being drawn (set by the engine's own draw path) and the engine-wide values
 // (driver, scene, clocks, mouse, previous frame) they share. Subsystems that
-// are not built yet (surface values, probes, shadow matrices, cube maps) are
-// reached through the narrow seams below.
+// are not built yet (probes, shadow matrices, cube maps) are
+// reached through the narrow seams below; surfaces are the mesh library's
+// (mesh/IZeSurface.h).
 #pragma once
 
 #include <irrlicht.h>
@@ -22,47 +23,6 @@ struct SZeEffectDrawContext {
   const irr::video::SMaterial* material = nullptr;
   const SZeFxMaterial* record = nullptr;  // the pass's engine record (12 texture layers)
   int materialIndex = 0;                  // the node material / surface row being drawn
-};
-
-// --- Surface values (filled by the surface subsystem) ------------------------------------
-
-enum EZeSurfaceType { EZEST_UNKNOWN = 0, EZEST_LIGHTWAVE = 1, EZEST_LIGHTWAVEHV = 2 };
-
-constexpr int ZE_LW_CHANNELS = 39;
-// Channel indices the families compute with.
-constexpr int ZE_LW_GLOSSINESS = 9;
-constexpr int ZE_LW_REFLECTION_IMAGE = 35;
-
-struct SZeLWChannel {
-  float value = 0.0f;
-  float colour[3] = {0, 0, 0};
-  int32_t integer = 0;
-  irr::video::ITexture* texture = nullptr;  // not held
-};
-
-struct SZeLWSurfaceValues {
-  SZeLWChannel channels[ZE_LW_CHANNELS];
-};
-
-struct SZeLWHVValues {
-  float colour[4] = {0, 0, 0, 0};
-  float size = 0.0f;
-  float rotation = 0.0f;
-  int32_t colourNumKeys = 0;
-  float colourKeyParams[8] = {};
-  float colourKeyValues[36] = {};
-  int32_t sizeNumKeys = 0;
-  float sizeKeyParams[8] = {};
-  float sizeKeyValues[9] = {};
-};
-
-// A surface (IZeSurface) that carries values for the shaders implements this too.
-class IZeSurfaceValues {
- public:
-  virtual ~IZeSurfaceValues() = default;
-  virtual int surfaceType() const = 0;
-  virtual const SZeLWSurfaceValues* lightwaveValues() const = 0;
-  virtual const SZeLWHVValues* hyperVoxelValues() const = 0;
 };
 
 // --- Seams of later subsystems -----------------------------------------------------------

@@ -201,6 +201,29 @@ int zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, c
   return texture ? 0 : -1;
 }
 
+bool zeEffectParamTexture(SZeEffectCommandEnv& env, CZeEffect* e, int handle, const char* text, bool named,
+                          const char* effectFile, const char* paramName, video::ITexture** texture) {
+  *texture = nullptr;
+  if (!text || !text[0]) return true;
+  if (named) {
+    *texture = env.seams ? env.seams->namedTexture(text) : env.textures ? env.textures->getNamedTexture(text) : nullptr;
+    if (!*texture) zeMessage(ZE_ERROR, "%s: failed to find texture '%s' of shader param %s", effectFile, text, paramName);
+    return *texture != nullptr;
+  }
+  std::string path = text;
+  if (env.seams) {
+    const std::string found = env.seams->findShaderFile(text);
+    if (!found.empty()) path = found;
+  }
+  const int type = e->getDefinition().parameters[size_t(handle)].type;
+  if (!env.textures || env.textures->loadTexture(path.c_str(), type, texture) != ZE_TEXTURE_LOADED) {
+    zeMessage(ZE_ERROR, "%s: failed to load texture '%s' of shader param %s", effectFile, text, paramName);
+    *texture = nullptr;
+    return false;
+  }
+  return true;
+}
+
 int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc) {
   std::vector<SZeShaderMacro> macros;
   zeParseMacroText(desc.macroText, &macros);
@@ -229,30 +252,8 @@ int zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& des
         continue;
       }
       video::ITexture* texture = nullptr;
-      if (!entry.text.empty()) {
-        if (entry.kind == 1) {
-          texture = env.seams ? env.seams->namedTexture(entry.text.c_str())
-                              : env.textures ? env.textures->getNamedTexture(entry.text.c_str()) : nullptr;
-          if (!texture) {
-            zeMessage(ZE_ERROR, "%s: failed to find texture '%s' of shader param %s", file, entry.text.c_str(),
-                      entry.name.c_str());
-            ok = false;
-          }
-        } else {
-          std::string path = entry.text;
-          if (env.seams) {
-            const std::string found = env.seams->findShaderFile(entry.text.c_str());
-            if (!found.empty()) path = found;
-          }
-          const int type = e->getDefinition().parameters[size_t(h)].type;
-          if (!env.textures || env.textures->loadTexture(path.c_str(), type, &texture) != ZE_TEXTURE_LOADED) {
-            zeMessage(ZE_ERROR, "%s: failed to load texture '%s' of shader param %s", file, entry.text.c_str(),
-                      entry.name.c_str());
-            texture = nullptr;
-            ok = false;
-          }
-        }
-      }
+      if (!zeEffectParamTexture(env, e, h, entry.text.c_str(), entry.kind == 1, file, entry.name.c_str(), &texture))
+        ok = false;
       if (!e->setTexture(h, texture, entry.srgb)) {
         zeMessage(ZE_ERROR, "%s: failed to set texture '%s' of shader param %s", file, entry.text.c_str(),
                   entry.name.c_str());

@@ -93,5 +93,11 @@ int zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, 
 int zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file);
 int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc);
 int zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures);
+// The texture of a texture parameter (`handle` of effect `e`) of a
+// description: a named engine texture, or a file found with the shader
+// directories and loaded for the parameter's sampler type. false after a
+// message naming the effect file and the parameter; "" is no texture.
+bool zeEffectParamTexture(SZeEffectCommandEnv& env, CZeEffect* e, int handle, const char* text, bool named,
+                          const char* effectFile, const char* paramName, irr::video::ITexture** texture);
 // The effect of an id, or nullptr (no message).
 CZeEffect* zeEffectOf(SZeEffectCommandEnv& env, int id);

@@ -64,4 +64,24 @@ put("corpus-lwo", "two-layers", form(chunk("TAGS", s0("A")) + layer + chunk("PNT
 big = b"FACE" + be16(3) + b"\xff\x00\x00\x00" + be16(1) + be16(2)
 put("corpus-lwo", "long-index", form(chunk("PNTS", pts) + chunk("POLS", big)))
 put("corpus-lwo", "huge-chunk", b"FORM\xff\xff\xff\xf0LWO2PNTS\x7f\xff\xff\xf0" + b"\0" * 12)
+# Every surface sub-chunk and texture-block part the loader reads, and the
+# three projections it computes.
+def sub(i, body): return chunk(i, body, False)
+def scalar(i, v): return sub(i, f4(v) + be16(0))
+tmap = sub("TMAP", sub("CNTR", f4(0) * 3 + be16(0)) + sub("SIZE", f4(1) * 3 + be16(0)) + sub("ROTA", f4(0.5) + f4(0) * 2 + be16(0)))
+def imap(channel, projection, axis):
+    head = sub("IMAP", s0("\x80") + sub("CHAN", channel.encode()) + sub("ENAB", be16(1)))
+    return sub("BLOK", head + tmap + sub("PROJ", be16(projection)) + sub("AXIS", be16(axis)) + sub("IMAG", be16(1)))
+rich = s0("Rich") + s0("") + sub("COLR", f4(1) + f4(0) + f4(0) + be16(0))
+for name, value in [("DIFF", 0.9), ("LUMI", 0.1), ("SPEC", 0.6), ("GLOS", 0.7), ("REFL", 0.2), ("TRAN", 0.25),
+                    ("TRNL", 0.3), ("RIND", 1.5), ("BUMP", 0.8), ("CLRH", 0.4), ("CLRF", 0.5), ("ADTR", 0.6),
+                    ("SHRP", 0.1), ("RBLR", 0.05), ("TBLR", 0.05), ("GVAL", 0.3), ("RSAN", 0.2)]:
+    rich += scalar(name, value)
+rich += sub("SMAN", f4(1.2)) + sub("SIDE", be16(3)) + sub("RFOP", be16(2)) + sub("TROP", be16(1))
+rich += sub("RIMG", be16(1)) + sub("TIMG", be16(1)) + sub("GLOW", be16(0) + f4(0.7) + be16(0) + f4(0.5) + be16(0))
+rich += sub("VCOL", f4(1) + be16(0) + b"RGBA" + s0("colours"))
+rich += imap("COLR", 0, 2) + imap("BUMP", 1, 1) + imap("SPEC", 2, 0) + imap("DIFF", 3, 0)
+put("corpus-lwo", "surface-chunks", form(chunk("TAGS", s0("Rich")) + layer + chunk("PNTS", pts) + chunk("POLS", pols) +
+                                         chunk("PTAG", b"SURF" + be16(0) + be16(0) + be16(1) + be16(0)) +
+                                         chunk("CLIP", clip) + chunk("SURF", rich)))
 sys.exit(0)

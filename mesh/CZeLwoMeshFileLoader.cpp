@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "mesh/CZeSkinMeshBuffer.h"
+#include "mesh/CZeSurfaceLightwave.h"
 #include "mesh/zeDeviceLog.h"
 #include "mesh/zeMeshFiles.h"
 
@@ -17,6 +19,9 @@ using namespace irr;
 namespace {
 
 const char* const kWho = "CZeLwoMeshFileLoader";
+
+// Texture projections (PROJ).
+constexpr u32 kProjectionPlanar = 0, kProjectionCylindrical = 1, kProjectionSpherical = 2, kProjectionUV = 5;
 
 // Big-endian bytes of one chunk, every read bounded by the chunk's end.
 class CBytes {
@@ -91,19 +96,28 @@ class CBytes {
   const u8* Start;
 };
 
-struct SSurface {
-  std::string name;
-  float color[3] = {0.78f, 0.78f, 0.78f};
-  float diffuse = 1.0f;
-  float luminosity = 0.0f;
-  float specular = 0.0f;
-  float glossiness = 0.4f;
-  float transparency = 0.0f;
-  bool doubleSided = false;
-  s32 clip = -1;       // colour texture, as a CLIP index
-  std::string uvName;  // the UV map the texture uses
+// A texture block: an image map on one channel, and how it is laid on.
+struct SBlock {
+  char channel[5] = "COLR";
+  bool image = false;  // IMAP (procedurals and gradients are not drawn)
+  bool enabled = true;
+  s32 clip = -1;
+  u32 projection = kProjectionUV;
+  u32 axis = 0;  // 0 X, 1 Y, 2 Z
+  core::vector3df centre{0, 0, 0}, size{1, 1, 1}, rotation{0, 0, 0};  // rotation: heading, pitch, bank (radians)
+  std::string uvName;
 };
 
+struct SSurface {
+  std::string name;
+  // The channel values the SURF chunk gives, in the order read.
+  std::vector<std::pair<int, float>> floats;
+  std::vector<std::pair<int, int>> ints;
+  float colour[3] = {0.78f, 0.78f, 0.78f};
+  float colourFilter = -1.0f;  // CLRF, -1 when absent
+  s32 reflectionClip = -1, refractionClip = -1;
+  std::vector<SBlock> blocks;
+};
 struct SUVMap {
   std::string name;
   std::vector<s32> atPoint;  // index into values per point, -1 when none
@@ -166,7 +180,10 @@ class CZeLwoParser {
   scene::IAnimatedMesh* build(int layer);
 
  private:
-  void appendLayer(const SLayer& l, s32 tag, const SSurface& surface, CZeSkinMeshBuffer* buffer);
+  void appendLayer(const SLayer& l, s32 tag, const SBlock* mapping, CZeSkinMeshBuffer* buffer);
+  // The engine surface of a SURF chunk (textures loaded), and the block whose
+  // mapping gives the buffer its texture coordinates (nullptr: the layer's first UV map).
+  CZeSurfaceLightwave* makeSurface(const SSurface& surface, const SBlock** mapping);
 
   bool fail(const CBytes& at, const char* what) {
     zeDeviceLog(ELL_ERROR, "%s: %s (byte %zu of %s)", kWho, what, at.offset(), Name);
@@ -301,10 +318,20 @@ class CZeLwoParser {
     return true;
   }
 
-  // Reads "<value> [envelope]" sub-chunks of a surface.
-  static bool scalar(CBytes* body, float* value) { return body->f4(value); }
+  // Sub-chunks "<value> [envelope]" of a surface: the value, by channel.
+  struct SScalar {
+    const char* id;
+    int channel;
+  };
 
   bool parseSurface(CBytes body) {
+    static const SScalar scalars[] = {
+        {"DIFF", ZE_LW_DIFFUSE},         {"LUMI", ZE_LW_LUMINOSITY},           {"SPEC", ZE_LW_SPECULARITY},
+        {"REFL", ZE_LW_REFLECTIVITY},    {"TRAN", ZE_LW_TRANSPARENCY},         {"TRNL", ZE_LW_TRANSLUCENCY},
+        {"GLOS", ZE_LW_GLOSSINESS},      {"BUMP", ZE_LW_BUMP},                 {"RIND", ZE_LW_IOR},
+        {"CLRH", ZE_LW_COLOR_HIGHLIGHTS}, {"ADTR", ZE_LW_ADDITIVE_TRANSPARENCY}, {"SHRP", ZE_LW_DIFFUSE_SHARPNESS},
+        {"RBLR", ZE_LW_REFLECTION_BLURRING}, {"TBLR", ZE_LW_REFRACTION_BLURRING}, {"GVAL", ZE_LW_GLOW_VALUE},
+        {"SMAN", ZE_LW_SMOOTHING_ANGLE}, {"RSAN", ZE_LW_REFLECTION_SEAM_ANGLE}};
     SSurface surface;
     std::string source;
     if (!body.s0(&surface.name) || !body.s0(&source)) return false;
@@ -312,23 +339,41 @@ class CZeLwoParser {
     while (!body.atEnd()) {
       CBytes sub(nullptr, nullptr, nullptr);
       if (!body.chunk(id, false, &sub)) return false;
+      bool known = false;
+      for (const SScalar& scalar : scalars)
+        if (!std::strcmp(id, scalar.id)) {
+          float v = 0;
+          if (!sub.f4(&v)) return false;
+          surface.floats.emplace_back(scalar.channel, v);
+          known = true;
+        }
+      if (known) continue;
+      u32 value = 0;
       if (!std::strcmp(id, "COLR")) {
-        for (float& c : surface.color)
+        for (float& c : surface.colour)
           if (!sub.f4(&c)) return false;
-      } else if (!std::strcmp(id, "DIFF")) {
-        if (!scalar(&sub, &surface.diffuse)) return false;
-      } else if (!std::strcmp(id, "LUMI")) {
-        if (!scalar(&sub, &surface.luminosity)) return false;
-      } else if (!std::strcmp(id, "SPEC")) {
-        if (!scalar(&sub, &surface.specular)) return false;
-      } else if (!std::strcmp(id, "GLOS")) {
-        if (!scalar(&sub, &surface.glossiness)) return false;
-      } else if (!std::strcmp(id, "TRAN")) {
-        if (!scalar(&sub, &surface.transparency)) return false;
+      } else if (!std::strcmp(id, "CLRF")) {
+        if (!sub.f4(&surface.colourFilter)) return false;
       } else if (!std::strcmp(id, "SIDE")) {
-        u32 sides = 0;
-        if (!sub.u2(&sides)) return false;
-        surface.doubleSided = sides == 3;
+        if (!sub.u2(&value)) return false;
+        surface.ints.emplace_back(ZE_LW_SIDEDNESS, value == 3 ? 3 : 0);
+      } else if (!std::strcmp(id, "RFOP") || !std::strcmp(id, "TROP")) {
+        if (!sub.u2(&value)) return false;
+        surface.ints.emplace_back(id[0] == 'R' ? ZE_LW_REFLECTION_OPTIONS : ZE_LW_REFRACTION_OPTIONS,
+                                  static_cast<int>(value));
+      } else if (!std::strcmp(id, "RIMG") || !std::strcmp(id, "TIMG")) {
+        if (!sub.vx(&value)) return false;
+        (id[0] == 'R' ? surface.reflectionClip : surface.refractionClip) = static_cast<s32>(value);
+      } else if (!std::strcmp(id, "GLOW")) {
+        // type, intensity [envelope], size [envelope]
+        float intensity = 0;
+        if (!sub.u2(&value) || !sub.f4(&intensity)) return false;
+        surface.ints.emplace_back(ZE_LW_GLOW, 1);
+        surface.floats.emplace_back(ZE_LW_GLOW_VALUE, intensity);
+      } else if (!std::strcmp(id, "VCOL")) {
+        float intensity = 0;
+        if (!sub.f4(&intensity)) return false;
+        surface.floats.emplace_back(ZE_LW_VERTEX_COLORING, intensity);
       } else if (!std::strcmp(id, "BLOK")) {
         if (!parseBlock(sub, &surface)) return false;
       }
@@ -337,46 +382,59 @@ class CZeLwoParser {
     return true;
   }
 
-  // A texture block: the first enabled image map on the colour channel gives
-  // the surface its texture and UV map.
+  // A texture block: its channel, whether it is an enabled image map, the
+  // image and how it is laid on the surface.
   bool parseBlock(CBytes body, SSurface* surface) {
+    SBlock block;
     char id[5];
     CBytes header(nullptr, nullptr, nullptr);
     if (!body.chunk(id, false, &header)) return false;
-    const bool image = !std::strcmp(id, "IMAP");
+    block.image = !std::strcmp(id, "IMAP");
     std::string ordinal;
     if (!header.s0(&ordinal)) return false;
-    bool colour = false;
-    bool enabled = true;
     while (!header.atEnd()) {
       CBytes sub(nullptr, nullptr, nullptr);
       if (!header.chunk(id, false, &sub)) return false;
-      char channel[5];
       u32 on = 1;
       if (!std::strcmp(id, "CHAN")) {
-        if (!sub.id(channel)) return false;
-        colour = !std::strcmp(channel, "COLR");
+        if (!sub.id(block.channel)) return false;
       } else if (!std::strcmp(id, "ENAB")) {
         if (!sub.u2(&on)) return false;
-        enabled = on != 0;
+        block.enabled = on != 0;
       }
     }
-    s32 clip = -1;
-    std::string uvName;
     while (!body.atEnd()) {
       CBytes sub(nullptr, nullptr, nullptr);
       if (!body.chunk(id, false, &sub)) return false;
       u32 value = 0;
       if (!std::strcmp(id, "IMAG")) {
         if (!sub.vx(&value)) return false;
-        clip = static_cast<s32>(value);
+        block.clip = static_cast<s32>(value);
       } else if (!std::strcmp(id, "VMAP")) {
-        if (!sub.s0(&uvName)) return false;
+        if (!sub.s0(&block.uvName)) return false;
+      } else if (!std::strcmp(id, "PROJ")) {
+        if (!sub.u2(&block.projection)) return false;
+      } else if (!std::strcmp(id, "AXIS")) {
+        if (!sub.u2(&block.axis) || block.axis > 2) return false;
+      } else if (!std::strcmp(id, "TMAP")) {
+        if (!parseTextureMap(sub, &block)) return false;
       }
     }
-    if (image && colour && enabled && surface->clip < 0 && clip >= 0) {
-      surface->clip = clip;
-      surface->uvName = uvName;
+    surface->blocks.push_back(block);
+    return true;
+  }
+
+  // Where a projection sits: its centre, size and rotation.
+  static bool parseTextureMap(CBytes body, SBlock* block) {
+    char id[5];
+    while (!body.atEnd()) {
+      CBytes sub(nullptr, nullptr, nullptr);
+      if (!body.chunk(id, false, &sub)) return false;
+      core::vector3df* v = !std::strcmp(id, "CNTR")   ? &block->centre
+                           : !std::strcmp(id, "SIZE") ? &block->size
+                           : !std::strcmp(id, "ROTA") ? &block->rotation
+                                                      : nullptr;
+      if (v && (!sub.f4(&v->X) || !sub.f4(&v->Y) || !sub.f4(&v->Z))) return false;
     }
     return true;
   }
@@ -405,9 +463,68 @@ class CZeLwoParser {
   std::unordered_map<u32, std::string> Clips;
 };
 
-video::SColor toColor(float r, float g, float b, float a) {
-  auto byte = [](float v) -> u32 { return !(v > 0.0f) ? 0 : v >= 1.0f ? 255 : static_cast<u32>(v * 255.0f + 0.5f); };
-  return video::SColor(byte(a), byte(r), byte(g), byte(b));
+// The channel an image block's CHAN names, or -1.
+int blockChannel(const char* id) {
+  static const struct {
+    const char* id;
+    int channel;
+  } channels[] = {{"COLR", ZE_LW_BASE_COLOR},   {"DIFF", ZE_LW_DIFFUSE},      {"LUMI", ZE_LW_LUMINOSITY},
+                  {"SPEC", ZE_LW_SPECULARITY},  {"GLOS", ZE_LW_GLOSSINESS},   {"REFL", ZE_LW_REFLECTIVITY},
+                  {"TRAN", ZE_LW_TRANSPARENCY}, {"RIND", ZE_LW_IOR},          {"TRNL", ZE_LW_TRANSLUCENCY},
+                  {"BUMP", ZE_LW_BUMP}};
+  for (const auto& c : channels)
+    if (!std::strcmp(id, c.id)) return c.channel;
+  return -1;
+}
+
+bool computedProjection(u32 projection) {
+  return projection == kProjectionPlanar || projection == kProjectionCylindrical ||
+         projection == kProjectionSpherical;
+}
+
+// The point in the projection's own frame: moved to its centre, turned back
+// by its rotation (LightWave turns by heading about Y, pitch about X, bank
+// about Z), then laid as (a, b, h) with h along the axis: X gives (z, y, x),
+// Y gives (x, z, y), Z gives (x, y, z).
+core::vector3df projectionFrame(const SBlock& b, const core::vector3df& point) {
+  core::vector3df q = point - b.centre;
+  const float h = -b.rotation.X, p = -b.rotation.Y, k = -b.rotation.Z;
+  q = core::vector3df(q.X * std::cos(h) + q.Z * std::sin(h), q.Y, -q.X * std::sin(h) + q.Z * std::cos(h));
+  q = core::vector3df(q.X, q.Y * std::cos(p) - q.Z * std::sin(p), q.Y * std::sin(p) + q.Z * std::cos(p));
+  q = core::vector3df(q.X * std::cos(k) - q.Y * std::sin(k), q.X * std::sin(k) + q.Y * std::cos(k), q.Z);
+  switch (b.axis) {
+    case 0: return core::vector3df(q.Z, q.Y, q.X);
+    case 1: return core::vector3df(q.X, q.Z, q.Y);
+    default: return q;
+  }
+}
+
+// The projection's size along a component of its frame (1 where the file gives 0).
+float frameSize(const SBlock& b, int component) {
+  static const int worldAxis[3][3] = {{2, 1, 0}, {0, 2, 1}, {0, 1, 2}};
+  const int at = worldAxis[b.axis][component];
+  const float size = at == 0 ? b.size.X : at == 1 ? b.size.Y : b.size.Z;
+  return size != 0.0f ? size : 1.0f;
+}
+
+// Texture coordinates of a point under a planar, cylindrical or spherical
+// projection, V counted from the bottom as LightWave does. Planar: (a, b)
+// over the size, centred on 0.5. Cylindrical: the angle about the axis
+// (atan2(a, b)) over a turn, and h over the size. Spherical: that angle,
+// and the latitude over a half turn.
+core::vector2df projectedUV(const SBlock& b, const core::vector3df& point) {
+  const core::vector3df q = projectionFrame(b, point);
+  const float turn = 2.0f * core::PI;
+  switch (b.projection) {
+    case kProjectionPlanar: return core::vector2df(q.X / frameSize(b, 0) + 0.5f, q.Y / frameSize(b, 1) + 0.5f);
+    case kProjectionCylindrical:
+      return core::vector2df(std::atan2(q.X, q.Y) / turn + 0.5f, q.Z / frameSize(b, 2) + 0.5f);
+    default: {
+      const float r = q.getLength();
+      const float latitude = r > 0.0f ? std::asin(core::clamp(q.Z / r, -1.0f, 1.0f)) : 0.0f;
+      return core::vector2df(std::atan2(q.X, q.Y) / turn + 0.5f, latitude / core::PI + 0.5f);
+    }
+  }
 }
 
 // A buffer vertex: the layer's point and its texture coordinates (bit
@@ -426,11 +543,12 @@ struct SVertexKeyHash {
 // Adds the polygons of layer `l` with tag `tag` to `buffer`, fanned into
 // triangles. LightWave lists corners clockwise seen from the front, as the
 // engine draws them, so the order stays.
-void CZeLwoParser::appendLayer(const SLayer& l, s32 tag, const SSurface& surface, CZeSkinMeshBuffer* buffer) {
-  // The surface's UV map, else the layer's first.
-  const SUVMap* uv = l.uvMaps.empty() ? nullptr : &l.uvMaps[0];
+void CZeLwoParser::appendLayer(const SLayer& l, s32 tag, const SBlock* mapping, CZeSkinMeshBuffer* buffer) {
+  // A projection computes the coordinates; otherwise the mapping's UV map, else the layer's first.
+  const bool projected = mapping && computedProjection(mapping->projection);
+  const SUVMap* uv = l.uvMaps.empty() || projected ? nullptr : &l.uvMaps[0];
   for (const SUVMap& m : l.uvMaps)
-    if (m.name == surface.uvName) uv = &m;
+    if (!projected && mapping && m.name == mapping->uvName) uv = &m;
   // Smooth normals per point: the area-weighted sum of its polygons' normals.
   std::vector<core::vector3df> normals(l.points.size(), core::vector3df(0, 0, 0));
   for (const SPolygon& p : l.polygons)
@@ -443,22 +561,40 @@ void CZeLwoParser::appendLayer(const SLayer& l, s32 tag, const SSurface& surface
     }
   std::unordered_map<SVertexKey, u32, SVertexKeyHash> made;
   std::vector<u32> corners;
+  std::vector<core::vector2df> polygonUVs;
   std::vector<u32> indices;
   for (u32 b = 0; b < buffer->getIndexCount(); ++b) indices.push_back(buffer->getIndex(b));
   for (u32 polygonIndex = 0; polygonIndex < l.polygons.size(); ++polygonIndex) {
     const SPolygon& p = l.polygons[polygonIndex];
     if (p.tag != tag || p.cornerCount < 3) continue;
     corners.clear();
+    polygonUVs.clear();
     for (u32 c = 0; c < p.cornerCount; ++c) {
       const u32 point = l.corners[p.firstCorner + c];
       core::vector2df t(0, 0);
-      if (uv) {
+      if (projected) {
+        t = projectedUV(*mapping, l.points[point]);
+      } else if (uv) {
         const auto own = uv->perPolygon.find(static_cast<u64>(polygonIndex) << 32 | point);
         if (own != uv->perPolygon.end())
           t = own->second;
         else if (uv->atPoint[point] >= 0)
           t = uv->values[uv->atPoint[point]];
       }
+      polygonUVs.push_back(t);
+    }
+    // A polygon across the seam of a wrapped projection takes its corners
+    // from one side of it (U beyond 1 repeats the image).
+    if (projected && mapping->projection != kProjectionPlanar) {
+      float low = polygonUVs[0].X, high = low;
+      for (const core::vector2df& t : polygonUVs) low = core::min_(low, t.X), high = core::max_(high, t.X);
+      if (high - low > 0.5f)
+        for (core::vector2df& t : polygonUVs)
+          if (t.X < 0.5f) t.X += 1.0f;
+    }
+    for (u32 c = 0; c < p.cornerCount; ++c) {
+      const u32 point = l.corners[p.firstCorner + c];
+      core::vector2df t = polygonUVs[c];
       t.Y = 1.0f - t.Y;  // LightWave counts V from the bottom
       SVertexKey key{point, 0, 0};
       std::memcpy(&key.u, &t.X, 4);
@@ -490,13 +626,51 @@ void CZeLwoParser::appendLayer(const SLayer& l, s32 tag, const SSurface& surface
   for (u32 index : indices) buffer->pushIndex(index);
 }
 
+CZeSurfaceLightwave* CZeLwoParser::makeSurface(const SSurface& from, const SBlock** mapping) {
+  CZeSurfaceLightwave* surface = new CZeSurfaceLightwave;
+  surface->setFloat3(ZE_LW_BASE_COLOR, from.colour[0], from.colour[1], from.colour[2]);
+  // LightWave colours by vertex only where a surface names a vertex colour map.
+  surface->setFloat(ZE_LW_VERTEX_COLORING, 0.0f);
+  for (const auto& v : from.floats) surface->setFloat(v.first, v.second);
+  for (const auto& v : from.ints) surface->setInt(v.first, v.second);
+  if (from.colourFilter >= 0.0f)
+    surface->setFloat3(ZE_LW_COLOR_FILTER, from.colourFilter, from.colourFilter, from.colourFilter);
+  if (surface->getFloat(ZE_LW_GLOW_VALUE) > 0.0f) surface->setInt(ZE_LW_GLOW, 1);
+  auto image = [&](s32 clip) -> video::ITexture* {
+    const auto found = clip >= 0 ? Clips.find(static_cast<u32>(clip)) : Clips.end();
+    if (found == Clips.end()) {
+      if (clip >= 0) zeDeviceLog(ELL_WARNING, "%s: surface '%s' names image %d, which no CLIP holds (%s)", kWho,
+                                 from.name.c_str(), clip, Name);
+      return nullptr;
+    }
+    return zeLoadMeshTexture(SceneManager, found->second, Name, kWho);
+  };
+  surface->setTexture(ZE_LW_REFLECTION_IMAGE, image(from.reflectionClip));
+  surface->setTexture(ZE_LW_REFRACTION_IMAGE, image(from.refractionClip));
+  // The first enabled image map of each channel; the first UV-mapped one
+  // lays out the buffer, else the first that a projection computes.
+  *mapping = nullptr;
+  const SBlock* projected = nullptr;
+  for (const SBlock& b : from.blocks) {
+    if (!b.image || !b.enabled) continue;
+    const int channel = blockChannel(b.channel);
+    if (channel >= 0 && !surface->getTexture(channel)) surface->setTexture(channel, image(b.clip));
+    if (b.projection == kProjectionUV && !*mapping) *mapping = &b;
+    if (computedProjection(b.projection) && !projected) projected = &b;
+    if (b.projection != kProjectionUV && !computedProjection(b.projection))
+      zeDeviceLog(ELL_WARNING, "%s: surface '%s' uses projection %u, which is not computed: its image is laid by the UV map (%s)",
+                  kWho, from.name.c_str(), b.projection, Name);
+  }
+  if (!*mapping) *mapping = projected;
+  return surface;
+}
+
 scene::IAnimatedMesh* CZeLwoParser::build(int layer) {
   if (layer > 0 && static_cast<std::size_t>(layer) > Layers.size()) {
     zeDeviceLog(ELL_ERROR, "%s: %s has no layer %d (it has %u)", kWho, Name, layer, static_cast<u32>(Layers.size()));
     return nullptr;
   }
-  // Surfaces by tag: polygons tagged with a name no SURF chunk describes get
-  // a default surface of that name.
+  // Surfaces by tag.
   std::vector<s32> surfaceOfTag(Tags.size(), -1);
   for (std::size_t t = 0; t < Tags.size(); ++t)
     for (std::size_t s = 0; s < Surfaces.size(); ++s)
@@ -507,9 +681,9 @@ scene::IAnimatedMesh* CZeLwoParser::build(int layer) {
     // One buffer per tag in tag order, then one for untagged polygons.
     for (s32 tag = 0; tag <= static_cast<s32>(Tags.size()); ++tag) {
       const s32 wanted = tag == static_cast<s32>(Tags.size()) ? -1 : tag;
-      SSurface surface;
-      if (wanted >= 0 && surfaceOfTag[wanted] >= 0) surface = Surfaces[surfaceOfTag[wanted]];
+      const SSurface* surface = wanted >= 0 && surfaceOfTag[wanted] >= 0 ? &Surfaces[surfaceOfTag[wanted]] : nullptr;
       CZeSkinMeshBuffer* buffer = nullptr;
+      const SBlock* mapping = nullptr;
       for (std::size_t li = 0; li < Layers.size(); ++li) {
         const SLayer& l = Layers[li];
         if (layer > 0 && li + 1 != static_cast<std::size_t>(layer)) continue;
@@ -519,26 +693,21 @@ scene::IAnimatedMesh* CZeLwoParser::build(int layer) {
         if (!any) continue;
         if (!buffer) {
           buffer = new CZeSkinMeshBuffer(video::EVT_STANDARD);
-          video::SMaterial& m = buffer->Material;
-          m.DiffuseColor = toColor(surface.color[0] * surface.diffuse, surface.color[1] * surface.diffuse,
-                                   surface.color[2] * surface.diffuse, 1.0f - surface.transparency);
-          m.AmbientColor = toColor(surface.color[0], surface.color[1], surface.color[2], 1.0f);
-          m.EmissiveColor = toColor(surface.color[0] * surface.luminosity, surface.color[1] * surface.luminosity,
-                                    surface.color[2] * surface.luminosity, 1.0f);
-          m.SpecularColor = toColor(surface.specular, surface.specular, surface.specular, 1.0f);
-          m.Shininess = surface.glossiness > 0.0f && surface.glossiness <= 1.0f ? surface.glossiness * 128.0f : 0.0f;
-          m.BackfaceCulling = !surface.doubleSided;
-          if (surface.clip >= 0) {
-            const auto clip = Clips.find(static_cast<u32>(surface.clip));
-            if (clip != Clips.end())
-              m.TextureLayer[0].Texture = zeLoadMeshTexture(SceneManager, clip->second, Name, kWho);
-          }
-          buffer->UVValue = 0;
-          buffer->UV2Mask = 0;
           mesh->addMeshBuffer(buffer);
           buffer->drop();  // the mesh holds it
+          // Untagged polygons and tags no SURF describes get LightWave's default surface.
+          static const SSurface defaultSurface;
+          CZeSurfaceLightwave* made = makeSurface(surface ? *surface : defaultSurface, &mapping);
+          made->writeToMaterial(buffer->Material);
+          buffer->setSurface(made);
+          made->drop();
+          // Vertices carry the colour and, as alpha, the opacity (vertex-alpha materials read it).
+          const float opacity = 1.0f - made->getFloat(ZE_LW_TRANSPARENCY);
+          buffer->Material.DiffuseColor.setAlpha(!(opacity > 0.0f) ? 0 : opacity >= 1.0f ? 255 : u32(opacity * 255.0f + 0.5f));
+          buffer->UVValue = 0;
+          buffer->UV2Mask = 0;
         }
-        appendLayer(l, wanted, surface, buffer);
+        appendLayer(l, wanted, mapping, buffer);
       }
     }
     for (u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {

@@ -1,8 +1,18 @@
 #include "mesh/CZeSkinMeshBuffer.h"
 
+#include "mesh/IZeSurface.h"
+
 using namespace irr;
 
 CZeSkinMeshBuffer::CZeSkinMeshBuffer(video::E_VERTEX_TYPE type) : scene::SSkinMeshBuffer(type) {}
+
+CZeSkinMeshBuffer::~CZeSkinMeshBuffer() { setSurface(nullptr); }
+
+void CZeSkinMeshBuffer::setSurface(IZeSurface* surface) {
+  if (surface) surface->grab();
+  if (Surface) Surface->drop();
+  Surface = surface;
+}
 
 bool CZeSkinMeshBuffer::setIndexType(video::E_INDEX_TYPE type) {
   const bool wide = type == video::EIT_32BIT;
@@ -106,6 +116,7 @@ void CZeSkinMeshBuffer::copyFrom(const scene::IMeshBuffer* source) {
     UV2Mask = ours->UV2Mask;
     NormalMapName = ours->NormalMapName;
     Transformation = ours->Transformation;
+    setSurface(ours->Surface);
   }
   setDirty();
 }
@@ -127,6 +138,11 @@ const u32* zeMeshBufferOriginalIndices(const scene::IMeshBuffer* buffer) {
 s32 zeMeshBufferUVValue(const scene::IMeshBuffer* buffer) {
   const CZeSkinMeshBuffer* ours = zeMeshBufferExt(buffer);
   return ours ? ours->UVValue : -1;
+}
+
+IZeSurface* zeMeshBufferSurface(const scene::IMeshBuffer* buffer) {
+  const CZeSkinMeshBuffer* ours = zeMeshBufferExt(buffer);
+  return ours ? ours->getSurface() : nullptr;
 }
 
 s32 zeMeshBufferUV2Mask(const scene::IMeshBuffer* buffer) {

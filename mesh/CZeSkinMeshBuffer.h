@@ -11,9 +11,14 @@
 
 #include <string>
 
+class IZeSurface;
+
 class CZeSkinMeshBuffer : public irr::scene::SSkinMeshBuffer {
  public:
   explicit CZeSkinMeshBuffer(irr::video::E_VERTEX_TYPE type = irr::video::EVT_STANDARD);
+  ~CZeSkinMeshBuffer() override;
+  CZeSkinMeshBuffer(const CZeSkinMeshBuffer&) = delete;  // copyFrom copies, keeping the counts true
+  CZeSkinMeshBuffer& operator=(const CZeSkinMeshBuffer&) = delete;
 
   // Index width. Switching converts the indices already held; switching to
   // 16 bits with an index above 65535 fails and changes nothing.
@@ -42,9 +47,15 @@ class CZeSkinMeshBuffer : public irr::scene::SSkinMeshBuffer {
   // Normal-map file name as written in the file ("" when none).
   std::string NormalMapName;
 
+  // The surface the object file describes for this buffer (a LightWave
+  // object's SURF), or nullptr; objects made from the mesh get a clone of it.
+  void setSurface(IZeSurface* surface);  // holds one reference
+  IZeSurface* getSurface() const { return Surface; }
+
  private:
   irr::core::array<irr::u32> Indices32;
   bool Wide = false;
+  IZeSurface* Surface = nullptr;
 };
 
 // The engine buffer behind `buffer`, or nullptr for a plain library buffer.
@@ -55,6 +66,8 @@ const irr::u32* zeMeshBufferOriginalIndices(const irr::scene::IMeshBuffer* buffe
 // -1 for a plain library buffer.
 irr::s32 zeMeshBufferUVValue(const irr::scene::IMeshBuffer* buffer);
 irr::s32 zeMeshBufferUV2Mask(const irr::scene::IMeshBuffer* buffer);
+// The file's surface of a buffer (nullptr for a plain library buffer or none).
+IZeSurface* zeMeshBufferSurface(const irr::scene::IMeshBuffer* buffer);
 // True when any buffer of the mesh has a non-zero UV2 mask: the object reads
 // some texture through its second coordinate set.
 bool zeMeshUsesUV2(const irr::scene::IMesh* mesh);

@@ -18,6 +18,7 @@
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
+#include "render/zeSurfaceServices.h"
 #include "scene/zeCamera.h"
 #include "scene/zeObjectViewer.h"
 #include "scene/zeSceneSubsystem.h"
@@ -58,6 +59,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallGPUProgrammingServicesSlot();
   zeInstallImagesAnd2D();
   zeInstallEffectManagerSlot();
+  zeInstallSurfaceServices();
   zeInstallMainRenderer();
   zeInstallCurlNoise();
   zeSceneRegister();

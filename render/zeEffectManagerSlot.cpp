@@ -14,8 +14,10 @@
 #include "effect/IZeTextureManager.h"
 #include "effect/CZeEffectCallback.h"
 #include "render/ze2D.h"
+#include "scene/CZeSceneNodeExt.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeObject.h"
+#include "scene/zeObjectSurface.h"
 
 namespace {
 
@@ -33,14 +35,20 @@ class EngineSeams : public IZeEffectCommandSeams {
     }
     return true;
   }
-  int objectSurfaceParameters(int object, int surface, SZeEffectCompileParameters*) override {
+  int objectSurfaceParameters(int object, int surface, SZeEffectCompileParameters* out) override {
     irr::scene::ISceneNode* node = zeObjectNode(object);
     if (!node) return 1;
     IZeSceneNodeExt* ext = zeFindNodeExt(node);
     if (!ext) return 2;
-    if (surface < 0 || irr::u32(surface) >= ext->getRowCount()) return 3;
-    // Surfaces carry no compile parameters until LightWave surfaces exist.
-    return 4;
+    IZeSurface* s = surface >= 0 ? ext->getSurface(irr::u32(surface)) : nullptr;
+    if (!s) return 3;
+    SZeSurfaceMacro macros[ZE_SURFACE_MACRO_CAPACITY];
+    int count = 0;
+    const SZeSurfaceNodeFacts facts = zeSurfaceNodeFacts(node, irr::u32(surface));
+    if (!s->getEffectCompileParameters(&facts, macros, ZE_SURFACE_MACRO_CAPACITY, &count, &out->baseMaterial))
+      return 4;
+    for (int i = 0; i < count; ++i) out->macros.push_back(SZeShaderMacro{macros[i].name, macros[i].definition});
+    return 0;
   }
   bool rendererMacros(SZeEffectCompileParameters*) override { return true; }  // no renderer manager adds any
   int emitterParameters(int, SZeEffectCompileParameters*) override { return 1; }  // no emitters exist

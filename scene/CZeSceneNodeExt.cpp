@@ -6,8 +6,8 @@
 
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/CZeSkinMeshBuffer.h"
+#include "mesh/IZeSurface.h"
 #include "scene/IZeEffect.h"
-#include "scene/IZeSurface.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeSceneLog.h"
 
@@ -62,10 +62,7 @@ CZeSceneNodeExt::~CZeSceneNodeExt() {
 void CZeSceneNodeExt::releaseRow(Row& row) {
   if (row.record.effect) row.record.effect->drop();
   row.record.effect = nullptr;
-  for (video::ITexture*& layer : row.record.layers) {
-    if (layer) layer->drop();
-    layer = nullptr;
-  }
+  row.record.clearTextures();
   if (row.surface) row.surface->drop();
   row.surface = nullptr;
 }
@@ -128,6 +125,7 @@ void CZeSceneNodeExt::clearEffect(u32 row) {
   SZeMaterialRecord& record = rows_[row].record;
   if (!record.effect) return;
   if (row < node_->getMaterialCount()) record.effect->clearFromMaterial(node_->getMaterial(row), record);
+  record.clearTextures();  // they named the effect's samplers
   record.effect->drop();
   record.effect = nullptr;
 }
@@ -150,6 +148,7 @@ void CZeSceneNodeExt::clearSurface(u32 row) {
   if (row >= rows_.size() || !rows_[row].surface) return;
   rows_[row].surface->drop();
   rows_[row].surface = nullptr;
+  rows_[row].record.clearTextures();  // the surface's image maps
 }
 
 void CZeSceneNodeExt::clearSurfaces() {
@@ -161,6 +160,24 @@ bool CZeSceneNodeExt::usesSecondUV() const {
   return mesh && zeMeshUsesUV2(mesh);
 }
 
+SZeSurfaceNodeFacts zeSurfaceNodeFacts(scene::ISceneNode* node, u32 row) {
+  SZeSurfaceNodeFacts facts;
+  scene::IMesh* mesh = zeObjectMesh(node);
+  if (mesh && mesh->getMeshBufferCount() > 0) {
+    facts.meshHasTangents = mesh->getMeshBuffer(0)->getVertexType() == video::EVT_TANGENTS;
+    for (u32 k = 0; k < mesh->getMeshBufferCount(); ++k)
+      if (mesh->getMeshBuffer(k)->getVertexType() == video::EVT_2TCOORDS) facts.hasSecondUV = true;
+    facts.hasSecondUV = facts.hasSecondUV || zeMeshUsesUV2(mesh);
+    // -1: a buffer that says nothing of a second set.
+    if (row < mesh->getMeshBufferCount()) facts.uv2Mask = core::max_(zeMeshBufferUV2Mask(mesh->getMeshBuffer(row)), 0);
+  }
+  if (IZeSceneNodeExt* ext = zeFindNodeExt(node)) {
+    facts.cubeMap1 = ext->getCubeMap1();
+    facts.boxProjection = ext->getBoxProjection();
+  }
+  return facts;
+}
+
 void CZeSceneNodeExt::getBufferUVPair(u32 row, s32* uvValue, s32* uv2Mask) const {
   *uvValue = -1;
   *uv2Mask = -1;
@@ -170,9 +187,10 @@ void CZeSceneNodeExt::getBufferUVPair(u32 row, s32* uvValue, s32* uv2Mask) const
   *uv2Mask = zeMeshBufferUV2Mask(mesh->getMeshBuffer(row));
 }
 
-// Writes the row into its node material: surface values, then the effect, then
-// the surface's texture layers that the effect emptied.
-void CZeSceneNodeExt::applyRow(u32 row) {
+// Writes the row into its node material: surface values, then the effect and
+// the surface's image maps for the effect's samplers, then the surface's
+// texture layers that the effect emptied.
+void CZeSceneNodeExt::applyRow(u32 row, bool valuesOnly) {
   if (row >= rows_.size() || row >= node_->getMaterialCount()) return;
   Row& r = rows_[row];
   video::SMaterial& material = node_->getMaterial(row);
@@ -182,15 +200,17 @@ void CZeSceneNodeExt::applyRow(u32 row) {
   const bool keepsCopy = r.record.technique >= 0 && r.record.technique < kSavedTechniques;
   const u32 technique = keepsCopy ? static_cast<u32>(r.record.technique) : 0;
   if (r.surface) {
-    r.surface->writeToMaterial(material, r.record);
-    if (keepsCopy) {
+    r.surface->writeToMaterial(material);
+    // New values keep the texture layers the copy holds: it is made again
+    // only when the row is applied whole.
+    if (keepsCopy && (!valuesOnly || r.saved.size() <= technique)) {
       while (r.saved.size() <= technique) r.saved.push_back(video::SMaterial());
       r.saved[technique] = material;
     }
   }
   if (r.record.effect) r.record.effect->applyToMaterial(material, r.record, r.record.technique, r.record.secondIndex);
   if (r.surface && r.record.effect) {
-    r.surface->passCompileParameters(r.record.effect);
+    if (!valuesOnly) r.surface->setEffectTexturesOnMaterial(r.record.effect, r.record);
     if (!keepsCopy) return;
     const video::SMaterial& saved = r.saved[technique];
     for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)

@@ -3,6 +3,7 @@
 
 #include <irrlicht.h>
 
+#include "mesh/IZeSurface.h"
 #include "scene/IZeSceneNodeExt.h"
 
 class CZeSceneNodeExt final : public IZeSceneNodeExt {
@@ -44,6 +45,7 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
   int getTangentMode() const override { return tangentMode_; }
   bool needTangents() const override;
   bool update() override;
+  void refreshRow(irr::u32 row) override { applyRow(row, true); }
 
   void saveEffects() override;
   void restoreEffects() override;
@@ -82,7 +84,8 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
     int secondIndex = 0;
   };
 
-  void applyRow(irr::u32 row);
+  // valuesOnly: the surface's values changed, its image maps and the effect did not.
+  void applyRow(irr::u32 row, bool valuesOnly = false);
   void releaseRow(Row& row);
   void releaseSavedEffects();
   bool makeTangentCopy();
@@ -107,3 +110,6 @@ class CZeSceneNodeExt final : public IZeSceneNodeExt {
 using ZeTangentCopyFunction = irr::scene::IMesh* (*)(irr::scene::ISceneManager* sceneManager,
                                                       irr::scene::IMesh* mesh, bool keepSecondUV);
 void zeSetTangentCopyFunction(ZeTangentCopyFunction function);
+
+// What a row's surface needs to know of the object for its compile macros.
+SZeSurfaceNodeFacts zeSurfaceNodeFacts(irr::scene::ISceneNode* node, irr::u32 row);

@@ -3,8 +3,8 @@
 // data. Found on a node by its animator type.
 //
 // Irrlicht 1.8's material has 4 texture layers and no place for an effect, so
-// the engine's material record (effect, technique, row, 12 layers) lives in
-// the extension's rows, one row per node material.
+// the engine's material record (effect, technique, row, the row's own sampler
+// textures) lives in the extension's rows, one row per node material.
 #pragma once
 
 #include <irrlicht.h>
@@ -15,12 +15,18 @@ class IZeSurface;
 constexpr irr::s32 ZE_NODE_EXT_TYPE = 4321;
 constexpr irr::s32 ZE_LIGHT_NODE_EXT_TYPE = 4322;
 
-// Texture layers of the engine's material; the first four mirror the node
-// material's, the rest exist only here.
-constexpr int ZE_MATERIAL_LAYERS = 12;
-
 // Tangent mode of an object.
 enum ZeTangentMode { ZE_TANGENTS_AUTO = 0, ZE_TANGENTS_NEVER = 1, ZE_TANGENTS_ALWAYS = 2 };
+
+// A texture of a row's own for one sampler of the row's effect (a surface's
+// image map): at every draw of the row it wins over the effect's texture.
+struct SZeRowTexture {
+  int handle = -1;  // the effect's sampler parameter; -1: the pass's first layer when it has none
+  irr::video::ITexture* texture = nullptr;  // one reference
+  bool srgb = false;
+};
+
+constexpr int ZE_ROW_TEXTURES = 16;
 
 // The engine's part of one node material.
 struct SZeMaterialRecord {
@@ -28,7 +34,21 @@ struct SZeMaterialRecord {
   int technique = 0;
   int secondIndex = 0;
   int row = -1;  // the node material this record belongs to
-  irr::video::ITexture* layers[ZE_MATERIAL_LAYERS] = {};  // one reference each
+  SZeRowTexture textures[ZE_ROW_TEXTURES];
+  int textureCount = 0;
+
+  // False (and nothing kept) when the row holds ZE_ROW_TEXTURES already.
+  bool addTexture(int handle, irr::video::ITexture* texture, bool srgb) {
+    if (textureCount >= ZE_ROW_TEXTURES) return false;
+    if (texture) texture->grab();
+    textures[textureCount++] = SZeRowTexture{handle, texture, srgb};
+    return true;
+  }
+  void clearTextures() {
+    for (int i = 0; i < textureCount; ++i)
+      if (textures[i].texture) textures[i].texture->drop();
+    textureCount = 0;
+  }
 };
 
 class IZeSceneNodeExt : public irr::scene::ISceneNodeAnimator {
@@ -63,6 +83,9 @@ class IZeSceneNodeExt : public irr::scene::ISceneNodeAnimator {
   // Re-applies every row after surfaces or effects changed; false when a
   // needed tangent copy cannot be made.
   virtual bool update() = 0;
+  // Re-writes one row's material after its surface's values changed (the
+  // effect and its textures stay as they were bound).
+  virtual void refreshRow(irr::u32 row) = 0;
 
   // The effect list (effect, technique, second index per row), saved and restored.
   virtual void saveEffects() = 0;

@@ -11,6 +11,8 @@
 #include "app/CZeManager.h"
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
+#include "mesh/CZeSkinMeshBuffer.h"
+#include "mesh/CZeSurfaceManager.h"
 #include "scene/CZeMDDMeshSceneNode.h"
 #include "scene/CZeMorphMeshSceneNode.h"
 #include "scene/CZeSceneManager.h"
@@ -100,6 +102,24 @@ void checkPointCounts(int id, const char* file, scene::IMesh* mesh) {
   }
 }
 
+// Every material gets a LightWave surface: a clone of the one the object file
+// describes for its buffer (a LightWave object's own), else one taken from
+// the material. Without a surface manager rows stay without surfaces.
+void giveSurfaces(scene::ISceneNode* node, IZeSceneNodeExt* ext) {
+  CZeSurfaceManager* surfaces = zeSurfaceManager();
+  if (!surfaces || !ext) return;
+  scene::IMesh* mesh = zeObjectMesh(node);
+  const u32 rows = core::min_(node->getMaterialCount(), ext->getRowCount());
+  for (u32 i = 0; i < rows; ++i) {
+    IZeSurface* fromFile = mesh && i < mesh->getMeshBufferCount() ? zeMeshBufferSurface(mesh->getMeshBuffer(i)) : nullptr;
+    IZeSurface* surface = fromFile ? fromFile->clone() : surfaces->createSurface(ZE_SURFACE_LIGHTWAVE);
+    if (!surface) continue;
+    if (!fromFile) surface->initFromMaterial(node->getMaterial(i));
+    ext->setSurface(i, surface);
+    surface->drop();
+  }
+}
+
 }  // namespace
 
 int zeLoadObject(int id, const char* file) {
@@ -114,9 +134,7 @@ int zeLoadObject(int id, const char* file) {
   }
   keepNode(cell, node);
   checkPointCounts(id, file, zeObjectMesh(node));
-  sceneManager->getNodeExt(node);
-  // Each material gets a LightWave surface here once the surface manager exists;
-  // until then rows carry no surface and the node keeps the file's materials.
+  giveSurfaces(node, sceneManager->getNodeExt(node));
   return 0;
 }
 
@@ -133,7 +151,7 @@ int zeLoadObjectMDD(int id, const char* file, const char* cacheFile) {
   }
   keepNode(cell, node);
   checkPointCounts(id, file, zeObjectMesh(node));
-  sceneManager->getNodeExt(node);
+  giveSurfaces(node, sceneManager->getNodeExt(node));
   return 0;
 }
 

@@ -1,7 +1,12 @@
-// The mesh seam's parts that are built: point caches and morph weights go
-// through the object layer.
+// The mesh seam's parts that are built: surfaces, point caches and morph
+// weights go through the object layer.
 #include "scene/zeObject.h"
+#include "scene/zeObjectSurface.h"
 #include "scene/zeSceneSeams.h"
+
+void CZeSceneMeshesSeam::applySurfaces(int objectId, const ZF_SurfaceParams* surfaces, int count, bool initial) {
+  zeApplyObjectSurfaces(objectId, surfaces, count, initial);
+}
 
 int CZeSceneMeshesSeam::loadPointCacheObject(int id, const char* file, const char* cacheFile) {
   return zeLoadObjectMDD(id, file, cacheFile);

@@ -6,8 +6,8 @@
 // scene load that the subsystem is not built yet (zeNotBuilt: "cube maps: not
 // built yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
-// (zeSetSceneSeams); tests install recording ones. Point caches and morph
-// weights are built: their defaults call the object layer.
+// (zeSetSceneSeams); tests install recording ones. Surfaces, point caches and
+// morph weights are built: their defaults call the object layer.
 #pragma once
 
 #include "zf/zfScene.h"
@@ -173,9 +173,8 @@ class CZeEmittersSeam {
 class CZeSceneMeshesSeam {
  public:
   virtual ~CZeSceneMeshesSeam() = default;
-  virtual void applySurfaces(int /*objectId*/, const ZF_SurfaceParams*, int /*count*/, bool /*initial*/) {
-    zeSceneSeamUnbuilt("surfaces");
-  }
+  // Surfaces go to the object layer (scene/zeSceneMeshSeam.cpp).
+  virtual void applySurfaces(int objectId, const ZF_SurfaceParams* surfaces, int count, bool initial);
   // Point caches go to the object layer (scene/zeSceneMeshSeam.cpp).
   virtual int loadPointCacheObject(int id, const char* file, const char* cacheFile);
   virtual void setPointCachePostBehaviour(int id, int flag);

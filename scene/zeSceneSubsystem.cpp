@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/CZeManager.h"
+#include "mesh/CZeSurfaceManager.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
@@ -34,4 +35,6 @@ void zeSceneRegister() {
   hooks.create = createSceneManager;
   hooks.destroy = destroySceneManager;
   zeSetManagerSlot(ZeManagerSlot::SceneManager, hooks);
+  // Objects give each material a surface.
+  zeSurfaceRegister();
 }

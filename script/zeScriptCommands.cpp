@@ -31,6 +31,7 @@
 #include "scene/zeLight.h"
 #include "scene/zeCamera.h"
 #include "scene/zeObject.h"
+#include "scene/zeObjectSurface.h"
 #include "scene/zeScene.h"
 #include "script/zeScriptHost.h"
 #include "services/zeMusic.h"
@@ -526,17 +527,23 @@ const ZeScriptCommand commands[] = {
      },
      "Sets morph weights by morph index.", OBJECT},
     {"GetObjectMorphCount", "i:id", INT, 0, FN { r.i = zeGetObjectMorphCount(I(0)); }, "Number of morphs.", OBJECT},
-    {"SetObjectSurfaceParamTex", "i:id i:surface s:parameter s:file", NONE, UNBUILT, nullptr, "Surface texture from a file.", OBJECT},
-    {"SetObjectSurfaceParamTexImg", "i:id i:surface s:parameter i:image", NONE, UNBUILT, nullptr,
-     "Surface texture from an image.", OBJECT},
-    {"SetObjectSurfaceParamInt", "i:id i:surface s:parameter i:value", NONE, UNBUILT, nullptr, "Surface integer.", OBJECT},
-    {"SetObjectSurfaceParamFloat", "i:id i:surface s:parameter n:value", NONE, UNBUILT, nullptr, "Surface real.", OBJECT},
-    {"SetObjectSurfaceParamFloat3", "i:id i:surface s:parameter n:x n:y n:z", NONE, UNBUILT, nullptr,
-     "Surface vector.", OBJECT},
-    {"SetObjectSurfaceEffect", "i:id i:surface i:effect", NONE, UNBUILT, nullptr, "Draws a surface with an effect.", OBJECT},
-    {"SetObjectSurfaceEffectTechnique", "i:id i:surface i:technique", NONE, UNBUILT, nullptr,
-     "Technique of a surface's effect.", OBJECT},
-    {"UpdateObjectFromSurfaces", "i:id", NONE, UNBUILT, nullptr, "Writes the surfaces' values into the materials.", OBJECT},
+    {"SetObjectSurfaceParamTex", "i:id i:surface s:parameter s:file | b:mipmaps", NONE, 0,
+     FN { zeSetObjectSurfaceParamTex(I(0), I(1), S(2), S(3), a.has(4) ? B(4) : true); },
+     "Surface channel's image from a file (mipmaps unless false).", OBJECT},
+    {"SetObjectSurfaceParamTexImg", "i:id i:surface s:parameter i:image", NONE, 0,
+     FN { zeSetObjectSurfaceParamTexImg(I(0), I(1), S(2), I(3)); }, "Surface channel's image from an image.", OBJECT},
+    {"SetObjectSurfaceParamInt", "i:id i:surface s:parameter i:value", NONE, 0,
+     FN { zeSetObjectSurfaceParamInt(I(0), I(1), S(2), I(3)); }, "Surface channel's integer.", OBJECT},
+    {"SetObjectSurfaceParamFloat", "i:id i:surface s:parameter n:value", NONE, 0,
+     FN { zeSetObjectSurfaceParamFloat(I(0), I(1), S(2), N(3)); }, "Surface channel's real.", OBJECT},
+    {"SetObjectSurfaceParamFloat3", "i:id i:surface s:parameter n:x n:y n:z", NONE, 0,
+     FN { zeSetObjectSurfaceParamFloat3(I(0), I(1), S(2), N(3), N(4), N(5)); }, "Surface channel's three reals.", OBJECT},
+    {"SetObjectSurfaceEffect", "i:id i:surface i:effect", NONE, 0, FN { zeSetObjectSurfaceEffect(I(0), I(1), I(2)); },
+     "Draws a surface with an effect (technique 0).", OBJECT},
+    {"SetObjectSurfaceEffectTechnique", "i:id i:surface i:technique", NONE, 0,
+     FN { zeSetObjectSurfaceEffectTechnique(I(0), I(1), I(2)); }, "Technique of a surface's effect.", OBJECT},
+    {"UpdateObjectFromSurfaces", "i:id", NONE, 0, FN { zeUpdateObjectFromSurfaces(I(0)); },
+     "Writes the surfaces into the materials and re-applies the effects.", OBJECT},
 
     // --- Engine and text ------------------------------------------------------------------
     {"Setup", "| i:width i:height i:depth b:windowed", NONE, FREE, FN { setup(a); },

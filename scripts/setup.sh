@@ -27,6 +27,8 @@ PACKAGES=(
   ffmpeg
   # man pages from the --help texts, and the Debian package's dependencies
   help2man dpkg-dev
+  # the scene exporter add-on is tested in headless Blender
+  blender
 )
 
 missing=()

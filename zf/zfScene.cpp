@@ -157,6 +157,13 @@ const ZF_Entry* nodeKey(const ZF_Entry* node, const char* key) {
 
 }  // namespace
 
+int ZF_SurfaceChannelIndex(const char* name) {
+  if (!name) return -1;
+  for (int c = 0; c < ZF_SURFACE_CHANNELS; ++c)
+    if (std::strcmp(name, ZF_SurfaceChannelNames[c]) == 0) return c;
+  return -1;
+}
+
 int ZF_ParamKindOf(const ZF_Entry* value) {
   if (!value) return ZF_PARAM_NONE;
   if (value->kind == ZF_ARRAY) return ZF_PARAM_FLOAT3;
@@ -186,6 +193,15 @@ const ZF_Entry* paramValue(const ZF_Entry* holder) {
     return nullptr;
   }
   return e;
+}
+
+// Values a parameter entry holds at a time: an animated scalar one, a vector
+// its rows, a plain value its elements.
+int valueElements(const ZF_Entry* e) {
+  if (!e) return 0;
+  if (e->kind == ZF_ARRAY) return static_cast<int>(e->count);
+  if (e->type == ZF_FP_C || e->type == ZF_STR) return 1;
+  return static_cast<int>(e->value.count);
 }
 
 // --- Effect descriptions --------------------------------------------------------------------
@@ -368,11 +384,18 @@ void readSceneObjects(ZF_SceneView* view) {
       const char* name = strKey(sn, "name");
       d.name = name ? name : "";
       const ZF_Entry* params = nodeKey(sn, "Parameters");
+      for (uint32_t p = 0; p < ZF_ChildCount(params); ++p) {
+        const ZF_Entry* given = ZF_Child(params, p);
+        if (ZF_SurfaceChannelIndex(given->name) < 0)
+          zeLog("ZF_SceneOpen: surface '%s' of '%s' has no channel '%s'; ignored\n", d.name,
+                r.filename ? r.filename : "", given->name ? given->name : "");
+      }
       for (int c = 0; c < ZF_SURFACE_CHANNELS; ++c) {
         const ZF_Entry* ch = nodeKey(params, ZF_SurfaceChannelNames[c]);
         ZF_ChannelDesc& cd = d.channels[c];
         cd.value = paramValue(ch);
         cd.kind = ZF_ParamKindOf(cd.value);
+        cd.elements = valueElements(cd.value);
         cd.imageFile = strKey(ch, "img_filename");
         cd.colorSpace = intKey(ch, "img_colorspace", 0);
         cd.mipmap = intKey(ch, "img_mipmap", 1);
@@ -784,6 +807,7 @@ int ZF_SurfaceParamsEval(const ZF_SceneObjectRec* surfaces, float t, ZF_SurfaceP
       const ZF_ChannelDesc& cd = d.channels[c];
       ZF_ChannelValue& v = p.channels[c];
       v.kind = cd.kind;
+      v.elements = cd.elements;
       const char* text;
       evalValue(cd.value, cd.kind, t, v.value, &v.intValue, &text);
       // A channel's text is its image; an image file given beside wins.

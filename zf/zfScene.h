@@ -31,6 +31,8 @@ constexpr int ZF_MAX_RENDER_EFFECTS = 50;
 
 // Surface channel names, in channel order.
 extern const char* const ZF_SurfaceChannelNames[ZF_SURFACE_CHANNELS];
+// The channel of a name, or -1 (exact, case-sensitive).
+int ZF_SurfaceChannelIndex(const char* name);
 
 // --- Effect descriptions ------------------------------------------------------------
 enum ZF_ParamKind : int {
@@ -84,6 +86,7 @@ bool ZF_EffectParamsEqual(const ZF_EffectParams& a, const ZF_EffectParams& b);
 struct ZF_ChannelDesc {
   const ZF_Entry* value;   // null when absent
   int kind;                // ZF_ParamKind
+  int elements;            // values the entry holds at a time (3 for a colour), 0 when absent
   const char* imageFile;   // "img_filename", null when absent
   int colorSpace;          // "img_colorspace", default 0
   int mipmap;              // "img_mipmap", default 1
@@ -104,6 +107,7 @@ struct ZF_SceneObjectRec {
 
 struct ZF_ChannelValue {
   int kind;
+  int elements;  // as ZF_ChannelDesc::elements
   float value[3];
   int intValue;
   const char* imageFile;

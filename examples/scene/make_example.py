@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the example scene: a grey floor, two blue pillars and a red cube that
-moves along a path across the floor, seen by a slowly drifting camera, lit by a
-directional light and a spot light whose colour and intensity change. Behind
-the path, a green block breathes as its point cache says and a yellow column
-bends on its skeleton while a morph target swells its top.
+"""Writes the example scene: a grey floor, two glossy blue pillars and a red cube
+that moves along a path across the floor, seen by a slowly drifting camera, lit
+by a directional light and a spot light whose colour and intensity change.
+Behind the path, a glowing green block breathes as its point cache says and a
+column bends on its skeleton while a morph target swells its top and its colour
+turns from yellow to orange; behind them a textured banner turns, showing both
+of its sides. The surfaces (gloss, glow, colour, image, sides) are the scene's
+SceneObjects surfaces.
 
-Writes the objects (floor.x, pillar.x, mover.x, blob.x, bender.x), the point
+Writes the objects (floor.x, pillar.x, mover.x, blob.x, bender.x, banner.x),
+the banner's image (banner.png), the point
 cache of the block (blob.mdd, converted by zarn-mdd into blob.zmdd with the
 identity lookup blob.zpnts: give zarn-mdd's path as the first argument or put
 it on the PATH), the column's morph target (bender.zmorph) and the scene in its
@@ -18,6 +22,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FPS = 25
@@ -83,6 +88,76 @@ def box(name, colour, emissive, size, lift=0.0, frame=None):
     return vertices
 
 
+def banner(half_width, half_height):
+    """banner.x: one square facing -z (its front towards the camera), white,
+    with texture coordinates over the whole image. One-sided as written: the
+    scene's surface makes it double-sided."""
+    w, h = half_width, half_height
+    text = ("xof 0303txt 0032\n// banner for the Zarn example scene, made by make_example.py.\n"
+            "Material M {\n  1.000000;1.000000;1.000000;1.000000;;\n  8.000000;\n  0.000000;0.000000;0.000000;;\n"
+            "  0.000000;0.000000;0.000000;;\n}\n"
+            "Mesh banner {\n  4;\n  %s;%s;0.000000;,\n  %s;%s;0.000000;,\n  %s;%s;0.000000;,\n  %s;%s;0.000000;;\n"
+            "  2;\n  3;0,1,2;,\n  3;0,2,3;;\n"
+            "MeshNormals {\n  1;\n  0.000000;0.000000;-1.000000;;\n  2;\n  3;0,0,0;,\n  3;0,0,0;;\n}\n"
+            "MeshTextureCoords {\n  4;\n  0.000000;1.000000;,\n  0.000000;0.000000;,\n  1.000000;0.000000;,\n"
+            "  1.000000;1.000000;;\n}\n"
+            "MeshMaterialList {\n  1;\n  2;\n  0,\n  0;;\n  { M }\n}\n}\n"
+            % (f(-w), f(-h), f(-w), f(h), f(w), f(h), f(w), f(-h)))
+    with open(os.path.join(HERE, "banner.x"), "w", newline="\n") as out:
+        out.write(text)
+
+
+def png(name, width, height, pixel):
+    """An 8-bit RGB PNG of pixel(x, y) -> (r, g, b), written with zlib alone."""
+    rows = b"".join(b"\0" + bytes(c for x in range(width) for c in pixel(x, y)) for y in range(height))
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    data = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+    with open(os.path.join(HERE, name), "wb") as out:
+        out.write(data)
+
+
+def banner_image(x, y):
+    """Orange and cream checks, eight across, with a dark band along the top."""
+    if y < 4:
+        return (40, 30, 60)
+    return (240, 120, 30) if ((x // 8) + (y // 8)) % 2 else (250, 235, 200)
+
+
+def surface(name, parameters):
+    """One SceneObjects surface: its channel nodes (name -> body text)."""
+    body = "".join("{ %s\n%s}\n" % (channel_name, text) for channel_name, text in parameters)
+    return "{ Surface\nname STR %s\n{ Parameters\n%s}\n}\n" % (name, body)
+
+
+def scene_object(lwo, surfaces):
+    return "{ SceneObject\nfilename STR %s\n{ Surfaces\n%s}\n}\n" % (lwo, "".join(surfaces))
+
+
+def surfaces_text():
+    """The surfaces the scene gives its objects, over what their files say."""
+    return ("{ SceneObjects\n" +
+            # Glossy: a strong, tight highlight.
+            scene_object("pillar.lwo", [surface("Pillar", [("Specularity", "value FP 0.8\n"),
+                                                           ("Glossiness", "value FP 0.75\n")])]) +
+            # Luminous: the block glows in its own colour.
+            scene_object("blob.lwo", [surface("Blob", [("Luminosity", "value FP 0.7\n")])]) +
+            # Animated: the column turns from yellow to orange; its colour is
+            # the surface's, not its vertices'.
+            scene_object("bender.lwo", [surface("Bender", [
+                ("BaseColor", "value " + vector(lambda i: (1.0, 0.8 - 0.45 * i / (FRAMES - 1),
+                                                           0.1 - 0.05 * i / (FRAMES - 1)))),
+                ("VertexColoring", "value FP 0\n")])]) +
+            # Textured and double-sided: both faces of the turning banner show its image.
+            scene_object("banner.lwo", [surface("Banner", [
+                ("BaseColor", "value FP 1 1 1\nimg_filename STR banner.png\nimg_colorspace I4 1\n"),
+                ("Luminosity", "value FP 0.3\n"), ("Sidedness", "value I4 3\n")])]) +
+            "}\n")
+
+
 def samples(values):
     return "DAT %d %s" % (len(values), " ".join(f(v) for v in values))
 
@@ -124,6 +199,7 @@ def scene_text():
            "intensity " + channel(lambda i: 1.5 - 0.5 * i / (FRAMES - 1)),
            "coneAngles FP 0.5 0.1\nfalloff I4 1\nrange FP 30\n}\n",
            "}\n",
+           surfaces_text(),
            "{ Objects\n",
            "{ Object\nzfilename STR floor.x\nname STR floor\nfilename STR floor.lwo\n"
            "position FP 0 -0.1 0\nrotation FP 0 0 0\nscale FP 1 1 1\n}\n",
@@ -147,11 +223,17 @@ def scene_text():
            "position FP %s %s %s\nrotation FP 0 0 0\nscale FP 1 1 1\n" % tuple(map(f, BENDER_AT)),
            "{ Morphs\n{ swell\nvalue " + channel(lambda i: math.sin(math.pi * i / (FRAMES - 1))) + "}\n}\n",
            "}\n",
+           # Turns once about its upright axis over the scene, behind everything.
+           "{ Object\nzfilename STR banner.x\nname STR banner\nfilename STR banner.lwo\n"
+           "position FP %s %s %s\n" % tuple(map(f, BANNER_AT)),
+           "rotation " + vector(lambda i: (2 * math.pi * i / (FRAMES - 1), 0, 0)),
+           "scale FP 1 1 1\n}\n",
            "}\n}\n"]
     return "".join(out)
 
 
 BLOB_AT = (-1.8, 0.5, 2.5)
+BANNER_AT = (0.0, 2.6, 5.0)
 BENDER_AT = (1.8, 0.0, 2.5)
 BENDER_HALF = (0.3, 1.0, 0.3)  # raised by 1: from the floor (y 0) to y 2
 BEND_DEGREES = 25.0
@@ -223,6 +305,8 @@ def main():
     blob_cache(box("blob", (0.2, 0.8, 0.3), (0.05, 0.25, 0.1), (0.5, 0.5, 0.5)), tool)
     box("bender", (1.0, 0.8, 0.1), (0.3, 0.25, 0.0), BENDER_HALF, lift=1.0, frame=bender_skeleton)
     bender_morph()
+    banner(1.5, 0.9)
+    png("banner.png", 64, 40, banner_image)
     with open(os.path.join(HERE, "example.zscn"), "w", newline="\n") as out:
         out.write(scene_text())
 

@@ -21,6 +21,8 @@ void drawPass(video::IVideoDriver* driver, CZeEffectCallback* callback, CZeEffec
   video::SMaterial m = material;
   SZeFxMaterial record;
   if (!effect->applyPass(technique, pass, m, record, noDepth)) return;
+  if (const SZeMaterialRecord* row = nodeExt ? nodeExt->getMaterialRecord(u32(materialIndex)) : nullptr)
+    effect->applyRowTextures(technique, pass, *row, m, record);
   SZeEffectDrawContext context;
   // A mirrored view culls the other faces, the pass's own culling included.
   if (flipWinding) zeFlipWinding(m);

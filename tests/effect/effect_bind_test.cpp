@@ -27,7 +27,8 @@
 #include "effect/IZeGPUProgrammingServices.h"
 #include "scene/IZeLightSceneNodeExt.h"
 #include "scene/IZeSceneNodeExt.h"
-#include "scene/IZeSurface.h"
+#include "mesh/CZeSurfaceLightwave.h"
+#include "mesh/CZeSurfaceLightwaveHV.h"
 
 using namespace irr;
 
@@ -465,21 +466,6 @@ TEST_F(Binds, ProbesPairTheNearestAlongTheSegment) {
             std::string::npos);
 }
 
-// A surface with LightWave values.
-class Surface : public IZeSurface, public IZeSurfaceValues {
- public:
-  int type = EZEST_LIGHTWAVE;
-  SZeLWSurfaceValues lw;
-  SZeLWHVValues hv;
-  IZeSurface* clone() const override { return nullptr; }
-  void writeToMaterial(video::SMaterial&, SZeMaterialRecord&) const override {}
-  bool needsTangents() const override { return false; }
-  void passCompileParameters(IZeEffect*) const override {}
-  int surfaceType() const override { return type; }
-  const SZeLWSurfaceValues* lightwaveValues() const override { return &lw; }
-  const SZeLWHVValues* hyperVoxelValues() const override { return &hv; }
-};
-
 // Only what the surface families read.
 class NodeExt : public IZeSceneNodeExt {
  public:
@@ -507,6 +493,7 @@ class NodeExt : public IZeSceneNodeExt {
   int getTangentMode() const override { return 0; }
   bool needTangents() const override { return false; }
   bool update() override { return true; }
+  void refreshRow(u32) override {}
   void saveEffects() override {}
   void restoreEffects() override {}
   void setCubeMap1(IReferenceCounted*) override {}
@@ -529,11 +516,12 @@ class NodeExt : public IZeSceneNodeExt {
 };
 
 TEST_F(Binds, SurfaceValuesAndTheChecksOfTheDraw) {
-  Surface* surface = new Surface;
-  surface->lw.channels[2].value = 0.8f;                   // Diffuse
-  surface->lw.channels[0].colour[1] = 0.5f;               // BaseColor
-  surface->lw.channels[31].integer = 2;                   // Sidedness
-  surface->lw.channels[ZE_LW_GLOSSINESS].value = 0.4f;
+  CZeSurfaceLightwave* surface = new CZeSurfaceLightwave;
+  CZeSurfaceLightwaveHV* hyperVoxel = new CZeSurfaceLightwaveHV;
+  surface->setFloat(ZE_LW_DIFFUSE, 0.8f);
+  surface->setFloat3(ZE_LW_BASE_COLOR, 0, 0.5f, 0);
+  surface->setInt(ZE_LW_SIDEDNESS, 2);
+  surface->setFloat(ZE_LW_GLOSSINESS, 0.4f);
   NodeExt ext;
   ext.surface = surface;
   scene::ISceneNode* node = object(core::vector3df(0, 0, 0));
@@ -551,26 +539,26 @@ TEST_F(Binds, SurfaceValuesAndTheChecksOfTheDraw) {
   auto* lw = list[3];
   const struct {
     bool node, ext, surface;
-    int type;
+    u32 type;
     const char* message;
   } cases[] = {
-      {false, true, true, EZEST_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing matExt->Node"},
-      {true, false, true, EZEST_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing IZeSceneNodeExt"},
-      {true, true, false, EZEST_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing Surface at index 0"},
-      {true, true, true, EZEST_LIGHTWAVEHV,
+      {false, true, true, ZE_SURFACE_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing matExt->Node"},
+      {true, false, true, ZE_SURFACE_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing IZeSceneNodeExt"},
+      {true, true, false, ZE_SURFACE_LIGHTWAVE, "CZeEffectBindLightwave::onSetMaterial : Missing Surface at index 0"},
+      {true, true, true, ZE_SURFACE_LIGHTWAVE_HV,
        "CZeEffectBindLightwave::onSetMaterial : Unexpected Surface type != EZEST_LIGHTWAVE at index 0"},
   };
   for (const auto& c : cases) {
     SZeEffectDrawContext bad;
     bad.node = c.node ? node : nullptr;
     bad.nodeExt = c.ext ? &ext : nullptr;
-    ext.surface = c.surface ? surface : nullptr;
-    surface->type = c.type;
+    ext.surface = !c.surface ? nullptr : c.type == ZE_SURFACE_LIGHTWAVE ? static_cast<IZeSurface*>(surface) : hyperVoxel;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(lw->onSetMaterial(&bad));
     EXPECT_NE(testing::internal::GetCapturedStdout().find(c.message), std::string::npos) << c.message;
   }
   surface->drop();
+  hyperVoxel->drop();
 }
 
 TEST_F(Binds, UserMapsShadowAndUnknownSemanticsWarnOnce) {

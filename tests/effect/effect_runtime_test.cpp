@@ -492,28 +492,56 @@ TEST_F(EffectRuntime, TexturesLayersAndSamplers) {
   other->drop();
 }
 
-TEST_F(EffectRuntime, ObjectLayerRecordHoldsTheLayersItWasGiven) {
+TEST_F(EffectRuntime, ObjectRowTexturesWinOverThePassesAtEachDraw) {
   file("d.png", "x");
-  services.pixelSamplers = {{"D", 2}};
+  services.pixelSamplers = {{"D", 2}, {"E", 0}};
   std::string error;
-  CZeEffect* e = build("// texture D : d.png\n// config techniques : t\n//ZARN_PP:D:TECH_T:// config tangents", &error);
+  CZeEffect* e = build("// texture D : d.png\n// texture E\n// float X : 1\n// config techniques : t\n"
+                       "//ZARN_PP:D:TECH_T:// config tangents",
+                       &error);
   ASSERT_EQ(error, "");
   EXPECT_TRUE(e->needsTangents());
+  EXPECT_EQ(e->samplerHandle("D"), e->getParameterHandle("D"));
+  EXPECT_EQ(e->samplerHandle("X"), -1);  // not a sampler
+  EXPECT_EQ(e->samplerHandle("Nope"), -1);
+
   video::SMaterial material;
-  SZeMaterialRecord record;
-  const int before = textures.texture->getReferenceCount();
-  e->applyToMaterial(material, record, 1, 0);
+  SZeMaterialRecord row;
+  e->applyToMaterial(material, row, 1, 0);
   EXPECT_EQ(material.MaterialType, e->techniques()[1].passes[0].irrType);
-  EXPECT_EQ(record.layers[2], textures.texture);
-  EXPECT_EQ(textures.texture->getReferenceCount(), before + 1);
-  e->applyToMaterial(material, record, 9, 0);  // no such technique: nothing changes
-  EXPECT_EQ(record.layers[2], textures.texture);
-  e->clearFromMaterial(material, record);
-  EXPECT_EQ(record.layers[2], nullptr);
+  e->applyToMaterial(material, row, 9, 0);  // no such technique: nothing changes
+  EXPECT_EQ(material.MaterialType, e->techniques()[1].passes[0].irrType);
+
+  // The row's texture for D replaces the effect's on its layer; a first-layer
+  // texture fills layer 0 only when the pass leaves it empty.
+  FakeTexture* own = new FakeTexture("own");
+  FakeTexture* first = new FakeTexture("first");
+  ASSERT_TRUE(row.addTexture(e->samplerHandle("D"), own, true));
+  ASSERT_TRUE(row.addTexture(-1, first, false));
+  EXPECT_EQ(own->getReferenceCount(), 2);
+  video::SMaterial drawn;
+  SZeFxMaterial record;
+  ASSERT_TRUE(e->applyPass(0, 0, drawn, record));
+  EXPECT_EQ(record.layers[2].texture, textures.texture);
+  e->applyRowTextures(0, 0, row, drawn, record);
+  EXPECT_EQ(record.layers[2].texture, own);
+  EXPECT_EQ(record.layers[2].srgb, 1);
+  EXPECT_EQ(drawn.TextureLayer[2].Texture, own);
+  EXPECT_EQ(record.layers[0].texture, first);
+  EXPECT_EQ(drawn.TextureLayer[0].Texture, first);
+  // A texture the effect holds on layer 0 keeps it.
+  ASSERT_TRUE(e->setSamplerTexture(e->samplerHandle("E"), textures.texture, false));
+  ASSERT_TRUE(e->applyPass(0, 0, drawn, record));
+  e->applyRowTextures(0, 0, row, drawn, record);
+  EXPECT_EQ(record.layers[0].texture, textures.texture);
+
+  e->clearFromMaterial(material, row);
+  EXPECT_EQ(row.textureCount, 0);
+  EXPECT_EQ(own->getReferenceCount(), 1);
   EXPECT_EQ(material.TextureLayer[2].Texture, nullptr);
-  EXPECT_EQ(textures.texture->getReferenceCount(), before);
-  CZeEffect* plain = build("// float X : 1", &error);
-  EXPECT_FALSE(plain->needsTangents());
+  own->drop();
+  first->drop();
+  e->setTexture("E", nullptr, false);
 }
 
 TEST_F(EffectRuntime, NoDepthAppliesOnlyToPassesWithoutDepthStates) {

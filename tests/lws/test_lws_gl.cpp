@@ -26,37 +26,11 @@ using namespace zetest;
 
 constexpr int kWidth = 160, kHeight = 120;
 
-struct Shot {
-  std::vector<unsigned long> pixels;
-  int exitCode = -2;
-};
+using Shot = ViewerShot;
 
 // The paused viewer at `frame`, read back from the X server, then Escape.
 Shot viewAt(const std::string& scene, int frame) {
-  Shot shot;
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return shot;
-  const std::string f = std::to_string(frame);
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv("ZARN_NONINTERACTIVE", "1", 1);
-    execl(ZARN_EXECUTABLE, ZARN_EXECUTABLE, "-display", "160x120", "-windowed", "1", "-userlog", scene.c_str(),
-          "-paused", "-framestart", f.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  Window window = 0;
-  for (int i = 0; i < 300 && !window; ++i) {
-    window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
-    if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  if (window) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    shot.pixels = windowPixels(display, window, kWidth, kHeight);
-    pressKey(display, window, XK_Escape);
-  }
-  shot.exitCode = waitExit(child, window ? 10 : 0);
-  XCloseDisplay(display);
-  return shot;
+  return viewPausedAt(ZARN_EXECUTABLE, scene, frame, kWidth, kHeight);
 }
 
 // Pixels below the HUD where one channel (shift 16 red, 8 green) clearly leads:

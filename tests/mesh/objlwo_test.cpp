@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -17,8 +18,10 @@
 #include "mesh/CZeLwoMeshFileLoader.h"
 #include "mesh/CZeObjMeshFileLoader.h"
 #include "mesh/CZeSkinMeshBuffer.h"
+#include "mesh/CZeSurfaceLightwave.h"
 #include "mesh/zeMeshLoaders.h"
 #include "meshTestSupport.h"
+#include "support/lwoWriter.h"
 
 using namespace irr;
 
@@ -38,33 +41,13 @@ std::vector<std::string> corpusFiles(const std::string& dirName) {
 
 // --- LWO2 writing ----------------------------------------------------------
 
-std::string be32(u32 v) {
-  const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                     static_cast<char>(v)};
-  return std::string(b, 4);
-}
-std::string be16(u32 v) { return std::string{static_cast<char>(v >> 8), static_cast<char>(v)}; }
-std::string f4(float f) {
-  u32 bits;
-  std::memcpy(&bits, &f, 4);
-  return be32(bits);
-}
-std::string s0(const std::string& s) {
-  std::string out = s + '\0';
-  if (out.size() & 1) out += '\0';
-  return out;
-}
-std::string chunk(const char* id, const std::string& body) {
-  std::string out = std::string(id, 4) + be32(static_cast<u32>(body.size())) + body;
-  if (body.size() & 1) out += '\0';
-  return out;
-}
-std::string sub(const char* id, const std::string& body) {
-  std::string out = std::string(id, 4) + be16(static_cast<u32>(body.size())) + body;
-  if (body.size() & 1) out += '\0';
-  return out;
-}
-std::string form(const std::string& chunks) { return "FORM" + be32(static_cast<u32>(chunks.size() + 4)) + "LWO2" + chunks; }
+using lwo::be16;
+using lwo::be32;
+using lwo::chunk;
+using lwo::f4;
+using lwo::form;
+using lwo::s0;
+using lwo::sub;
 
 // Two surfaces on one layer: a quad "Red" (textured through its UV map) and
 // a triangle "Blue", one corner of the quad split by a per-polygon UV.
@@ -257,6 +240,146 @@ TEST_F(MeshLoaders, LwoLayerAskedForIsTheOnlyOneLoaded) {
     EXPECT_EQ(zeMeshLayerOf(n.name, &got), n.file) << n.name;
     EXPECT_EQ(got, n.layer) << n.name;
   }
+}
+
+// A picture beside the objects the tests write.
+void writePicture(const std::string& name, video::SColor colour) {
+  video::IVideoDriver* driver = testDevice()->getVideoDriver();
+  video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+  image->fill(colour);
+  driver->writeImageToFile(image, (tempDir() + name).c_str());
+  image->drop();
+}
+
+const IZeSurfaceLightwave* surfaceOf(scene::IAnimatedMesh* mesh, u32 buffer) {
+  const IZeSurface* s = zeMeshBufferSurface(mesh->getMeshBuffer(buffer));
+  return s && s->getKind() == ZE_SURFACE_LIGHTWAVE ? static_cast<const IZeSurfaceLightwave*>(s) : nullptr;
+}
+
+TEST_F(MeshLoaders, LwoSurfaceChunksFillTheSurfaceOfTheirBuffer) {
+  writePicture("lwo-colour.bmp", video::SColor(255, 10, 200, 30));
+  writePicture("lwo-sky.bmp", video::SColor(255, 0, 0, 255));
+  const std::string full =
+      lwo::colour(1, 0.5f, 0) + lwo::scalar("DIFF", 0.9f) + lwo::scalar("LUMI", 0.1f) + lwo::scalar("SPEC", 0.6f) +
+      lwo::scalar("GLOS", 0.7f) + lwo::scalar("REFL", 0.2f) + lwo::scalar("TRAN", 0.25f) +
+      lwo::scalar("TRNL", 0.3f) + lwo::scalar("RIND", 1.5f) + lwo::scalar("BUMP", 0.8f) +
+      lwo::sub("SMAN", f4(1.2f)) + lwo::sub("SIDE", be16(3)) + lwo::scalar("CLRH", 0.4f) +
+      lwo::scalar("CLRF", 0.5f) + lwo::scalar("ADTR", 0.6f) + lwo::scalar("RBLR", 0.05f) +
+      lwo::sub("GLOW", be16(0) + f4(0.7f) + be16(0) + f4(0.5f) + be16(0)) + lwo::sub("RFOP", be16(2)) +
+      lwo::sub("RIMG", be16(2)) + lwo::imageBlock("COLR", 1, 5, 2, "uv") + lwo::imageBlock("DIFF", 9);
+  std::string uv = "TXUV" + be16(2) + s0("uv");
+  for (u32 i = 0; i < 3; ++i) uv += be16(i) + f4(0.5f) + f4(0.25f);
+  const std::string file = form(chunk("TAGS", s0("Full")) + lwo::layer({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}) +
+                                chunk("VMAP", uv) + lwo::clip(1, "lwo-colour.bmp") + lwo::clip(2, "lwo-sky.bmp") +
+                                lwo::surface("Full", full));
+  scene::IAnimatedMesh* mesh = lwo(file);
+  ASSERT_NE(mesh, nullptr) << testLog().all();
+  const IZeSurfaceLightwave* s = surfaceOf(mesh, 0);
+  ASSERT_NE(s, nullptr);
+  const struct {
+    int channel;
+    float value;
+  } floats[] = {{ZE_LW_DIFFUSE, 0.9f},       {ZE_LW_LUMINOSITY, 0.1f},         {ZE_LW_SPECULARITY, 0.6f},
+                {ZE_LW_GLOSSINESS, 0.7f},    {ZE_LW_REFLECTIVITY, 0.2f},       {ZE_LW_TRANSPARENCY, 0.25f},
+                {ZE_LW_TRANSLUCENCY, 0.3f},  {ZE_LW_IOR, 1.5f},                {ZE_LW_BUMP, 0.8f},
+                {ZE_LW_SMOOTHING_ANGLE, 1.2f}, {ZE_LW_COLOR_HIGHLIGHTS, 0.4f}, {ZE_LW_ADDITIVE_TRANSPARENCY, 0.6f},
+                {ZE_LW_REFLECTION_BLURRING, 0.05f}, {ZE_LW_GLOW_VALUE, 0.7f},  {ZE_LW_VERTEX_COLORING, 0.0f}};
+  for (const auto& c : floats) EXPECT_FLOAT_EQ(s->getFloat(c.channel), c.value) << ZE_LW_CHANNEL_NAMES[c.channel];
+  EXPECT_FLOAT_EQ(s->getValue(ZE_LW_BASE_COLOR)[1], 0.5f);
+  EXPECT_FLOAT_EQ(s->getValue(ZE_LW_COLOR_FILTER)[2], 0.5f);
+  EXPECT_EQ(s->getInt(ZE_LW_SIDEDNESS), 3);
+  EXPECT_EQ(s->getInt(ZE_LW_REFLECTION_OPTIONS), 2);
+  EXPECT_EQ(s->getInt(ZE_LW_GLOW), 1);
+  ASSERT_NE(s->getTexture(ZE_LW_BASE_COLOR), nullptr);
+  EXPECT_NE(std::string(s->getTexture(ZE_LW_BASE_COLOR)->getName().getPath().c_str()).find("lwo-colour.bmp"),
+            std::string::npos);
+  ASSERT_NE(s->getTexture(ZE_LW_REFLECTION_IMAGE), nullptr);
+  EXPECT_EQ(s->getTexture(ZE_LW_DIFFUSE), nullptr);  // its image is in no CLIP
+  EXPECT_EQ(testLog().count("surface 'Full' names image 9, which no CLIP holds", ELL_WARNING), 1) << testLog().all();
+
+  // The buffer's material is the surface written, its vertices carry the opacity.
+  scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
+  const video::SMaterial& m = buffer->getMaterial();
+  EXPECT_EQ(m.MaterialType, video::EMT_TRANSPARENT_REFLECTION_2_LAYER);
+  EXPECT_FALSE(m.BackfaceCulling);
+  EXPECT_EQ(m.getTexture(0), s->getTexture(ZE_LW_BASE_COLOR));
+  EXPECT_EQ(static_cast<const video::S3DVertex*>(buffer->getVertices())[0].Color.getAlpha(), 191u);
+  // The UV-mapped colour map lays the buffer out.
+  EXPECT_EQ(static_cast<const video::S3DVertex*>(buffer->getVertices())[0].TCoords, core::vector2df(0.5f, 0.75f));
+  mesh->drop();
+}
+
+TEST_F(MeshLoaders, LwoProjectionsComputeTheCoordinates) {
+  // Hand-worked: V counts from the bottom in the file, so the buffer holds 1 - v.
+  const std::string sizeTwo = lwo::sub("SIZE", f4(2) + f4(2) + f4(2) + be16(0));
+  const std::string shifted = lwo::sub("CNTR", f4(1) + f4(0) + f4(0) + be16(0));
+  const std::string turned = lwo::sub("ROTA", f4(core::HALF_PI) + f4(0) + f4(0) + be16(0));
+  const struct {
+    const char* what;
+    u32 projection, axis;
+    std::string textureMap;
+    std::vector<float> point;
+    core::vector2df uv;
+  } cases[] = {
+      {"planar Z", 0, 2, sizeTwo, {1, 1, 0}, {1, 0}},
+      {"planar Z", 0, 2, sizeTwo, {0.5f, -0.5f, 3}, {0.75f, 0.75f}},
+      {"planar X", 0, 0, "", {5, 0.5f, -0.5f}, {0, 0}},
+      {"planar Y", 0, 1, "", {0.25f, 7, 0.25f}, {0.75f, 0.25f}},
+      {"planar Z, centre at x 1", 0, 2, shifted, {1, 0, 0}, {0.5f, 0.5f}},
+      {"planar Z turned a quarter by heading", 0, 2, turned, {0.4f, 0, 0}, {0.5f, 0.5f}},
+      {"cylindrical Y", 1, 1, "", {1, 0.5f, 0}, {0.75f, 0}},
+      {"cylindrical Y", 1, 1, "", {0, 0, 1}, {0.5f, 0.5f}},
+      {"cylindrical Y", 1, 1, "", {-1, 0, 0}, {0.25f, 0.5f}},
+      {"spherical Y", 2, 1, "", {0, 1, 0}, {0.5f, 0}},
+      {"spherical Y", 2, 1, "", {1, 0, 0}, {0.75f, 0.5f}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A triangle whose first corner is the point, the others near it.
+    const std::vector<float>& p = c.point;
+    const std::string file =
+        form(chunk("TAGS", s0("S")) +
+             lwo::layer({p, {p[0], p[1] - 0.01f, p[2]}, {p[0] + 0.01f, p[1], p[2]}}, {{0, 1, 2}}) +
+             lwo::clip(1, "none.bmp") + lwo::surface("S", lwo::imageBlock("COLR", 1, c.projection, c.axis, "", c.textureMap)));
+    scene::IAnimatedMesh* mesh = lwo(file);
+    ASSERT_NE(mesh, nullptr) << testLog().all();
+    const core::vector2df t = static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices())[0].TCoords;
+    EXPECT_NEAR(t.X, c.uv.X, 1e-5f);
+    EXPECT_NEAR(t.Y, c.uv.Y, 1e-5f);
+    mesh->drop();
+  }
+
+  // A polygon across the seam behind the axis takes its corners from one side.
+  const std::string seam = form(chunk("TAGS", s0("S")) +
+                                lwo::layer({{-0.1f, 0, -1}, {0.1f, 0, -1}, {0.1f, 1, -1}}, {{0, 1, 2}}) +
+                                lwo::surface("S", lwo::imageBlock("COLR", 1, 1, 1)));
+  scene::IAnimatedMesh* mesh = lwo(seam);
+  ASSERT_NE(mesh, nullptr);
+  const auto* v = static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices());
+  const float left = std::atan2(-0.1f, -1.0f) / (2 * core::PI) + 0.5f + 1.0f;
+  const float right = std::atan2(0.1f, -1.0f) / (2 * core::PI) + 0.5f;
+  EXPECT_NEAR(v[0].TCoords.X, left, 1e-5f);
+  EXPECT_NEAR(v[1].TCoords.X, right, 1e-5f);
+  mesh->drop();
+
+  // A UV-mapped block lays the buffer out even when a projected one comes first.
+  std::string uv = "TXUV" + be16(2) + s0("uv");
+  for (u32 i = 0; i < 3; ++i) uv += be16(i) + f4(0.125f) + f4(0.25f);
+  mesh = lwo(form(chunk("TAGS", s0("S")) + lwo::layer({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}) +
+                  chunk("VMAP", uv) +
+                  lwo::surface("S", lwo::imageBlock("COLR", 1, 0, 2) + lwo::imageBlock("DIFF", 1, 5, 2, "uv"))));
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices())[0].TCoords,
+            core::vector2df(0.125f, 0.75f));
+  mesh->drop();
+
+  // Cubic and front projections are not computed, and say so.
+  testLog().Lines.clear();
+  mesh = lwo(form(chunk("TAGS", s0("S")) + lwo::layer({{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}, {{0, 1, 2}}) +
+                  lwo::surface("S", lwo::imageBlock("COLR", 1, 3))));
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_EQ(testLog().count("surface 'S' uses projection 3, which is not computed", ELL_WARNING), 1) << testLog().all();
+  mesh->drop();
 }
 
 TEST_F(MeshLoaders, LwoChunksAndIndicesAreCheckedAgainstTheFile) {

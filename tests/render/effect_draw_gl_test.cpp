@@ -26,16 +26,11 @@
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
+#include "support/glEngineTest.h"
 
 using namespace irr;
 
 namespace {
-
-// A square in front of the default camera, both windings (no culling
-// question), wider than the view.
-const char* const kQuad =
-    "v -30 -30 10\nv 30 -30 10\nv 30 30 10\nv -30 30 10\n"
-    "f 1 2 3\nf 1 3 4\nf 3 2 1\nf 4 3 1\n";
 
 const char* const kEffect = R"(/*
 [ZARN_BEGIN]
@@ -106,50 +101,20 @@ const char* const kOneSided =
     "v -30 -30 10\nv 0 -30 10\nv 0 30 10\nv -30 30 10\n"
     "f 1 3 2\nf 1 4 3\n";
 
-class EffectDraw : public ::testing::Test {
+class EffectDraw : public ZeGLEngineTest {
  protected:
-  void SetUp() override {
-    zeGLInstall();
-    zeInstallMainRenderer();
-    zeInstallGPUProgrammingServicesSlot();
-    zeInstallEffectManagerSlot();
-    zeSceneRegister();
-    zeInstallImagesAnd2D();
-    zeSetMessageThreshold(ZE_NONE);
-    zeDisableMessageBoxes();
-  }
-  void TearDown() override {
-    zeEngineStop();
-    if (!base_.empty()) (void)!std::system(("rm -rf '" + base_ + "'").c_str());
-    ::unsetenv("ZARN_DRIVER");
-    zeResetMessageState();
-  }
   bool start() {
-    char pattern[] = "/tmp/zarn-fxdraw-XXXXXX";
-    if (!::mkdtemp(pattern)) return false;
-    base_ = std::string(pattern) + "/";
-    if (::symlink(ZARN_DATA_DIR "/shaders", (base_ + "shaders").c_str()) != 0) return false;
-    std::ofstream(base_ + "quad.obj") << kQuad;
+    if (!ZeGLEngineTest::start()) return false;
     std::ofstream(base_ + "onesided.obj") << kOneSided;
     std::ofstream(base_ + "two.hlsl") << kTwoTechniques;
     std::ofstream(base_ + "tint.hlsl") << kEffect;
     std::ofstream(base_ + "rect.hlsl") << kRectangleEffect;
     std::ofstream(base_ + "rectimage.hlsl") << "#define WITH_IMAGE\n" << kRectangleEffect;
-    ::setenv("ZARN_DRIVER", "opengl", 1);
-    ZeEngineSettings settings;
-    settings.width = 64;
-    settings.height = 48;
-    settings.windowed = 1;
-    settings.vsync = 0;
-    settings.baseDirectory = base_.c_str();
-    return zeEngineStart(settings) == 0;
+    return true;
   }
   // A pixel of the frame Sync just drew, as 0xRRGGBB.
   static unsigned pixel(int x, int y) {
-    video::IImage* image = zeGetFrameBackend()->readFrame();
-    if (!image) return 0xDEAD;
-    const video::SColor c = image->getPixel(u32(x), u32(y));
-    image->drop();
+    const video::SColor c = framePixel(x, y);
     return (c.getRed() << 16) | (c.getGreen() << 8) | c.getBlue();
   }
   static unsigned centre() { return pixel(32, 24); }
@@ -158,7 +123,6 @@ class EffectDraw : public ::testing::Test {
       if (std::abs(int((got >> shift) & 255) - int((want >> shift) & 255)) > 2) return false;
     return true;
   }
-  std::string base_;
 };
 
 TEST_F(EffectDraw, SyncDrawsAnObjectRowThroughItsEffect) {

@@ -10,7 +10,7 @@
 #include "sceneFixture.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/IZeEffect.h"
-#include "scene/IZeSurface.h"
+#include "mesh/IZeSurface.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeObject.h"
 
@@ -259,32 +259,43 @@ namespace {
 struct FakeSurface : IZeSurface {
   video::ITexture* texture = nullptr;
   bool tangents = false;
-  mutable int compileHandOvers = 0;
+  mutable int textureBinds = 0;
+  u32 getKind() const override { return 0; }
+  void initFromMaterial(const video::SMaterial&) override {}
   IZeSurface* clone() const override {
     FakeSurface* copy = new FakeSurface;
     copy->texture = texture;
     copy->tangents = tangents;
     return copy;
   }
-  void writeToMaterial(video::SMaterial& material, SZeMaterialRecord&) const override {
+  void writeToMaterial(video::SMaterial& material) const override {
     material.DiffuseColor = video::SColor(255, 10, 20, 30);
     material.setTexture(0, texture);
   }
   bool needsTangents() const override { return tangents; }
-  void passCompileParameters(IZeEffect*) const override { ++compileHandOvers; }
+  bool getEffectCompileParameters(const SZeSurfaceNodeFacts*, SZeSurfaceMacro*, int, int*, int*) const override {
+    return false;
+  }
+  bool setEffectTextures(IZeEffect*) const override { return true; }
+  bool setEffectTexturesOnMaterial(IZeEffect*, SZeMaterialRecord& record) const override {
+    ++textureBinds;
+    record.clearTextures();
+    return record.addTexture(0, texture, false);
+  }
 };
 
 struct FakeEffect : IZeEffect {
   bool tangents = false;
   int applied = 0;
   int cleared = 0;
-  void applyToMaterial(video::SMaterial& material, SZeMaterialRecord& record, int, int) override {
+  void applyToMaterial(video::SMaterial& material, SZeMaterialRecord&, int, int) override {
     ++applied;
     for (u32 i = 0; i < video::MATERIAL_MAX_TEXTURES; ++i) material.setTexture(i, nullptr);
-    record.layers[5] = nullptr;
   }
   void clearFromMaterial(video::SMaterial&, SZeMaterialRecord&) override { ++cleared; }
   bool needsTangents() const override { return tangents; }
+  int samplerHandle(const char*) const override { return 0; }
+  bool setSamplerTexture(int, video::ITexture*, bool) override { return true; }
 };
 
 video::ITexture* makeTexture() {
@@ -319,7 +330,9 @@ TEST_F(SceneTest, ExtensionRowsApplySurfaceThenEffect) {
   EXPECT_EQ(ext->getMaterialRecord(0)->secondIndex, 7);
   // The effect emptied the layers; the surface's texture came back.
   EXPECT_EQ(node->getMaterial(0).getTexture(0), surface->texture);
-  EXPECT_EQ(surface->compileHandOvers, 1);
+  EXPECT_EQ(surface->textureBinds, 1);
+  EXPECT_EQ(ext->getMaterialRecord(0)->textureCount, 1);  // the surface's image for the effect
+  const int textureRefs = surface->texture->getReferenceCount();
   EXPECT_EQ(node->getMaterial(1).getTexture(0), nullptr);  // row 1 untouched
 
   // Saving keeps references; restoring re-applies what changed.
@@ -328,13 +341,15 @@ TEST_F(SceneTest, ExtensionRowsApplySurfaceThenEffect) {
   ext->clearEffect(0);
   EXPECT_EQ(effect->cleared, 1);
   EXPECT_EQ(ext->getEffect(0), nullptr);
+  EXPECT_EQ(ext->getMaterialRecord(0)->textureCount, 0);  // they named the effect's samplers
+  EXPECT_EQ(surface->texture->getReferenceCount(), textureRefs - 1);
   ext->restoreEffects();
   EXPECT_EQ(ext->getEffect(0), effect);
   EXPECT_EQ(ext->getMaterialRecord(0)->technique, 2);
 
   // A stray technique index applies the effect without a saved copy for it.
   ext->setEffect(0, effect, 1 << 30, 0);
-  EXPECT_EQ(surface->compileHandOvers, 3);
+  EXPECT_EQ(surface->textureBinds, 3);
   EXPECT_EQ(node->getMaterial(0).getTexture(0), nullptr);
 
   // Setting the same effect again must not release it on the way.

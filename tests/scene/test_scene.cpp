@@ -609,16 +609,18 @@ TEST_F(SceneTableTest, TheExampleSceneLoadsTheSameFromTextAndBinary) {
   binary.lightBase = 5;
   ASSERT_EQ(zeLoadScene(0, "example.zscn", "text", text), 0) << takeError();
   ASSERT_EQ(zeLoadScene(1, "example.zbin", "binary", binary), 0) << takeError();
-  // Floor, two pillars, the moving cube, the point-cache block and the bending column.
-  ASSERT_EQ(zeSceneTotal(0, ZE_SCENE_TOTAL_OBJECTS), 6);
+  // Floor, two pillars, the moving cube, the point-cache block, the bending column and the banner.
+  ASSERT_EQ(zeSceneTotal(0, ZE_SCENE_TOTAL_OBJECTS), 7);
   for (int what = ZE_SCENE_TOTAL_OBJECTS; what <= ZE_SCENE_TOTAL_HAS_RENDER_COMMANDS; ++what)
     EXPECT_EQ(zeSceneTotal(0, static_cast<ZeSceneTotal>(what)), zeSceneTotal(1, static_cast<ZeSceneTotal>(what)));
   EXPECT_EQ(zeSceneAnimTimeEnd(0), 4000);
   EXPECT_EQ(zeSceneAnimTimeEnd(1), 4000);
+  // Surfaces for the glossy pillars, the animated column and the banner, from both forms.
+  for (int id : {2, 3, 6, 7, 12, 13, 16, 17}) EXPECT_EQ(recorder.with("surfaces " + std::to_string(id) + " 1 1").size(), 1u) << id;
   for (int t : {0, 1234, 2000, 4000}) {
     zeAnimateScene(0, t);
     zeAnimateScene(1, t);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
       // The point cache goes to the recording seam here: no object of it.
       ASSERT_EQ(zeObjectExist(1 + i), zeObjectExist(11 + i)) << i;
       if (!zeObjectExist(1 + i)) continue;

@@ -1,5 +1,7 @@
-// The example scene on OpenGL (Mesa under Xvfb): rendered at two times, its
-// red cube is where its position channel puts it, and no longer where it was.
+// The example scene on OpenGL (Mesa under Xvfb), with the services the
+// executable installs: rendered at two times, its red cube is where its
+// position channel puts it, and no longer where it was; its column's surface
+// colour has turned from yellow to orange and its banner shows its image.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +16,10 @@
 #include "base/zeMessage.h"
 #include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/zeEffectManagerSlot.h"
+#include "render/zeGPUServicesSlot.h"
+#include "render/zeSurfaceServices.h"
+#include "scene/zeObjectSurface.h"
 #include "scene/zeObject.h"
 #include "scene/zeScene.h"
 #include "scene/zeSceneSubsystem.h"
@@ -25,6 +31,8 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr int kMover = 4;  // objectBase 1: floor, two pillars, then the cube
+constexpr int kBender = 6;
+constexpr int kBanner = 7;
 
 bool red(video::IImage* image, const core::position2di& at) {
   const video::SColor c = image->getPixel(static_cast<u32>(at.X), static_cast<u32>(at.Y));
@@ -34,17 +42,22 @@ bool red(video::IImage* image, const core::position2di& at) {
 
 struct Shot {
   video::IImage* image = nullptr;
-  core::position2di mover;  // where the cube's centre projects
+  core::position2di mover, bender, banner;  // where their centres project
 };
+
+core::position2di projected(int object, const core::vector3df& offset = core::vector3df(0, 0, 0)) {
+  return zeEngineContext().sceneManager->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(
+      zeObjectNode(object)->getAbsolutePosition() + offset, zeEngineContext().camera);
+}
 
 Shot render(int timeMs) {
   Shot shot;
   zeAnimateScene(1, timeMs);
   zeSync();
   shot.image = zeGetFrameBackend()->readFrame();
-  scene::ISceneManager* smgr = zeEngineContext().sceneManager;
-  shot.mover = smgr->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(
-      zeObjectNode(kMover)->getAbsolutePosition(), zeEngineContext().camera);
+  shot.mover = projected(kMover);
+  shot.bender = projected(kBender, core::vector3df(0, 1, 0));  // the column stands on its origin
+  shot.banner = projected(kBanner);
   return shot;
 }
 
@@ -57,11 +70,20 @@ TEST(SceneGL, TheExampleSceneShowsItsMovingCubeWhereItsChannelsPutIt) {
   zeDisableMessageBoxes();
   zeGLInstall();
   zeInstallMainRenderer();
+  zeInstallGPUProgrammingServicesSlot();
+  zeInstallEffectManagerSlot();
+  zeInstallSurfaceServices();
   zeSceneRegister();
+  // The standard effects from the source tree; the shader cache in a folder of the test's own.
+  char base[] = "/tmp/zarn-scene-gl-XXXXXX";
+  ASSERT_NE(::mkdtemp(base), nullptr);
+  const std::string baseFolder = std::string(base) + "/";
+  ASSERT_EQ(::symlink(ZARN_DATA_DIR "/shaders", (baseFolder + "shaders").c_str()), 0);
   ZeEngineSettings s;
   s.width = kWidth;
   s.height = kHeight;
   s.windowed = 1;
+  s.baseDirectory = baseFolder.c_str();
   ASSERT_EQ(zeEngineStart(s), 0) << zeStartFailureReason();
   ASSERT_TRUE(zeEngineContext().openGL);
   zeSetWorkingDirectory(folder);
@@ -98,9 +120,23 @@ TEST(SceneGL, TheExampleSceneShowsItsMovingCubeWhereItsChannelsPutIt) {
   const video::SColor corner = start.image->getPixel(0, 0);
   EXPECT_NEAR(corner.getRed(), 0x11, 3);
   EXPECT_NEAR(corner.getBlue(), 0x66, 3);
+  // The column's surface colour: yellow (green near red) at the start, orange at the end.
+  const video::SColor yellow = start.image->getPixel(start.bender.X, start.bender.Y);
+  const video::SColor orange = end.image->getPixel(end.bender.X, end.bender.Y);
+  EXPECT_GT(yellow.getGreen(), orange.getGreen() + 40) << yellow.getGreen() << " " << orange.getGreen();
+  EXPECT_GT(orange.getRed(), orange.getGreen() + 60) << orange.getRed() << " " << orange.getGreen();
+  // The banner's image (orange and cream checks): warm, not the white of its material.
+  int warm = 0;
+  for (int dx = -4; dx <= 4; ++dx) {
+    const video::SColor c = start.image->getPixel(start.banner.X + dx, start.banner.Y);
+    if (c.getRed() > c.getBlue() + 40) ++warm;
+  }
+  EXPECT_GT(warm, 4);
 
   start.image->drop();
   end.image->drop();
   zeDeleteScene(1);
   zeEngineStop();
+  zeSetSurfaceServices(nullptr);
+  (void)!std::system(("rm -rf '" + std::string(base) + "'").c_str());
 }

@@ -50,7 +50,7 @@ TEST(ScriptRun, EveryExampleScriptRunsHeadless) {
     EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.out;
   }
   const ProgramRun scene = runIn("/tmp", zarn + " " ZARN_EXAMPLES "/scripts/scene.lua");
-  EXPECT_TRUE(contains(scene.out, "loaded\t6\tobjects\t2\tlights")) << scene.out;
+  EXPECT_TRUE(contains(scene.out, "loaded\t7\tobjects\t2\tlights")) << scene.out;
 }
 
 TEST(ScriptRun, APackagedMainLuaRunsFromThePayloadAndItsErrorsNameMem) {

@@ -4,12 +4,18 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
+
+#include "app/zeX11FindWindow.h"
 
 namespace zetest {
 
@@ -54,6 +60,40 @@ inline std::vector<unsigned long> windowPixels(Display* display, Window window, 
     XDestroyImage(image);
   }
   return pixels;
+}
+
+// The scene viewer (`executable`) paused at `frame` in a width x height window,
+// its pixels read back once it settled, then Escape.
+struct ViewerShot {
+  std::vector<unsigned long> pixels;  // empty when no window titled "Zarn" appeared
+  int exitCode = -2;
+};
+
+inline ViewerShot viewPausedAt(const char* executable, const std::string& scene, int frame, int width, int height) {
+  ViewerShot shot;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return shot;
+  const std::string size = std::to_string(width) + "x" + std::to_string(height), start = std::to_string(frame);
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("ZARN_NONINTERACTIVE", "1", 1);
+    execl(executable, executable, "-display", size.c_str(), "-windowed", "1", "-userlog", scene.c_str(), "-paused",
+          "-framestart", start.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Window window = 0;
+  for (int i = 0; i < 300 && !window; ++i) {
+    window = zeX11FindWindow(display, DefaultRootWindow(display), "Zarn");
+    if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (window) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    shot.pixels = windowPixels(display, window, width, height);
+    pressKey(display, window, XK_Escape);
+  }
+  shot.exitCode = waitExit(child, window ? 10 : 0);
+  XCloseDisplay(display);
+  return shot;
 }
 
 }  // namespace zetest
