@@ -23,9 +23,9 @@ void drawPass(video::IVideoDriver* driver, CZeEffectCallback* callback, CZeEffec
   if (!effect->applyPass(technique, pass, m, record, noDepth)) return;
   if (const SZeMaterialRecord* row = nodeExt ? nodeExt->getMaterialRecord(u32(materialIndex)) : nullptr)
     effect->applyRowTextures(technique, pass, *row, m, record);
-  SZeEffectDrawContext context;
   // A mirrored view culls the other faces, the pass's own culling included.
   if (flipWinding) zeFlipWinding(m);
+  SZeEffectDrawContext context;
   context.node = node;
   context.nodeExt = nodeExt;
   context.meshBuffer = buffer;
