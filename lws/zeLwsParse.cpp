@@ -87,6 +87,17 @@ bool parseHex(std::string_view t, uint32_t* out) {
   return true;
 }
 
+// The item a parent or target statement names: a hex item id (`byHexId`) or
+// an object number from 1; false when `rest` names none.
+bool parseItemReference(std::string_view rest, bool byHexId, uint32_t* id) {
+  const std::string_view t = takeToken(rest);
+  if (byHexId) return parseHex(t, id);
+  long long ordinal = 0;
+  if (!parseInt(t, &ordinal) || ordinal < 1 || ordinal > 0x0FFFFFFF) return false;
+  *id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
+  return true;
+}
+
 // Up to `n` numbers from `s`; the count read (stops at the first non-number).
 int parseNumbers(std::string_view s, double* out, int n) {
   int got = 0;
@@ -241,8 +252,7 @@ class Parser {
   void channel(Statement& st);
   void endBehavior(Statement& st);
   void prePostBehavior(Statement& st);
-  void parent(Statement& st);
-  void target(Statement& st);
+  void link(Statement& st);
   void controller(Statement& st);
   void pivot(Statement& st);
   // Lights.
@@ -632,10 +642,10 @@ const Parser::Keyword Parser::kKeywords[] = {
     {"EndBehavior", &Parser::endBehavior},
     {"Pre/PostBehavior", &Parser::prePostBehavior},
     {"PrePostBehavior", &Parser::prePostBehavior},
-    {"ParentItem", &Parser::parent},
-    {"ParentObject", &Parser::parent},
-    {"TargetItem", &Parser::target},
-    {"TargetObject", &Parser::target},
+    {"ParentItem", &Parser::link},
+    {"ParentObject", &Parser::link},
+    {"TargetItem", &Parser::link},
+    {"TargetObject", &Parser::link},
     {"HController", &Parser::controller},
     {"PController", &Parser::controller},
     {"PivotPosition", &Parser::pivot},
@@ -855,46 +865,24 @@ void Parser::prePostBehavior(Statement& st) {
   }
 }
 
-void Parser::parent(Statement& st) {
+// ParentItem, ParentObject, TargetItem, TargetObject: the item's parent or target.
+void Parser::link(Statement& st) {
   ZeLwsItem* it = item();
   if (!it) return;
-  std::string_view r = st.rest;
-  const std::string_view t = takeToken(r);
+  const bool parent = st.word.substr(0, 6) == "Parent";
+  const bool byHexId = st.word.substr(st.word.size() - 4) == "Item";
   uint32_t id = 0;
-  if (st.word == "ParentItem") {
-    if (!parseHex(t, &id)) {
-      note(st.line, "ParentItem needs a hex item id; no parent");
-      return;
-    }
-  } else {
-    long long ordinal = 0;
-    if (!parseInt(t, &ordinal) || ordinal < 1 || ordinal > 0x0FFFFFFF) {
-      note(st.line, "ParentObject needs an object number from 1; no parent");
-      return;
-    }
-    id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
+  if (!parseItemReference(st.rest, byHexId, &id)) {
+    if (!parent)
+      note(st.line, "%.*s needs an item; no target", static_cast<int>(st.word.size()), st.word.data());
+    else
+      note(st.line, "%s", byHexId ? "ParentItem needs a hex item id; no parent"
+                                  : "ParentObject needs an object number from 1; no parent");
+    return;
   }
-  it->hasParent = true;
-  it->parentId = id;
-  it->parentLine = st.line;
-}
-
-void Parser::target(Statement& st) {
-  ZeLwsItem* it = item();
-  if (!it) return;
-  std::string_view r = st.rest;
-  const std::string_view t = takeToken(r);
-  uint32_t id = 0;
-  long long ordinal = 0;
-  const bool byItem = st.word == "TargetItem";
-  if (byItem ? parseHex(t, &id) : (parseInt(t, &ordinal) && ordinal >= 1 && ordinal <= 0x0FFFFFFF)) {
-    if (!byItem) id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
-    it->hasTarget = true;
-    it->targetId = id;
-    it->targetLine = st.line;
-  } else {
-    note(st.line, "%.*s needs an item; no target", static_cast<int>(st.word.size()), st.word.data());
-  }
+  (parent ? it->hasParent : it->hasTarget) = true;
+  (parent ? it->parentId : it->targetId) = id;
+  (parent ? it->parentLine : it->targetLine) = st.line;
 }
 
 void Parser::controller(Statement& st) {

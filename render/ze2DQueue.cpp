@@ -90,6 +90,19 @@ int queueShape(int kind, int x1, int y1, int x2, int y2, unsigned colour, int ef
   return 0;
 }
 
+// An image command; `effectId` is used by KindImageWithEffect only.
+int queueImage(int kind, const ZeImageTexture& texture, const int (&rect)[4], bool useAlpha, unsigned colour,
+               int effectId) {
+  Command* c = nextCommand();
+  if (!c) return -1;
+  c->kind = kind;
+  c->texture = texture;
+  const int words[7] = {rect[0], rect[1], rect[2], rect[3], useAlpha ? 1 : 0, static_cast<int>(colour), effectId};
+  std::memcpy(c->words, words, sizeof words);
+  ++commandCount;
+  return 0;
+}
+
 }  // namespace
 
 int ze2DQueueFull() {
@@ -114,26 +127,12 @@ int zeQueueText(gui::IGUIFont* font, int x, int y, unsigned colour, const char* 
 
 int zeQueueImage(const ZeImageTexture& texture, int x, int y, int width, int height, bool useAlpha,
                  unsigned colour) {
-  Command* c = nextCommand();
-  if (!c) return -1;
-  c->kind = KindImage;
-  c->texture = texture;
-  const int words[7] = {x, y, width, height, useAlpha ? 1 : 0, static_cast<int>(colour), 0};
-  std::memcpy(c->words, words, sizeof words);
-  ++commandCount;
-  return 0;
+  return queueImage(KindImage, texture, {x, y, width, height}, useAlpha, colour, 0);
 }
 
 int zeQueueImageWithEffect(const ZeImageTexture& texture, int x, int y, int width, int height, unsigned colour,
                            int effectId) {
-  Command* c = nextCommand();
-  if (!c) return -1;
-  c->kind = KindImageWithEffect;
-  c->texture = texture;
-  const int words[7] = {x, y, width, height, 0, static_cast<int>(colour), effectId};
-  std::memcpy(c->words, words, sizeof words);
-  ++commandCount;
-  return 0;
+  return queueImage(KindImageWithEffect, texture, {x, y, width, height}, false, colour, effectId);
 }
 
 int zeQueueLine(int x1, int y1, int x2, int y2, unsigned colour) { return queueShape(KindLine, x1, y1, x2, y2, colour); }

@@ -17,6 +17,7 @@
 #include "render/zeEffectManagerSlot.h"
 #include "scene/IZeSceneNodeExt.h"
 #include "scene/zeObject.h"
+#include "tests/support/tintEffect.h"
 
 namespace {
 
@@ -27,18 +28,6 @@ const char* const kQuad =
     "v -0.4 -0.4 0\nv 0.4 -0.4 0\nv 0.4 0.4 0\nv -0.4 0.4 0\n"
     "f 1 2 3\nf 1 3 4\nf 3 2 1\nf 4 3 1\n";
 
-const char* const kEffect = R"(/*
-[ZARN_BEGIN]
-// float4x4 WVP : WorldViewProjection : vertex
-// float4 Tint : 0.2, 0.6, 0.4, 1 : pixel
-[ZARN_END]
-*/
-float4x4 WVP;
-float4 Tint;
-float4 vs_main(float4 pos : POSITION) : POSITION { return mul(WVP, pos); }
-float4 ps_main() : COLOR { return Tint; }
-)";
-
 // 1,000 squares (objects 0 to 999) in a 40 x 25 grid filling the view; with an effect on row 0
 // of each when asked. Empty on success, else why not.
 std::string makeObjects(bool withEffect, std::string* folder) {
@@ -46,7 +35,7 @@ std::string makeObjects(bool withEffect, std::string* folder) {
   if (!::mkdtemp(pattern)) return "no temporary folder";
   *folder = pattern;
   std::ofstream(*folder + "/quad.obj") << kQuad;
-  std::ofstream(*folder + "/tint.hlsl") << kEffect;
+  std::ofstream(*folder + "/tint.hlsl") << tintEffectSource();
   SZeEffectCommandEnv commands = zeEngineEffectCommands();
   if (withEffect && zeLoadEffect(commands, (*folder + "/tint.hlsl").c_str(), 1) != 0) return "the effect failed";
   for (int i = 0; i < kObjects; ++i) {

@@ -29,6 +29,7 @@
 #include "scene/IZeSceneNodeExt.h"
 #include "mesh/CZeSurfaceLightwave.h"
 #include "mesh/CZeSurfaceLightwaveHV.h"
+#include "support/nullShaderBackend.h"
 
 using namespace irr;
 
@@ -821,19 +822,6 @@ TEST_F(Binds, DrawingAllocatesNothing) {
   EXPECT_GT(sink.calls, 100 * 20);
 }
 
-// Shader services that translate for real and hand out material ids.
-class NullBackend : public IZeShaderBackend {
- public:
-  int next = 100;
-  int addShaderMaterial(const SZeCompiledProgram&, const SZeCompiledProgram&, video::IShaderConstantSetCallBack*, int,
-                        int, std::string*) override {
-    return next++;
-  }
-  bool updateShaderMaterial(int, const SZeCompiledProgram&, const SZeCompiledProgram&, std::string*) override {
-    return true;
-  }
-};
-
 class StandardSink : public IZeStandardEffectSink {
  public:
   int handed = 0;
@@ -846,7 +834,7 @@ class StandardSink : public IZeStandardEffectSink {
 
 TEST(StandardEffects, AllFiveTranslateBuildAndReachTheRenderServices) {
   zeResetMessageState();
-  NullBackend backend;
+  NullShaderBackend backend;
   CZeGPUProgrammingServices services(&backend);
   CZeTechniqueLookup lookup;
   CZeEffectManager manager(&services, nullptr, &lookup, nullptr, false);

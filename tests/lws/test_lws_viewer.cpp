@@ -15,6 +15,7 @@
 #include "player/zeSceneViewer.h"
 #include "scene/sceneFixture.h"
 #include "scene/zeScene.h"
+#include "support/steppedViewerHooks.h"
 
 namespace {
 
@@ -25,15 +26,11 @@ struct Script {
   std::vector<int> status;
 };
 
-// 20 ms a frame; after the first frame the scene is saved without one object.
-struct ScriptHooks : IZeSceneViewerHooks {
+// After the first frame the scene is saved without one object.
+struct ScriptHooks : SteppedViewerHooks {
   Script& s;
   explicit ScriptHooks(Script& script) : s(script) {}
-  bool clock(unsigned* ms) override {
-    *ms = 1000u + 20u * static_cast<unsigned>(s.objects.size());
-    return true;
-  }
-  bool afterFrame(int frame, const SZeViewerFrame& shown) override {
+  bool step(int frame, const SZeViewerFrame& shown) override {
     s.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
     s.status.push_back(shown.updateStatus);
     if (frame == 0) std::ofstream(s.sceneFile, std::ios::binary) << s.nextText;

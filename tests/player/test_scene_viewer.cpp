@@ -18,6 +18,7 @@
 #include "scene/zeCamera.h"
 #include "scene/sceneFixture.h"
 #include "scene/zeScene.h"
+#include "support/steppedViewerHooks.h"
 #include "viewerFiles.h"
 #include "zf/zfDocument.h"
 #include "zf/zfWrite.h"
@@ -42,15 +43,11 @@ struct Script {
   bool (*step)(int frame, Script& script) = nullptr;
 };
 
-// 20 ms a frame; each frame is recorded and goes to the script's step.
-struct ScriptHooks : IZeSceneViewerHooks {
+// Each frame is recorded and goes to the script's step.
+struct ScriptHooks : SteppedViewerHooks {
   Script& script;
   explicit ScriptHooks(Script& s) : script(s) {}
-  bool clock(unsigned* ms) override {
-    *ms = 1000u + 20u * static_cast<unsigned>(script.shown.size());
-    return true;
-  }
-  bool afterFrame(int frame, const SZeViewerFrame& shown) override {
+  bool step(int frame, const SZeViewerFrame& shown) override {
     script.shown.push_back(shown);
     script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
     return script.step(frame, script);

@@ -28,6 +28,8 @@
 #include "scene/zeLight.h"
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
+#include "support/effectTable.h"
+#include "support/nullShaderBackend.h"
 
 using namespace irr;
 
@@ -46,19 +48,6 @@ __attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p);
 __attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
-
-// Shader services that translate for real and hand out material ids (no GPU).
-class NullBackend : public IZeShaderBackend {
- public:
-  int next = 100;
-  int addShaderMaterial(const SZeCompiledProgram&, const SZeCompiledProgram&, video::IShaderConstantSetCallBack*, int,
-                        int, std::string*) override {
-    return next++;
-  }
-  bool updateShaderMaterial(int, const SZeCompiledProgram&, const SZeCompiledProgram&, std::string*) override {
-    return true;
-  }
-};
 
 const char* const kEffect = R"(/*
 [ZARN_BEGIN]
@@ -197,16 +186,14 @@ TEST_F(DrawList, ASmallSceneGivesItsItemsPassesAndOrder) {
   ASSERT_TRUE(zeSetNodeDrawer(kGlowType, new GlowDrawer));  // leaks one small drawer, as a subsystem would keep it
 
   // Row 0 of object 7 draws through an effect with its second technique.
-  NullBackend backend;
+  NullShaderBackend backend;
   CZeGPUProgrammingServices services(&backend);
   CZeTechniqueLookup lookup;
   CZeEffectManager manager(&services, nullptr, &lookup, nullptr, false);
   const std::string file = ::testing::TempDir() + "drawlist-effect.hlsl";
   std::ofstream(file) << kEffect;
-  auto table = ZeHandleTable<ZeEffectCell>::create(ZE_EFFECT_TABLE_SIZE);
-  SZeEffectCommandEnv commands;
-  commands.table = table.get();
-  commands.manager = &manager;
+  TestEffectTable effects(&manager);
+  SZeEffectCommandEnv& commands = effects.commands;
   ASSERT_EQ(zeLoadEffect(commands, file.c_str(), 1), 0) << manager.getLastError();
   CZeEffect* effect = zeEffectOf(commands, 1);
   ASSERT_EQ(effect->techniques().size(), 2u);

@@ -27,22 +27,13 @@
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
 #include "support/glEngineTest.h"
+#include "support/tintEffect.h"
 
 using namespace irr;
 
 namespace {
 
-const char* const kEffect = R"(/*
-[ZARN_BEGIN]
-// float4x4 WVP : WorldViewProjection : vertex
-// float4 Tint : 0.2, 0.6, 0.4, 1 : pixel
-[ZARN_END]
-*/
-float4x4 WVP;
-float4 Tint;
-float4 vs_main(float4 pos : POSITION) : POSITION { return mul(WVP, pos); }
-float4 ps_main() : COLOR { return Tint; }
-)";
+const std::string kEffect = tintEffectSource();
 
 // Places the shared screen quad on "Rectangle" (pixels) and paints "Color",
 // times "Image" in the second technique's variant.
@@ -80,20 +71,10 @@ float4 ps_main(float2 uv : TEXCOORD0) : COLOR {
 )";
 
 // Two techniques: the default paints Tint, "depth" paints red.
-const char* const kTwoTechniques = R"(/*
-[ZARN_BEGIN]
-// float4x4 WVP : WorldViewProjection : vertex
-// float4 Tint : 0.2, 0.6, 0.4, 1 : pixel
-// config techniques : depth
-//ZARN_PP:D:TECH_DEPTH:// function pixelMain : ps_depth
-[ZARN_END]
-*/
-float4x4 WVP;
-float4 Tint;
-float4 vs_main(float4 pos : POSITION) : POSITION { return mul(WVP, pos); }
-float4 ps_main() : COLOR { return Tint; }
-float4 ps_depth() : COLOR { return float4(1, 0, 0, 1); }
-)";
+const std::string kTwoTechniques = tintEffectSource(
+    "// config techniques : depth\n"
+    "//ZARN_PP:D:TECH_DEPTH:// function pixelMain : ps_depth\n",
+    "float4 ps_depth() : COLOR { return float4(1, 0, 0, 1); }\n");
 
 // A square facing the default camera on one side only: half of the
 // view, two triangles wound one way.
