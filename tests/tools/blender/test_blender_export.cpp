@@ -25,6 +25,9 @@
 #include "scene/zeObject.h"
 #include "scene/zeScene.h"
 #include "app/zeEngine.h"
+#include "render/zeEffectManagerSlot.h"
+#include "render/zeGPUServicesSlot.h"
+#include "render/zeSurfaceServices.h"
 #include "sceneFixture.h"
 #include "zf/zfAnimate.h"
 #include "zf/zfDocument.h"
@@ -73,6 +76,10 @@ Vec3 vec(const core::vector3df& v) { return {v.X, v.Y, v.Z}; }
 class BlenderExport : public SceneTest {
  protected:
   static void SetUpTestSuite() {
+    // Surfaces load their images through the engine's services, as in the program.
+    zeInstallGPUProgrammingServicesSlot();
+    zeInstallEffectManagerSlot();
+    zeInstallSurfaceServices();
     folder = makeFolder();
     std::string log;
     if (!makeScene(folder, "main", &log)) {
