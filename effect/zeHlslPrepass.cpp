@@ -943,57 +943,60 @@ bool startsWithWord(const std::string& s, const char* word) {
   return s.compare(0, n, word) == 0 && (s.size() == n || !isIdentChar(s[n]));
 }
 
-}  // namespace
+// Binding an entry's uniform parameters, in steps: the argument lists (of
+// the entry as named, else of the techniques), the definition, then each
+// parameter's part of the wrapper.
 
-bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
-                            std::string* wrapperName, std::string* error) {
-  const std::string code = codeOnly(source);
-  std::string name = trimmed(entry), args;
-  bool haveArgs = false;
-  const size_t paren = name.find('(');
-  if (paren != std::string::npos) {
-    const size_t close = name.rfind(')');
-    if (close == std::string::npos || close < paren) {
-      *error = "entry '" + entry + "' is not a name with arguments";
-      return false;
-    }
-    args = name.substr(paren + 1, close - paren - 1);
-    name = trimmed(name.substr(0, paren));
-    haveArgs = true;
-  } else {
-    // "compile vs_2_0 NAME(args)" in the techniques: one argument list binds.
-    std::set<std::string> lists;
-    for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
-      if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
-      size_t q = p + 7;
-      auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
-      skip();
-      while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
-      skip();
-      const size_t nameStart = q;
-      while (q < code.size() && isIdentChar(code[q])) ++q;
-      if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
-      skip();
-      if (q >= code.size() || code[q] != '(') continue;
-      const size_t close = matchClose(code, q, '(', ')');
-      std::string list;
-      for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
-      lists.insert(list);
-    }
-    if (lists.size() > 1) {
-      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
-               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
-      return false;
-    }
-    if (!lists.empty()) {
-      args = *lists.begin();
-      haveArgs = true;
-    }
+// "VSMain(3, true)": the name and its arguments; a plain name is left as it is.
+bool splitNamedArguments(const std::string& entry, std::string* name, std::string* args, bool* haveArgs,
+                         std::string* error) {
+  *name = trimmed(entry);
+  const size_t paren = name->find('(');
+  if (paren == std::string::npos) return true;
+  const size_t close = name->rfind(')');
+  if (close == std::string::npos || close < paren) {
+    *error = "entry '" + entry + "' is not a name with arguments";
+    return false;
   }
-  // The definition: "TYPE NAME(params) [: SEMANTIC] {" at the top level.
+  *args = name->substr(paren + 1, close - paren - 1);
+  *name = trimmed(name->substr(0, paren));
+  *haveArgs = true;
+  return true;
+}
+
+// The argument lists "compile vs_2_0 NAME(args)" gives NAME in the techniques.
+std::set<std::string> techniqueArgumentLists(const std::string& code, const std::string& name) {
+  std::set<std::string> lists;
+  for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
+    if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
+    size_t q = p + 7;
+    auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
+    skip();
+    while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
+    skip();
+    const size_t nameStart = q;
+    while (q < code.size() && isIdentChar(code[q])) ++q;
+    if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
+    skip();
+    if (q >= code.size() || code[q] != '(') continue;
+    const size_t close = matchClose(code, q, '(', ')');
+    std::string list;
+    for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
+    lists.insert(list);
+  }
+  return lists;
+}
+
+// Where "TYPE NAME(params) [: SEMANTIC] {" stands at the top level.
+struct EntryDefinition {
+  size_t at = std::string::npos;  // the name
+  size_t paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
+};
+
+EntryDefinition findEntryDefinition(const std::string& code, const std::string& name) {
+  EntryDefinition def;
   int depth = 0;
-  size_t at = std::string::npos, paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
-  for (size_t k = 0; k < code.size() && at == std::string::npos; ++k) {
+  for (size_t k = 0; k < code.size() && def.at == std::string::npos; ++k) {
     const char c = code[k];
     if (c == '{') ++depth;
     else if (c == '}') --depth;
@@ -1008,98 +1011,140 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
           size_t b = close;
           while (b < code.size() && code[b] != '{' && code[b] != ';') ++b;
           if (b < code.size() && code[b] == '{') {
-            at = k;
-            paramsOpen = q;
-            paramsClose = close - 1;
-            bodyOpen = b;
+            def.at = k;
+            def.paramsOpen = q;
+            def.paramsClose = close - 1;
+            def.bodyOpen = b;
           }
         }
       }
       k = e - 1;
     }
   }
-  if (at == std::string::npos) return false;  // left to the compiler's own message
-  // The return type: the words before the name, back to the previous statement.
-  size_t typeStart = at;
-  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
-  const std::string returnType = trimmed(source.substr(typeStart, at - typeStart));
-  const std::string semantic = trimmed(source.substr(paramsClose + 1, bodyOpen - paramsClose - 1));
-  const std::vector<std::string> params = splitTopLevel(source.substr(paramsOpen + 1, paramsClose - paramsOpen - 1));
-  const std::vector<std::string> bound = splitTopLevel(args);
+  return def;
+}
+
+// The wrapper being written: its own parameters, the call's arguments and
+// the globals the entry constants need.
+struct EntryWrapper {
   std::string kept, call, globals;
-  size_t next = 0;
+  size_t bound = 0;  // uniform parameters given a value
   int unnamed = 0;
-  for (const std::string& param : params) {
-    if (startsWithWord(param, "uniform") && !haveArgs) {
-      // No arguments anywhere: the parameter is a constant of its own, as
-      // the compiler made it ("$name"); declared here under a prefix the
-      // translator turns back into "$".
-      std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
-      size_t nameEnd = decl.size(), dims = decl.size();
-      if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
-        dims = nameEnd = decl.find('[');
-        if (nameEnd == std::string::npos) return false;
-        while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(decl[nameEnd - 1]))) --nameEnd;
-      }
-      size_t nameBegin = nameEnd;
-      while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
-      if (nameBegin == nameEnd || nameBegin == 0) {
-        *error = "entry '" + name + "': uniform parameter '" + param + "' has no name";
-        return false;
-      }
-      const std::string global = kZeHlslEntryParamPrefix + decl.substr(nameBegin, nameEnd - nameBegin);
-      globals += "uniform " + decl.substr(0, nameBegin) + global + decl.substr(dims) + ";\n";
-      call += (call.empty() ? "" : ", ") + global;
-      ++next;
-      continue;
-    }
-    if (startsWithWord(param, "uniform")) {
-      if (next >= bound.size()) {
-        *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
-                 " arguments given";
-        return false;
-      }
-      // The argument converted to the parameter's type, as a call would
-      // (the front end keeps an integer literal's type otherwise).
-      const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
-      size_t typeEnd = decl.size();
-      while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
-      std::string type = trimmed(decl.substr(0, typeEnd));
-      if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
-      const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
-                             std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
-      const std::string& arg = bound[next++];
-      call += (call.empty() ? "" : ", ") + (plainType ? "(" + type + ")(" + arg + ")" : arg);
-      continue;
-    }
-    // The parameter's name: the last word before ':' , '=' or the end.
-    std::string decl = param.substr(0, param.find_first_of(":="));
-    decl = trimmed(decl);
-    size_t nameEnd = decl.size();
-    if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
-      const size_t open = decl.rfind('[');
-      nameEnd = open == std::string::npos ? 0 : open;
-    }
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
-    std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
-    if (paramName.empty()) paramName = "zeArg" + std::to_string(unnamed++);
-    kept += (kept.empty() ? "" : ", ") + param;
-    call += (call.empty() ? "" : ", ") + paramName;
+  void argument(const std::string& text) { call += (call.empty() ? "" : ", ") + text; }
+};
+
+// No arguments anywhere: the parameter is a constant of its own, as the
+// compiler made it ("$name"); declared as a global under a prefix the
+// translator turns back into "$".
+bool entryConstant(const std::string& param, const std::string& entry, EntryWrapper* w, std::string* error) {
+  std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+  size_t nameEnd = decl.size(), dims = decl.size();
+  if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+    dims = nameEnd = decl.find('[');
+    if (nameEnd == std::string::npos) return false;
+    while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(decl[nameEnd - 1]))) --nameEnd;
   }
-  if (haveArgs && next != bound.size()) {
-    *error = "entry '" + name + "' has " + std::to_string(next) + " uniform parameters, " +
+  size_t nameBegin = nameEnd;
+  while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+  if (nameBegin == nameEnd || nameBegin == 0) {
+    *error = "entry '" + entry + "': uniform parameter '" + param + "' has no name";
+    return false;
+  }
+  const std::string global = kZeHlslEntryParamPrefix + decl.substr(nameBegin, nameEnd - nameBegin);
+  w->globals += "uniform " + decl.substr(0, nameBegin) + global + decl.substr(dims) + ";\n";
+  w->argument(global);
+  ++w->bound;
+  return true;
+}
+
+// The argument converted to the parameter's type, as a call would (the
+// front end keeps an integer literal's type otherwise).
+void boundArgument(const std::string& param, const std::string& arg, EntryWrapper* w) {
+  const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+  size_t typeEnd = decl.size();
+  while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
+  std::string type = trimmed(decl.substr(0, typeEnd));
+  if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
+  const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
+                         std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
+  w->argument(plainType ? "(" + type + ")(" + arg + ")" : arg);
+  ++w->bound;
+}
+
+// A varying parameter: the wrapper takes it and passes it on by name (the
+// last word before ':', '=' or the end).
+void passedThrough(const std::string& param, EntryWrapper* w) {
+  const std::string decl = trimmed(param.substr(0, param.find_first_of(":=")));
+  size_t nameEnd = decl.size();
+  if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+    const size_t open = decl.rfind('[');
+    nameEnd = open == std::string::npos ? 0 : open;
+  }
+  size_t nameBegin = nameEnd;
+  while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+  std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
+  if (paramName.empty()) paramName = "zeArg" + std::to_string(w->unnamed++);
+  w->kept += (w->kept.empty() ? "" : ", ") + param;
+  w->argument(paramName);
+}
+
+}  // namespace
+
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error) {
+  const std::string code = codeOnly(source);
+  std::string name, args;
+  bool haveArgs = false;
+  if (!splitNamedArguments(entry, &name, &args, &haveArgs, error)) return false;
+  if (!haveArgs) {
+    const std::set<std::string> lists = techniqueArgumentLists(code, name);
+    if (lists.size() > 1) {
+      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
+               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
+      return false;
+    }
+    if (!lists.empty()) {
+      args = *lists.begin();
+      haveArgs = true;
+    }
+  }
+  const EntryDefinition def = findEntryDefinition(code, name);
+  if (def.at == std::string::npos) return false;  // left to the compiler's own message
+  // The return type: the words before the name, back to the previous statement.
+  size_t typeStart = def.at;
+  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
+  const std::string returnType = trimmed(source.substr(typeStart, def.at - typeStart));
+  const std::string semantic = trimmed(source.substr(def.paramsClose + 1, def.bodyOpen - def.paramsClose - 1));
+  const std::vector<std::string> params =
+      splitTopLevel(source.substr(def.paramsOpen + 1, def.paramsClose - def.paramsOpen - 1));
+  const std::vector<std::string> bound = splitTopLevel(args);
+  EntryWrapper w;
+  for (const std::string& param : params) {
+    if (!startsWithWord(param, "uniform")) {
+      passedThrough(param, &w);
+    } else if (!haveArgs) {
+      if (!entryConstant(param, name, &w, error)) return false;
+    } else if (w.bound >= bound.size()) {
+      *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
+               " arguments given";
+      return false;
+    } else {
+      boundArgument(param, bound[w.bound], &w);
+    }
+  }
+  if (haveArgs && w.bound != bound.size()) {
+    *error = "entry '" + name + "' has " + std::to_string(w.bound) + " uniform parameters, " +
              std::to_string(bound.size()) + " arguments given";
     return false;
   }
-  if (next == 0) return false;
+  if (w.bound == 0) return false;
   *wrapperName = "zeBound_" + name;
   std::string returnWords = returnType;
   for (const char* q : {"static ", "inline "})
     if (returnWords.compare(0, std::strlen(q), q) == 0) returnWords = trimmed(returnWords.substr(std::strlen(q)));
   const bool isVoid = returnWords == "void";
-  *wrapper = "\n" + globals + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
-             name + "(" + call + "); }\n";
+  *wrapper = "\n" + w.globals + returnWords + " " + *wrapperName + "(" + w.kept + ") " + semantic + " { " +
+             (isVoid ? "" : "return ") + name + "(" + w.call + "); }\n";
   return true;
 }
 
