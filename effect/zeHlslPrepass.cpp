@@ -205,6 +205,15 @@ bool isTextureKeyword(const std::string& w) {
          w == "texturecube";
 }
 
+bool isSamplerType(const std::string& w) {
+  return w == "sampler" || w == "sampler1D" || w == "sampler2D" || w == "sampler3D" || w == "samplerCUBE";
+}
+
+// Storage words that may stand before the type of a global declaration.
+bool isGlobalQualifier(const std::string& w) {
+  return w == "uniform" || w == "extern" || w == "shared" || w == "volatile" || w == "static" || w == "const";
+}
+
 bool isTemplateType(const std::string& w) {
   return w == "vector" || w == "matrix" || w.compare(0, 7, "Texture") == 0 || w.compare(0, 6, "Buffer") == 0 ||
          w.compare(0, 7, "RWTextu") == 0 || w.compare(0, 8, "RWBuffer") == 0;
@@ -286,10 +295,16 @@ class TopLevelScanner {
     while (i_ < n_ && isIdentChar(code_[i_])) ++i_;
     const std::string w = code_.substr(start, i_ - start);
     if (stmt_.empty() && isTechniqueKeyword(w)) return skipTechnique(start);
-    if (stmt_.empty() && (isTextureKeyword(w) || isShaderObjectKeyword(w))) return skipTextureDeclaration(start);
+    // "uniform extern texture T;" as well as "texture T;".
+    if (onlyQualifiers() && (isTextureKeyword(w) || isShaderObjectKeyword(w)))
+      return skipTextureDeclaration(stmt_.empty() ? start : stmt_.front().pos);
     if (w == "sampler_state" || w == "stateblock_state") return skipStateInitialiser(start);
     info_->declarationOrder.emplace(w, int(info_->declarationOrder.size()));
     stmt_.push_back({start, i_ - start});
+  }
+
+  bool onlyQualifiers() const {
+    return std::all_of(stmt_.begin(), stmt_.end(), [this](const Token& t) { return isGlobalQualifier(word(t)); });
   }
 
   void skipTechnique(size_t start) {
@@ -341,11 +356,17 @@ class TopLevelScanner {
   void punctuation(char c) {
     if (c == '(') ++parens_;
     if (c == ')') --parens_;
-    if (c == '=' && parens_ == 0) sawAssign_ = true;
+    if (c == '=' && parens_ == 0 && !sawAssign_) {
+      sawAssign_ = true;
+      assignAt_ = i_;
+    }
     if (c == '{') {
       if (sawAssign_) {
-        // An initialiser list: skip it as part of the statement.
-        i_ = matchClose(code_, i_, '{', '}');
+        // An initialiser list: skip it as part of the statement. A list of
+        // sampler_state blocks (a sampler array) is dropped like one block.
+        const size_t close = matchClose(code_, i_, '{', '}');
+        if (code_.substr(i_, close - i_).find("sampler_state") != std::string::npos) blank(out_, assignAt_, close);
+        i_ = close;
         return;
       }
       depth_ = 1;
@@ -364,17 +385,19 @@ class TopLevelScanner {
     ++i_;
   }
 
-  // Global bool/int constants become float.
+  // Global bool/int constants become float; a sampler loses "const" and
+  // "static" (the front end crashes on a constant sampler and makes a static
+  // one a variable GLSL refuses; to Direct3D 9 every sampler is a register).
   void finishStatement() {
     size_t k = 0;
-    static const char* const qualifiers[] = {"uniform", "extern", "shared", "volatile"};
-    while (k < stmt_.size()) {
-      const std::string w = word(stmt_[k]);
-      bool q = false;
-      for (const char* qual : qualifiers) q = q || w == qual;
-      if (!q) break;
+    while (k < stmt_.size() && isGlobalQualifier(word(stmt_[k])) && word(stmt_[k]) != "static" &&
+           word(stmt_[k]) != "const")
       ++k;
-    }
+    size_t type = 0;
+    while (type < stmt_.size() && isGlobalQualifier(word(stmt_[type]))) ++type;
+    if (type < stmt_.size() && isSamplerType(word(stmt_[type])))
+      for (size_t q = 0; q < type; ++q)
+        if (word(stmt_[q]) == "const" || word(stmt_[q]) == "static") blank(out_, stmt_[q].pos, stmt_[q].pos + stmt_[q].len);
     std::string floatType;
     uint8_t base = 0;
     if (k < stmt_.size() && integralUniformType(word(stmt_[k]), &floatType, &base) && k + 1 < stmt_.size() &&
@@ -405,6 +428,7 @@ class TopLevelScanner {
   size_t stmtStart_ = 0;
   int parens_ = 0;
   bool sawAssign_ = false;
+  size_t assignAt_ = 0;       // the first top-level '=' of the statement
 };
 
 // Pass "explicit registers": "name[n] : SEMANTIC : register(vs, c12)".
@@ -598,6 +622,111 @@ void scalarOneComponentTypes(const std::string& code, std::vector<Edit>* edits) 
   }
 }
 
+// The semantic the Direct3D 9 compiler reads a system-value semantic as in
+// shader models 2 and 3 ("SV_Target1" is "COLOR1"; SV_Position on a pixel
+// input is VPOS, which the translator makes of a pixel POSITION input);
+// empty for one without a Direct3D 9 counterpart (SV_VertexID ...).
+std::string legacySemantic(const std::string& word) {
+  std::string upper = word;
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+  size_t digits = upper.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(upper[digits - 1]))) --digits;
+  const std::string base = upper.substr(0, digits), index = upper.substr(digits);
+  if (base == "SV_POSITION") return "POSITION" + index;
+  if (base == "SV_TARGET") return "COLOR" + index;
+  if (base == "SV_DEPTH") return "DEPTH" + index;
+  if (base == "SV_ISFRONTFACE") return "VFACE" + index;
+  return "";
+}
+
+// Whether `pos` lies in a "#define" directive (its continuation lines included).
+bool inDefine(const std::string& source, size_t pos) {
+  size_t lineStart = source.rfind('\n', pos);
+  lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+  // Back over the lines that a backslash continues into this one.
+  while (lineStart >= 2) {
+    size_t end = lineStart - 1;  // the '\n' ending the line before
+    if (end > 0 && source[end - 1] == '\r') --end;
+    if (end == 0 || source[end - 1] != '\\') break;
+    const size_t previous = source.rfind('\n', end - 1);
+    lineStart = previous == std::string::npos ? 0 : previous + 1;
+  }
+  size_t q = lineStart;
+  while (q < source.size() && (source[q] == ' ' || source[q] == '\t')) ++q;
+  if (q >= source.size() || source[q] != '#') return false;
+  ++q;
+  while (q < source.size() && (source[q] == ' ' || source[q] == '\t')) ++q;
+  return source.compare(q, 6, "define") == 0 && q + 6 < source.size() && !isIdentChar(source[q + 6]);
+}
+
+// Pass "system-value semantics": SV_Position, SV_Target[n], SV_Depth and
+// SV_IsFrontFace, which sources shared with later APIs write and the
+// Direct3D 9 compiler takes, become their Direct3D 9 names: after a ':' in
+// the code, and anywhere in a "#define" (a semantic given through a macro).
+void legacySystemValues(const std::string& source, const std::string& code, const std::string& out,
+                        std::vector<Edit>* edits) {
+  const size_t n = source.size();
+  for (size_t i = 0; i < n;) {
+    const char c = source[i];
+    if (c == '/' && i + 1 < n && source[i + 1] == '/') {
+      while (i < n && source[i] != '\n') ++i;
+    } else if (c == '/' && i + 1 < n && source[i + 1] == '*') {
+      const size_t e = source.find("*/", i + 2);
+      i = e == std::string::npos ? n : e + 2;
+    } else if (c == '"') {
+      ++i;
+      while (i < n && source[i] != '"' && source[i] != '\n') i += source[i] == '\\' ? 2 : 1;
+      ++i;
+    } else if (isIdentStart(c) && (i == 0 || !isIdentChar(source[i - 1]))) {
+      const size_t start = i;
+      while (i < n && isIdentChar(source[i])) ++i;
+      const std::string w = source.substr(start, i - start);
+      const std::string legacy = legacySemantic(w);
+      if (legacy.empty() || out.compare(start, w.size(), w) != 0) continue;
+      bool semantic = false;
+      if (code[start] == c) {
+        size_t b = start;
+        while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+        semantic = b > 0 && code[b - 1] == ':';
+      } else {
+        semantic = inDefine(source, start);
+      }
+      if (semantic) edits->push_back({start, w.size(), legacy});
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Pass "sampler casts": "(sampler2D)s" and "sampler2D(s)", which the
+// Direct3D 9 compiler takes as the sampler itself, lose the type: the front
+// end cannot construct a sampler ("unhandled texture constructor").
+void dropSamplerCasts(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t p = 0; p < n; ++p) {
+    if (!isIdentStart(code[p]) || (p > 0 && isIdentChar(code[p - 1]))) continue;
+    size_t e = p;
+    while (e < n && isIdentChar(code[e])) ++e;
+    const size_t at = p;
+    p = e - 1;
+    if (!isSamplerType(code.substr(at, e - at))) continue;
+    size_t after = e, before = at;
+    while (after < n && std::isspace(static_cast<unsigned char>(code[after]))) ++after;
+    while (before > 0 && std::isspace(static_cast<unsigned char>(code[before - 1]))) --before;
+    if (after < n && code[after] == '(') {
+      edits->push_back({at, e - at, ""});  // the constructor: its brackets stay
+    } else if (after < n && code[after] == ')' && before > 0 && code[before - 1] == '(') {
+      // Not the one parameter of a function ("float4 f(sampler2D)").
+      size_t name = before - 1;
+      while (name > 0 && std::isspace(static_cast<unsigned char>(code[name - 1]))) --name;
+      size_t nameStart = name;
+      while (nameStart > 0 && isIdentChar(code[nameStart - 1])) --nameStart;
+      if (nameStart == name || code.compare(nameStart, name - nameStart, "return") == 0)
+        edits->push_back({before - 1, after + 1 - (before - 1), ""});  // the cast
+    }
+  }
+}
+
 // Pass "later syntax": Direct3D 10 and later constructs are refused with one
 // message (the first one found), not left to a parse error.
 void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPrepassInfo* info) {
@@ -619,7 +748,7 @@ void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPre
     if (!later && w.size() > 3 && (w.compare(0, 3, "SV_") == 0 || w.compare(0, 3, "sv_") == 0)) {
       size_t b = start;
       while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
-      later = b > 0 && code[b - 1] == ':';
+      later = b > 0 && code[b - 1] == ':' && legacySemantic(w).empty();
     }
     if (!later) continue;
     info->laterSyntax = w;
@@ -901,6 +1030,8 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   renameLit(code, &edits);
   splitMatrixSwizzles(code, &edits);
   hideOpenGlNames(source, out, &edits);
+  legacySystemValues(source, code, out, &edits);
+  dropSamplerCasts(code, &edits);
   scalarOneComponentTypes(code, &edits);
   groupElidedInitialisers(code, &edits);
   splitConstructorTargets(code, &edits, info);
@@ -935,6 +1066,22 @@ std::vector<std::string> splitTopLevel(const std::string& list) {
   }
   const std::string last = trimmed(list.substr(start));
   if (!last.empty() || !out.empty()) out.push_back(last);
+  return out;
+}
+
+// The words of a text, one space between each.
+std::string oneLine(const std::string& text) {
+  std::string out;
+  bool space = false;
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
   return out;
 }
 
@@ -987,6 +1134,12 @@ std::set<std::string> techniqueArgumentLists(const std::string& code, const std:
   return lists;
 }
 
+std::vector<std::string> callsOf(const std::string& name, const std::set<std::string>& lists) {
+  std::vector<std::string> calls;
+  for (const std::string& list : lists) calls.push_back(name + "(" + list + ")");
+  return calls;
+}
+
 // Where "TYPE NAME(params) [: SEMANTIC] {" stands at the top level.
 struct EntryDefinition {
   size_t at = std::string::npos;  // the name
@@ -1030,8 +1183,82 @@ struct EntryWrapper {
   std::string kept, call, globals;
   size_t bound = 0;  // uniform parameters given a value
   int unnamed = 0;
-  void argument(const std::string& text) { call += (call.empty() ? "" : ", ") + text; }
+  bool anyKept = false, anyArgument = false;
+  void keep(const std::string& param) {
+    kept += (anyKept ? ", " : "") + param;
+    anyKept = true;
+  }
+  void argument(const std::string& text) {
+    call += (anyArgument ? ", " : "") + text;
+    anyArgument = true;
+  }
+  // "#ifdef SKINNED" around a parameter holds around it in both lists.
+  void directive(const std::string& line) {
+    kept += "\n" + line + "\n";
+    call += "\n" + line + "\n";
+  }
 };
+
+// One parameter of the entry, as code (comments and directives blanked),
+// with the directive lines written before and after it.
+struct EntryParameter {
+  std::string text;
+  std::vector<std::string> before, after;
+};
+
+// The conditional directive lines (#if, #ifdef, #ifndef, #elif, #else,
+// #endif) of the source within [from, to), continuations joined. Others
+// have done their work before the wrapper, which follows the entry.
+bool isConditional(const std::string& line) {
+  size_t q = 1;
+  while (q < line.size() && (line[q] == ' ' || line[q] == '\t')) ++q;
+  for (const char* d : {"if", "elif", "else", "endif"})
+    if (line.compare(q, std::strlen(d), d) == 0) return true;
+  return false;
+}
+
+std::vector<std::string> directiveLines(const std::string& source, size_t from, size_t to) {
+  std::vector<std::string> lines;
+  for (size_t line = source.rfind('\n', from) == std::string::npos ? 0 : source.rfind('\n', from) + 1; line < to;) {
+    size_t end = source.find('\n', line);
+    while (end != std::string::npos && end > line && (source[end - 1] == '\\' ||
+           (source[end - 1] == '\r' && end > line + 1 && source[end - 2] == '\\')))
+      end = source.find('\n', end + 1);
+    if (end == std::string::npos) end = source.size();
+    size_t q = line;
+    while (q < end && (source[q] == ' ' || source[q] == '\t')) ++q;
+    if (q >= from && q < to && q < end && source[q] == '#' && isConditional(source.substr(q, end - q)))
+      lines.push_back(source.substr(q, end - q));
+    line = end + 1;
+  }
+  return lines;
+}
+
+// The parameters between the brackets at `open` and `close`, split at
+// their top-level commas.
+std::vector<EntryParameter> entryParameters(const std::string& source, const std::string& code, size_t open,
+                                            size_t close) {
+  std::vector<EntryParameter> out;
+  size_t start = open + 1;
+  int depth = 0;
+  for (size_t k = open + 1; k <= close; ++k) {
+    const char c = code[k];
+    if (k < close && (c == '(' || c == '[' || c == '{')) ++depth;
+    if (k < close && (c == ')' || c == ']' || c == '}')) --depth;
+    if (k < close && !(c == ',' && depth == 0)) continue;
+    size_t first = start, last = k;
+    while (first < last && std::isspace(static_cast<unsigned char>(code[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(code[last - 1]))) --last;
+    EntryParameter param;
+    param.text = oneLine(code.substr(first, last - first));
+    param.before = directiveLines(source, start, first);
+    param.after = directiveLines(source, last, k);
+    if (!param.text.empty() || !param.before.empty() || !param.after.empty() || !out.empty() || k < close)
+      out.push_back(std::move(param));
+    start = k + 1;
+  }
+  return out;
+}
 
 // No arguments anywhere: the parameter is a constant of its own, as the
 // compiler made it ("$name"); declared as a global under a prefix the
@@ -1065,7 +1292,9 @@ void boundArgument(const std::string& param, const std::string& arg, EntryWrappe
   while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
   std::string type = trimmed(decl.substr(0, typeEnd));
   if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
-  const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
+  // A sampler is passed as it is: the front end cannot construct one.
+  const bool plainType = !type.empty() && decl.find('[') == std::string::npos && !isSamplerType(type) &&
+                         !isTextureKeyword(type) &&
                          std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
   w->argument(plainType ? "(" + type + ")(" + arg + ")" : arg);
   ++w->bound;
@@ -1084,11 +1313,16 @@ void passedThrough(const std::string& param, EntryWrapper* w) {
   while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
   std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
   if (paramName.empty()) paramName = "zeArg" + std::to_string(w->unnamed++);
-  w->kept += (w->kept.empty() ? "" : ", ") + param;
+  w->keep(param);
   w->argument(paramName);
 }
 
 }  // namespace
+
+std::vector<std::string> zeHlslEntryCalls(const std::string& source, const std::string& entry) {
+  const std::string name = trimmed(entry);
+  return callsOf(name, techniqueArgumentLists(codeOnly(source), name));
+}
 
 bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
                             std::string* wrapperName, std::string* error) {
@@ -1099,8 +1333,12 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
   if (!haveArgs) {
     const std::set<std::string> lists = techniqueArgumentLists(code, name);
     if (lists.size() > 1) {
+      const std::vector<std::string> calls = callsOf(name, lists);
+      std::string all;
+      for (const std::string& call : calls) all += (all.empty() ? "" : ", ") + call;
       *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
-               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
+               " different uniform argument lists in the techniques (" + all +
+               "): name the entry with its arguments, as '" + calls.front() + "'";
       return false;
     }
     if (!lists.empty()) {
@@ -1110,17 +1348,22 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
   }
   const EntryDefinition def = findEntryDefinition(code, name);
   if (def.at == std::string::npos) return false;  // left to the compiler's own message
-  // The return type: the words before the name, back to the previous statement.
+  // The return type: the words before the name, back to the previous
+  // statement. All of it is read from the code alone: a comment or a
+  // directive before the entry is no part of its type, and a comment in the
+  // parameter list neither splits nor hides a parameter.
   size_t typeStart = def.at;
   while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
-  const std::string returnType = trimmed(source.substr(typeStart, def.at - typeStart));
-  const std::string semantic = trimmed(source.substr(def.paramsClose + 1, def.bodyOpen - def.paramsClose - 1));
-  const std::vector<std::string> params =
-      splitTopLevel(source.substr(def.paramsOpen + 1, def.paramsClose - def.paramsOpen - 1));
+  const std::string returnType = oneLine(code.substr(typeStart, def.at - typeStart));
+  const std::string semantic = oneLine(code.substr(def.paramsClose + 1, def.bodyOpen - def.paramsClose - 1));
+  const std::vector<EntryParameter> params = entryParameters(source, code, def.paramsOpen, def.paramsClose);
   const std::vector<std::string> bound = splitTopLevel(args);
   EntryWrapper w;
-  for (const std::string& param : params) {
-    if (!startsWithWord(param, "uniform")) {
+  for (const EntryParameter& p : params) {
+    for (const std::string& line : p.before) w.directive(line);
+    const std::string& param = p.text;
+    if (param.empty()) {
+    } else if (!startsWithWord(param, "uniform")) {
       passedThrough(param, &w);
     } else if (!haveArgs) {
       if (!entryConstant(param, name, &w, error)) return false;
@@ -1131,6 +1374,7 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
     } else {
       boundArgument(param, bound[w.bound], &w);
     }
+    for (const std::string& line : p.after) w.directive(line);
   }
   if (haveArgs && w.bound != bound.size()) {
     *error = "entry '" + name + "' has " + std::to_string(w.bound) + " uniform parameters, " +

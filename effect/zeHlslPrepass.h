@@ -68,6 +68,11 @@ extern const char* const kZeHlslEntryParamPrefix;
 bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
                             std::string* wrapperName, std::string* error);
 
+// The calls of `entry` the techniques compile ("VS(3, true)", one per
+// different argument list, sorted); an entry compiled with several must be
+// named with one of them.
+std::vector<std::string> zeHlslEntryCalls(const std::string& source, const std::string& entry);
+
 // An entry that names an effect-level shader object ("PS"), an element of a
 // shader array ("VSArray[2]", "VSArray[Index]": the index a number, a macro
 // or an effect variable's initial value) or a technique's pass ("T.P": the

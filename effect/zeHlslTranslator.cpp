@@ -1068,7 +1068,11 @@ bool mapInputs(CrossState& st) {
     const SPIRType& t = st.comp.get_type(r.type_id);
     const std::string local = renameInterface(st, r, "zeIn_", sem);
     if (t.columns > 1 || t.array.size() > 1) return st.fail("input '" + local + "' must be a scalar, a vector or an array of them");
-    if (t.array.empty()) {
+    if (!st.vertex && sem.name == "VFACE" && t.array.empty() && t.vecsize == 1 && t.basetype != SPIRType::Float) {
+      // A bool face (SV_IsFrontFace) is true on the front face, as VFACE's
+      // sign says; a conversion of the sign would be true on both.
+      st.prologue += "  " + local + " = " + glslTypeName(t) + "(gl_FrontFacing);\n";
+    } else if (t.array.empty()) {
       const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
       st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
     } else {
