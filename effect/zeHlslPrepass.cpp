@@ -385,19 +385,30 @@ class TopLevelScanner {
     ++i_;
   }
 
-  // Global bool/int constants become float; a sampler loses "const" and
-  // "static" (the front end crashes on a constant sampler and makes a static
-  // one a variable GLSL refuses; to Direct3D 9 every sampler is a register).
   void finishStatement() {
-    size_t k = 0;
-    while (k < stmt_.size() && isGlobalQualifier(word(stmt_[k])) && word(stmt_[k]) != "static" &&
-           word(stmt_[k]) != "const")
-      ++k;
+    dropSamplerStorageWords();
+    integralConstantsToFloat();
+    recordConstants();
+    stmt_.clear();
+  }
+
+  // A sampler loses "const" and "static": the front end crashes on a
+  // constant sampler and makes a static one a variable GLSL refuses; to
+  // Direct3D 9 every sampler is a register.
+  void dropSamplerStorageWords() {
     size_t type = 0;
     while (type < stmt_.size() && isGlobalQualifier(word(stmt_[type]))) ++type;
     if (type < stmt_.size() && isSamplerType(word(stmt_[type])))
       for (size_t q = 0; q < type; ++q)
         if (word(stmt_[q]) == "const" || word(stmt_[q]) == "static") blank(out_, stmt_[q].pos, stmt_[q].pos + stmt_[q].len);
+  }
+
+  // Global bool/int constants become float.
+  void integralConstantsToFloat() {
+    size_t k = 0;
+    while (k < stmt_.size() && isGlobalQualifier(word(stmt_[k])) && word(stmt_[k]) != "static" &&
+           word(stmt_[k]) != "const")
+      ++k;
     std::string floatType;
     uint8_t base = 0;
     if (k < stmt_.size() && integralUniformType(word(stmt_[k]), &floatType, &base) && k + 1 < stmt_.size() &&
@@ -414,7 +425,45 @@ class TopLevelScanner {
             info_->originalBase[word(stmt_[t + 1])] = base;
       }
     }
-    stmt_.clear();
+  }
+
+  // The global constants a statement declares ("row_major float4x4 A[2], B
+  // : register(c4) = ...;"), each with its type and array sizes.
+  void recordConstants() {
+    size_t k = 0;
+    std::string type;
+    for (; k < stmt_.size(); ++k) {
+      const std::string w = word(stmt_[k]);
+      if (w == "static") return;  // a variable of the program, not a constant
+      if (w == "row_major" || w == "column_major") type += w + " ";
+      else if (!isGlobalQualifier(w)) break;
+    }
+    if (k >= stmt_.size() || !isIdentStart(code_[stmt_[k].pos])) return;
+    type += word(stmt_[k]);
+    if (type == "typedef" || type == "struct") return;
+    int depth = 0;
+    bool expectName = true, inDims = false;
+    SZeHlslPrepassInfo::Constant constant;
+    for (size_t t = k + 1; t < stmt_.size(); ++t) {
+      const std::string w = word(stmt_[t]);
+      if (expectName) {
+        if (!isIdentStart(w[0]) || (t + 1 < stmt_.size() && word(stmt_[t + 1]) == "(")) return;  // a function
+        constant = {w, type, stmt_[t].pos, ""};
+        if (t + 1 < stmt_.size() && isIdentStart(code_[stmt_[t + 1].pos])) constant.strayWord = word(stmt_[t + 1]);
+        expectName = false;
+        inDims = true;
+        continue;
+      }
+      if (w == "(" || w == "[") ++depth;
+      if (w == ")" || w == "]") --depth;
+      inDims = inDims && (w == "[" || w == "]" || depth > 0);
+      if (inDims) constant.type += w;
+      if (depth == 0 && w == ",") {
+        info_->constants.push_back(constant);
+        expectName = true;
+      }
+    }
+    if (!expectName) info_->constants.push_back(constant);
   }
 
   const std::string& code_;

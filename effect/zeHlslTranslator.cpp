@@ -535,16 +535,69 @@ bool definesWriteEffectSyntax(const std::string& text) {
   return false;
 }
 
-void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
-                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
-  if (expanded.empty()) return;
+// The expanded text without the preamble's lines (which it starts with);
+// false when preprocessing failed.
+bool expandedBody(const std::string& preamble, const std::string& expanded, std::string* body) {
+  if (expanded.empty()) return false;
   size_t cut = 0;
   for (long lines = std::count(preamble.begin(), preamble.end(), '\n'); lines > 0 && cut != std::string::npos; --lines) {
     cut = expanded.find('\n', cut);
     if (cut != std::string::npos) ++cut;
   }
-  if (cut == std::string::npos) return;
-  const std::string body = expanded.substr(cut);
+  if (cut == std::string::npos) return false;
+  *body = expanded.substr(cut);
+  return true;
+}
+
+// "file(line)" of an offset in the expanded body: the main file's lines
+// until a "#line N "file"" mark, which an include's text starts and ends with.
+std::string expandedLocation(const std::string& body, size_t offset, const std::string& mainPath) {
+  std::string file = mainPath;
+  int line = 1;
+  for (size_t p = 0; p < offset && p < body.size();) {
+    const size_t end = std::min(body.find('\n', p), body.size());
+    if (end >= offset) break;
+    if (body.compare(p, 6, "#line ") == 0) {
+      line = std::atoi(body.c_str() + p + 6);
+      const size_t open = body.find('"', p), close = open == std::string::npos ? open : body.find('"', open + 1);
+      if (close != std::string::npos && close < end) file = body.substr(open + 1, close - open - 1);
+    } else {
+      ++line;
+    }
+    p = end + 1;
+  }
+  return file + "(" + std::to_string(line) + ")";
+}
+
+// Pass "constants declared once": the front end crashes on a global
+// constant declared twice with two types ("float4 A; float3 A;", also a
+// sampler and a constant of one name, also across includes), and on a word
+// after a constant's name ("float4 a Base;" after "sampler2D Base;"). The
+// expanded text, its conditions decided and its includes read, is checked
+// first, and the declaration at fault is named.
+bool constantsDeclaredOnce(const std::string& body, const std::string& mainPath, std::string* errors) {
+  SZeHlslPrepassInfo found;
+  zeHlslPrepass(body, &found);
+  std::map<std::string, std::string> typeOf;
+  for (const SZeHlslPrepassInfo::Constant& c : found.constants) {
+    if (!c.strayWord.empty()) {
+      *errors = expandedLocation(body, c.offset, mainPath) + ": error: '" + c.strayWord + "' : unexpected after '" +
+                c.name + "' (a declaration goes on with ':', '=', ',' or ';')\n";
+      return false;
+    }
+    const auto first = typeOf.emplace(c.name, c.type);
+    if (first.second || first.first->second == c.type) continue;
+    *errors = expandedLocation(body, c.offset, mainPath) + ": error: '" + c.name +
+              "' : redefinition with another type (first declared as '" + first.first->second + "')\n";
+    return false;
+  }
+  return true;
+}
+
+void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
+                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
+  std::string body;
+  if (!expandedBody(preamble, expanded, &body)) return;
   SZeHlslPrepassInfo found;
   std::string stripped = zeHlslPrepass(body, &found);
   if (stripped == body) return;
@@ -605,6 +658,8 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   SZeHlslPrepassInfo includeInfo;
   if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
     return false;
+  std::string body;
+  if (expandedBody(preamble, expanded, &body) && !constantsDeclaredOnce(body, request.sourcePath, errors)) return false;
   std::string parsed = source, parsedPreamble = preamble;
   // Helpers that only the includes call: the preamble was written before
   // they were read.

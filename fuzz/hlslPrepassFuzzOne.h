@@ -5,7 +5,7 @@
 // main file's entries are bound (uniform parameters, from the techniques and
 // from a named list) and resolved (shader objects, array elements, passes).
 // It must end, stay in bounds, keep every line of every file where it was,
-// and write wrappers that carry no directive but conditions.
+// and write wrappers whose only directive lines are conditions.
 #pragma once
 
 #include <algorithm>
@@ -35,8 +35,19 @@ inline bool zeHlslPrepassFuzzOne(const uint8_t* data, size_t size) {
     std::string wrapper, name, error;
     if (!zeHlslBindUniformEntry(main, entry, &wrapper, &name, &error)) continue;
     // The wrapper follows the whole file: an include or a definition in it
-    // would be read a second time.
-    if (wrapper.find("#include") != std::string::npos || wrapper.find("#define") != std::string::npos) return false;
+    // would be read a second time. Its only directives are conditions.
+    for (size_t line = 0; line < wrapper.size(); line = wrapper.find('\n', line) + 1) {
+      size_t q = line;
+      while (q < wrapper.size() && (wrapper[q] == ' ' || wrapper[q] == '\t')) ++q;
+      if (q < wrapper.size() && wrapper[q] == '#') {
+        ++q;
+        while (q < wrapper.size() && (wrapper[q] == ' ' || wrapper[q] == '\t')) ++q;
+        if (wrapper.compare(q, 2, "if") != 0 && wrapper.compare(q, 4, "elif") != 0 && wrapper.compare(q, 4, "else") != 0 &&
+            wrapper.compare(q, 5, "endif") != 0)
+          return false;
+      }
+      if (wrapper.find('\n', line) == std::string::npos) break;
+    }
   }
   const std::vector<SZeShaderMacro> macros = {{"I", "1"}};
   for (const char* entry : {"PS", "VS[I]", "VS[Index]", "T.P", "T.P0"}) {

@@ -376,6 +376,35 @@ TEST(HlslCompat, LaterSyntaxIsRefused) {
       << array.errors;
 }
 
+// The front end crashed on a constant declared twice with two types and on
+// a word after a constant's name (both found by fuzzing): the declaration
+// is named, in the main file or an include, once the conditions are
+// decided. The same declaration twice is one constant.
+TEST(HlslCompat, ConstantDeclarationsTheFrontEndCrashedOnAreNamed) {
+  const char* main = "float4 ps_main() : COLOR { return tex2D(Base, 0.5) * K.x; }\n";
+  const struct {
+    std::string source, include, error;
+  } refused[] = {
+      {"float4 K;\nfloat3 K;\n", "", "fx/twice.fx(2): error: 'K' : redefinition with another type (first declared as "
+                                      "'float4')"},
+      {"sampler2D Base;\nfloat4 X, Base[2] : register(c2);\nfloat4 K;\n", "",
+       "fx/twice.fx(2): error: 'Base' : redefinition with another type (first declared as 'sampler2D')"},
+      {"float4 K;\n#include \"inc.fxh\"\n", "sampler2D Base;\n\nfloat2 K;\n",
+       "inc.fxh(3): error: 'K' : redefinition with another type (first declared as 'float4')"},
+      {"sampler2D Base;\nfloat4 K Base;\n", "", "fx/twice.fx(2): error: 'Base' : unexpected after 'K'"},
+  };
+  for (const auto& r : refused) {
+    const Result out = translate(r.source + main, ZE_STAGE_PIXEL, "fx/twice.fx", r.include);
+    EXPECT_FALSE(out.ok);
+    EXPECT_NE(out.errors.find(r.error), std::string::npos) << out.errors;
+  }
+  const char* accepted[] = {
+      "sampler2D Base;\nfloat4 K : register(c1);\nfloat4 K;\n",
+      "sampler2D Base;\n#ifdef WIDE\nfloat4 K;\n#else\nfloat3 K;\n#endif\n",
+  };
+  for (const char* a : accepted) EXPECT_TRUE(translate(a + std::string(main), ZE_STAGE_PIXEL).ok) << a;
+}
+
 // Include names as Windows content writes them: backslashes (single, and
 // doubled as in a C string), the angle form, and a letter case that differs
 // from the file on disk; found through the engine's include handler.
