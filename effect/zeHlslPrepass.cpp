@@ -625,12 +625,9 @@ void splitMatrixSwizzles(const std::string& code, std::vector<Edit>* edits) {
   }
 }
 
-// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
-// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
-// for several APIs down their GLSL paths. Every such name, in code and in
-// directives alike, gets a prefix, so none of them is defined unless the
-// source defines it.
-void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+// Calls `word(start, text)` for every word of the source outside comments
+// and string literals: in code and in directives alike.
+void forEachWord(const std::string& source, const std::function<void(size_t, const std::string&)>& word) {
   const size_t n = source.size();
   for (size_t i = 0; i < n;) {
     const char c = source[i];
@@ -646,13 +643,23 @@ void hideOpenGlNames(const std::string& source, const std::string& out, std::vec
     } else if (isIdentStart(c)) {
       const size_t start = i;
       while (i < n && isIdentChar(source[i])) ++i;
-      const std::string w = source.substr(start, i - start);
-      if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
-        edits->push_back({start, 0, kZeHlslHiddenPrefix});
+      word(start, source.substr(start, i - start));
     } else {
       ++i;
     }
   }
+}
+
+// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
+// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
+// for several APIs down their GLSL paths. Every such name, in code and in
+// directives alike, gets a prefix, so none of them is defined unless the
+// source defines it.
+void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+  forEachWord(source, [&](size_t start, const std::string& w) {
+    if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
+      edits->push_back({start, 0, kZeHlslHiddenPrefix});
+  });
 }
 
 // Pass "one-component types": float1 (and its kin) is a scalar that may be
@@ -714,37 +721,19 @@ bool inDefine(const std::string& source, size_t pos) {
 // the code, and anywhere in a "#define" (a semantic given through a macro).
 void legacySystemValues(const std::string& source, const std::string& code, const std::string& out,
                         std::vector<Edit>* edits) {
-  const size_t n = source.size();
-  for (size_t i = 0; i < n;) {
-    const char c = source[i];
-    if (c == '/' && i + 1 < n && source[i + 1] == '/') {
-      while (i < n && source[i] != '\n') ++i;
-    } else if (c == '/' && i + 1 < n && source[i + 1] == '*') {
-      const size_t e = source.find("*/", i + 2);
-      i = e == std::string::npos ? n : e + 2;
-    } else if (c == '"') {
-      ++i;
-      while (i < n && source[i] != '"' && source[i] != '\n') i += source[i] == '\\' ? 2 : 1;
-      ++i;
-    } else if (isIdentStart(c) && (i == 0 || !isIdentChar(source[i - 1]))) {
-      const size_t start = i;
-      while (i < n && isIdentChar(source[i])) ++i;
-      const std::string w = source.substr(start, i - start);
-      const std::string legacy = legacySemantic(w);
-      if (legacy.empty() || out.compare(start, w.size(), w) != 0) continue;
-      bool semantic = false;
-      if (code[start] == c) {
-        size_t b = start;
-        while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
-        semantic = b > 0 && code[b - 1] == ':';
-      } else {
-        semantic = inDefine(source, start);
-      }
-      if (semantic) edits->push_back({start, w.size(), legacy});
+  forEachWord(source, [&](size_t start, const std::string& w) {
+    const std::string legacy = legacySemantic(w);
+    if (legacy.empty() || out.compare(start, w.size(), w) != 0) return;
+    bool semantic = false;
+    if (code[start] == w[0]) {
+      size_t b = start;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      semantic = b > 0 && code[b - 1] == ':';
     } else {
-      ++i;
+      semantic = inDefine(source, start);  // blank in the code: a directive
     }
-  }
+    if (semantic) edits->push_back({start, w.size(), legacy});
+  });
 }
 
 // Pass "sampler casts": "(sampler2D)s" and "sampler2D(s)", which the

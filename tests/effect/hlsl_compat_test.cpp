@@ -294,7 +294,8 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
        "{ return p * a + b + c + d + e + f + g; }\n"
        "technique T { pass P { VertexShader = compile vs_3_0 vs_main(1, 2, 3, 4, 5, 6, 7); } }\n",
        [](const SZeCompiledProgram& vs, const SZeCompiledProgram&) {
-         EXPECT_NE(vs.glsl.find("7.0"), std::string::npos) << vs.glsl;
+         // a = 1; b to g add up to 27
+         EXPECT_NE(vs.glsl.find("(zeIn_POSITION0 * 1.0) + vec4(27.0)"), std::string::npos) << vs.glsl;
        }},
       {"samplers as Direct3D 9 effects set them up",
        "uniform extern texture DiffuseMap;\nshared texture2D NormalMap < string UIName = \"Normals\"; >;\n"
