@@ -1244,9 +1244,8 @@ struct EntryParameter {
   std::vector<std::string> before, after;
 };
 
-// The conditional directive lines (#if, #ifdef, #ifndef, #elif, #else,
-// #endif) of the source within [from, to), continuations joined. Others
-// have done their work before the wrapper, which follows the entry.
+// #if, #ifdef, #ifndef, #elif, #else, #endif. The other directives have
+// done their work before the wrapper, which follows the entry.
 bool isConditional(const std::string& line) {
   size_t q = 1;
   while (q < line.size() && (line[q] == ' ' || line[q] == '\t')) ++q;
@@ -1255,6 +1254,8 @@ bool isConditional(const std::string& line) {
   return false;
 }
 
+// The conditional directive lines of the source that start within [from,
+// to), continuations joined.
 std::vector<std::string> directiveLines(const std::string& source, size_t from, size_t to) {
   std::vector<std::string> lines;
   for (size_t line = source.rfind('\n', from) == std::string::npos ? 0 : source.rfind('\n', from) + 1; line < to;) {
@@ -1291,8 +1292,8 @@ std::vector<EntryParameter> entryParameters(const std::string& source, const std
     param.text = oneLine(code.substr(first, last - first));
     param.before = directiveLines(source, start, first);
     param.after = directiveLines(source, last, k);
-    if (!param.text.empty() || !param.before.empty() || !param.after.empty() || !out.empty() || k < close)
-      out.push_back(std::move(param));
+    const bool emptyList = out.empty() && k == close && param.text.empty() && param.before.empty() && param.after.empty();
+    if (!emptyList) out.push_back(std::move(param));
     start = k + 1;
   }
   return out;
@@ -1401,6 +1402,7 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
     for (const std::string& line : p.before) w.directive(line);
     const std::string& param = p.text;
     if (param.empty()) {
+      // only directives
     } else if (!startsWithWord(param, "uniform")) {
       passedThrough(param, &w);
     } else if (!haveArgs) {

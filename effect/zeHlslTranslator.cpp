@@ -511,30 +511,6 @@ bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string
   return false;
 }
 
-// Macros can write what only an effect compiler reads ("#define TEX(n)
-// texture2D n; sampler n##S = sampler_state { ... };"), which the pre-pass
-// cannot see in the written text. When the pre-pass changes the expanded
-// text, that text is what the front end parses: its "#line" marks keep
-// files and lines, the preamble's lines are cut (its functions come back as
-// the preamble, its macros are already expanded), and what the pre-pass
-// found there and in the includes joins *info.
-// Whether a "#define" of the text writes effect syntax or a matrix swizzle:
-// only then is the expanded text parsed (otherwise the written text is).
-bool definesWriteEffectSyntax(const std::string& text) {
-  static const char* const words[] = {"sampler_state", "texture", "Texture", "technique", "stateblock_state", "._"};
-  for (size_t p = text.find("define"); p != std::string::npos; p = text.find("define", p + 6)) {
-    size_t hash = p;
-    while (hash > 0 && (text[hash - 1] == ' ' || text[hash - 1] == '\t')) --hash;
-    if (hash == 0 || text[hash - 1] != '#') continue;
-    size_t end = p;
-    while (end < text.size() && (text[end] != '\n' || (end > 0 && text[end - 1] == '\\'))) ++end;
-    const std::string body = text.substr(p, end - p);
-    for (const char* w : words)
-      if (body.find(w) != std::string::npos) return true;
-  }
-  return false;
-}
-
 // The expanded text without the preamble's lines (which it starts with);
 // false when preprocessing failed.
 bool expandedBody(const std::string& preamble, const std::string& expanded, std::string* body) {
@@ -575,9 +551,8 @@ std::string expandedLocation(const std::string& body, size_t offset, const std::
 // after a constant's name ("float4 a Base;" after "sampler2D Base;"). The
 // expanded text, its conditions decided and its includes read, is checked
 // first, and the declaration at fault is named.
-bool constantsDeclaredOnce(const std::string& body, const std::string& mainPath, std::string* errors) {
-  SZeHlslPrepassInfo found;
-  zeHlslPrepass(body, &found);
+bool constantsDeclaredOnce(const std::string& body, const SZeHlslPrepassInfo& found, const std::string& mainPath,
+                           std::string* errors) {
   std::map<std::string, std::string> typeOf;
   for (const SZeHlslPrepassInfo::Constant& c : found.constants) {
     if (!c.strayWord.empty()) {
@@ -594,14 +569,35 @@ bool constantsDeclaredOnce(const std::string& body, const std::string& mainPath,
   return true;
 }
 
-void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
-                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
-  std::string body;
-  if (!expandedBody(preamble, expanded, &body)) return;
-  SZeHlslPrepassInfo found;
-  std::string stripped = zeHlslPrepass(body, &found);
+// Macros can write what only an effect compiler reads ("#define TEX(n)
+// texture2D n; sampler n##S = sampler_state { ... };"), which the pre-pass
+// cannot see in the written text. When the pre-pass changes the expanded
+// text, that text is what the front end parses: its "#line" marks keep
+// files and lines, the preamble's lines are cut (its functions come back as
+// the preamble, its macros are already expanded), and what the pre-pass
+// found there and in the includes joins *info.
+// Whether a "#define" of the text writes effect syntax or a matrix swizzle:
+// only then is the expanded text parsed (otherwise the written text is).
+bool definesWriteEffectSyntax(const std::string& text) {
+  static const char* const words[] = {"sampler_state", "texture", "Texture", "technique", "stateblock_state", "._"};
+  for (size_t p = text.find("define"); p != std::string::npos; p = text.find("define", p + 6)) {
+    size_t hash = p;
+    while (hash > 0 && (text[hash - 1] == ' ' || text[hash - 1] == '\t')) --hash;
+    if (hash == 0 || text[hash - 1] != '#') continue;
+    size_t end = p;
+    while (end < text.size() && (text[end] != '\n' || (end > 0 && text[end - 1] == '\\'))) ++end;
+    const std::string body = text.substr(p, end - p);
+    for (const char* w : words)
+      if (body.find(w) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void afterExpansion(const std::string& body, const std::string& stripped, const SZeHlslPrepassInfo& found,
+                    const SZeHlslPrepassInfo& includeInfo, SZeHlslPrepassInfo* info, std::string* parsed,
+                    std::string* parsedPreamble) {
   if (stripped == body) return;
-  *parsed = std::move(stripped);
+  *parsed = stripped;
   parsedPreamble->clear();
   std::istringstream lines(kZeHlslPreamble);
   for (std::string line; std::getline(lines, line);)
@@ -658,8 +654,15 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   SZeHlslPrepassInfo includeInfo;
   if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
     return false;
-  std::string body;
-  if (expandedBody(preamble, expanded, &body) && !constantsDeclaredOnce(body, request.sourcePath, errors)) return false;
+  // The expanded text as the pre-pass leaves it: checked, and parsed
+  // instead of the written text when macros write effect syntax.
+  std::string body, stripped;
+  SZeHlslPrepassInfo found;
+  const bool expandedOk = expandedBody(preamble, expanded, &body);
+  if (expandedOk) {
+    stripped = zeHlslPrepass(body, &found);
+    if (!constantsDeclaredOnce(body, found, request.sourcePath, errors)) return false;
+  }
   std::string parsed = source, parsedPreamble = preamble;
   // Helpers that only the includes call: the preamble was written before
   // they were read.
@@ -669,7 +672,7 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
     parsedPreamble = macros + kZeHlslPreamble + zeHlslHelperPreamble(helpers);
   bool effectMacros = definesWriteEffectSyntax(request.source);
   for (const auto& m : memo) effectMacros = effectMacros || definesWriteEffectSyntax(m.second.second);
-  if (effectMacros) afterExpansion(preamble, expanded, includeInfo, info, &parsed, &parsedPreamble);
+  if (effectMacros && expandedOk) afterExpansion(body, stripped, found, includeInfo, info, &parsed, &parsedPreamble);
   ShaderText input(parsed, request.sourcePath);
   glslang::TShader shader(language);
   configureShader(&shader, &input, request, parsedPreamble);
