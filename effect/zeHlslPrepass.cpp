@@ -788,8 +788,18 @@ void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPre
       while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
       later = b > 0 && code[b - 1] == ':' && legacySemantic(w).empty();
     }
+    // Methods of texture objects ("t.Sample(s, uv)"), also on one declared
+    // where the pre-pass does not see it.
+    std::string found = w;
+    if (!later && start > 0 && code[start - 1] == '.' &&
+        (w.compare(0, 6, "Sample") == 0 || w.compare(0, 6, "Gather") == 0 || w == "GetDimensions")) {
+      size_t a = i;
+      while (a < n && std::isspace(static_cast<unsigned char>(code[a]))) ++a;
+      later = a < n && code[a] == '(';
+      found = "." + w;
+    }
     if (!later) continue;
-    info->laterSyntax = w;
+    info->laterSyntax = found;
     info->laterSyntaxLine = 1 + int(std::count(code.begin(), code.begin() + long(start), '\n'));
   }
 }

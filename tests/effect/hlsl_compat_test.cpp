@@ -352,6 +352,10 @@ TEST(HlslCompat, LaterSyntaxIsRefused) {
       {"struct VIn {\n  float4 p : POSITION;\n  uint i : SV_InstanceID;\n};\nfloat4 ps_main() : COLOR { return 1; }\n",
        "SV_InstanceID", 3},
       {"float4 ps_main(uint id : SV_PrimitiveID) : SV_Target { return id; }\n", "SV_PrimitiveID", 1},
+      // The texture object declared through a macro the pre-pass does not expand.
+      {"#define TEX(n) Texture2D n\nTEX(Tex);\nsampler2D S;\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n  return Tex.Sample(S, uv);\n}\n",
+       ".Sample", 5},
       {"\n\nDepthStencilState NoDepth { DepthEnable = FALSE; };\nfloat4 ps_main() : COLOR { return 1; }\n",
        "DepthStencilState", 3},
   };
