@@ -221,8 +221,10 @@ class Writer {
   static std::string stateLine(const std::string& element, const SState& s) {
     std::string out = "<" + elementName(element) + " ";
     out += s.value.empty() ? "param=\"" + escape(s.param) + "\" " : "value=\"" + escape(s.value) + "\" ";
-    const bool indexed = s.index != 0 || startsWith(s.name, "clip_plane") || startsWith(s.name, "texture") ||
-                         (startsWith(s.name, "light_") && !startsWith(s.name, "light_model_"));
+    // Decided on the name as written, so a name made writable reads back the same.
+    const std::string name = elementName(s.name);
+    const bool indexed = s.index != 0 || startsWith(name, "clip_plane") || startsWith(name, "texture") ||
+                         (startsWith(name, "light_") && !startsWith(name, "light_model_"));
     if (indexed) out += "index=\"" + std::to_string(s.index) + "\" ";
     return out + "/>";
   }

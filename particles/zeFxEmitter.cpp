@@ -60,7 +60,8 @@ bool setupImage(CZeParticleSystemSceneNode* node, const char* image) {
 // its extension, its image set up. nullptr after the message.
 CZeParticleSystemSceneNode* make(int id, const char* image, scene::IMesh* staticMesh = nullptr) {
   ZeHandleTable<ZeFxEmitterCell>* t = table();
-  if (!t || id < 0 || id >= 1000 || !t->add(id, &cells[id])) {
+  // The table checks the identifier (and says why it is refused) before the cell is taken.
+  if (!t || !t->add(id, &cells[id >= 0 && id < 1000 ? id : 0])) {
     zeReportArgError(1, "invalid FxEmitter ID %d : %s", id, t ? t->reason() : "the engine is not started");
     return nullptr;
   }

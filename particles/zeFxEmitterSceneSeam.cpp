@@ -1,5 +1,6 @@
 #include "particles/zeFxEmitterSceneSeam.h"
 
+#include <cmath>
 #include <vector>
 
 #include "base/zeFile.h"
@@ -10,7 +11,12 @@
 
 namespace {
 
-float at(const ZF_Entry* e, uint32_t i) { return e && e->kind == ZF_VALUE && i < e->count ? ZF_FP_At(e, i) : 0.0f; }
+// Element i of a value: an FP value's numbers are its elements.
+float at(const ZF_Entry* e, uint32_t i) {
+  if (!e || e->kind != ZF_VALUE || i >= e->value.count) return 0.0f;
+  const float v = e->type == ZF_FP ? static_cast<const float*>(e->value.data)[i] : ZF_FP_At(e, i);
+  return std::isfinite(v) ? v : 0.0f;
+}
 int intAt0(const ZF_Entry* e) {
   if (!e || e->kind != ZF_VALUE || e->count == 0) return 0;
   if (e->type == ZF_I4 || e->type == ZF_U4) return static_cast<const int32_t*>(e->value.data)[0];
@@ -106,9 +112,9 @@ class EmitterSeam : public IZeEmitters {
   // A gradient's values (none when fewer than five).
   template <typename F>
   void gradient(const ZF_Entry* e, F&& set) {
-    if (!e || e->kind != ZF_VALUE || e->count < 5) return;
-    values_.resize(e->count);
-    for (uint32_t i = 0; i < e->count; ++i) values_[i] = ZF_FP_At(e, i);
+    if (!e || e->kind != ZF_VALUE || e->value.count < 5) return;
+    values_.resize(e->value.count);
+    for (uint32_t i = 0; i < e->value.count; ++i) values_[i] = at(e, i);
     set(values_.data(), static_cast<int>(values_.size()));
   }
 
