@@ -324,30 +324,41 @@ bool CZeEffectDefLoaderCollada::isALoadableFileExtension(const char* fileName) c
   return dot && (strcasecmp(dot + 1, "dae") == 0 || strcasecmp(dot + 1, "xml") == 0);
 }
 
-CZeEffectDef* CZeEffectDefLoaderCollada::loadDefinition(const char* fileName, const char* const*, int value,
-                                                        const char** errorText) {
-  std::string bytes;
-  if (!zeFileReadAll(fileName ? fileName : "", &bytes)) {
-    CZeEffectDef* def = new CZeEffectDefCollada;
-    def->path = fileName ? fileName : "";
-    def->userValue = value;
-    *errorText = "File Not Found";
-    return def;
-  }
-  *errorText = nullptr;
-  return loadDefinitionFromText(fileName ? fileName : "", bytes, value);
-}
+namespace {
 
-CZeEffectDef* CZeEffectDefLoaderCollada::loadDefinitionFromText(const char* path, const std::string& bytes, int value) {
+// Parses `bytes` in place (they become the document's own storage).
+CZeEffectDef* readDocument(const char* path, std::string& bytes, int value) {
   CZeEffectDef* def = new CZeEffectDefCollada;
   def->path = path;
   def->userValue = value;
   pugi::xml_document doc;
-  const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size());
+  const pugi::xml_parse_result parsed = doc.load_buffer_inplace(&bytes[0], bytes.size());
   // What came before a fault in the document is read; the rest is lost, and said so.
   if (!parsed)
     std::printf("COLLADA document error at byte %lld: %s\n", static_cast<long long>(parsed.offset),
                 parsed.description());
   Reader(def, value != 0).document(doc);
   return def;
+}
+
+}  // namespace
+
+CZeEffectDef* CZeEffectDefLoaderCollada::loadDefinition(const char* fileName, const char* const*, int value,
+                                                        const char** errorText) {
+  const char* path = fileName ? fileName : "";
+  std::string bytes;
+  if (!zeFileReadAll(path, &bytes)) {
+    CZeEffectDef* def = new CZeEffectDefCollada;
+    def->path = path;
+    def->userValue = value;
+    *errorText = "File Not Found";
+    return def;
+  }
+  *errorText = nullptr;
+  return readDocument(path, bytes, value);
+}
+
+CZeEffectDef* CZeEffectDefLoaderCollada::loadDefinitionFromText(const char* path, const std::string& text, int value) {
+  std::string bytes = text;
+  return readDocument(path, bytes, value);
 }

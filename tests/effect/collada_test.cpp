@@ -218,7 +218,7 @@ TEST(Collada, ReadingRules) {
          EXPECT_EQ(d.id, "cut");
          EXPECT_EQ(d.parameters.size(), 1u);
        },
-       "COLLADA document error at byte 94: Error parsing start element tag\nCOLLADA skipping section newpar\n"},
+       "COLLADA document error at byte 94: Error parsing start element tag\nCOLLADA skipping section newpa\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

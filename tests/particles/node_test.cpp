@@ -160,25 +160,36 @@ TEST_F(ParticleNodeTest, AHiddenNodeNeitherAnimatesNorDraws) {
 }
 
 TEST_F(ParticleNodeTest, AtMost65536ParticlesAreDrawnAndTheCutIsSaidOnce) {
-  CZeParticleSystemSceneNode* node = box(1);
-  zeSetFxEmitterBirthRate(1, 70000);
-  zeSetFxEmitterLifeTime(1, 100, 0);
-  node->OnAnimate(0);
-  node->OnAnimate(1000);
-  EXPECT_EQ(node->emitter().getLiveCount(), 70000u);
-  zeSetMessageThreshold(ZE_WARN);
-  testing::internal::CaptureStdout();
-  node->render();
-  node->render();
-  const std::string printed = testing::internal::GetCapturedStdout();
-  ASSERT_EQ(drawer.draws.size(), 2u);
-  EXPECT_EQ(drawer.draws[0].instances.size(), ZE_PARTICLE_INSTANCE_CAPACITY);
-  std::vector<SZeParticle> live;
-  node->emitter().forEachLive([&](const SZeParticle& p) { live.push_back(p); });
-  EXPECT_EQ(drawer.draws[0].instances.back().position[2], live[65535].position[2]);  // the ring's first 65,536
-  const std::string line = "Particle node 1: 70000 particles, only the first 65536 are drawn";
-  EXPECT_NE(printed.find(line), std::string::npos) << printed;
-  EXPECT_EQ(printed.find(line), printed.rfind(line));
+  // The last count drawn whole, the first cut, and far past it.
+  for (uint32_t count : {65536u, 65537u, 70000u}) {
+    SCOPED_TRACE(count);
+    drawer.draws.clear();
+    CZeParticleSystemSceneNode* node = box(1);
+    zeSetFxEmitterBirthRate(1, float(count));
+    zeSetFxEmitterLifeTime(1, 100, 0);
+    node->OnAnimate(0);
+    node->OnAnimate(1000);
+    ASSERT_EQ(node->emitter().getLiveCount(), count);
+    zeSetMessageThreshold(ZE_WARN);
+    testing::internal::CaptureStdout();
+    node->render();
+    node->render();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(drawer.draws.size(), 2u);
+    EXPECT_EQ(drawer.draws[0].instances.size(), ZE_PARTICLE_INSTANCE_CAPACITY);
+    std::vector<SZeParticle> live;
+    node->emitter().forEachLive([&](const SZeParticle& p) { live.push_back(p); });
+    EXPECT_EQ(drawer.draws[0].instances.back().position[2], live[65535].position[2]);  // the ring's first 65,536
+    const std::string line =
+        "Particle node 1: " + std::to_string(count) + " particles, only the first 65536 are drawn";
+    if (count == 65536) {
+      EXPECT_EQ(printed.find("only the first"), std::string::npos) << printed;
+    } else {
+      EXPECT_NE(printed.find(line), std::string::npos) << printed;
+      EXPECT_EQ(printed.find(line), printed.rfind(line));  // once
+    }
+    zeDeleteFxEmitter(1);
+  }
 }
 
 TEST_F(ParticleNodeTest, AStaticNodeShowsItsMeshVerticesAndIgnoresTheSimulationSetters) {
