@@ -11,6 +11,7 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "packaging/zePackagingRunModes.h"
+#include "particles/zeFxEmitterSceneSeam.h"
 #include "player/zeSceneViewer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
@@ -59,6 +60,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallEffectManagerSlot();
   zeInstallSurfaceServices();
   zeSceneRegister();
+  zeInstallFxEmitterSceneSeam(zeEngineEffectCommands);
   zeLwsInstallSceneReader();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
