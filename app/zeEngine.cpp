@@ -118,6 +118,7 @@ void freeTables() {
   context.images.reset();
   context.objects.reset();
   context.lights.reset();
+  context.fxEmitters.reset();
   context.effects.reset();
 }
 
@@ -125,6 +126,7 @@ bool createTables() {
   const bool created = createTable(context.images, "fails to create image list") &&
                        createTable(context.objects, "fails to create object list") &&
                        createTable(context.lights, "fails to create light list") &&
+                       createTable(context.fxEmitters, "fails to create fxemitter list") &&
                        createTable(context.effects, "fails to create effect list");
   if (!created) freeTables();
   return created;

@@ -16,11 +16,12 @@ class CZeManager;
 class MyEventReceiver;
 
 // The entry of each engine table, defined by the layer that fills it. A
-// subsystem that keeps a table of its own kind (emitters, camera shaders,
-// cube maps, probes, scene renderers) adds it here when it is built.
+// subsystem that keeps a table of its own kind (camera shaders, cube maps,
+// probes, scene renderers) adds it here when it is built.
 struct ZeImageCell;
 struct ZeObjectCell;
 struct ZeLightCell;
+struct ZeFxEmitterCell;
 struct ZeEffectCell;
 
 // Display and renderer settings; -1 means unset.
@@ -76,6 +77,7 @@ struct ZeEngineContext {
   std::unique_ptr<ZeHandleTable<ZeImageCell>> images;
   std::unique_ptr<ZeHandleTable<ZeObjectCell>> objects;
   std::unique_ptr<ZeHandleTable<ZeLightCell>> lights;
+  std::unique_ptr<ZeHandleTable<ZeFxEmitterCell>> fxEmitters;
   std::unique_ptr<ZeHandleTable<ZeEffectCell>> effects;
 };
 

@@ -5,8 +5,11 @@
 
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zeSafeWrite.h"
 #include "effect/CZeEffectCallback.h"
+#include "effect/CZeEffectDefLoaderCollada.h"
 #include "effect/CZeEffectDefLoaderZarn.h"
+#include "effect/CZeEffectDefWriterCollada.h"
 #include "effect/IZeEffectTextureResolver.h"
 
 using namespace irr;
@@ -35,12 +38,14 @@ bool macrosEqual(const std::vector<SZeShaderMacro>& a, const std::vector<SZeShad
 }  // namespace
 
 CZeEffectManager::CZeEffectManager(IZeGPUProgrammingServices* services, IZeTextureManager* textures,
-                                   const IZeTechniqueLookup* techniques, io::IFileSystem* fileSystem, bool openGL)
-    : services_(services), techniques_(techniques), fileSystem_(fileSystem), openGL_(openGL) {
+                                   const IZeTechniqueLookup* techniques, io::IFileSystem* fileSystem, bool /*openGL*/)
+    : services_(services), techniques_(techniques), fileSystem_(fileSystem) {
   binds_ = zeCreateBindList(&env_);
   resolvers_.push_back(new CZeEffectTextureResolver(textures));
-  // The COLLADA loader goes before this one when its subsystem adds it.
+  // Loaders are asked from the last added; their extensions do not overlap.
+  loaders_.push_back(new CZeEffectDefLoaderCollada);
   loaders_.push_back(new CZeEffectDefLoaderZarn);
+  writers_.push_back(new CZeEffectDefWriterCollada);
   defaultCallback_ = new CZeEffectCallback;
 }
 
@@ -92,7 +97,7 @@ CZeEffectDef* CZeEffectManager::getDefinition(const char* fileName, const SZeSha
     IZeEffectDefLoader* loader = *it;
     if (!loader->isALoadableFileExtension(name)) continue;
     const char* error = nullptr;
-    CZeEffectDef* def = loader->loadDefinition(path.c_str(), names.data(), openGL_ ? 1 : 0, &error);
+    CZeEffectDef* def = loader->loadDefinition(path.c_str(), names.data(), 0, &error);
     if (!def) continue;
     if (error) {
       zeMessage(ZE_ERROR, "CZeEffectManager: ERROR IZeEffectDef : %s", error);
@@ -144,21 +149,31 @@ CZeEffect* CZeEffectManager::createEffect(const char* fileName, int defaultBaseM
 }
 
 bool CZeEffectManager::writeDefinition(const CZeEffectDef* definition, const char* fileName) {
-  if (!definition || !fileName || !fileSystem_) return false;
-  io::IWriteFile* file = fileSystem_->createAndWriteFile(fileName);
-  if (!file) {
+  if (!definition || !fileName) return false;
+  std::string text;
+  if (!writeText(definition, fileName, &text)) return false;
+  if (zeWriteFileSafely(fileName, text.data(), text.size()) != ZE_WRITE_DONE) {
     zeMessage(ZE_ERROR, "CZeEffectManager: Cannot write %s", fileName);
     return false;
   }
-  const bool ok = writeDefinition(definition, file);
-  file->drop();
-  return ok;
+  return true;
 }
 
 bool CZeEffectManager::writeDefinition(const CZeEffectDef* definition, io::IWriteFile* file) {
   if (!definition || !file) return false;
+  std::string text;
+  if (!writeText(definition, file->getFileName().c_str(), &text)) return false;
+  if (file->write(text.data(), text.size()) != static_cast<s32>(text.size())) {
+    zeMessage(ZE_ERROR, "CZeEffectManager: Cannot write %s", file->getFileName().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool CZeEffectManager::writeText(const CZeEffectDef* definition, const char* fileName, std::string* text) {
   for (auto it = writers_.rbegin(); it != writers_.rend(); ++it)
-    if ((*it)->isAWritableFileExtension(file->getFileName().c_str())) return (*it)->writeDefinition(definition, file);
+    if ((*it)->isAWritableFileExtension(fileName)) return (*it)->writeDefinitionText(definition, text);
+  zeMessage(ZE_ERROR, "CZeEffectManager: no effect writer for %s", fileName);
   return false;
 }
 

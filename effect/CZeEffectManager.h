@@ -17,10 +17,13 @@ class IZeGPUProgrammingServices;
 class IZeEffectTextureResolver;
 class IZeTextureManager;
 
+// Writes definitions in one file format. The manager writes the text out,
+// checked, so a writer never leaves a half-written file.
 class IZeEffectDefWriter : public virtual irr::IReferenceCounted {
  public:
   virtual bool isAWritableFileExtension(const char* fileName) const = 0;
-  virtual bool writeDefinition(const CZeEffectDef* definition, irr::io::IWriteFile* file) = 0;
+  // The whole document of `definition`; false when it cannot be written.
+  virtual bool writeDefinitionText(const CZeEffectDef* definition, std::string* text) = 0;
 };
 
 class IZeEffectManager {
@@ -28,6 +31,8 @@ class IZeEffectManager {
   virtual ~IZeEffectManager() = default;
   // Macro lists end with an empty name; definitions may be empty.
   virtual CZeEffectDef* getDefinition(const char* fileName, const SZeShaderMacro* macros) = 0;
+  // Writes a definition with the writer of the file's extension: to a
+  // temporary file beside it that replaces it only once wholly written.
   virtual bool writeDefinition(const CZeEffectDef* definition, const char* fileName) = 0;
   virtual CZeEffect* createEffect(const char* fileName, int defaultBaseMaterial, const SZeShaderMacro* macros,
                                   irr::video::IShaderConstantSetCallBack* callback) = 0;
@@ -40,16 +45,19 @@ class IZeEffectManager {
   virtual void addDefinitionWriter(IZeEffectDefWriter* writer) = 0;
   virtual IZeEffectBindSemanticMap* createSemanticMap() = 0;
   virtual const char* getLastError() const = 0;
+  // The same to an open file; false when any byte is not written.
   virtual bool writeDefinition(const CZeEffectDef* definition, irr::io::IWriteFile* file) = 0;
 };
 
 class CZeEffectManager : public IZeEffectManager {
  public:
   // The manager's own pieces: the bind list (shared environment `env`), one
-  // texture resolver over `textures`, the engine's loader. The COLLADA
-  // loader and writer are added by their subsystem with the add operations.
-  // `fileSystem` may be null (paths are then made absolute by the engine's
-  // file layer); `openGL` goes to the loaders.
+  // texture resolver over `textures`, the engine's loader and the COLLADA
+  // loader and writer. `fileSystem` may be null (paths are then made
+  // absolute by the engine's file layer). Loaders are told the driver is not
+  // OpenGL on every backend: the OpenGL backend translates the same HLSL
+  // content (COLLADA's profile_CG) Direct3D 9 compiled, so `openGL` changes
+  // nothing the loaders see.
   CZeEffectManager(IZeGPUProgrammingServices* services, IZeTextureManager* textures,
                    const IZeTechniqueLookup* techniques, irr::io::IFileSystem* fileSystem, bool openGL);
   ~CZeEffectManager() override;
@@ -83,12 +91,12 @@ class CZeEffectManager : public IZeEffectManager {
     std::vector<SZeShaderMacro> macros;  // sorted by name, then definition
     CZeEffectDef* definition = nullptr;  // one reference
   };
+  bool writeText(const CZeEffectDef* definition, const char* fileName, std::string* text);
   static bool less(const SEffectDefEntry& a, const std::string& path, const std::vector<SZeShaderMacro>& macros);
 
   IZeGPUProgrammingServices* services_;
   const IZeTechniqueLookup* techniques_;
   irr::io::IFileSystem* fileSystem_;
-  bool openGL_;
   SZeEffectBindEnv env_;
   std::vector<IZeEffectDefLoader*> loaders_;
   std::vector<IZeEffectDefWriter*> writers_;

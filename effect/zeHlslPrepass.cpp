@@ -205,6 +205,15 @@ bool isTextureKeyword(const std::string& w) {
          w == "texturecube";
 }
 
+bool isSamplerType(const std::string& w) {
+  return w == "sampler" || w == "sampler1D" || w == "sampler2D" || w == "sampler3D" || w == "samplerCUBE";
+}
+
+// Storage words that may stand before the type of a global declaration.
+bool isGlobalQualifier(const std::string& w) {
+  return w == "uniform" || w == "extern" || w == "shared" || w == "volatile" || w == "static" || w == "const";
+}
+
 bool isTemplateType(const std::string& w) {
   return w == "vector" || w == "matrix" || w.compare(0, 7, "Texture") == 0 || w.compare(0, 6, "Buffer") == 0 ||
          w.compare(0, 7, "RWTextu") == 0 || w.compare(0, 8, "RWBuffer") == 0;
@@ -286,10 +295,16 @@ class TopLevelScanner {
     while (i_ < n_ && isIdentChar(code_[i_])) ++i_;
     const std::string w = code_.substr(start, i_ - start);
     if (stmt_.empty() && isTechniqueKeyword(w)) return skipTechnique(start);
-    if (stmt_.empty() && (isTextureKeyword(w) || isShaderObjectKeyword(w))) return skipTextureDeclaration(start);
+    // "uniform extern texture T;" as well as "texture T;".
+    if (onlyQualifiers() && (isTextureKeyword(w) || isShaderObjectKeyword(w)))
+      return skipTextureDeclaration(stmt_.empty() ? start : stmt_.front().pos);
     if (w == "sampler_state" || w == "stateblock_state") return skipStateInitialiser(start);
     info_->declarationOrder.emplace(w, int(info_->declarationOrder.size()));
     stmt_.push_back({start, i_ - start});
+  }
+
+  bool onlyQualifiers() const {
+    return std::all_of(stmt_.begin(), stmt_.end(), [this](const Token& t) { return isGlobalQualifier(word(t)); });
   }
 
   void skipTechnique(size_t start) {
@@ -341,11 +356,17 @@ class TopLevelScanner {
   void punctuation(char c) {
     if (c == '(') ++parens_;
     if (c == ')') --parens_;
-    if (c == '=' && parens_ == 0) sawAssign_ = true;
+    if (c == '=' && parens_ == 0 && !sawAssign_) {
+      sawAssign_ = true;
+      assignAt_ = i_;
+    }
     if (c == '{') {
       if (sawAssign_) {
-        // An initialiser list: skip it as part of the statement.
-        i_ = matchClose(code_, i_, '{', '}');
+        // An initialiser list: skip it as part of the statement. A list of
+        // sampler_state blocks (a sampler array) is dropped like one block.
+        const size_t close = matchClose(code_, i_, '{', '}');
+        if (code_.substr(i_, close - i_).find("sampler_state") != std::string::npos) blank(out_, assignAt_, close);
+        i_ = close;
         return;
       }
       depth_ = 1;
@@ -364,17 +385,30 @@ class TopLevelScanner {
     ++i_;
   }
 
-  // Global bool/int constants become float.
   void finishStatement() {
+    dropSamplerStorageWords();
+    integralConstantsToFloat();
+    recordConstants();
+    stmt_.clear();
+  }
+
+  // A sampler loses "const" and "static": the front end crashes on a
+  // constant sampler and makes a static one a variable GLSL refuses; to
+  // Direct3D 9 every sampler is a register.
+  void dropSamplerStorageWords() {
+    size_t type = 0;
+    while (type < stmt_.size() && isGlobalQualifier(word(stmt_[type]))) ++type;
+    if (type < stmt_.size() && isSamplerType(word(stmt_[type])))
+      for (size_t q = 0; q < type; ++q)
+        if (word(stmt_[q]) == "const" || word(stmt_[q]) == "static") blank(out_, stmt_[q].pos, stmt_[q].pos + stmt_[q].len);
+  }
+
+  // Global bool/int constants become float.
+  void integralConstantsToFloat() {
     size_t k = 0;
-    static const char* const qualifiers[] = {"uniform", "extern", "shared", "volatile"};
-    while (k < stmt_.size()) {
-      const std::string w = word(stmt_[k]);
-      bool q = false;
-      for (const char* qual : qualifiers) q = q || w == qual;
-      if (!q) break;
+    while (k < stmt_.size() && isGlobalQualifier(word(stmt_[k])) && word(stmt_[k]) != "static" &&
+           word(stmt_[k]) != "const")
       ++k;
-    }
     std::string floatType;
     uint8_t base = 0;
     if (k < stmt_.size() && integralUniformType(word(stmt_[k]), &floatType, &base) && k + 1 < stmt_.size() &&
@@ -391,7 +425,45 @@ class TopLevelScanner {
             info_->originalBase[word(stmt_[t + 1])] = base;
       }
     }
-    stmt_.clear();
+  }
+
+  // The global constants a statement declares ("row_major float4x4 A[2], B
+  // : register(c4) = ...;"), each with its type and array sizes.
+  void recordConstants() {
+    size_t k = 0;
+    std::string type;
+    for (; k < stmt_.size(); ++k) {
+      const std::string w = word(stmt_[k]);
+      if (w == "static") return;  // a variable of the program, not a constant
+      if (w == "row_major" || w == "column_major") type += w + " ";
+      else if (!isGlobalQualifier(w)) break;
+    }
+    if (k >= stmt_.size() || !isIdentStart(code_[stmt_[k].pos])) return;
+    type += word(stmt_[k]);
+    if (type == "typedef" || type == "struct") return;
+    int depth = 0;
+    bool expectName = true, inDims = false;
+    SZeHlslPrepassInfo::Constant constant;
+    for (size_t t = k + 1; t < stmt_.size(); ++t) {
+      const std::string w = word(stmt_[t]);
+      if (expectName) {
+        if (!isIdentStart(w[0]) || (t + 1 < stmt_.size() && word(stmt_[t + 1]) == "(")) return;  // a function
+        constant = {w, type, stmt_[t].pos, ""};
+        if (t + 1 < stmt_.size() && isIdentStart(code_[stmt_[t + 1].pos])) constant.strayWord = word(stmt_[t + 1]);
+        expectName = false;
+        inDims = true;
+        continue;
+      }
+      if (w == "(" || w == "[") ++depth;
+      if (w == ")" || w == "]") --depth;
+      inDims = inDims && (w == "[" || w == "]" || depth > 0);
+      if (inDims) constant.type += w;
+      if (depth == 0 && w == ",") {
+        info_->constants.push_back(constant);
+        expectName = true;
+      }
+    }
+    if (!expectName) info_->constants.push_back(constant);
   }
 
   const std::string& code_;
@@ -405,6 +477,7 @@ class TopLevelScanner {
   size_t stmtStart_ = 0;
   int parens_ = 0;
   bool sawAssign_ = false;
+  size_t assignAt_ = 0;       // the first top-level '=' of the statement
 };
 
 // Pass "explicit registers": "name[n] : SEMANTIC : register(vs, c12)".
@@ -552,12 +625,9 @@ void splitMatrixSwizzles(const std::string& code, std::vector<Edit>* edits) {
   }
 }
 
-// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
-// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
-// for several APIs down their GLSL paths. Every such name, in code and in
-// directives alike, gets a prefix, so none of them is defined unless the
-// source defines it.
-void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+// Calls `word(start, text)` for every word of the source outside comments
+// and string literals: in code and in directives alike.
+void forEachWord(const std::string& source, const std::function<void(size_t, const std::string&)>& word) {
   const size_t n = source.size();
   for (size_t i = 0; i < n;) {
     const char c = source[i];
@@ -573,13 +643,23 @@ void hideOpenGlNames(const std::string& source, const std::string& out, std::vec
     } else if (isIdentStart(c)) {
       const size_t start = i;
       while (i < n && isIdentChar(source[i])) ++i;
-      const std::string w = source.substr(start, i - start);
-      if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
-        edits->push_back({start, 0, kZeHlslHiddenPrefix});
+      word(start, source.substr(start, i - start));
     } else {
       ++i;
     }
   }
+}
+
+// Pass "OpenGL names": the front end predefines OpenGL macros (GL_core_profile,
+// GL_ARB_gpu_shader5, VULKAN ...) even for HLSL, which sends shaders written
+// for several APIs down their GLSL paths. Every such name, in code and in
+// directives alike, gets a prefix, so none of them is defined unless the
+// source defines it.
+void hideOpenGlNames(const std::string& source, const std::string& out, std::vector<Edit>* edits) {
+  forEachWord(source, [&](size_t start, const std::string& w) {
+    if ((w.compare(0, 3, "GL_") == 0 || w == "VULKAN") && out.compare(start, w.size(), w) == 0)
+      edits->push_back({start, 0, kZeHlslHiddenPrefix});
+  });
 }
 
 // Pass "one-component types": float1 (and its kin) is a scalar that may be
@@ -594,6 +674,93 @@ void scalarOneComponentTypes(const std::string& code, std::vector<Edit>* edits) 
       if ((p > 0 && (isIdentChar(code[p - 1]) || code[p - 1] == '.')) || (p + len < code.size() && isIdentChar(code[p + len])))
         continue;
       if (!taken.count(p)) edits->push_back({p, len, std::string(t, len - 1)});
+    }
+  }
+}
+
+// The semantic the Direct3D 9 compiler reads a system-value semantic as in
+// shader models 2 and 3 ("SV_Target1" is "COLOR1"; SV_Position on a pixel
+// input is VPOS, which the translator makes of a pixel POSITION input);
+// empty for one without a Direct3D 9 counterpart (SV_VertexID ...).
+std::string legacySemantic(const std::string& word) {
+  std::string upper = word;
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+  size_t digits = upper.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(upper[digits - 1]))) --digits;
+  const std::string base = upper.substr(0, digits), index = upper.substr(digits);
+  if (base == "SV_POSITION") return "POSITION" + index;
+  if (base == "SV_TARGET") return "COLOR" + index;
+  if (base == "SV_DEPTH") return "DEPTH" + index;
+  if (base == "SV_ISFRONTFACE") return "VFACE" + index;
+  return "";
+}
+
+// Whether `pos` lies in a "#define" directive (its continuation lines included).
+bool inDefine(const std::string& source, size_t pos) {
+  size_t lineStart = source.rfind('\n', pos);
+  lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+  // Back over the lines that a backslash continues into this one.
+  while (lineStart >= 2) {
+    size_t end = lineStart - 1;  // the '\n' ending the line before
+    if (end > 0 && source[end - 1] == '\r') --end;
+    if (end == 0 || source[end - 1] != '\\') break;
+    const size_t previous = source.rfind('\n', end - 1);
+    lineStart = previous == std::string::npos ? 0 : previous + 1;
+  }
+  size_t q = lineStart;
+  while (q < source.size() && (source[q] == ' ' || source[q] == '\t')) ++q;
+  if (q >= source.size() || source[q] != '#') return false;
+  ++q;
+  while (q < source.size() && (source[q] == ' ' || source[q] == '\t')) ++q;
+  return source.compare(q, 6, "define") == 0 && q + 6 < source.size() && !isIdentChar(source[q + 6]);
+}
+
+// Pass "system-value semantics": SV_Position, SV_Target[n], SV_Depth and
+// SV_IsFrontFace, which sources shared with later APIs write and the
+// Direct3D 9 compiler takes, become their Direct3D 9 names: after a ':' in
+// the code, and anywhere in a "#define" (a semantic given through a macro).
+void legacySystemValues(const std::string& source, const std::string& code, const std::string& out,
+                        std::vector<Edit>* edits) {
+  forEachWord(source, [&](size_t start, const std::string& w) {
+    const std::string legacy = legacySemantic(w);
+    if (legacy.empty() || out.compare(start, w.size(), w) != 0) return;
+    bool semantic = false;
+    if (code[start] == w[0]) {
+      size_t b = start;
+      while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
+      semantic = b > 0 && code[b - 1] == ':';
+    } else {
+      semantic = inDefine(source, start);  // blank in the code: a directive
+    }
+    if (semantic) edits->push_back({start, w.size(), legacy});
+  });
+}
+
+// Pass "sampler casts": "(sampler2D)s" and "sampler2D(s)", which the
+// Direct3D 9 compiler takes as the sampler itself, lose the type: the front
+// end cannot construct a sampler ("unhandled texture constructor").
+void dropSamplerCasts(const std::string& code, std::vector<Edit>* edits) {
+  const size_t n = code.size();
+  for (size_t p = 0; p < n; ++p) {
+    if (!isIdentStart(code[p]) || (p > 0 && isIdentChar(code[p - 1]))) continue;
+    size_t e = p;
+    while (e < n && isIdentChar(code[e])) ++e;
+    const size_t at = p;
+    p = e - 1;
+    if (!isSamplerType(code.substr(at, e - at))) continue;
+    size_t after = e, before = at;
+    while (after < n && std::isspace(static_cast<unsigned char>(code[after]))) ++after;
+    while (before > 0 && std::isspace(static_cast<unsigned char>(code[before - 1]))) --before;
+    if (after < n && code[after] == '(') {
+      edits->push_back({at, e - at, ""});  // the constructor: its brackets stay
+    } else if (after < n && code[after] == ')' && before > 0 && code[before - 1] == '(') {
+      // Not the one parameter of a function ("float4 f(sampler2D)").
+      size_t name = before - 1;
+      while (name > 0 && std::isspace(static_cast<unsigned char>(code[name - 1]))) --name;
+      size_t nameStart = name;
+      while (nameStart > 0 && isIdentChar(code[nameStart - 1])) --nameStart;
+      if (nameStart == name || code.compare(nameStart, name - nameStart, "return") == 0)
+        edits->push_back({before - 1, after + 1 - (before - 1), ""});  // the cast
     }
   }
 }
@@ -619,10 +786,20 @@ void findLaterSyntax(const std::string& code, const std::string& out, SZeHlslPre
     if (!later && w.size() > 3 && (w.compare(0, 3, "SV_") == 0 || w.compare(0, 3, "sv_") == 0)) {
       size_t b = start;
       while (b > 0 && std::isspace(static_cast<unsigned char>(code[b - 1]))) --b;
-      later = b > 0 && code[b - 1] == ':';
+      later = b > 0 && code[b - 1] == ':' && legacySemantic(w).empty();
+    }
+    // Methods of texture objects ("t.Sample(s, uv)"), also on one declared
+    // where the pre-pass does not see it.
+    std::string found = w;
+    if (!later && start > 0 && code[start - 1] == '.' &&
+        (w.compare(0, 6, "Sample") == 0 || w.compare(0, 6, "Gather") == 0 || w == "GetDimensions")) {
+      size_t a = i;
+      while (a < n && std::isspace(static_cast<unsigned char>(code[a]))) ++a;
+      later = a < n && code[a] == '(';
+      found = "." + w;
     }
     if (!later) continue;
-    info->laterSyntax = w;
+    info->laterSyntax = found;
     info->laterSyntaxLine = 1 + int(std::count(code.begin(), code.begin() + long(start), '\n'));
   }
 }
@@ -901,6 +1078,8 @@ std::string zeHlslPrepass(const std::string& rawSource, SZeHlslPrepassInfo* info
   renameLit(code, &edits);
   splitMatrixSwizzles(code, &edits);
   hideOpenGlNames(source, out, &edits);
+  legacySystemValues(source, code, out, &edits);
+  dropSamplerCasts(code, &edits);
   scalarOneComponentTypes(code, &edits);
   groupElidedInitialisers(code, &edits);
   splitConstructorTargets(code, &edits, info);
@@ -938,62 +1117,87 @@ std::vector<std::string> splitTopLevel(const std::string& list) {
   return out;
 }
 
+// The words of a text, one space between each.
+std::string oneLine(const std::string& text) {
+  std::string out;
+  bool space = false;
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
+  return out;
+}
+
 bool startsWithWord(const std::string& s, const char* word) {
   const size_t n = std::strlen(word);
   return s.compare(0, n, word) == 0 && (s.size() == n || !isIdentChar(s[n]));
 }
 
-}  // namespace
+// Binding an entry's uniform parameters, in steps: the argument lists (of
+// the entry as named, else of the techniques), the definition, then each
+// parameter's part of the wrapper.
 
-bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
-                            std::string* wrapperName, std::string* error) {
-  const std::string code = codeOnly(source);
-  std::string name = trimmed(entry), args;
-  bool haveArgs = false;
-  const size_t paren = name.find('(');
-  if (paren != std::string::npos) {
-    const size_t close = name.rfind(')');
-    if (close == std::string::npos || close < paren) {
-      *error = "entry '" + entry + "' is not a name with arguments";
-      return false;
-    }
-    args = name.substr(paren + 1, close - paren - 1);
-    name = trimmed(name.substr(0, paren));
-    haveArgs = true;
-  } else {
-    // "compile vs_2_0 NAME(args)" in the techniques: one argument list binds.
-    std::set<std::string> lists;
-    for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
-      if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
-      size_t q = p + 7;
-      auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
-      skip();
-      while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
-      skip();
-      const size_t nameStart = q;
-      while (q < code.size() && isIdentChar(code[q])) ++q;
-      if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
-      skip();
-      if (q >= code.size() || code[q] != '(') continue;
-      const size_t close = matchClose(code, q, '(', ')');
-      std::string list;
-      for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
-      lists.insert(list);
-    }
-    if (lists.size() > 1) {
-      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
-               " different uniform argument lists in the techniques: name the entry with its arguments, as 'name(...)'";
-      return false;
-    }
-    if (!lists.empty()) {
-      args = *lists.begin();
-      haveArgs = true;
-    }
+// "VSMain(3, true)": the name and its arguments; a plain name is left as it is.
+bool splitNamedArguments(const std::string& entry, std::string* name, std::string* args, bool* haveArgs,
+                         std::string* error) {
+  *name = trimmed(entry);
+  const size_t paren = name->find('(');
+  if (paren == std::string::npos) return true;
+  const size_t close = name->rfind(')');
+  if (close == std::string::npos || close < paren) {
+    *error = "entry '" + entry + "' is not a name with arguments";
+    return false;
   }
-  // The definition: "TYPE NAME(params) [: SEMANTIC] {" at the top level.
+  *args = name->substr(paren + 1, close - paren - 1);
+  *name = trimmed(name->substr(0, paren));
+  *haveArgs = true;
+  return true;
+}
+
+// The argument lists "compile vs_2_0 NAME(args)" gives NAME in the techniques.
+std::set<std::string> techniqueArgumentLists(const std::string& code, const std::string& name) {
+  std::set<std::string> lists;
+  for (size_t p = code.find("compile"); p != std::string::npos; p = code.find("compile", p + 7)) {
+    if ((p > 0 && isIdentChar(code[p - 1])) || (p + 7 < code.size() && isIdentChar(code[p + 7]))) continue;
+    size_t q = p + 7;
+    auto skip = [&] { while (q < code.size() && std::isspace(static_cast<unsigned char>(code[q]))) ++q; };
+    skip();
+    while (q < code.size() && isIdentChar(code[q])) ++q;  // the profile
+    skip();
+    const size_t nameStart = q;
+    while (q < code.size() && isIdentChar(code[q])) ++q;
+    if (code.compare(nameStart, q - nameStart, name) != 0 || q - nameStart != name.size()) continue;
+    skip();
+    if (q >= code.size() || code[q] != '(') continue;
+    const size_t close = matchClose(code, q, '(', ')');
+    std::string list;
+    for (const std::string& a : splitTopLevel(code.substr(q + 1, close - q - 2))) list += (list.empty() ? "" : ", ") + a;
+    lists.insert(list);
+  }
+  return lists;
+}
+
+std::vector<std::string> callsOf(const std::string& name, const std::set<std::string>& lists) {
+  std::vector<std::string> calls;
+  for (const std::string& list : lists) calls.push_back(name + "(" + list + ")");
+  return calls;
+}
+
+// Where "TYPE NAME(params) [: SEMANTIC] {" stands at the top level.
+struct EntryDefinition {
+  size_t at = std::string::npos;  // the name
+  size_t paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
+};
+
+EntryDefinition findEntryDefinition(const std::string& code, const std::string& name) {
+  EntryDefinition def;
   int depth = 0;
-  size_t at = std::string::npos, paramsOpen = 0, paramsClose = 0, bodyOpen = 0;
-  for (size_t k = 0; k < code.size() && at == std::string::npos; ++k) {
+  for (size_t k = 0; k < code.size() && def.at == std::string::npos; ++k) {
     const char c = code[k];
     if (c == '{') ++depth;
     else if (c == '}') --depth;
@@ -1008,98 +1212,233 @@ bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry,
           size_t b = close;
           while (b < code.size() && code[b] != '{' && code[b] != ';') ++b;
           if (b < code.size() && code[b] == '{') {
-            at = k;
-            paramsOpen = q;
-            paramsClose = close - 1;
-            bodyOpen = b;
+            def.at = k;
+            def.paramsOpen = q;
+            def.paramsClose = close - 1;
+            def.bodyOpen = b;
           }
         }
       }
       k = e - 1;
     }
   }
-  if (at == std::string::npos) return false;  // left to the compiler's own message
-  // The return type: the words before the name, back to the previous statement.
-  size_t typeStart = at;
-  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
-  const std::string returnType = trimmed(source.substr(typeStart, at - typeStart));
-  const std::string semantic = trimmed(source.substr(paramsClose + 1, bodyOpen - paramsClose - 1));
-  const std::vector<std::string> params = splitTopLevel(source.substr(paramsOpen + 1, paramsClose - paramsOpen - 1));
-  const std::vector<std::string> bound = splitTopLevel(args);
+  return def;
+}
+
+// The wrapper being written: its own parameters, the call's arguments and
+// the globals the entry constants need.
+struct EntryWrapper {
   std::string kept, call, globals;
-  size_t next = 0;
+  size_t bound = 0;  // uniform parameters given a value
   int unnamed = 0;
-  for (const std::string& param : params) {
-    if (startsWithWord(param, "uniform") && !haveArgs) {
-      // No arguments anywhere: the parameter is a constant of its own, as
-      // the compiler made it ("$name"); declared here under a prefix the
-      // translator turns back into "$".
-      std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
-      size_t nameEnd = decl.size(), dims = decl.size();
-      if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
-        dims = nameEnd = decl.find('[');
-        if (nameEnd == std::string::npos) return false;
-        while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(decl[nameEnd - 1]))) --nameEnd;
-      }
-      size_t nameBegin = nameEnd;
-      while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
-      if (nameBegin == nameEnd || nameBegin == 0) {
-        *error = "entry '" + name + "': uniform parameter '" + param + "' has no name";
-        return false;
-      }
-      const std::string global = kZeHlslEntryParamPrefix + decl.substr(nameBegin, nameEnd - nameBegin);
-      globals += "uniform " + decl.substr(0, nameBegin) + global + decl.substr(dims) + ";\n";
-      call += (call.empty() ? "" : ", ") + global;
-      ++next;
-      continue;
-    }
-    if (startsWithWord(param, "uniform")) {
-      if (next >= bound.size()) {
-        *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
-                 " arguments given";
-        return false;
-      }
-      // The argument converted to the parameter's type, as a call would
-      // (the front end keeps an integer literal's type otherwise).
-      const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
-      size_t typeEnd = decl.size();
-      while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
-      std::string type = trimmed(decl.substr(0, typeEnd));
-      if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
-      const bool plainType = !type.empty() && decl.find('[') == std::string::npos &&
-                             std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
-      const std::string& arg = bound[next++];
-      call += (call.empty() ? "" : ", ") + (plainType ? "(" + type + ")(" + arg + ")" : arg);
-      continue;
-    }
-    // The parameter's name: the last word before ':' , '=' or the end.
-    std::string decl = param.substr(0, param.find_first_of(":="));
-    decl = trimmed(decl);
-    size_t nameEnd = decl.size();
-    if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
-      const size_t open = decl.rfind('[');
-      nameEnd = open == std::string::npos ? 0 : open;
-    }
-    size_t nameBegin = nameEnd;
-    while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
-    std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
-    if (paramName.empty()) paramName = "zeArg" + std::to_string(unnamed++);
-    kept += (kept.empty() ? "" : ", ") + param;
-    call += (call.empty() ? "" : ", ") + paramName;
+  bool anyKept = false, anyArgument = false;
+  void keep(const std::string& param) {
+    kept += (anyKept ? ", " : "") + param;
+    anyKept = true;
   }
-  if (haveArgs && next != bound.size()) {
-    *error = "entry '" + name + "' has " + std::to_string(next) + " uniform parameters, " +
+  void argument(const std::string& text) {
+    call += (anyArgument ? ", " : "") + text;
+    anyArgument = true;
+  }
+  // "#ifdef SKINNED" around a parameter holds around it in both lists.
+  void directive(const std::string& line) {
+    kept += "\n" + line + "\n";
+    call += "\n" + line + "\n";
+  }
+};
+
+// One parameter of the entry, as code (comments and directives blanked),
+// with the directive lines written before and after it.
+struct EntryParameter {
+  std::string text;
+  std::vector<std::string> before, after;
+};
+
+// #if, #ifdef, #ifndef, #elif, #else, #endif. The other directives have
+// done their work before the wrapper, which follows the entry.
+bool isConditional(const std::string& line) {
+  size_t q = 1;
+  while (q < line.size() && (line[q] == ' ' || line[q] == '\t')) ++q;
+  for (const char* d : {"if", "elif", "else", "endif"})
+    if (line.compare(q, std::strlen(d), d) == 0) return true;
+  return false;
+}
+
+// The conditional directive lines of the source that start within [from,
+// to), continuations joined.
+std::vector<std::string> directiveLines(const std::string& source, size_t from, size_t to) {
+  std::vector<std::string> lines;
+  for (size_t line = source.rfind('\n', from) == std::string::npos ? 0 : source.rfind('\n', from) + 1; line < to;) {
+    size_t end = source.find('\n', line);
+    while (end != std::string::npos && end > line && (source[end - 1] == '\\' ||
+           (source[end - 1] == '\r' && end > line + 1 && source[end - 2] == '\\')))
+      end = source.find('\n', end + 1);
+    if (end == std::string::npos) end = source.size();
+    size_t q = line;
+    while (q < end && (source[q] == ' ' || source[q] == '\t')) ++q;
+    if (q >= from && q < to && q < end && source[q] == '#' && isConditional(source.substr(q, end - q)))
+      lines.push_back(source.substr(q, end - q));
+    line = end + 1;
+  }
+  return lines;
+}
+
+// The parameters between the brackets at `open` and `close`, split at
+// their top-level commas.
+std::vector<EntryParameter> entryParameters(const std::string& source, const std::string& code, size_t open,
+                                            size_t close) {
+  std::vector<EntryParameter> out;
+  size_t start = open + 1;
+  int depth = 0;
+  for (size_t k = open + 1; k <= close; ++k) {
+    const char c = code[k];
+    if (k < close && (c == '(' || c == '[' || c == '{')) ++depth;
+    if (k < close && (c == ')' || c == ']' || c == '}')) --depth;
+    if (k < close && !(c == ',' && depth == 0)) continue;
+    size_t first = start, last = k;
+    while (first < last && std::isspace(static_cast<unsigned char>(code[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(code[last - 1]))) --last;
+    EntryParameter param;
+    param.text = oneLine(code.substr(first, last - first));
+    param.before = directiveLines(source, start, first);
+    param.after = directiveLines(source, last, k);
+    const bool emptyList = out.empty() && k == close && param.text.empty() && param.before.empty() && param.after.empty();
+    if (!emptyList) out.push_back(std::move(param));
+    start = k + 1;
+  }
+  return out;
+}
+
+// No arguments anywhere: the parameter is a constant of its own, as the
+// compiler made it ("$name"); declared as a global under a prefix the
+// translator turns back into "$".
+bool entryConstant(const std::string& param, const std::string& entry, EntryWrapper* w, std::string* error) {
+  std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+  size_t nameEnd = decl.size(), dims = decl.size();
+  if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+    dims = nameEnd = decl.find('[');
+    if (nameEnd == std::string::npos) return false;
+    while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(decl[nameEnd - 1]))) --nameEnd;
+  }
+  size_t nameBegin = nameEnd;
+  while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+  if (nameBegin == nameEnd || nameBegin == 0) {
+    *error = "entry '" + entry + "': uniform parameter '" + param + "' has no name";
+    return false;
+  }
+  const std::string global = kZeHlslEntryParamPrefix + decl.substr(nameBegin, nameEnd - nameBegin);
+  w->globals += "uniform " + decl.substr(0, nameBegin) + global + decl.substr(dims) + ";\n";
+  w->argument(global);
+  ++w->bound;
+  return true;
+}
+
+// The argument converted to the parameter's type, as a call would (the
+// front end keeps an integer literal's type otherwise).
+void boundArgument(const std::string& param, const std::string& arg, EntryWrapper* w) {
+  const std::string decl = trimmed(param.substr(7, param.find_first_of(":=") - 7));
+  size_t typeEnd = decl.size();
+  while (typeEnd > 0 && isIdentChar(decl[typeEnd - 1])) --typeEnd;
+  std::string type = trimmed(decl.substr(0, typeEnd));
+  if (startsWithWord(type, "const")) type = trimmed(type.substr(5));
+  // A sampler is passed as it is: the front end cannot construct one.
+  const bool plainType = !type.empty() && decl.find('[') == std::string::npos && !isSamplerType(type) &&
+                         !isTextureKeyword(type) &&
+                         std::all_of(type.begin(), type.end(), [](char c) { return isIdentChar(c); });
+  w->argument(plainType ? "(" + type + ")(" + arg + ")" : arg);
+  ++w->bound;
+}
+
+// A varying parameter: the wrapper takes it and passes it on by name (the
+// last word before ':', '=' or the end).
+void passedThrough(const std::string& param, EntryWrapper* w) {
+  const std::string decl = trimmed(param.substr(0, param.find_first_of(":=")));
+  size_t nameEnd = decl.size();
+  if (nameEnd > 0 && decl[nameEnd - 1] == ']') {
+    const size_t open = decl.rfind('[');
+    nameEnd = open == std::string::npos ? 0 : open;
+  }
+  size_t nameBegin = nameEnd;
+  while (nameBegin > 0 && isIdentChar(decl[nameBegin - 1])) --nameBegin;
+  std::string paramName = decl.substr(nameBegin, nameEnd - nameBegin);
+  if (paramName.empty()) paramName = "zeArg" + std::to_string(w->unnamed++);
+  w->keep(param);
+  w->argument(paramName);
+}
+
+}  // namespace
+
+std::vector<std::string> zeHlslEntryCalls(const std::string& source, const std::string& entry) {
+  const std::string name = trimmed(entry);
+  return callsOf(name, techniqueArgumentLists(codeOnly(source), name));
+}
+
+bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
+                            std::string* wrapperName, std::string* error) {
+  const std::string code = codeOnly(source);
+  std::string name, args;
+  bool haveArgs = false;
+  if (!splitNamedArguments(entry, &name, &args, &haveArgs, error)) return false;
+  if (!haveArgs) {
+    const std::set<std::string> lists = techniqueArgumentLists(code, name);
+    if (lists.size() > 1) {
+      const std::vector<std::string> calls = callsOf(name, lists);
+      std::string all;
+      for (const std::string& call : calls) all += (all.empty() ? "" : ", ") + call;
+      *error = "entry '" + name + "' is compiled with " + std::to_string(lists.size()) +
+               " different uniform argument lists in the techniques (" + all +
+               "): name the entry with its arguments, as '" + calls.front() + "'";
+      return false;
+    }
+    if (!lists.empty()) {
+      args = *lists.begin();
+      haveArgs = true;
+    }
+  }
+  const EntryDefinition def = findEntryDefinition(code, name);
+  if (def.at == std::string::npos) return false;  // left to the compiler's own message
+  // The return type: the words before the name, back to the previous
+  // statement. All of it is read from the code alone: a comment or a
+  // directive before the entry is no part of its type, and a comment in the
+  // parameter list neither splits nor hides a parameter.
+  size_t typeStart = def.at;
+  while (typeStart > 0 && code[typeStart - 1] != ';' && code[typeStart - 1] != '}') --typeStart;
+  const std::string returnType = oneLine(code.substr(typeStart, def.at - typeStart));
+  const std::string semantic = oneLine(code.substr(def.paramsClose + 1, def.bodyOpen - def.paramsClose - 1));
+  const std::vector<EntryParameter> params = entryParameters(source, code, def.paramsOpen, def.paramsClose);
+  const std::vector<std::string> bound = splitTopLevel(args);
+  EntryWrapper w;
+  for (const EntryParameter& p : params) {
+    for (const std::string& line : p.before) w.directive(line);
+    const std::string& param = p.text;
+    if (param.empty()) {
+      // only directives
+    } else if (!startsWithWord(param, "uniform")) {
+      passedThrough(param, &w);
+    } else if (!haveArgs) {
+      if (!entryConstant(param, name, &w, error)) return false;
+    } else if (w.bound >= bound.size()) {
+      *error = "entry '" + name + "' has more uniform parameters than the " + std::to_string(bound.size()) +
+               " arguments given";
+      return false;
+    } else {
+      boundArgument(param, bound[w.bound], &w);
+    }
+    for (const std::string& line : p.after) w.directive(line);
+  }
+  if (haveArgs && w.bound != bound.size()) {
+    *error = "entry '" + name + "' has " + std::to_string(w.bound) + " uniform parameters, " +
              std::to_string(bound.size()) + " arguments given";
     return false;
   }
-  if (next == 0) return false;
+  if (w.bound == 0) return false;
   *wrapperName = "zeBound_" + name;
   std::string returnWords = returnType;
   for (const char* q : {"static ", "inline "})
     if (returnWords.compare(0, std::strlen(q), q) == 0) returnWords = trimmed(returnWords.substr(std::strlen(q)));
   const bool isVoid = returnWords == "void";
-  *wrapper = "\n" + globals + returnWords + " " + *wrapperName + "(" + kept + ") " + semantic + " { " + (isVoid ? "" : "return ") +
-             name + "(" + call + "); }\n";
+  *wrapper = "\n" + w.globals + returnWords + " " + *wrapperName + "(" + w.kept + ") " + semantic + " { " +
+             (isVoid ? "" : "return ") + name + "(" + w.call + "); }\n";
   return true;
 }
 

@@ -21,6 +21,17 @@ struct SZeHlslPrepassInfo {
   // first, then included files as they are read): samplers take their
   // indices in declaration order.
   std::map<std::string, int> declarationOrder;
+  // Global constants as declared at the top level, in order: the same name
+  // declared twice with two types brings the front end down.
+  struct Constant {
+    std::string name;
+    std::string type;  // with its storage words and array sizes ("row_major float4x4[2]")
+    size_t offset = 0;
+    // A word written right after the name ("float4 a b;"), which no
+    // declaration has and which the front end can crash on.
+    std::string strayWord;
+  };
+  std::vector<Constant> constants;
   // The first Direct3D 10 or later word (a keyword or an SV_ semantic) and its
   // line: such sources are refused with kZeHlslLaterSyntaxRefusal.
   std::string laterSyntax;
@@ -67,6 +78,11 @@ extern const char* const kZeHlslEntryParamPrefix;
 // them, named *wrapperName. false with *error empty: nothing to bind.
 bool zeHlslBindUniformEntry(const std::string& source, const std::string& entry, std::string* wrapper,
                             std::string* wrapperName, std::string* error);
+
+// The calls of `entry` the techniques compile ("VS(3, true)", one per
+// different argument list, sorted); an entry compiled with several must be
+// named with one of them.
+std::vector<std::string> zeHlslEntryCalls(const std::string& source, const std::string& entry);
 
 // An entry that names an effect-level shader object ("PS"), an element of a
 // shader array ("VSArray[2]", "VSArray[Index]": the index a number, a macro

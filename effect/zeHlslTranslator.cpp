@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -510,6 +511,64 @@ bool expansionWithinLimits(const SZeTranslateRequest& request, const std::string
   return false;
 }
 
+// The expanded text without the preamble's lines (which it starts with);
+// false when preprocessing failed.
+bool expandedBody(const std::string& preamble, const std::string& expanded, std::string* body) {
+  if (expanded.empty()) return false;
+  size_t cut = 0;
+  for (long lines = std::count(preamble.begin(), preamble.end(), '\n'); lines > 0 && cut != std::string::npos; --lines) {
+    cut = expanded.find('\n', cut);
+    if (cut != std::string::npos) ++cut;
+  }
+  if (cut == std::string::npos) return false;
+  *body = expanded.substr(cut);
+  return true;
+}
+
+// "file(line)" of an offset in the expanded body: the main file's lines
+// until a "#line N "file"" mark, which an include's text starts and ends with.
+std::string expandedLocation(const std::string& body, size_t offset, const std::string& mainPath) {
+  std::string file = mainPath;
+  int line = 1;
+  for (size_t p = 0; p < offset && p < body.size();) {
+    const size_t end = std::min(body.find('\n', p), body.size());
+    if (end >= offset) break;
+    if (body.compare(p, 6, "#line ") == 0) {
+      line = std::atoi(body.c_str() + p + 6);
+      const size_t open = body.find('"', p), close = open == std::string::npos ? open : body.find('"', open + 1);
+      if (close != std::string::npos && close < end) file = body.substr(open + 1, close - open - 1);
+    } else {
+      ++line;
+    }
+    p = end + 1;
+  }
+  return file + "(" + std::to_string(line) + ")";
+}
+
+// Pass "constants declared once": the front end crashes on a global
+// constant declared twice with two types ("float4 A; float3 A;", also a
+// sampler and a constant of one name, also across includes), and on a word
+// after a constant's name ("float4 a Base;" after "sampler2D Base;"). The
+// expanded text, its conditions decided and its includes read, is checked
+// first, and the declaration at fault is named.
+bool constantsDeclaredOnce(const std::string& body, const SZeHlslPrepassInfo& found, const std::string& mainPath,
+                           std::string* errors) {
+  std::map<std::string, std::string> typeOf;
+  for (const SZeHlslPrepassInfo::Constant& c : found.constants) {
+    if (!c.strayWord.empty()) {
+      *errors = expandedLocation(body, c.offset, mainPath) + ": error: '" + c.strayWord + "' : unexpected after '" +
+                c.name + "' (a declaration goes on with ':', '=', ',' or ';')\n";
+      return false;
+    }
+    const auto first = typeOf.emplace(c.name, c.type);
+    if (first.second || first.first->second == c.type) continue;
+    *errors = expandedLocation(body, c.offset, mainPath) + ": error: '" + c.name +
+              "' : redefinition with another type (first declared as '" + first.first->second + "')\n";
+    return false;
+  }
+  return true;
+}
+
 // Macros can write what only an effect compiler reads ("#define TEX(n)
 // texture2D n; sampler n##S = sampler_state { ... };"), which the pre-pass
 // cannot see in the written text. When the pre-pass changes the expanded
@@ -534,20 +593,11 @@ bool definesWriteEffectSyntax(const std::string& text) {
   return false;
 }
 
-void afterExpansion(const std::string& preamble, const std::string& expanded, const SZeHlslPrepassInfo& includeInfo,
-                    SZeHlslPrepassInfo* info, std::string* parsed, std::string* parsedPreamble) {
-  if (expanded.empty()) return;
-  size_t cut = 0;
-  for (long lines = std::count(preamble.begin(), preamble.end(), '\n'); lines > 0 && cut != std::string::npos; --lines) {
-    cut = expanded.find('\n', cut);
-    if (cut != std::string::npos) ++cut;
-  }
-  if (cut == std::string::npos) return;
-  const std::string body = expanded.substr(cut);
-  SZeHlslPrepassInfo found;
-  std::string stripped = zeHlslPrepass(body, &found);
+void afterExpansion(const std::string& body, const std::string& stripped, const SZeHlslPrepassInfo& found,
+                    const SZeHlslPrepassInfo& includeInfo, SZeHlslPrepassInfo* info, std::string* parsed,
+                    std::string* parsedPreamble) {
   if (stripped == body) return;
-  *parsed = std::move(stripped);
+  *parsed = stripped;
   parsedPreamble->clear();
   std::istringstream lines(kZeHlslPreamble);
   for (std::string line; std::getline(lines, line);)
@@ -604,6 +654,15 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
   SZeHlslPrepassInfo includeInfo;
   if (!expansionWithinLimits(request, source, preamble, nesting, messages, &memo, &expanded, &includeInfo, errors))
     return false;
+  // The expanded text as the pre-pass leaves it: checked, and parsed
+  // instead of the written text when macros write effect syntax.
+  std::string body, stripped;
+  SZeHlslPrepassInfo found;
+  const bool expandedOk = expandedBody(preamble, expanded, &body);
+  if (expandedOk) {
+    stripped = zeHlslPrepass(body, &found);
+    if (!constantsDeclaredOnce(body, found, request.sourcePath, errors)) return false;
+  }
   std::string parsed = source, parsedPreamble = preamble;
   // Helpers that only the includes call: the preamble was written before
   // they were read.
@@ -613,7 +672,7 @@ bool compileToSpirv(const SZeTranslateRequest& request, SZeHlslPrepassInfo* info
     parsedPreamble = macros + kZeHlslPreamble + zeHlslHelperPreamble(helpers);
   bool effectMacros = definesWriteEffectSyntax(request.source);
   for (const auto& m : memo) effectMacros = effectMacros || definesWriteEffectSyntax(m.second.second);
-  if (effectMacros) afterExpansion(preamble, expanded, includeInfo, info, &parsed, &parsedPreamble);
+  if (effectMacros && expandedOk) afterExpansion(body, stripped, found, includeInfo, info, &parsed, &parsedPreamble);
   ShaderText input(parsed, request.sourcePath);
   glslang::TShader shader(language);
   configureShader(&shader, &input, request, parsedPreamble);
@@ -661,150 +720,191 @@ void fixUpSpirv(std::vector<uint32_t>* spirv) {
 // i, bones)" copies bones into the callee) is one load of the array, which
 // the register file cannot give (it holds vec4s); the load becomes a load of
 // each element and a construct of the array, elements of nested arrays alike.
-void loadUniformArraysByElement(std::vector<uint32_t>* spirv) {
-  if (spirv->size() < 5) return;
+// Steps: split the module into instructions, index its types, constants and
+// chains, rewrite the loads, drop the chains left unused, put it together.
+class WholeArrayLoads {
+ public:
+  // False when the module is malformed or reads no uniform array whole.
+  bool split(const std::vector<uint32_t>& spirv) {
+    if (spirv.size() < 5) return false;
+    for (size_t w = 5; w < spirv.size();) {
+      const uint32_t count = spirv[w] >> 16;
+      if (count == 0 || w + count > spirv.size()) return false;  // malformed: leave it to the tools
+      code_.push_back({std::vector<uint32_t>(spirv.begin() + long(w), spirv.begin() + long(w + count))});
+      w += count;
+    }
+    bound_ = spirv[3];
+    return index();
+  }
+
+  void rewrite(std::vector<uint32_t>* spirv) {
+    if (firstFunction_ == SIZE_MAX) return;  // a module without functions: nothing to rewrite
+    if (!intType_) {
+      intType_ = bound_++;
+      declarations_.push_back({{(4u << 16) | spv::OpTypeInt, intType_, 32, 1}});
+    }
+    std::vector<Instr> rewritten = rewriteLoads();
+    dropUnusedArrayChains(&rewritten);
+    reassemble(std::move(rewritten), spirv);
+  }
+
+ private:
   struct Instr {
     std::vector<uint32_t> words;
   };
-  std::vector<Instr> code;
-  for (size_t w = 5; w < spirv->size();) {
-    const uint32_t count = (*spirv)[w] >> 16;
-    if (count == 0 || w + count > spirv->size()) return;  // malformed: leave it to the tools
-    code.push_back({std::vector<uint32_t>(spirv->begin() + long(w), spirv->begin() + long(w + count))});
-    w += count;
-  }
-  auto op = [](const Instr& i) { return i.words[0] & 0xffffu; };
-  std::map<uint32_t, std::pair<uint32_t, uint32_t>> arrays;    // array type -> (element type, length id)
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> pointers;  // (storage, pointee) -> pointer type
-  std::map<uint32_t, std::pair<uint32_t, uint32_t>> pointees;  // pointer type -> (storage, pointee)
-  std::map<uint32_t, uint32_t> values;                         // 32-bit constant id -> value
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> intConstants;  // (type, value) -> id
-  std::map<uint32_t, const Instr*> chains;
-  uint32_t intType = 0;
-  size_t firstFunction = code.size();
-  bool any = false;
-  for (size_t k = 0; k < code.size(); ++k) {
-    const Instr& i = code[k];
-    const std::vector<uint32_t>& w = i.words;
-    switch (op(i)) {
-      case spv::OpTypeArray: if (w.size() >= 4) arrays[w[1]] = {w[2], w[3]}; break;
-      case spv::OpTypePointer:
-        if (w.size() >= 4) {
-          pointers[{w[2], w[3]}] = w[1];
-          pointees[w[1]] = {w[2], w[3]};
-        }
-        break;
-      case spv::OpTypeInt: if (w.size() >= 4 && w[2] == 32 && w[3] == 1) intType = w[1]; break;
-      case spv::OpConstant:
-        if (w.size() == 4) {
-          values[w[2]] = w[3];
-          intConstants[{w[1], w[3]}] = w[2];
-        }
-        break;
-      case spv::OpAccessChain:
-      case spv::OpInBoundsAccessChain: if (w.size() >= 4) chains[w[2]] = &i; break;
-      case spv::OpFunction: firstFunction = std::min(firstFunction, k); break;
-      case spv::OpLoad:
-        if (w.size() >= 4 && arrays.count(w[1]) && chains.count(w[3])) any = true;
-        break;
-      default: break;
-    }
-  }
-  if (!any) return;
-  uint32_t bound = (*spirv)[3];
-  std::vector<Instr> declarations;
-  if (!intType) {
-    intType = bound++;
-    declarations.push_back({{(4u << 16) | spv::OpTypeInt, intType, 32, 1}});
-  }
-  auto constant = [&](uint32_t value) {
-    auto c = intConstants.find({intType, value});
-    if (c != intConstants.end()) return c->second;
-    const uint32_t id = bound++;
-    declarations.push_back({{(4u << 16) | spv::OpConstant, intType, id, value}});
-    intConstants[{intType, value}] = id;
-    return id;
-  };
-  auto pointer = [&](uint32_t storage, uint32_t pointee) {
-    auto p = pointers.find({storage, pointee});
-    if (p != pointers.end()) return p->second;
-    const uint32_t id = bound++;
-    declarations.push_back({{(4u << 16) | spv::OpTypePointer, id, storage, pointee}});
-    pointers[{storage, pointee}] = id;
-    return id;
-  };
-  // Loads `type` (an array) at the chain (base, indices) into `result`.
-  std::function<void(uint32_t, uint32_t, uint32_t, const std::vector<uint32_t>&, uint32_t, std::vector<Instr>*)> expand =
-      [&](uint32_t type, uint32_t storage, uint32_t base, const std::vector<uint32_t>& indices, uint32_t result,
-          std::vector<Instr>* out) {
-        const auto array = arrays.find(type);
-        const uint32_t length = values.count(array->second.second) ? values[array->second.second] : 0;
-        const uint32_t element = array->second.first;
-        std::vector<uint32_t> construct = {0, type, result};
-        for (uint32_t e = 0; e < length; ++e) {
-          std::vector<uint32_t> at = indices;
-          at.push_back(constant(e));
-          const uint32_t value = bound++;
-          if (arrays.count(element)) {
-            expand(element, storage, base, at, value, out);
-          } else {
-            const uint32_t chain = bound++;
-            std::vector<uint32_t> words = {0, pointer(storage, element), chain, base};
-            words.insert(words.end(), at.begin(), at.end());
-            words[0] = (uint32_t(words.size()) << 16) | spv::OpAccessChain;
-            out->push_back({words});
-            out->push_back({{(4u << 16) | spv::OpLoad, element, value, chain}});
+  static uint32_t op(const Instr& i) { return i.words[0] & 0xffffu; }
+
+  // Types, constants and chains by id; true when some load reads an array
+  // through a chain.
+  bool index() {
+    bool any = false;
+    for (size_t k = 0; k < code_.size(); ++k) {
+      const Instr& i = code_[k];
+      const std::vector<uint32_t>& w = i.words;
+      switch (op(i)) {
+        case spv::OpTypeArray: if (w.size() >= 4) arrays_[w[1]] = {w[2], w[3]}; break;
+        case spv::OpTypePointer:
+          if (w.size() >= 4) {
+            pointers_[{w[2], w[3]}] = w[1];
+            pointees_[w[1]] = {w[2], w[3]};
           }
-          construct.push_back(value);
-        }
-        construct[0] = (uint32_t(construct.size()) << 16) | spv::OpCompositeConstruct;
-        out->push_back({construct});
-      };
-  std::vector<Instr> rewritten;
-  for (size_t k = 0; k < code.size(); ++k) {
-    const std::vector<uint32_t>& w = code[k].words;
-    if (op(code[k]) == spv::OpLoad && w.size() >= 4 && arrays.count(w[1]) && chains.count(w[3])) {
-      const std::vector<uint32_t>& chain = chains[w[3]]->words;
-      const auto ptr = pointees.find(chain[1]);
-      const auto array = arrays.find(w[1]);
-      if (ptr != pointees.end() && ptr->second.first == spv::StorageClassUniform && values.count(array->second.second)) {
-        std::vector<uint32_t> indices(chain.begin() + 4, chain.end());
-        expand(w[1], spv::StorageClassUniform, chain[3], indices, w[2], &rewritten);
-        continue;
+          break;
+        case spv::OpTypeInt: if (w.size() >= 4 && w[2] == 32 && w[3] == 1) intType_ = w[1]; break;
+        case spv::OpConstant:
+          if (w.size() == 4) {
+            values_[w[2]] = w[3];
+            intConstants_[{w[1], w[3]}] = w[2];
+          }
+          break;
+        case spv::OpAccessChain:
+        case spv::OpInBoundsAccessChain: if (w.size() >= 4) chains_[w[2]] = &i; break;
+        case spv::OpFunction: firstFunction_ = std::min(firstFunction_, k); break;
+        case spv::OpLoad:
+          if (w.size() >= 4 && arrays_.count(w[1]) && chains_.count(w[3])) any = true;
+          break;
+        default: break;
       }
     }
-    rewritten.push_back(code[k]);
+    return any;
   }
+
+  uint32_t constant(uint32_t value) {
+    auto c = intConstants_.find({intType_, value});
+    if (c != intConstants_.end()) return c->second;
+    const uint32_t id = bound_++;
+    declarations_.push_back({{(4u << 16) | spv::OpConstant, intType_, id, value}});
+    intConstants_[{intType_, value}] = id;
+    return id;
+  }
+
+  uint32_t pointer(uint32_t storage, uint32_t pointee) {
+    auto p = pointers_.find({storage, pointee});
+    if (p != pointers_.end()) return p->second;
+    const uint32_t id = bound_++;
+    declarations_.push_back({{(4u << 16) | spv::OpTypePointer, id, storage, pointee}});
+    pointers_[{storage, pointee}] = id;
+    return id;
+  }
+
+  // Loads `type` (an array) at the chain (base, indices) into `result`.
+  void expand(uint32_t type, uint32_t storage, uint32_t base, const std::vector<uint32_t>& indices, uint32_t result,
+              std::vector<Instr>* out) {
+    const auto array = arrays_.find(type);
+    const uint32_t length = values_.count(array->second.second) ? values_[array->second.second] : 0;
+    const uint32_t element = array->second.first;
+    std::vector<uint32_t> construct = {0, type, result};
+    for (uint32_t e = 0; e < length; ++e) {
+      std::vector<uint32_t> at = indices;
+      at.push_back(constant(e));
+      const uint32_t value = bound_++;
+      if (arrays_.count(element)) {
+        expand(element, storage, base, at, value, out);
+      } else {
+        const uint32_t chain = bound_++;
+        std::vector<uint32_t> words = {0, pointer(storage, element), chain, base};
+        words.insert(words.end(), at.begin(), at.end());
+        words[0] = (uint32_t(words.size()) << 16) | spv::OpAccessChain;
+        out->push_back({words});
+        out->push_back({{(4u << 16) | spv::OpLoad, element, value, chain}});
+      }
+      construct.push_back(value);
+    }
+    construct[0] = (uint32_t(construct.size()) << 16) | spv::OpCompositeConstruct;
+    out->push_back({construct});
+  }
+
+  std::vector<Instr> rewriteLoads() {
+    std::vector<Instr> rewritten;
+    for (size_t k = 0; k < code_.size(); ++k) {
+      const std::vector<uint32_t>& w = code_[k].words;
+      if (op(code_[k]) == spv::OpLoad && w.size() >= 4 && arrays_.count(w[1]) && chains_.count(w[3])) {
+        const std::vector<uint32_t>& chain = chains_[w[3]]->words;
+        const auto ptr = pointees_.find(chain[1]);
+        const auto array = arrays_.find(w[1]);
+        if (ptr != pointees_.end() && ptr->second.first == spv::StorageClassUniform &&
+            values_.count(array->second.second)) {
+          std::vector<uint32_t> indices(chain.begin() + 4, chain.end());
+          expand(w[1], spv::StorageClassUniform, chain[3], indices, w[2], &rewritten);
+          continue;
+        }
+      }
+      rewritten.push_back(code_[k]);
+    }
+    return rewritten;
+  }
+
   // The chains to the arrays themselves are left unused: drop them (the
   // GLSL stage refuses any chain that ends at an array of the file).
-  std::set<uint32_t> usedIds;
-  for (const Instr& i : rewritten) {
-    const uint32_t o = op(i);
-    if (o == spv::OpName || o == spv::OpDecorate || o == spv::OpMemberName || o == spv::OpMemberDecorate) continue;
-    const bool chain = o == spv::OpAccessChain || o == spv::OpInBoundsAccessChain;
-    for (size_t k = 1; k < i.words.size(); ++k)
-      if (!(chain && k == 2)) usedIds.insert(i.words[k]);
+  void dropUnusedArrayChains(std::vector<Instr>* rewritten) const {
+    std::set<uint32_t> usedIds;
+    for (const Instr& i : *rewritten) {
+      const uint32_t o = op(i);
+      if (o == spv::OpName || o == spv::OpDecorate || o == spv::OpMemberName || o == spv::OpMemberDecorate) continue;
+      const bool chain = o == spv::OpAccessChain || o == spv::OpInBoundsAccessChain;
+      for (size_t k = 1; k < i.words.size(); ++k)
+        if (!(chain && k == 2)) usedIds.insert(i.words[k]);
+    }
+    rewritten->erase(std::remove_if(rewritten->begin(), rewritten->end(),
+                                    [&](const Instr& i) {
+                                      const uint32_t o = op(i);
+                                      if ((o != spv::OpAccessChain && o != spv::OpInBoundsAccessChain) ||
+                                          i.words.size() < 4)
+                                        return false;
+                                      const auto ptr = pointees_.find(i.words[1]);
+                                      return ptr != pointees_.end() && ptr->second.first == spv::StorageClassUniform &&
+                                             arrays_.count(ptr->second.second) && !usedIds.count(i.words[2]);
+                                    }),
+                     rewritten->end());
   }
-  rewritten.erase(std::remove_if(rewritten.begin(), rewritten.end(),
-                                 [&](const Instr& i) {
-                                   const uint32_t o = op(i);
-                                   if ((o != spv::OpAccessChain && o != spv::OpInBoundsAccessChain) || i.words.size() < 4)
-                                     return false;
-                                   const auto ptr = pointees.find(i.words[1]);
-                                   return ptr != pointees.end() && ptr->second.first == spv::StorageClassUniform &&
-                                          arrays.count(ptr->second.second) && !usedIds.count(i.words[2]);
-                                 }),
-                  rewritten.end());
+
   // Types and constants made above go before the first function.
-  size_t insertAt = 0;
-  for (size_t k = 0; k < rewritten.size(); ++k)
-    if (op(rewritten[k]) == spv::OpFunction) { insertAt = k; break; }
-  if (firstFunction == code.size()) return;
-  rewritten.insert(rewritten.begin() + long(insertAt), declarations.begin(), declarations.end());
-  std::vector<uint32_t> out(spirv->begin(), spirv->begin() + 5);
-  out[3] = bound;
-  for (const Instr& i : rewritten) out.insert(out.end(), i.words.begin(), i.words.end());
-  *spirv = std::move(out);
+  void reassemble(std::vector<Instr> rewritten, std::vector<uint32_t>* spirv) const {
+    size_t insertAt = 0;
+    for (size_t k = 0; k < rewritten.size(); ++k)
+      if (op(rewritten[k]) == spv::OpFunction) { insertAt = k; break; }
+    rewritten.insert(rewritten.begin() + long(insertAt), declarations_.begin(), declarations_.end());
+    std::vector<uint32_t> out(spirv->begin(), spirv->begin() + 5);
+    out[3] = bound_;
+    for (const Instr& i : rewritten) out.insert(out.end(), i.words.begin(), i.words.end());
+    *spirv = std::move(out);
+  }
+
+  std::vector<Instr> code_;
+  uint32_t bound_ = 0;
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> arrays_;    // array type -> (element type, length id)
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> pointers_;  // (storage, pointee) -> pointer type
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> pointees_;  // pointer type -> (storage, pointee)
+  std::map<uint32_t, uint32_t> values_;                         // 32-bit constant id -> value
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> intConstants_;  // (type, value) -> id
+  std::map<uint32_t, const Instr*> chains_;
+  uint32_t intType_ = 0;
+  size_t firstFunction_ = SIZE_MAX;
+  std::vector<Instr> declarations_;  // types and constants made while rewriting
+};
+
+void loadUniformArraysByElement(std::vector<uint32_t>* spirv) {
+  WholeArrayLoads loads;
+  if (loads.split(*spirv)) loads.rewrite(spirv);
 }
 
 // What the SPIRV-Cross passes share.
@@ -1026,7 +1126,11 @@ bool mapInputs(CrossState& st) {
     const SPIRType& t = st.comp.get_type(r.type_id);
     const std::string local = renameInterface(st, r, "zeIn_", sem);
     if (t.columns > 1 || t.array.size() > 1) return st.fail("input '" + local + "' must be a scalar, a vector or an array of them");
-    if (t.array.empty()) {
+    if (!st.vertex && sem.name == "VFACE" && t.array.empty() && t.vecsize == 1 && t.basetype != SPIRType::Float) {
+      // A bool face (SV_IsFrontFace) is true on the front face, as VFACE's
+      // sign says; a conversion of the sign would be true on both.
+      st.prologue += "  " + local + " = " + glslTypeName(t) + "(gl_FrontFacing);\n";
+    } else if (t.array.empty()) {
       const std::string src = st.vertex ? vertexInputSource(st, sem) : pixelInputSource(st, sem);
       st.prologue += "  " + local + " = " + narrow(src, t) + ";\n";
     } else {

@@ -33,20 +33,28 @@ class MemoryIncludes : public IZeShaderIncludeSource {
   }
 };
 
-}  // namespace zeFuzz
+// The main file first, then the includes it may name.
+constexpr const char* kFileNames[] = {"fx/main.hlsl", "fx/a.fxh", "fx/b.fxh", "fx/sub/c.fxh"};
 
-// Translates one input; the number of stages that translated.
-inline int zeHlslIncludeFuzzOne(const uint8_t* data, size_t size) {
+// The files of one input, by name (an input without "\n@@\n" is the main file alone).
+inline void splitInput(const uint8_t* data, size_t size, MemoryIncludes* includes) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  static const char* const names[] = {"fx/main.hlsl", "fx/a.fxh", "fx/b.fxh", "fx/sub/c.fxh"};
-  zeFuzz::MemoryIncludes includes;
   size_t at = 0;
   for (int k = 0; k < 4 && at <= input.size(); ++k) {
     size_t cut = input.find("\n@@\n", at);
     if (k == 3 || cut == std::string::npos) cut = input.size();
-    includes.files[names[k]] = input.substr(at, cut - at);
+    includes->files[kFileNames[k]] = input.substr(at, cut - at);
     at = cut + 4;
   }
+}
+
+}  // namespace zeFuzz
+
+// Translates one input; the number of stages that translated.
+inline int zeHlslIncludeFuzzOne(const uint8_t* data, size_t size) {
+  const char* const* names = zeFuzz::kFileNames;
+  zeFuzz::MemoryIncludes includes;
+  zeFuzz::splitInput(data, size, &includes);
   int translated = 0;
   for (uint32_t stage : {ZE_STAGE_PIXEL, ZE_STAGE_VERTEX}) {
     SZeTranslateRequest request;

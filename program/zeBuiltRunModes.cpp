@@ -12,6 +12,7 @@
 #include "mesh/zeDeviceLog.h"
 #include "packaging/zePackagingRunModes.h"
 #include "particles/zeCurlNoise.h"
+#include "particles/zeFxEmitterSceneSeam.h"
 #include "player/zeSceneViewer.h"
 #include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
@@ -63,6 +64,7 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallMainRenderer();
   zeInstallCurlNoise();
   zeSceneRegister();
+  zeInstallFxEmitterSceneSeam(zeEngineEffectCommands);
   zeLwsInstallSceneReader();
   zeSetEngineStep(ZeEngineStep::Device, {startDeviceLogAndRideCamera, stopDeviceLogAndRideCamera});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});

@@ -13,6 +13,7 @@
 #include "effect/zeEffectCommands.h"
 #include "effect/IZeTextureManager.h"
 #include "effect/CZeEffectCallback.h"
+#include "particles/zeFxEmitter.h"
 #include "render/ze2D.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/IZeSceneNodeExt.h"
@@ -51,7 +52,9 @@ class EngineSeams : public IZeEffectCommandSeams {
     return 0;
   }
   bool rendererMacros(SZeEffectCompileParameters*) override { return true; }  // no renderer manager adds any
-  int emitterParameters(int, SZeEffectCompileParameters*) override { return 1; }  // no emitters exist
+  int emitterParameters(int emitter, SZeEffectCompileParameters* out) override {
+    return zeFxEmitterCompileParameters(emitter, out);
+  }
   irr::video::ITexture* namedTexture(const char* name) override;
   std::string findShaderFile(const char* name) override {
     const char* found = zeFindKnownFile(name);

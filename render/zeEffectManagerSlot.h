@@ -11,6 +11,6 @@ void zeInstallEffectManagerSlot();
 // The engine's effect manager, or nullptr when the engine is stopped.
 CZeEffectManager* zeEffectManager();
 // The command layer over the engine's effect table and manager, with the
-// engine's images, objects (their surfaces' compile parameters) and no
+// engine's images, objects (their surfaces' compile parameters) and
 // particle emitters behind its seams.
 SZeEffectCommandEnv zeEngineEffectCommands();

@@ -254,9 +254,14 @@ void animateEmitters(ZeSceneSlot& slot, float s, float f) {
     };
     const bool waiting = intOf(p[ZF_PFX_FIXED]) != 0 && static_cast<float>(intOf(p[ZF_PFX_STARTFRAME])) > f;
     frame.birthRate = waiting ? 0.0f : value(ZF_PFX_BIRTHRATE);
-    frame.velocity = value(ZF_PFX_VELOCITY);
+    auto vector = [&](int key) {
+      const ZF_Entry* x = p[key];
+      const ZF_Float3 v = x && x->kind == ZF_VALUE && (x->type == ZF_FP || x->type == ZF_FP_C) ? fp3(x, s) : ZF_Float3{0, 0, 0};
+      return ZeVec3{v.x, v.y, v.z};
+    };
+    frame.velocity = vector(ZF_PFX_VELOCITY);
     frame.parentMotion = value(ZF_PFX_PARENTMOTION);
-    frame.gravity = value(ZF_PFX_GRAVITY);
+    frame.gravity = vector(ZF_PFX_GRAVITY);
     frame.lifeTime = value(ZF_PFX_LIFETIME);
     frame.lifeTimeVariation = value(ZF_PFX_LIFETIME_PM);
     frame.explosion = value(ZF_PFX_EXPLOSION);

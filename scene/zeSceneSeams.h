@@ -140,9 +140,9 @@ class CZeCameraShadersSeam {
 
 // Emitter values a frame hands over.
 struct ZeEmitterFrame {
-  ZeVec3 position, rotationDegrees;
-  float birthRate, velocity, parentMotion, gravity, lifeTime, lifeTimeVariation, explosion, weight, resistance,
-      vibration, randomVelocity, curlNoisePower, curlNoiseFrequency;
+  ZeVec3 position, rotationDegrees, velocity, gravity;
+  float birthRate, parentMotion, lifeTime, lifeTimeVariation, explosion, weight, resistance, vibration,
+      randomVelocity, curlNoisePower, curlNoiseFrequency;
 };
 
 // Particle emitters.

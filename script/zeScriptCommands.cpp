@@ -26,6 +26,7 @@
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "effect/zeEffectCommands.h"
+#include "particles/zeFxEmitter.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
 #include "scene/zeLight.h"
@@ -189,8 +190,6 @@ const char* const FRAME = "Frame";
 const char* const KEYS = "Keys and mouse";
 const char* const SCENE = "Scenes";
 
-#define UNBUILT_EMITTER(name, args, result, doc) {name, args, result, UNBUILT, nullptr, doc, EMIT}
-
 const ZeScriptCommand commands[] = {
     // --- Drawing and colours ----------------------------------------------------------
     {"Ink", "i:colour", NONE, 0, FN { zeInk(I(0)); }, "Sets the ink colour (0xRRGGBB) of lines and boxes.", DRAW},
@@ -325,40 +324,83 @@ const ZeScriptCommand commands[] = {
      "Mounts an archive file over the file system (works before Setup).", FILES},
 
     // --- FxEmitters -------------------------------------------------------------------------
-    UNBUILT_EMITTER("MakeFxEmitterBox", "i:id s:image n:sizeX n:sizeY n:sizeZ", NONE, "Box emitter."),
-    UNBUILT_EMITTER("MakeFxEmitterSphere", "i:id s:image n:sizeX n:sizeY n:sizeZ", NONE, "Sphere emitter."),
-    UNBUILT_EMITTER("MakeFxEmitterMeshStatic", "i:id s:image i:object", NONE, "Emitter on an object's mesh."),
-    UNBUILT_EMITTER("MakeFxEmitterMeshVertices", "i:id s:image i:object", NONE, "Emitter on an object's vertices."),
-    UNBUILT_EMITTER("MakeFxEmitterMeshNormal", "i:id s:image i:object", NONE, "Emitter along an object's normals."),
-    UNBUILT_EMITTER("FxEmitterExist", "i:id", BOOL, "Whether the id holds an emitter."),
-    UNBUILT_EMITTER("ShowFxEmitter", "i:id", NONE, "Shows an emitter."),
-    UNBUILT_EMITTER("HideFxEmitter", "i:id", NONE, "Hides an emitter."),
-    UNBUILT_EMITTER("DeleteFxEmitter", "i:id", NONE, "Deletes an emitter."),
-    UNBUILT_EMITTER("PositionFxEmitter", "i:id n:x n:y n:z", NONE, "Moves an emitter."),
-    UNBUILT_EMITTER("RotateFxEmitter", "i:id n:x n:y n:z", NONE, "Rotates an emitter."),
-    UNBUILT_EMITTER("LockFxEmitterOn", "i:id", NONE, "Locks an emitter to the camera."),
-    UNBUILT_EMITTER("LockFxEmitterOff", "i:id", NONE, "Unlocks an emitter."),
-    UNBUILT_EMITTER("SetFxEmitterParticleSize", "i:id n:size", NONE, "Particle size."),
-    UNBUILT_EMITTER("SetFxEmitterVelocity", "i:id n:x n:y n:z", NONE, "Particle velocity."),
-    UNBUILT_EMITTER("SetFxEmitterParentMotion", "i:id n:value", NONE, "Share of the parent's motion."),
-    UNBUILT_EMITTER("SetFxEmitterGravity", "i:id n:x n:y n:z", NONE, "Gravity."),
-    UNBUILT_EMITTER("SetFxEmitterBirthRate", "i:id n:rate", NONE, "Birth rate."),
-    UNBUILT_EMITTER("SetFxEmitterLifeTime", "i:id n:seconds | n:variation", NONE, "Life time and its variation (0 when omitted)."),
-    UNBUILT_EMITTER("SetFxEmitterExplosion", "i:id n:value", NONE, "Explosion."),
-    UNBUILT_EMITTER("SetFxEmitterWeight", "i:id n:value", NONE, "Weight."),
-    UNBUILT_EMITTER("SetFxEmitterResistance", "i:id n:value", NONE, "Resistance."),
-    UNBUILT_EMITTER("SetFxEmitterVibration", "i:id n:value", NONE, "Vibration."),
-    UNBUILT_EMITTER("SetFxEmitterParticleLimit", "i:id i:limit", NONE, "Particle limit."),
-    UNBUILT_EMITTER("SetFxEmitterBlendMode", "i:id i:mode", NONE, "Blend mode."),
-    UNBUILT_EMITTER("SetFxEmitterColor", "i:id i:colour", NONE, "Particle colour 0xRRGGBB."),
-    UNBUILT_EMITTER("SetFxEmitterUseImageColor", "i:id", NONE, "Particles take the image's colour."),
-    UNBUILT_EMITTER("SetFxEmitterRotation", "i:id n:value", NONE, "Particle rotation."),
-    UNBUILT_EMITTER("SetFxEmitterEffect", "i:id i:effect", NONE, "Draws the emitter with an effect."),
-    UNBUILT_EMITTER("SetFxEmitterEffectFromFile", "i:id s:file", NONE, "Draws the emitter with an effect file."),
-    UNBUILT_EMITTER("SetFxEmitterDefaultEffect", "i:id", NONE, "Back to the default effect."),
-    UNBUILT_EMITTER("SetFxEmitterEffectTechnique", "i:id i:technique", NONE, "Effect technique."),
-    UNBUILT_EMITTER("FxResetEmitter", "i:id", NONE, "Restarts an emitter."),
-    UNBUILT_EMITTER("FxResetEmitterEmittedCount", "i:id", NONE, "Resets the emitted count."),
+    {"MakeFxEmitterBox", "i:id s:image n:sizeX n:sizeY n:sizeZ", NONE, 0, FN { zeMakeFxEmitterBox(I(0), S(1), N(2), N(3), N(4)); },
+     "Box emitter.", EMIT},
+    {"MakeFxEmitterSphere", "i:id s:image n:sizeX n:sizeY n:sizeZ", NONE, 0, FN { zeMakeFxEmitterSphere(I(0), S(1), N(2), N(3), N(4)); },
+     "Sphere emitter.", EMIT},
+    {"MakeFxEmitterMeshStatic", "i:id s:image i:object", NONE, 0, FN { zeMakeFxEmitterMeshStatic(I(0), S(1), I(2)); },
+     "Emitter on an object's mesh.", EMIT},
+    {"MakeFxEmitterMeshVertices", "i:id s:image i:object", NONE, 0, FN { zeMakeFxEmitterMeshVertices(I(0), S(1), I(2)); },
+     "Emitter on an object's vertices.", EMIT},
+    {"MakeFxEmitterMeshNormal", "i:id s:image i:object", NONE, 0, FN { zeMakeFxEmitterMeshNormal(I(0), S(1), I(2)); },
+     "Emitter along an object's normals.", EMIT},
+    {"FxEmitterExist", "i:id", BOOL, 0, FN { r.b = zeFxEmitterExists(I(0)); },
+     "Whether the id holds an emitter.", EMIT},
+    {"ShowFxEmitter", "i:id", NONE, 0, FN { zeShowFxEmitter(I(0)); },
+     "Shows an emitter.", EMIT},
+    {"HideFxEmitter", "i:id", NONE, 0, FN { zeHideFxEmitter(I(0)); },
+     "Hides an emitter.", EMIT},
+    {"DeleteFxEmitter", "i:id", NONE, 0, FN { zeDeleteFxEmitter(I(0)); },
+     "Deletes an emitter.", EMIT},
+    {"PositionFxEmitter", "i:id n:x n:y n:z", NONE, 0, FN { zePositionFxEmitter(I(0), N(1), N(2), N(3)); },
+     "Moves an emitter.", EMIT},
+    {"RotateFxEmitter", "i:id n:x n:y n:z", NONE, 0, FN { zeRotateFxEmitter(I(0), N(1), N(2), N(3)); },
+     "Rotates an emitter.", EMIT},
+    {"LockFxEmitterOn", "i:id", NONE, 0, FN { zeLockFxEmitterOn(I(0)); },
+     "Locks an emitter to the camera.", EMIT},
+    {"LockFxEmitterOff", "i:id", NONE, 0, FN { zeLockFxEmitterOff(I(0)); },
+     "Unlocks an emitter.", EMIT},
+    {"SetFxEmitterParticleSize", "i:id n:size", NONE, 0, FN { zeSetFxEmitterParticleSize(I(0), N(1)); },
+     "Particle size.", EMIT},
+    {"SetFxEmitterVelocity", "i:id n:x n:y n:z", NONE, 0, FN { zeSetFxEmitterVelocity(I(0), N(1), N(2), N(3)); },
+     "Particle velocity.", EMIT},
+    {"SetFxEmitterParentMotion", "i:id n:value", NONE, 0, FN { zeSetFxEmitterParentMotion(I(0), N(1)); },
+     "Share of the parent's motion.", EMIT},
+    {"SetFxEmitterGravity", "i:id n:x n:y n:z", NONE, 0, FN { zeSetFxEmitterGravity(I(0), N(1), N(2), N(3)); },
+     "Gravity.", EMIT},
+    {"SetFxEmitterBirthRate", "i:id n:rate", NONE, 0, FN { zeSetFxEmitterBirthRate(I(0), N(1)); },
+     "Birth rate.", EMIT},
+    {"SetFxEmitterLifeTime", "i:id n:seconds | n:variation", NONE, 0, FN { zeSetFxEmitterLifeTime(I(0), N(1), a.has(2) ? N(2) : 0.0f); },
+     "Life time and its variation (0 when omitted).", EMIT},
+    {"SetFxEmitterExplosion", "i:id n:value", NONE, 0, FN { zeSetFxEmitterExplosion(I(0), N(1)); },
+     "Explosion.", EMIT},
+    {"SetFxEmitterWeight", "i:id n:value", NONE, 0, FN { zeSetFxEmitterWeight(I(0), N(1)); },
+     "Weight.", EMIT},
+    {"SetFxEmitterResistance", "i:id n:value", NONE, 0, FN { zeSetFxEmitterResistance(I(0), N(1)); },
+     "Resistance.", EMIT},
+    {"SetFxEmitterVibration", "i:id n:value", NONE, 0, FN { zeSetFxEmitterVibration(I(0), N(1)); },
+     "Vibration.", EMIT},
+    {"SetFxEmitterParticleLimit", "i:id i:limit", NONE, 0, FN { zeSetFxEmitterParticleLimit(I(0), I(1)); },
+     "Particle limit.", EMIT},
+    {"SetFxEmitterBlendMode", "i:id i:mode", NONE, 0, FN { zeSetFxEmitterBlendMode(I(0), I(1)); },
+     "Blend mode.", EMIT},
+    {"SetFxEmitterColor", "i:id i:colour", NONE, 0, FN { zeSetFxEmitterColor(I(0), I(1)); },
+     "Particle colour 0xRRGGBB.", EMIT},
+    {"SetFxEmitterUseImageColor", "i:id", NONE, 0, FN { zeSetFxEmitterUseImageColor(I(0)); },
+     "Particles take the image's colour.", EMIT},
+    {"SetFxEmitterRotation", "i:id n:value", NONE, 0, FN { zeSetFxEmitterRotation(I(0), N(1)); },
+     "Particle rotation.", EMIT},
+    {"SetFxEmitterEffect", "i:id i:effect", NONE, 0, FN {
+       SZeEffectCommandEnv env = effects();
+       zeSetFxEmitterEffect(env, I(0), I(1));
+     },
+     "Draws the emitter with an effect.", EMIT},
+    {"SetFxEmitterEffectFromFile", "i:id s:file", NONE, 0, FN {
+       SZeEffectCommandEnv env = effects();
+       zeSetFxEmitterEffectFromFile(env, I(0), S(1));
+     },
+     "Draws the emitter with an effect file.", EMIT},
+    {"SetFxEmitterDefaultEffect", "i:id", NONE, 0, FN {
+       SZeEffectCommandEnv env = effects();
+       zeSetFxEmitterDefaultEffect(env, I(0));
+     },
+     "Back to the default effect.", EMIT},
+    {"SetFxEmitterEffectTechnique", "i:id i:technique", NONE, 0, FN { zeSetFxEmitterEffectTechnique(I(0), I(1)); },
+     "Effect technique.", EMIT},
+    {"FxResetEmitter", "i:id", NONE, 0, FN { zeFxResetEmitter(I(0)); },
+     "Restarts an emitter.", EMIT},
+    {"FxResetEmitterEmittedCount", "i:id", NONE, 0, FN { zeFxResetEmitterEmittedCount(I(0)); },
+     "Resets the emitted count.", EMIT},
     {"SetFxEmitterSizeGradient", "", NONE, UNIMPL, nullptr, "Not implemented.", EMIT},
     {"SetFxEmitterColorGradient", "", NONE, UNIMPL, nullptr, "Not implemented.", EMIT},
     {"SetFxEmitterEffectParameters", "", NONE, UNIMPL, nullptr, "Not implemented.", EMIT},

@@ -10,6 +10,8 @@ PACKAGES=(
   libirrlicht-dev libepoxy-dev libx11-dev libxrandr-dev libgl-dev
   glslang-dev glslang-tools spirv-tools spirv-cross libspirv-cross-c-shared-dev
   liblua5.3-dev libiniparser-dev libzip-dev libmpg123-dev libsdl2-dev
+  # COLLADA effect documents
+  libpugixml-dev
   # demo capture straight to video
   libavcodec-dev libavformat-dev libswscale-dev libswresample-dev
   libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev

@@ -652,3 +652,36 @@ TEST_F(GLShaderTest, APassIndexingAShaderArrayDrawsTheElementPicked) {
   draw(type);
   expectNear(at(10, 10), {0, 255, 0, 255}, "Colours[1]");
 }
+
+// SV_ semantics in a shader model 3 source, with the values Direct3D 9 gives
+// (see corpus/compat_sv.hlsl): VPOS counts whole pixels from the top-left,
+// the position written as SV_Position lands with Direct3D 9 pixel centres
+// (without the half-pixel move b would be 0.5 off), SV_Target1 reaches the
+// second target, SV_Depth the depth buffer, and SV_IsFrontFace is true on the
+// front face only.
+TEST_F(GLShaderTest, SystemValueSemanticsGiveDirect3D9Values) {
+  int type = material("corpus/compat_sv.hlsl");
+  ASSERT_GE(type, 0);
+  float mirror = 1;
+  callback->fn = [&mirror](video::IMaterialRendererServices* s) {
+    const float size[2] = {float(W), float(H)};
+    s->setPixelShaderConstant("ScreenSize", size, 2);
+    s->setVertexShaderConstant("Mirror", &mirror, 1);
+  };
+  for (float m : {1.0f, -1.0f}) {
+    mirror = m;
+    draw(type, 2, true);
+    const int front = m > 0 ? 255 : 0;
+    for (int y : {0, 7, H - 1})
+      for (int x : {0, 13, W - 1}) {
+        const std::string where = std::to_string(x) + "," + std::to_string(y) + " mirror " + std::to_string(m);
+        const Rgba p = at(x, y);
+        EXPECT_NEAR(p.r, 255.0 * x / W, 1.5) << where;
+        EXPECT_NEAR(p.g, 255.0 * y / H, 1.5) << where;
+        EXPECT_NEAR(p.b, 128, 3) << where;
+        EXPECT_NEAR(p.a, 128, 3) << where;
+        expectNear(at(x, y, 1), {0, 255, front, 255}, where.c_str());
+        EXPECT_NEAR(depths[size_t(y) * W + size_t(x)], 0.25f, 1e-3f) << where;
+      }
+  }
+}

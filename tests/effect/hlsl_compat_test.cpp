@@ -13,6 +13,7 @@
 #include "effect/CZeGPUProgrammingServices.h"
 #include "effect/zeHlslPrepass.h"
 #include "effect/zeHlslTranslator.h"
+#include "fuzz/hlslPrepassFuzzOne.h"
 
 namespace {
 
@@ -247,6 +248,76 @@ TEST(HlslCompat, Direct3D9ConstructsTranslate) {
        "float4 vs_main(float4 p : POSITION, float4 : NORMAL) : POSITION { return p; }\n"
        "float4 ps_main(float : VFACE, float2 uv : TEXCOORD0) : COLOR { return helper(uv.x, 1); }\n",
        nullptr},
+      {"system-value semantics read as Direct3D 9 reads them",
+       "#define TARGET1 SV_TARGET1\n"
+       "struct VOut { float4 pos : SV_Position; float2 uv : TEXCOORD0; };\n"
+       "VOut vs_main(float4 p : SV_POSITION0) { VOut o; o.pos = p; o.uv = p.xy; return o; }\n"
+       "void ps_main(VOut i, bool front : SV_IsFrontFace, out float4 c : SV_Target, out float4 c1 : TARGET1,\n"
+       "             out float d : sv_depth) { c = float4(i.pos.xy, i.uv); c1 = front; d = 0.5; }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_NE(vs.glsl.find("gl_Vertex"), std::string::npos) << vs.glsl;
+         EXPECT_NE(vs.glsl.find("gl_Position.xy += zeHalfPixel"), std::string::npos) << vs.glsl;
+         EXPECT_EQ(ps.varyings, std::vector<std::string>{"zeV_TEXCOORD0"});  // the position is VPOS, no varying
+         EXPECT_NE(ps.glsl.find("gl_FragCoord.xy - vec2(0.5)"), std::string::npos) << ps.glsl;
+         EXPECT_NE(ps.glsl.find("= bool(gl_FrontFacing)"), std::string::npos) << ps.glsl;
+         EXPECT_NE(ps.glsl.find("zeColor1 ="), std::string::npos) << ps.glsl;
+         EXPECT_NE(ps.glsl.find("gl_FragDepth ="), std::string::npos) << ps.glsl;
+       }},
+      // Each of the next three once failed with a block comment (a definition
+      // block, a file header) before the entry.
+      {"a void entry with out and uniform parameters after a block comment",
+       "/*\n[ZARN_BEGIN]\n// title Void entry\n// function vertexMain : vs_main\n[ZARN_END]\n*/\n"
+       "float4x4 WVP;\n"
+       "void vs_main(float4 p : POSITION, out float4 oPos : POSITION, out float2 oUv : TEXCOORD0,\n"
+       "             uniform float4x4 worldViewProj) { oPos = mul(worldViewProj, p); oUv = p.xy; }\n"
+       "void ps_main(float2 uv : TEXCOORD0, out float4 c : COLOR0, uniform float4 tint) { c = tint * uv.x; }\n"
+       "technique T { pass P { VertexShader = compile vs_3_0 vs_main(WVP); } }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(registerOf(vs, "WVP"), 0);
+         EXPECT_GE(registerOf(ps, "$tint"), 0);
+       }},
+      {"an included helper and uniform parameters made constants",
+       "/* header */\n#include \"inc.fxh\"\n"
+       "float4 ps_main(float2 uv : TEXCOORD0, uniform float2 texelSize, uniform sampler2D src : register(s0)) : COLOR0\n"
+       "{ return decodeHelper(tex2D(src, uv + texelSize)); }\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_GE(registerOf(ps, "$texelSize"), 0);
+         EXPECT_EQ(registerOf(ps, "$src"), 0);
+       },
+       "float4 decodeHelper(float4 c) { return c * 2 - 1; }\n"},
+      {"comments and directives in an entry's parameter list",
+       "float4 vs_main(float4 p : POSITION, // the position, as given\n"
+       "  uniform float a, /* scale, then bias */ uniform float b,\n"
+       "  uniform /* no comma here */ float c, uniform float d, // d, e\n"
+       "  uniform float e, uniform float f,\n#ifdef SKINNED\n  float4 w : BLENDWEIGHT,\n#endif\n"
+       "  uniform float g) : POSITION /* semantic */\n"
+       "{ return p * a + b + c + d + e + f + g; }\n"
+       "technique T { pass P { VertexShader = compile vs_3_0 vs_main(1, 2, 3, 4, 5, 6, 7); } }\n",
+       [](const SZeCompiledProgram& vs, const SZeCompiledProgram&) {
+         // a = 1; b to g add up to 27
+         EXPECT_NE(vs.glsl.find("(zeIn_POSITION0 * 1.0) + vec4(27.0)"), std::string::npos) << vs.glsl;
+       }},
+      {"samplers as Direct3D 9 effects set them up",
+       "uniform extern texture DiffuseMap;\nshared texture2D NormalMap < string UIName = \"Normals\"; >;\n"
+       "sampler Generic = sampler_state { Texture = <DiffuseMap>; };\n"
+       "const sampler2D Fixed : register(s3);\nstatic sampler2D Kept = sampler_state { Texture = (NormalMap); };\n"
+       "float4 look(sampler2D);\nfloat4 look(sampler2D s) { return tex2D(s, 0.5); }\n"
+       "float4 ps_main(float2 uv : TEXCOORD0, uniform sampler2D given) : COLOR {\n"
+       "  return tex2D((sampler2D)Generic, uv) + tex2D(sampler2D(Generic), uv) + tex2D(Fixed, uv) + look(Kept) +\n"
+       "         tex2D(given, uv); }\n"
+       "technique T { pass P { PixelShader = compile ps_2_0 ps_main(Kept); } }\n",
+       [](const SZeCompiledProgram&, const SZeCompiledProgram& ps) {
+         EXPECT_EQ(registerOf(ps, "Generic"), 0);
+         EXPECT_EQ(registerOf(ps, "Fixed"), 3);
+         EXPECT_EQ(registerOf(ps, "Kept"), 1);
+       }},
+      {"static constants after an include that declares its textures with storage words",
+       "#include \"inc.fxh\"\nstatic const float PI = 3.14159265;\n"
+       "static const float3 LUMINANCE = { 0.299, 0.587, 0.114 };\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR { return dot(tex2D(Base, uv).rgb, LUMINANCE) * PI; }\n",
+       nullptr,
+       "#ifndef COMMON_FXH\n#define COMMON_FXH\nshared float4x4 ViewProj;\nuniform texture BaseTexture;\n"
+       "sampler2D Base = sampler_state { Texture = <BaseTexture>; };\n#endif"},
       {"#ifdef inside an annotation",
        "float4 Tint <\n#ifdef EDITOR\n  string UIName = \"Tint\";\n#endif\n  float UIMin = 0.0;\n> = float4(1, 1, 1, 1);\n"
        "float4 ps_main() : COLOR { return Tint; }\n",
@@ -276,7 +347,15 @@ TEST(HlslCompat, LaterSyntaxIsRefused) {
       {"cbuffer PerFrame { float4 C; };\nfloat4 ps_main() : COLOR { return C; }\n", "cbuffer", 1},
       {"sampler2D S;\nTexture2D Tex;\nfloat4 ps_main(float2 uv : TEXCOORD0) : COLOR { return Tex.Sample(S, uv); }\n",
        "Texture2D", 2},
-      {"float4 ps_main() : SV_Target { return 1; }\n", "SV_Target", 1},
+      {"float4 vs_main(float4 p : POSITION, uint id : SV_VertexID) : SV_Position { return p * id; }\n", "SV_VertexID",
+       1},
+      {"struct VIn {\n  float4 p : POSITION;\n  uint i : SV_InstanceID;\n};\nfloat4 ps_main() : COLOR { return 1; }\n",
+       "SV_InstanceID", 3},
+      {"float4 ps_main(uint id : SV_PrimitiveID) : SV_Target { return id; }\n", "SV_PrimitiveID", 1},
+      // The texture object declared through a macro the pre-pass does not expand.
+      {"#define TEX(n) Texture2D n\nTEX(Tex);\nsampler2D S;\n"
+       "float4 ps_main(float2 uv : TEXCOORD0) : COLOR {\n  return Tex.Sample(S, uv);\n}\n",
+       ".Sample", 5},
       {"\n\nDepthStencilState NoDepth { DepthEnable = FALSE; };\nfloat4 ps_main() : COLOR { return 1; }\n",
        "DepthStencilState", 3},
   };
@@ -292,6 +371,43 @@ TEST(HlslCompat, LaterSyntaxIsRefused) {
   // A technique10 block is only stripped, as every technique is: a shader
   // model 3 entry beside it still translates.
   EXPECT_TRUE(translate("float4 ps_main() : COLOR { return 1; }\ntechnique10 T { pass P { } }\n", ZE_STAGE_PIXEL).ok);
+  // Shader model 3 has sampler arrays, which the engine's materials do not
+  // carry: their sampler_state list goes, and the refusal names the array.
+  const Result array = translate(
+      "texture T;\nsampler2D S[2] = { sampler_state { Texture = <T>; }, sampler_state { Texture = <T>; } };\n"
+      "float4 ps_main(float2 uv : TEXCOORD0) : COLOR { return tex2D(S[1], uv); }\n",
+      ZE_STAGE_PIXEL, "fx/array.fx");
+  EXPECT_NE(array.errors.find("fx/array.fx(0): error: sampler arrays are not supported ('S')"), std::string::npos)
+      << array.errors;
+}
+
+// The front end crashed on a constant declared twice with two types and on
+// a word after a constant's name (both found by fuzzing): the declaration
+// is named, in the main file or an include, once the conditions are
+// decided. The same declaration twice is one constant.
+TEST(HlslCompat, ConstantDeclarationsTheFrontEndCrashedOnAreNamed) {
+  const char* main = "float4 ps_main() : COLOR { return tex2D(Base, 0.5) * K.x; }\n";
+  const struct {
+    std::string source, include, error;
+  } refused[] = {
+      {"float4 K;\nfloat3 K;\n", "", "fx/twice.fx(2): error: 'K' : redefinition with another type (first declared as "
+                                      "'float4')"},
+      {"sampler2D Base;\nfloat4 X, Base[2] : register(c2);\nfloat4 K;\n", "",
+       "fx/twice.fx(2): error: 'Base' : redefinition with another type (first declared as 'sampler2D')"},
+      {"float4 K;\n#include \"inc.fxh\"\n", "sampler2D Base;\n\nfloat2 K;\n",
+       "inc.fxh(3): error: 'K' : redefinition with another type (first declared as 'float4')"},
+      {"sampler2D Base;\nfloat4 K Base;\n", "", "fx/twice.fx(2): error: 'Base' : unexpected after 'K'"},
+  };
+  for (const auto& r : refused) {
+    const Result out = translate(r.source + main, ZE_STAGE_PIXEL, "fx/twice.fx", r.include);
+    EXPECT_FALSE(out.ok);
+    EXPECT_NE(out.errors.find(r.error), std::string::npos) << out.errors;
+  }
+  const char* accepted[] = {
+      "sampler2D Base;\nfloat4 K : register(c1);\nfloat4 K;\n",
+      "sampler2D Base;\n#ifdef WIDE\nfloat4 K;\n#else\nfloat3 K;\n#endif\n",
+  };
+  for (const char* a : accepted) EXPECT_TRUE(translate(a + std::string(main), ZE_STAGE_PIXEL).ok) << a;
 }
 
 // Include names as Windows content writes them: backslashes (single, and
@@ -324,17 +440,15 @@ TEST(HlslCompat, WindowsIncludeNamesAreFound) {
 }
 
 // The pre-pass fuzzer's corpus (seeds from the translator corpus and the
-// constructs above, and what the fuzzer kept) replays: every line stays where
-// it was.
+// constructs above, main files with includes, and what the fuzzer kept)
+// replays as the fuzzer runs it: every line of every file stays where it
+// was, and no wrapper carries an include or a definition.
 TEST(HlslCompat, PrepassFuzzCorpusReplays) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator("corpus-prepass")) {
     std::ifstream in(entry.path(), std::ios::binary);
-    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    SZeHlslPrepassInfo info;
-    const std::string out = zeHlslPrepass(source, &info);
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(source.begin(), source.end(), '\n'))
-        << entry.path();
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(zeHlslPrepassFuzzOne(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) << entry.path();
     ++files;
   }
   EXPECT_GT(files, 40);
@@ -385,7 +499,9 @@ TEST(HlslCompat, ShaderObjectsAndTechniquePassesPickTheirShader) {
     const char* error;
   } errors[] = {
       // The plain name is compiled four ways in the file: which one is meant must be said.
-      {ZE_STAGE_VERTEX, "VS", "entry 'VS' is compiled with 4 different uniform argument lists"},
+      {ZE_STAGE_VERTEX, "VS",
+       "entry 'VS' is compiled with 4 different uniform argument lists in the techniques (VS(1), VS(2), VS(3), "
+       "VS(7)): name the entry with its arguments, as 'VS(1)'"},
       {ZE_STAGE_VERTEX, "VSArray[3]", "shader index 3 lies outside 'VSArray' (3 shaders)"},
       {ZE_STAGE_VERTEX, "VSArray[Nowhere]", "the shader index 'Nowhere' is neither a macro nor an effect variable"},
       {ZE_STAGE_VERTEX, "T.P9", "pass 'P9' of technique 'T' not found"},

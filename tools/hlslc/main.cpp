@@ -9,6 +9,7 @@
 #include "base/zeFile.h"
 #include "base/zeProgramInfo.h"
 #include "base/zeSafeWrite.h"
+#include "effect/zeHlslPrepass.h"
 #include "effect/zeHlslTranslator.h"
 #include "tools/hlslc/zeHlslcFiles.h"
 #include "tools/hlslc/zeEffectCheck.h"
@@ -46,7 +47,11 @@ const char* const usageText =
     "  -T PROFILE       a Direct3D 9 profile: vs_1_1 vs_2_0 vs_2_a vs_2_sw vs_3_0\n"
     "                   vs_3_sw ps_1_1 ps_1_2 ps_1_3 ps_1_4 ps_2_0 ps_2_a ps_2_b\n"
     "                   ps_2_sw ps_3_0 ps_3_sw\n"
-    "  -E ENTRY         entry point function\n"
+    "  -E ENTRY         entry point: a function; a function with its uniform\n"
+    "                   arguments, -E 'name(1, true)', which an entry the\n"
+    "                   techniques compile with different arguments needs;\n"
+    "                   an effect-level shader object (PS, VSArray[2]); or a\n"
+    "                   technique's pass (Tech.Pass)\n"
     "  -D NAME[=VALUE]  define a macro\n"
     "  -I FOLDER        look for includes in FOLDER after the including file's own\n"
     "  -o OUT.glsl      write the GLSL to a file instead of printing it\n"
@@ -112,6 +117,11 @@ int main(int argc, char** argv) {
   std::string errors;
   if (!zeTranslateHlsl(request, &program, &errors)) {
     std::fputs(errors.c_str(), stderr);
+    // The engine names such an entry with its arguments in the effect; here -E does.
+    const std::vector<std::string> calls = zeHlslEntryCalls(request.source, request.entry);
+    if (request.entry.find('(') == std::string::npos && calls.size() > 1)
+      std::fprintf(stderr, "zarn-hlslc: the techniques compile '%s' with different uniform arguments: give the arguments as -E '%s'\n",
+                   request.entry.c_str(), calls.front().c_str());
     return 1;
   }
   if (validate) {

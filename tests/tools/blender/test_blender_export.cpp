@@ -26,6 +26,9 @@
 #include "scene/zeObjectSurface.h"
 #include "scene/zeScene.h"
 #include "app/zeEngine.h"
+#include "render/zeEffectManagerSlot.h"
+#include "render/zeGPUServicesSlot.h"
+#include "render/zeSurfaceServices.h"
 #include "sceneFixture.h"
 #include "zf/zfAnimate.h"
 #include "zf/zfDocument.h"
@@ -83,6 +86,10 @@ class DriverTextures : public CZeSurfaceServicesSeam {
 class BlenderExport : public SceneTest {
  protected:
   static void SetUpTestSuite() {
+    // Surfaces load their images through the engine's services, as in the program.
+    zeInstallGPUProgrammingServicesSlot();
+    zeInstallEffectManagerSlot();
+    zeInstallSurfaceServices();
     folder = makeFolder();
     std::string log;
     if (!makeScene(folder, "main", &log)) {
