@@ -1,5 +1,6 @@
 // Safe writes: temporary file, complete checked write, then rename.
 #include "base/zeSafeWrite.h"
+#include "base/zePath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,12 +39,9 @@ mode_t modeFor(const char* path) {
 // ".<name>.XXXXXX" beside the target, created and open; -1 when it cannot be.
 int openTemporary(const char* path, std::string* temporary) {
   if (!path || !*path) return -1;
-  const std::string target(path);
-  const std::size_t slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string name = zePathFileName(path, true);
   if (name.empty()) return -1;
-  *temporary = folder + "." + name + ".XXXXXX";
+  *temporary = zePathDirectory(path) + "." + name + ".XXXXXX";
   return ::mkostemp(&(*temporary)[0], O_CLOEXEC);
 }
 

@@ -22,9 +22,10 @@ std::string slashes(std::string s) {
   return s;
 }
 
+// The folder of a file without its last slash; "." when the path names none.
 std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string folder = zePathDirectory(path);
+  return folder.empty() ? "." : folder.substr(0, folder.size() - 1);
 }
 
 const char* stageName(bool vertex) { return vertex ? "Vertex" : "Pixel"; }
