@@ -32,13 +32,3 @@ CZeManager::~CZeManager() {
   releaseFrom(built_);
   input_.clear();
 }
-
-CZeGPUProgrammingServices* CZeManager::getGPUProgrammingServices() { return gpuProgrammingServices_; }
-CZeEffectManager* CZeManager::getEffectManager() { return effectManager_; }
-CZeSceneManager* CZeManager::getSceneManager() { return sceneManager_; }
-CZeTextureManager* CZeManager::getTextureManager() { return textureManager_; }
-CZeSurfaceManager* CZeManager::getSurfaceManager() { return surfaceManager_; }
-CZeRendererManager* CZeManager::getRendererManager() { return rendererManager_; }
-CZeRenderServices* CZeManager::getRenderServices() { return renderServices_; }
-IZeVideoDriverExt* CZeManager::getDriverExtension() { return driverExtension_; }
-CZeResourceManager* CZeManager::getResourceManager() { return resourceManager_; }

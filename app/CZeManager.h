@@ -4,7 +4,9 @@
 // The shell cannot depend on the subsystems that build the sub-managers, so
 // each of them registers its slot's create/destroy pair with
 // zeSetManagerSlot(); the manager runs the slots in their fixed order. A slot
-// nobody registered stays empty (its getter returns nullptr).
+// nobody registered stays empty (its getter returns nullptr). A subsystem
+// that brings a manager of its own (textures, render services, renderers)
+// adds its slot here when it is built.
 #pragma once
 
 #include <irrlicht.h>
@@ -13,28 +15,18 @@
 
 class CZeGPUProgrammingServices;
 class CZeEffectManager;
-class CZeEffectTechLookup;
 class CZeSceneManager;
-class CZeTextureManager;
 class CZeSurfaceManager;
-class CZeRendererManager;
-class CZeRenderServices;
-class IZeVideoDriverExt;
 class CZeResourceManager;
 
 // Construction order; destruction runs backwards.
 enum class ZeManagerSlot {
   GPUProgrammingServices,
   SceneManager,
-  SurfaceManager,
-  RendererManager,
-  DriverExtension,
-  EffectTechLookup,
-  RenderServices,  // the slots below are built only when this one succeeded
-  TextureManager,
+  SurfaceManager,  // filled by the surface subsystem
   EffectManager,
   ResourceManager,
-  ImageLoaders,  // registered with the driver, which owns them; no destroy
+  ImageLoaders,  // registered with the driver, which owns them; the release shuts the 2D layer down
   Count
 };
 
@@ -56,11 +48,7 @@ class IZeManager {
   virtual CZeGPUProgrammingServices* getGPUProgrammingServices() = 0;
   virtual CZeEffectManager* getEffectManager() = 0;
   virtual CZeSceneManager* getSceneManager() = 0;
-  virtual CZeTextureManager* getTextureManager() = 0;
   virtual CZeSurfaceManager* getSurfaceManager() = 0;
-  virtual CZeRendererManager* getRendererManager() = 0;
-  virtual CZeRenderServices* getRenderServices() = 0;
-  virtual IZeVideoDriverExt* getDriverExtension() = 0;
   virtual CZeResourceManager* getResourceManager() = 0;
   virtual SZeEventReceiver* getInputRecord() = 0;
   virtual void onDeviceReset() = 0;
@@ -72,15 +60,11 @@ class CZeManager final : public IZeManager {
   static CZeManager* create(irr::IrrlichtDevice* device);
   ~CZeManager() override;
 
-  CZeGPUProgrammingServices* getGPUProgrammingServices() override;
-  CZeEffectManager* getEffectManager() override;
-  CZeSceneManager* getSceneManager() override;
-  CZeTextureManager* getTextureManager() override;
-  CZeSurfaceManager* getSurfaceManager() override;
-  CZeRendererManager* getRendererManager() override;
-  CZeRenderServices* getRenderServices() override;
-  IZeVideoDriverExt* getDriverExtension() override;
-  CZeResourceManager* getResourceManager() override;
+  CZeGPUProgrammingServices* getGPUProgrammingServices() override { return gpuProgrammingServices_; }
+  CZeEffectManager* getEffectManager() override { return effectManager_; }
+  CZeSceneManager* getSceneManager() override { return sceneManager_; }
+  CZeSurfaceManager* getSurfaceManager() override { return surfaceManager_; }
+  CZeResourceManager* getResourceManager() override { return resourceManager_; }
   SZeEventReceiver* getInputRecord() override { return &input_; }
   void onDeviceReset() override {}  // no device reset on OpenGL
 
@@ -91,15 +75,9 @@ class CZeManager final : public IZeManager {
   // object into a slot does not compile.
   void setGPUProgrammingServices(CZeGPUProgrammingServices* object) { gpuProgrammingServices_ = object; }
   void setEffectManager(CZeEffectManager* object) { effectManager_ = object; }
-  void setEffectTechLookup(CZeEffectTechLookup* object) { effectTechLookup_ = object; }
   void setSceneManager(CZeSceneManager* object) { sceneManager_ = object; }
-  void setTextureManager(CZeTextureManager* object) { textureManager_ = object; }
   void setSurfaceManager(CZeSurfaceManager* object) { surfaceManager_ = object; }
-  void setRendererManager(CZeRendererManager* object) { rendererManager_ = object; }
-  void setRenderServices(CZeRenderServices* object) { renderServices_ = object; }
-  void setDriverExtension(IZeVideoDriverExt* object) { driverExtension_ = object; }
   void setResourceManager(CZeResourceManager* object) { resourceManager_ = object; }
-  CZeEffectTechLookup* getEffectTechLookup() { return effectTechLookup_; }
 
  private:
   explicit CZeManager(irr::IrrlichtDevice* device);
@@ -109,13 +87,8 @@ class CZeManager final : public IZeManager {
   SZeEventReceiver input_;
   CZeGPUProgrammingServices* gpuProgrammingServices_ = nullptr;
   CZeEffectManager* effectManager_ = nullptr;
-  CZeEffectTechLookup* effectTechLookup_ = nullptr;
   CZeSceneManager* sceneManager_ = nullptr;
-  CZeTextureManager* textureManager_ = nullptr;
   CZeSurfaceManager* surfaceManager_ = nullptr;
-  CZeRendererManager* rendererManager_ = nullptr;
-  CZeRenderServices* renderServices_ = nullptr;
-  IZeVideoDriverExt* driverExtension_ = nullptr;
   CZeResourceManager* resourceManager_ = nullptr;
   int built_ = 0;  // slots created so far
 };

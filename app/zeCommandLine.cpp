@@ -1,5 +1,8 @@
 #include "app/zeCommandLine.h"
 
+#include "app/zeFileKinds.h"
+#include "app/zePackagingTools.h"
+
 #include <strings.h>
 
 #include <cstdio>
@@ -9,12 +12,6 @@
 namespace {
 
 bool isOption(const char* arg, const char* option) { return arg[0] == '-' && std::strcmp(arg, option) == 0; }
-
-bool endsWithIgnoringCase(const std::string& extension, const char* wanted) {
-  return ::strcasecmp(extension.c_str(), wanted) == 0;
-}
-
-const char* const toolOptions[] = {"-demoexe", "-demodat", "-direxe", "-dirlistexe", "-dirdat", "-dirlistdat"};
 
 float captureRate(const char* text) {
   const float fps = static_cast<float>(std::atof(text));
@@ -95,24 +92,6 @@ int zeParseInt(const char* text) {
   return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
-ZeRunMode zeRunModeForFile(const std::string& path, bool hasCaptureBase) {
-  if (path.find(".demo.ini") != std::string::npos)
-    return hasCaptureBase ? ZeRunMode::DemoCapture : ZeRunMode::DemoPlayer;
-  if (path.find(".lws.ini") != std::string::npos) return ZeRunMode::SceneViewer;
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return ZeRunMode::Unsupported;
-  const std::string extension = path.substr(dot);
-  if (endsWithIgnoringCase(extension, ".zarn") || endsWithIgnoringCase(extension, ".zscn") ||
-      endsWithIgnoringCase(extension, ".lws"))
-    return ZeRunMode::SceneViewer;
-  if (endsWithIgnoringCase(extension, ".x") || endsWithIgnoringCase(extension, ".lwo") ||
-      endsWithIgnoringCase(extension, ".obj"))
-    return ZeRunMode::ObjectViewer;
-  if (endsWithIgnoringCase(extension, ".lua") || endsWithIgnoringCase(extension, ".zlua"))
-    return ZeRunMode::Script;
-  return ZeRunMode::Unsupported;
-}
-
 ZeLaunchPlan zeParseCommandLine(int argc, const char* const* argv, const std::function<bool()>& isPackaged) {
   ZeLaunchPlan plan;
 
@@ -126,22 +105,15 @@ ZeLaunchPlan zeParseCommandLine(int argc, const char* const* argv, const std::fu
     return plan;
   }
 
-  if (argc == 4) {
-    for (const char* tool : toolOptions) {
-      if (std::strcmp(argv[1], tool) == 0) {
-        plan.mode = ZeRunMode::PackagingTool;
-        plan.tool = tool;
-        plan.toolArgs[0] = argv[2];
-        plan.toolArgs[1] = argv[3];
-        return plan;
-      }
+  // A tool with exactly its arguments: OUTPUT SOURCE, or OUTPUT alone.
+  if (const SZePackagingToolName* tool = argc >= 3 ? zeFindPackagingTool(argv[1]) : nullptr) {
+    if (argc == (tool->takesSource ? 4 : 3)) {
+      plan.mode = ZeRunMode::PackagingTool;
+      plan.tool = tool->option;
+      plan.toolArgs[0] = argv[2];
+      if (tool->takesSource) plan.toolArgs[1] = argv[3];
+      return plan;
     }
-  }
-  if (argc == 3 && std::strcmp(argv[1], "-exersc") == 0) {
-    plan.mode = ZeRunMode::PackagingTool;
-    plan.tool = "-exersc";
-    plan.toolArgs[0] = argv[2];
-    return plan;
   }
 
   const bool packaged = isPackaged && isPackaged();

@@ -51,7 +51,7 @@ enum class ZeRunMode {
   Script,
   Packaged,
   SceneConversion,  // -binary
-  PackagingTool,    // -demoexe, -demodat, -direxe, -dirlistexe, -dirdat, -dirlistdat, -exersc
+  PackagingTool,    // an option of app/zePackagingTools.h
   Extract,          // -extract in a packaged executable
 };
 
@@ -74,8 +74,6 @@ struct ZeLaunchPlan {
 // once the tool options are ruled out (it looks at the executable and beside it).
 ZeLaunchPlan zeParseCommandLine(int argc, const char* const* argv, const std::function<bool()>& isPackaged);
 
-// The run mode a file name selects (Unsupported when none does).
-ZeRunMode zeRunModeForFile(const std::string& path, bool hasCaptureBase);
 
 // A leading, optionally signed decimal after optional blanks; 0 when none.
 int zeParseInt(const char* text);

@@ -8,7 +8,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
-#include "app/zeSetup.h"
+#include "app/zeDisplayModes.h"
 #include "app/zeX11Window.h"
 
 using namespace irr;
@@ -232,4 +232,5 @@ bool zeShowScreenModeDialog(ZeDisplayMode* mode, bool* fullScreen) {
 void zeInstallDialogPresenters() {
   zeSetMessageBoxPresenter(zeShowMessageBoxWindow);
   zeSetFileChooserPresenter(zeShowFileChooserWindow);
+  zeSetScreenModePresenter(zeShowScreenModeDialog, true);
 }

@@ -11,8 +11,9 @@
 
 struct ZeDisplayMode;
 
-// Installs the message-box and file-chooser presenters. Each falls back to the
-// non-interactive answer (standard error, "cancel") without a display.
+// Installs the message-box, file-chooser and display-mode presenters. Each
+// falls back to the non-interactive answer (standard error, "cancel")
+// without a display.
 void zeInstallDialogPresenters();
 
 void zeShowMessageBoxWindow(const char* caption, const char* text);

@@ -9,14 +9,13 @@
 #include <string>
 
 #include "app/CZeManager.h"
+#include "app/IZeRenderer.h"
 #include "app/MyEventReceiver.h"
-#include "app/zeEngineDirs.h"
 #include "app/zeFileMount.h"
-#include "base/zeFile.h"
-#include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
-#include "base/zeMessage.h"
 #include "app/zeX11Window.h"
+#include "base/zeFile.h"
+#include "base/zeMessage.h"
 
 using namespace irr;
 
@@ -31,8 +30,6 @@ ZeEngineStepHooks stepHooks[static_cast<int>(ZeEngineStep::Count)];
 // Steps whose start succeeded, so stop undoes exactly those.
 bool stepStarted[static_cast<int>(ZeEngineStep::Count)];
 bool backendAttached = false;
-std::string shaderCacheDirectory;
-std::string textureDirectory;
 
 // Multisampling of the frame: 4 samples with antialias on and the light
 // pre-pass off (the pre-pass resolves its own edges).
@@ -59,8 +56,6 @@ ZeEngineContext& zeEngineContext() { return context; }
 bool zeEngineRunning() { return context.initialised; }
 const char* zeStartFailureReason() { return startFailureReason; }
 const char* zeEngineInitReason() { return engineInitReason; }
-const char* zeShaderCacheDirectory() { return shaderCacheDirectory.c_str(); }
-const char* zeTextureDirectory() { return textureDirectory.c_str(); }
 
 void zeSetEngineStep(ZeEngineStep step, const ZeEngineStepHooks& hooks) {
   stepHooks[static_cast<int>(step)] = hooks;
@@ -124,11 +119,7 @@ void freeTables() {
   context.objects.reset();
   context.lights.reset();
   context.fxEmitters.reset();
-  context.cameraShaders.reset();
   context.effects.reset();
-  context.cubeMaps.reset();
-  context.renderers.reset();
-  context.probes.reset();
 }
 
 bool createTables() {
@@ -136,27 +127,17 @@ bool createTables() {
                        createTable(context.objects, "fails to create object list") &&
                        createTable(context.lights, "fails to create light list") &&
                        createTable(context.fxEmitters, "fails to create fxemitter list") &&
-                       createTable(context.cameraShaders, "fails to create camera shader list") &&
-                       createTable(context.effects, "fails to create effect list") &&
-                       createTable(context.cubeMaps, "fails to create cubemap list") &&
-                       createTable(context.renderers, "fails to create renderer list") &&
-                       createTable(context.probes, "fails to create probes list");
+                       createTable(context.effects, "fails to create effect list");
   if (!created) freeTables();
   return created;
 }
 
 // --- Engine initialisation -------------------------------------------------------
 
-std::string joinBase(const char* name) {
-  std::string base = zeGetBaseDirectory();
-  if (base.empty() || base.back() != '/') base += '/';
-  return base + name;
-}
-
 void releaseManager() {
   stopStep(ZeEngineStep::CurlNoise);
   stopStep(ZeEngineStep::Resources);
-  stopStep(ZeEngineStep::MainRenderer);
+  zeStopRenderers();
   zeEventReceiver().forward = nullptr;
   delete context.manager;
   context.manager = nullptr;
@@ -182,13 +163,8 @@ bool initEngine() {
     zeFormatText(engineInitReason, "fails to createZeManager");
     return false;
   }
-  shaderCacheDirectory = joinBase("shadersCache");
-  textureDirectory = joinBase("textures");
-
-  // Main renderer: the registered one, else the scene graph drawn as it is.
   createDummyRenderTarget();
-  if (!runStep(ZeEngineStep::MainRenderer, engineInitReason)) {
-    if (!engineInitReason[0]) zeFormatText(engineInitReason, "fails to init render");
+  if (!zeStartMainRenderer(context, engineInitReason)) {
     releaseManager();
     return false;
   }
@@ -275,7 +251,6 @@ bool createDevice(const ZeEngineSettings& s) {
   char reason[ZE_TEXT_SIZE] = "";
   if (!runStep(ZeEngineStep::Device, reason)) return failDevice(reason);
   context.sceneManager->getParameters()->setAttribute(scene::ALLOW_ZWRITE_ON_TRANSPARENT, true);
-  if (zeGetFrameHooks().discard2DQueue) zeGetFrameHooks().discard2DQueue();
 
   if (!initEngine()) return failDevice(engineInitReason);
   if (!createTables()) {
@@ -294,15 +269,15 @@ bool createDevice(const ZeEngineSettings& s) {
 int zeEngineStart(const ZeEngineSettings& settings) {
   if (zeEngineRunning()) zeEngineStop();
   if (settings.baseDirectory) zeSetBaseDirectory(settings.baseDirectory);
-  zeFrameStateReset();
   startFailureReason[0] = '\0';
 
   if (!createDevice(settings)) {
     zeMessageKept(ZE_ERROR | ZE_MSG_KEEP | ZE_MSG_SHOW, -1, "Setup failed: %s", startFailureReason);
     return -1;
   }
-  zeSetBackdropColour(0);
-  if (settings.hideMouse != -1 && settings.hideMouse != 0) zeHideMouse();
+  // The backdrop starts black with the cleared context.
+  if (settings.hideMouse != -1 && settings.hideMouse != 0 && context.device->getCursorControl())
+    context.device->getCursorControl()->setVisible(false);
   float nearValue, farValue;
   zeCameraRange(settings, &nearValue, &farValue);
   context.camera->setNearValue(nearValue);
@@ -324,5 +299,4 @@ void zeEngineStop() {
   releaseManager();
   freeTables();
   releaseDevice();
-  zeFrameStateReset();
 }

@@ -1,6 +1,6 @@
 // Engine start and stop: the device, its window and driver, the default
-// camera, the engine manager, the nine handle tables, and the later
-// subsystems' start steps, in one fixed order.
+// camera, the engine manager, the main renderer, the handle tables, and the
+// later subsystems' start steps, in one fixed order.
 //
 // Contents: ZeEngineSettings · ZeEngineContext · start/stop · start steps
 // (the hook points later subsystems plug into) · reasons.
@@ -15,16 +15,14 @@
 class CZeManager;
 class MyEventReceiver;
 
-// The entry of each engine table, defined by the layer that fills it.
+// The entry of each engine table, defined by the layer that fills it. A
+// subsystem that keeps a table of its own kind (camera shaders, cube maps,
+// probes, scene renderers) adds it here when it is built.
 struct ZeImageCell;
 struct ZeObjectCell;
 struct ZeLightCell;
 struct ZeFxEmitterCell;
-struct ZeCameraShaderCell;
 struct ZeEffectCell;
-struct ZeCubeMapCell;
-struct ZeRendererCell;
-struct ZeProbeCell;
 
 // Display and renderer settings; -1 means unset.
 struct ZeEngineSettings {
@@ -44,6 +42,14 @@ struct ZeEngineSettings {
   int hideMouse = -1;     // non-zero (other than -1) hides the cursor
   int shaders = -1;       // carried, unused here
   int stereo = -1;        // 0 when unset
+};
+
+// What a frame keeps between calls (app/zeFrame.cpp).
+struct SZeFrameState {
+  unsigned backdropColour = 0;  // 0xRRGGBB
+  bool inside = false;          // between begin and end
+  bool deviceLost = false;
+  bool renderedToTexture = false;  // a frame was rendered into an image
 };
 
 // What engine start made. One process-wide instance, cleared at every start
@@ -66,16 +72,13 @@ struct ZeEngineContext {
   bool lightPrePass = false;
   unsigned char filteredReflection = 0;
   bool openGL = false;  // the OpenGL backend (else the NULL driver)
-  // The nine handle tables, in creation order (capacity 1000 each).
+  SZeFrameState frame;
+  // The handle tables, in creation order (capacity 1000 each).
   std::unique_ptr<ZeHandleTable<ZeImageCell>> images;
   std::unique_ptr<ZeHandleTable<ZeObjectCell>> objects;
   std::unique_ptr<ZeHandleTable<ZeLightCell>> lights;
   std::unique_ptr<ZeHandleTable<ZeFxEmitterCell>> fxEmitters;
-  std::unique_ptr<ZeHandleTable<ZeCameraShaderCell>> cameraShaders;
   std::unique_ptr<ZeHandleTable<ZeEffectCell>> effects;
-  std::unique_ptr<ZeHandleTable<ZeCubeMapCell>> cubeMaps;
-  std::unique_ptr<ZeHandleTable<ZeRendererCell>> renderers;
-  std::unique_ptr<ZeHandleTable<ZeProbeCell>> probes;
 };
 
 ZeEngineContext& zeEngineContext();
@@ -100,10 +103,10 @@ void zeCameraRange(const ZeEngineSettings& settings, float* nearValue, float* fa
 // --- Start steps ---------------------------------------------------------------
 // Later subsystems join engine start at fixed places. A step writes its failure
 // reason (at most 1023 characters) and returns false; stop steps run in the
-// reverse order of the start steps that succeeded.
+// reverse order of the start steps that succeeded. The main renderer is made
+// between Device and Resources, by the factory of app/IZeRenderer.h.
 enum class ZeEngineStep {
   Device,        // device, window and camera exist: extra mesh loaders, ride camera animator
-  MainRenderer,  // engine manager exists: the main renderer (reason "fails to init render")
   Resources,     // resource manager's standard shaders
   CurlNoise,     // the curl-noise volume, after the standard shaders
   Music,         // last, after the handle tables: the music table and service

@@ -1,5 +1,8 @@
 #include "app/zeEntry.h"
 
+#include "app/zeFileKinds.h"
+#include "app/zePackagingTools.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -16,7 +19,7 @@ namespace {
 const char* const setupFileName = "zarn-setup.ini";
 
 int notBuilt(const char* what) {
-  zeMessage(ZE_ERROR, "%s is not built yet", what);
+  zeNotBuilt(what);
   return -1;
 }
 
@@ -83,19 +86,6 @@ int runPackaged(const ZeRunModes& modes, const ZeLaunchPlan& plan, std::vector<s
   return result;
 }
 
-const ZeFileFilters& chooserFilters() {
-  static const ZeFileFilters filters = {
-      {"All supported", "*.zscn;*.lws;*.x;*.demo.ini;*.lua;*.zlua"},
-      {"Zarn Scene (.zscn)", "*.zscn"},
-      {"LightWave Scene (.lws)", "*.lws"},
-      {"Zarn Demo (demo.ini)", "*.demo.ini"},
-      {"DirectX Object(.x)", "*.x"},
-      {"Lua script(.lua)", "*.lua;*.zlua"},
-      {"All", "*.*"},
-  };
-  return filters;
-}
-
 }  // namespace
 
 int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
@@ -123,7 +113,8 @@ int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
     }
     case ZeRunMode::PackagingTool: {
       if (!modes.packagingTool) return notBuilt("Packaging");
-      const char* source = plan.tool == "-exersc" ? nullptr : plan.toolArgs[1].c_str();
+      const SZePackagingToolName* tool = zeFindPackagingTool(plan.tool.c_str());
+      const char* source = tool && tool->takesSource ? plan.toolArgs[1].c_str() : nullptr;
       return exitCodeOf(modes.packagingTool(plan.tool.c_str(), plan.toolArgs[0].c_str(), source));
     }
     case ZeRunMode::Extract:
@@ -144,8 +135,8 @@ int zeRunEntry(int argc, char** argv, const ZeRunModes& modes) {
       std::fputs(zeNoFileHint(), stderr);
       return -1;
     }
-    const char* chosen = modes.chooseFile ? modes.chooseFile("Open Zarn file", chooserFilters())
-                                          : zeChooseFile("Open Zarn file", chooserFilters());
+    const char* chosen = modes.chooseFile ? modes.chooseFile("Open Zarn file", zeSupportedFileFilters())
+                                          : zeChooseFile("Open Zarn file", zeSupportedFileFilters());
     if (!chosen) return -1;
     plan.path = chosen;
     plan.hasPath = true;

@@ -152,17 +152,17 @@ void forgetMount() {
   mountSize = 0;
 }
 
-void remember(int mode, const void* pathOrMemory, long size) {
-  mountMode = mode;
-  if (mode == ZE_MOUNT_ARCHIVE_FILE) {
-    mountPath = static_cast<const char*>(pathOrMemory);
-    mountMemory = nullptr;
-    mountSize = 0;
-  } else {
-    mountPath.clear();
-    mountMemory = pathOrMemory;
-    mountSize = size;
-  }
+void rememberFile(const char* path) {
+  forgetMount();
+  mountMode = ZE_MOUNT_ARCHIVE_FILE;
+  mountPath = path;
+}
+
+void rememberMemory(const void* block, long size) {
+  forgetMount();
+  mountMode = ZE_MOUNT_ARCHIVE_MEMORY;
+  mountMemory = block;
+  mountSize = size;
 }
 
 }  // namespace
@@ -175,67 +175,78 @@ void zeInstallIrrHooks(io::IFileSystem* fileSystem) {
   zeNoteIrrHooksInstalled();
 }
 
-int zeSetupFilesystem(const void* pathOrMemory, int mode, long size) {
-  zeMessage(ZE_INFO, "setup filesystem irrzip");
-  if (!deviceFileSystem || !pathOrMemory) {
-    zeReportError("zeSetupFilesystem: no file system to mount on");
-    return -1;
-  }
-  if (mode == ZE_MOUNT_ARCHIVE_MEMORY) {
-    if (size <= 0 || size > 0x7fffffffL) {
-      zeReportError("zeSetupFilesystem: Failed to create file from memory");
-      return -1;
-    }
-    io::IReadFile* file = deviceFileSystem->createMemoryReadFile(const_cast<void*>(pathOrMemory),
-                                                                 static_cast<s32>(size), "MyRscFile", false);
-    if (!file) {
-      zeReportError("zeSetupFilesystem: Failed to create file from memory");
-      return -1;
-    }
-    const bool added = deviceFileSystem->addFileArchive(file, true, false, io::EFAT_ZIP, "");
-    file->drop();
-    if (!added) {
-      zeReportError("zeSetupFilesystem: Failed addFileArchive from memory");
-      return -1;
-    }
-  } else if (mode == ZE_MOUNT_ARCHIVE_FILE) {
-    const char* path = static_cast<const char*>(pathOrMemory);
-    const std::string onDisk = zePathOnDisk("", path);
-    if (!deviceFileSystem->addFileArchive(onDisk.c_str(), true, false, io::EFAT_ZIP, "")) {
-      zeReportError("zeSetupFilesystem: Failed addFileArchive '%s'", path);
-      return -1;
-    }
-  } else {
-    zeReportError("zeSetupFilesystem: unknown mount mode %d", mode);
-    return -1;
-  }
-  // Only a mount that worked replaces the hooks.
+namespace {
+
+// Only a mount that worked replaces the hooks.
+int mounted() {
   zeInstallIrrHooks(deviceFileSystem);
   deviceFileSystem->setFileListSystem(io::FILESYSTEM_VIRTUAL);
   virtualListing = true;
   return 0;
 }
 
-static int mountArchive(int mode, const void* pathOrMemory, long size) {
-  if (deviceFileSystem) {
-    if (zeSetupFilesystem(pathOrMemory, mode, size) != 0) return -1;
-    remember(mode, pathOrMemory, size);
-    return 0;
+}  // namespace
+
+int zeSetupFilesystem(const char* path) {
+  zeMessage(ZE_INFO, "setup filesystem irrzip");
+  if (!deviceFileSystem || !path) {
+    zeReportError("zeSetupFilesystem: no file system to mount on");
+    return -1;
   }
-  zeMessage(ZE_INFO, "setup filesystem stdio");
-  zeInstallStdioHooks();
-  remember(mode, pathOrMemory, size);
-  return 0;
+  const std::string onDisk = zePathOnDisk("", path);
+  if (!deviceFileSystem->addFileArchive(onDisk.c_str(), true, false, io::EFAT_ZIP, "")) {
+    zeReportError("zeSetupFilesystem: Failed addFileArchive '%s'", path);
+    return -1;
+  }
+  return mounted();
 }
 
+int zeSetupFilesystem(const void* block, long size) {
+  zeMessage(ZE_INFO, "setup filesystem irrzip");
+  if (!deviceFileSystem || !block) {
+    zeReportError("zeSetupFilesystem: no file system to mount on");
+    return -1;
+  }
+  if (size <= 0 || size > 0x7fffffffL) {
+    zeReportError("zeSetupFilesystem: Failed to create file from memory");
+    return -1;
+  }
+  io::IReadFile* file =
+      deviceFileSystem->createMemoryReadFile(const_cast<void*>(block), static_cast<s32>(size), "MyRscFile", false);
+  if (!file) {
+    zeReportError("zeSetupFilesystem: Failed to create file from memory");
+    return -1;
+  }
+  const bool added = deviceFileSystem->addFileArchive(file, true, false, io::EFAT_ZIP, "");
+  file->drop();
+  if (!added) {
+    zeReportError("zeSetupFilesystem: Failed addFileArchive from memory");
+    return -1;
+  }
+  return mounted();
+}
+
+// Without a device yet the plain hooks serve; the mount waits for the device.
 int zeMountArchiveFile(const char* path) {
   if (!path) return -1;
-  return mountArchive(ZE_MOUNT_ARCHIVE_FILE, path, 0);
+  if (deviceFileSystem && zeSetupFilesystem(path) != 0) return -1;
+  if (!deviceFileSystem) {
+    zeMessage(ZE_INFO, "setup filesystem stdio");
+    zeInstallStdioHooks();
+  }
+  rememberFile(path);
+  return 0;
 }
 
 int zeMountArchiveMemory(const void* block, long size) {
   if (!block) return -1;
-  return mountArchive(ZE_MOUNT_ARCHIVE_MEMORY, block, size);
+  if (deviceFileSystem && zeSetupFilesystem(block, size) != 0) return -1;
+  if (!deviceFileSystem) {
+    zeMessage(ZE_INFO, "setup filesystem stdio");
+    zeInstallStdioHooks();
+  }
+  rememberMemory(block, size);
+  return 0;
 }
 
 int zeFilesystemReset(io::IFileSystem* fileSystem) {
@@ -249,8 +260,8 @@ int zeFilesystemReset(io::IFileSystem* fileSystem) {
   }
   deviceFileSystem = fileSystem;
   virtualListing = false;
-  if (mountMode == ZE_MOUNT_ARCHIVE_FILE) return zeSetupFilesystem(mountPath.c_str(), mountMode, 0);
-  if (mountMode == ZE_MOUNT_ARCHIVE_MEMORY) return zeSetupFilesystem(mountMemory, mountMode, mountSize);
+  if (mountMode == ZE_MOUNT_ARCHIVE_FILE) return zeSetupFilesystem(mountPath.c_str());
+  if (mountMode == ZE_MOUNT_ARCHIVE_MEMORY) return zeSetupFilesystem(mountMemory, mountSize);
   zeMessage(ZE_INFO, "setup filesystem irrstd");
   zeInstallIrrHooks(fileSystem);
   forgetMount();

@@ -13,9 +13,12 @@ class IFileSystem;
 
 enum ZeMountMode { ZE_MOUNT_NONE = 0, ZE_MOUNT_ARCHIVE_FILE = 2, ZE_MOUNT_ARCHIVE_MEMORY = 3 };
 
-// Mounts a ZIP archive (mode 2: path is a file name; mode 3: path is a memory
-// block of `size` bytes that must outlive the mount). 0 or -1.
-int zeSetupFilesystem(const void* pathOrMemory, int mode, long size);
+// Mounts a ZIP archive on the device's file system: a file, or a memory
+// block of `size` bytes that must outlive the mount. 0 or -1.
+int zeSetupFilesystem(const char* path);
+int zeSetupFilesystem(const void* block, long size);
+// The same, remembered and mounted again on every device (before the first
+// device the plain hooks serve).
 int zeMountArchiveFile(const char* path);
 int zeMountArchiveMemory(const void* block, long size);
 // Called at device creation (fileSystem = the device's) and when the device goes

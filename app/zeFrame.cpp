@@ -5,125 +5,139 @@
 #include "app/zeFrame.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/IZeRenderer.h"
+#include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
 #include "app/zeFileMount.h"
-#include "base/zeFile.h"
 #include "app/zeFrameBackend.h"
+#include "app/zeX11Window.h"
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "base/zeSafeWrite.h"
-#include "app/MyEventReceiver.h"
-#include "app/zeX11Window.h"
 
 using namespace irr;
 
 // --- Frame state -----------------------------------------------------------------
+// What a frame needs between calls lives in the engine context (its `frame`
+// record), so engine start and stop clear it with everything else.
 
 namespace {
 
 ZeFrameHooks frameHooks;
-IZeFrameBackend* frameBackend = nullptr;
-unsigned backdropColour = 0;
-bool insideFrame = false;
-bool deviceLost = false;
-bool renderToTextureHappened = false;
 int forcedActive = -1;
 
 void discard2D() {
   if (frameHooks.discard2DQueue) frameHooks.discard2DQueue();
 }
 
-IZeFrameBackend* activeBackend() { return zeEngineContext().openGL ? frameBackend : nullptr; }
+IZeFrameBackend* activeBackend() { return zeEngineContext().openGL ? zeGetFrameBackend() : nullptr; }
 
-// Until a renderer is registered, the scene graph is drawn as it is.
-void renderSceneGraph(video::SColor clearColour) {
-  if (IZeFrameBackend* backend = activeBackend()) backend->clearFrame(clearColour);
-  zeDrawSceneGraph();
+SZeFrameState& state() { return zeEngineContext().frame; }
+
+video::SColor backdrop() { return video::SColor(0xFF000000 | state().backdropColour); }
+
+// The frame body Sync and render-to-image share: the current renderer draws
+// into the bound target, then the GUI and the 2D queue land over it.
+void frameBody(const SZeRenderFrame& frame) {
+  ZeEngineContext& ctx = zeEngineContext();
+  if (IZeRenderer* renderer = zeCurrentRenderer()) renderer->render(frame);
+  ctx.gui->drawAll();
+  if (frameHooks.execute2DQueue) frameHooks.execute2DQueue();
+}
+
+// A minimised window draws nothing: the queued 2D draws go, the device yields.
+bool minimised() {
+  ZeEngineContext& ctx = zeEngineContext();
+  if (!ctx.device->isWindowMinimized()) return false;
+  discard2D();
+  ctx.device->yield();
+  return true;
 }
 
 }  // namespace
 
-void zeSetFrameBackend(IZeFrameBackend* backend) { frameBackend = backend; }
-IZeFrameBackend* zeGetFrameBackend() { return frameBackend; }
 void zeSetFrameHooks(const ZeFrameHooks& hooks) { frameHooks = hooks; }
 const ZeFrameHooks& zeGetFrameHooks() { return frameHooks; }
-void zeDrawSceneGraph() {
-  if (frameHooks.drawSceneGraph)
-    frameHooks.drawSceneGraph();
-  else
-    zeEngineContext().sceneManager->drawAll();
-}
-void zeSetBackdropColour(unsigned colour) { backdropColour = colour & 0xFFFFFF; }
-unsigned zeGetBackdropColour() { return backdropColour; }
-bool zeInsideFrame() { return insideFrame; }
-void zeSetDeviceLost(bool lost) { deviceLost = lost; }
-
-void zeFrameStateReset() {
-  insideFrame = false;
-  deviceLost = false;
-  renderToTextureHappened = false;
-  backdropColour = 0;
-}
+void zeSetBackdropColour(unsigned colour) { state().backdropColour = colour & 0xFFFFFF; }
+unsigned zeGetBackdropColour() { return state().backdropColour; }
+bool zeInsideFrame() { return state().inside; }
+void zeSetDeviceLost(bool lost) { state().deviceLost = lost; }
+void zeNoteRenderToTextureDone() { state().renderedToTexture = true; }
 
 // --- Sync ------------------------------------------------------------------------
 
 bool zeBeginRendering() {
   ZeEngineContext& ctx = zeEngineContext();
   if (!ctx.driver) return false;
-  if (insideFrame) return true;
-  if (!ctx.driver->beginScene(false, false, video::SColor(0xFF000000 | backdropColour))) {
+  if (state().inside) return true;
+  if (!ctx.driver->beginScene(false, false, backdrop())) {
     zeMessage(ZE_WARN, "beginScene failed");
     discard2D();
     return false;
   }
   if (IZeFrameBackend* backend = activeBackend()) backend->beginFrame();
-  insideFrame = true;
+  state().inside = true;
   return true;
 }
 
 void zeEndRendering() {
   ZeEngineContext& ctx = zeEngineContext();
-  if (!insideFrame || !ctx.driver) {
+  if (!state().inside || !ctx.driver) {
     zeMessage(ZE_WARN, "endRendering called while not in Rendering");
     return;
   }
   if (IZeFrameBackend* backend = activeBackend()) backend->endFrame();
   if (!ctx.driver->endScene()) zeMessage(ZE_WARN, "endScene failed");
-  insideFrame = false;
+  state().inside = false;
 }
 
-void zeNoteRenderToTextureStart() {
-  if (!renderToTextureHappened) deviceLost = false;
-}
-void zeNoteRenderToTextureDone() { renderToTextureHappened = true; }
-
-void zeSync() {
+int zeSync() {
   ZeEngineContext& ctx = zeEngineContext();
-  if (!ctx.initialised) return;
-  if (ctx.device->isWindowMinimized()) {
-    discard2D();
-    ctx.device->yield();
-    return;
-  }
-  if (deviceLost && renderToTextureHappened) {
+  if (!ctx.initialised) return 0;
+  if (minimised()) return 0;
+  if (state().deviceLost && state().renderedToTexture) {
+    // Images rendered into cannot be made again: the run cannot go on, and
+    // its front end ends it as a failure.
     zeMessageKept(ZE_ERROR | ZE_MSG_KEEP | ZE_MSG_SHOW, -1,
                   "Graphic Device lost, cannot re-create rendered textures, exiting");
-    // A run that cannot go on is a failed run.
-    std::exit(1);
+    return -1;
   }
-  if (!zeBeginRendering()) return;
-  const video::SColor clearColour(0xFF000000 | backdropColour);
-  if (frameHooks.renderScene)
-    frameHooks.renderScene(clearColour);
-  else
-    renderSceneGraph(clearColour);
-  ctx.gui->drawAll();
-  if (frameHooks.execute2DQueue) frameHooks.execute2DQueue();
+  if (!zeBeginRendering()) return 0;
+  SZeRenderFrame frame;
+  frame.clearColour = backdrop();
+  frameBody(frame);
   zeEndRendering();
   if (frameHooks.frameCompleted) frameHooks.frameCompleted();
+  return 0;
+}
+
+bool zeRenderFrameInto(ZeRenderTargetHandle target, bool clear) {
+  ZeEngineContext& ctx = zeEngineContext();
+  IZeFrameBackend* backend = activeBackend();
+  if (!ctx.initialised || !backend) return false;
+  if (minimised()) return true;
+  // Before the first render into an image a lost device is forgotten: there
+  // is nothing yet that could not be made again.
+  if (!state().renderedToTexture) state().deviceLost = false;
+  if (!zeBeginRendering()) return false;
+  int width = 0, height = 0;
+  if (!backend->bindTarget(target, &width, &height)) return false;
+  // Irrlicht places 2D and projections by its screen size: for the frame
+  // body it is the target's.
+  const core::dimension2du screen = ctx.driver->getScreenSize();
+  ctx.driver->OnResize(core::dimension2du(u32(width), u32(height)));
+  SZeRenderFrame frame;
+  frame.target = target;
+  frame.clear = clear;
+  frame.clearColour = backdrop();
+  frameBody(frame);
+  ctx.driver->OnResize(screen);
+  backend->bindTarget({}, &width, &height);
+  state().renderedToTexture = true;
+  return true;
 }
 
 // --- Clock -------------------------------------------------------------------------

@@ -5,11 +5,11 @@
 
 #include <irrlicht.h>
 
-// Later subsystems plug into the frame here. Empty hooks are skipped; the
-// default renderer clears to the backdrop colour and draws the scene graph.
+#include "base/ZeHandlePool.h"
+
+// Later subsystems plug into the frame here; empty hooks are skipped. Who
+// draws the scene is the current renderer (app/IZeRenderer.h).
 struct ZeFrameHooks {
-  // The current renderer draws the scene (clear colour = backdrop).
-  void (*renderScene)(irr::video::SColor clearColour) = nullptr;
   // Execute and empty the frame's 2D queue; discard it without drawing.
   void (*execute2DQueue)() = nullptr;
   void (*discard2DQueue)() = nullptr;
@@ -17,32 +17,35 @@ struct ZeFrameHooks {
   void (*frameCompleted)() = nullptr;
   // Recompile the shaders that depend on one of the changed files.
   void (*recompileShaders)(int count, const char* const* paths) = nullptr;
-  // Draws the scene graph for the default renderer and render-to-image
-  // (empty: Irrlicht's scene manager draws it all).
-  void (*drawSceneGraph)() = nullptr;
 };
 void zeSetFrameHooks(const ZeFrameHooks& hooks);
 const ZeFrameHooks& zeGetFrameHooks();
-// The scene graph drawn through the drawSceneGraph hook, or by Irrlicht.
-void zeDrawSceneGraph();
 
-// The backdrop colour (0xRRGGBB; the low 24 bits are used).
+// The backdrop colour (0xRRGGBB; the low 24 bits are used). Engine start sets it to black.
 void zeSetBackdropColour(unsigned colour);
 unsigned zeGetBackdropColour();
 
-// Renders one frame (Sync).
-void zeSync();
-// The frame's begin and end, shared with the render-to-image calls. Begin
-// returns false (and discards the 2D queue) when the driver refuses.
+// Renders one frame (Sync): the current renderer, the GUI and the 2D queue
+// into the frame, presented. 0, or -1 when the run cannot go on (the device
+// was lost after a render into an image; reported): the front end stops.
+// A minimised window skips the frame (0).
+int zeSync();
+// Renders one frame into a render target with the same frame body (the
+// current renderer, the GUI, the 2D queue, at the target's size), clearing
+// it first when asked; begins a frame when none is open and leaves it open
+// (the next Sync ends it). false when the frame cannot begin or the target is
+// gone (reported).
+bool zeRenderFrameInto(ZeRenderTargetHandle target, bool clear);
+// The frame's begin and end. Begin returns false (and discards the 2D queue)
+// when the driver refuses.
 bool zeBeginRendering();
 void zeEndRendering();
 bool zeInsideFrame();
-// Render-to-image bookkeeping: clears the device-lost flag before the first
-// render-to-texture, and marks that one happened.
-void zeNoteRenderToTextureStart();
-void zeNoteRenderToTextureDone();
-// The device-lost flag (never set on OpenGL; the path is kept for tests).
+// The device-lost flag (never set on OpenGL; the path is kept for tests),
+// and the mark that a render into an image happened (zeRenderFrameInto sets
+// it; tests without a render target set it themselves).
 void zeSetDeviceLost(bool lost);
+void zeNoteRenderToTextureDone();
 
 unsigned zeTimer();       // ms since the first call (the first call returns 0)
 void zeSleep(int milliseconds);
@@ -78,6 +81,3 @@ int zeRenderDebug();
 
 // Recompiles the shaders that depend on the changed files.
 void zeShaderHotReload(int count, const char* const* paths);
-
-// Engine start and stop: outside a frame, no render-to-texture yet, clock restarted.
-void zeFrameStateReset();

@@ -9,6 +9,8 @@
 
 #include <irrlicht.h>
 
+#include "base/ZeHandlePool.h"
+
 class IZeFrameBackend {
  public:
   virtual ~IZeFrameBackend() = default;
@@ -21,7 +23,11 @@ class IZeFrameBackend {
   virtual void detach() = 0;
   // After the driver's beginScene: make the virtual back buffer the target.
   virtual void beginFrame() = 0;
-  // Clears the frame's colour, depth and stencil.
+  // Makes `target` the draw target (the empty handle: the virtual back
+  // buffer) and gives its size in pixels. false, reported, for a handle that
+  // names no render target; the back buffer is then bound.
+  virtual bool bindTarget(ZeRenderTargetHandle target, int* width, int* height) = 0;
+  // Clears the bound target's colour, depth and stencil.
   virtual void clearFrame(irr::video::SColor colour) = 0;
   // Before the driver's endScene: present the frame (flipped to the window).
   virtual void endFrame() = 0;

@@ -1,5 +1,4 @@
-// Contents: dialog result store · display-mode list · dialog · setup file ·
-// merge and engine start.
+// Contents: dialog result store · dialog · setup file · merge and engine start.
 #include "app/zeSetup.h"
 
 #include <strings.h>
@@ -8,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/zeDialogs.h"
 #include "app/zeFileMount.h"
 #include "base/zeFile.h"
 #include "base/zePath.h"
@@ -20,66 +18,14 @@ namespace {
 // The last confirmed dialog; all zero before any.
 ZeDisplayValues dialogResult{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0};
 
-ZeScreenModePresenter screenModePresenter = nullptr;
-
-bool sameMode(const ZeDisplayMode& a, const ZeDisplayMode& b) {
-  return a.width == b.width && a.height == b.height && a.bits == b.bits;
-}
-
 }  // namespace
 
-// --- Display-mode list -----------------------------------------------------------
-
-std::vector<ZeDisplayMode> zeListDisplayModes(const std::vector<ZeDisplayMode>& system) {
-  std::vector<ZeDisplayMode> kept;
-  for (ZeDisplayMode mode : system) {
-    if (kept.size() >= 200) break;
-    // An X server reports the 24 colour bits of a 32-bit pixel.
-    if (mode.bits == 24) mode.bits = 32;
-    if (mode.bits < 32) continue;
-    if (std::any_of(kept.begin(), kept.end(), [&](const ZeDisplayMode& k) { return sameMode(k, mode); })) continue;
-    kept.push_back(mode);
-  }
-  std::sort(kept.begin(), kept.end(), [](const ZeDisplayMode& a, const ZeDisplayMode& b) {
-    if (a.width != b.width) return a.width < b.width;
-    if (a.height != b.height) return a.height < b.height;
-    if (a.bits != b.bits) return a.bits < b.bits;
-    return a.refresh < b.refresh;
-  });
-  return kept;
-}
-
-std::string zeDisplayModeLabel(const ZeDisplayMode& mode) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%4d x %4d", mode.width, mode.height);
-  std::string label = text;
-  if (mode.width == 1280 && mode.height == 720 && mode.bits == 32) label += " (recommended)";
-  return label;
-}
-
-int zeInitialDisplayMode(const std::vector<ZeDisplayMode>& modes, const ZeDisplayMode& desktop) {
-  for (std::size_t i = 0; i < modes.size(); ++i)
-    if (modes[i].width == 1280 && modes[i].height == 720 && modes[i].bits == 32) return static_cast<int>(i);
-  ZeDisplayMode wanted = desktop;
-  if (wanted.bits == 24) wanted.bits = 32;
-  for (std::size_t i = 0; i < modes.size(); ++i)
-    if (sameMode(modes[i], wanted)) return static_cast<int>(i);
-  return -1;
-}
-
 // --- Dialog ------------------------------------------------------------------------
-
-void zeSetScreenModePresenter(ZeScreenModePresenter presenter) { screenModePresenter = presenter; }
 
 int zeScreenModeDialog(ZeDisplayValues* values) {
   ZeDisplayMode mode;
   bool fullScreen = true;
-  bool confirmed = false;
-  if (screenModePresenter)
-    confirmed = screenModePresenter(&mode, &fullScreen);
-  else if (zeInteractive())
-    confirmed = zeShowScreenModeDialog(&mode, &fullScreen);
-  if (!confirmed) return -1;
+  if (!zeAskScreenMode(&mode, &fullScreen)) return -1;
   ZeDisplayValues chosen;
   chosen.width = mode.width;
   chosen.height = mode.height;
@@ -192,7 +138,7 @@ int zeBuildSetup(const char* setupFile, const char* appDirectory, const DisplayO
     ZeDisplayValues chosen;
     if (zeScreenModeDialog(&chosen) != 0) {
       // A user who cancelled knows why; a run that could not ask is told.
-      if (!screenModePresenter && !zeInteractive())
+      if (!zeCanAskScreenMode())
         zeReportError("No display settings: \"%s\" was not found and the display-mode dialog cannot be shown here",
                       zePathFileName(setupFile ? setupFile : "", true).c_str());
       return -1;

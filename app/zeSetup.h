@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/zeCommandLine.h"
+#include "app/zeDisplayModes.h"
 #include "app/zeEngine.h"
 
 // The display values of the setup, in the overrides' field order plus
@@ -31,29 +32,7 @@ int zeReadSetup(const char* setupFile, const char* appDirectory, const DisplayOv
                 bool offerDialog);
 
 // --- Display-mode dialog -------------------------------------------------------
-
-struct ZeDisplayMode {
-  int width = 0;
-  int height = 0;
-  int bits = 0;
-  int refresh = 0;
-};
-
-// The modes the dialog lists, from what the X server reports: 24-bit visuals
-// count as 32 bits, modes under 32 bits are dropped, duplicates (refresh rate
-// ignored) kept once, at most 200, sorted by width, height, bits, refresh.
-std::vector<ZeDisplayMode> zeListDisplayModes(const std::vector<ZeDisplayMode>& system);
-// "%4d x %4d", with " (recommended)" for 1280 x 720 x 32.
-std::string zeDisplayModeLabel(const ZeDisplayMode& mode);
-// The entry selected when the dialog opens: the recommended mode, else the
-// desktop's, else -1.
-int zeInitialDisplayMode(const std::vector<ZeDisplayMode>& modes, const ZeDisplayMode& desktop);
-
-// Shows the dialog and answers with the chosen mode and whether "Full screen"
-// was checked; false when closed without "Start".
-using ZeScreenModePresenter = bool (*)(ZeDisplayMode* mode, bool* fullScreen);
-// nullptr goes back to the windowed dialog (or "cancel" without a display).
-void zeSetScreenModePresenter(ZeScreenModePresenter presenter);
+// The dialog itself is asked through app/zeDisplayModes.h.
 
 // 0 when confirmed (values filled and kept for zeScreenModeOption), else -1.
 int zeScreenModeDialog(ZeDisplayValues* values);

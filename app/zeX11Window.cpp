@@ -1,6 +1,6 @@
 #include "app/zeX11Window.h"
 
-#include "app/zeSetup.h"
+#include "app/zeDisplayModes.h"
 
 #include <unistd.h>
 

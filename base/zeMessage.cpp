@@ -154,7 +154,29 @@ void zeMessageBox(const char* format, ...) {
 
 void zeSetMessageBoxPresenter(ZeMessageBoxPresenter presenter) { boxPresenter = presenter; }
 
+namespace {
+// What has said it is not built, since the last zeNotBuiltSayAgain(): few
+// kinds ever do, so a short array of copies serves (and nothing is allocated).
+constexpr int kNotBuiltKinds = 64;
+char notBuiltSaid[kNotBuiltKinds][96];
+int notBuiltCount = 0;
+}  // namespace
+
+bool zeNotBuilt(const char* what) {
+  if (!what) what = "";
+  for (int i = 0; i < notBuiltCount; ++i)
+    if (std::strncmp(notBuiltSaid[i], what, sizeof notBuiltSaid[i] - 1) == 0) return false;
+  // Past the last kind the notice is said every time rather than lost.
+  if (notBuiltCount < kNotBuiltKinds)
+    std::snprintf(notBuiltSaid[notBuiltCount++], sizeof notBuiltSaid[0], "%s", what);
+  zeMessage(ZE_WARN, "%s: not built yet", what);
+  return false;
+}
+
+void zeNotBuiltSayAgain() { notBuiltCount = 0; }
+
 void zeResetMessageState() {
+  zeNotBuiltSayAgain();
   threshold = ZE_INFO;
   boxesEnabled = true;
   messageText[0] = '\0';

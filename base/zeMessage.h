@@ -54,6 +54,13 @@ void zeMessageBox(const char* format, ...) ZE_PRINTF(1, 2);
 using ZeMessageBoxPresenter = void (*)(const char* caption, const char* text);
 void zeSetMessageBoxPresenter(ZeMessageBoxPresenter presenter);
 
+// The one way to say that something asked for belongs to a subsystem this
+// program does not have yet: "<what>: not built yet" at WARN, once for each
+// `what` until zeNotBuiltSayAgain() (a new scene load, a fresh message
+// state). Returns false, for callers that fail with it.
+bool zeNotBuilt(const char* what);
+void zeNotBuiltSayAgain();
+
 // Bounded formatting into a 1024-byte text buffer; never writes past it.
 void zeFormatText(char* buffer, const char* format, ...) ZE_PRINTF(2, 3);
 

@@ -127,6 +127,12 @@ std::string zePathDirectory(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+std::string zePathExtension(const std::string& path) {
+  const std::string name = zePathFileName(path, true);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
 std::string zePathFileName(const std::string& path, bool keepExtension) {
   const std::size_t cut = path.find_last_of("/\\:");
   std::string name = cut == std::string::npos ? path : path.substr(cut + 1);

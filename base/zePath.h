@@ -26,3 +26,5 @@ std::string zePathOnDisk(const std::string& workingDirectory, const std::string&
 std::string zePathDirectory(const std::string& path);
 // File name of a path, its extension (from the last '.') removed unless kept.
 std::string zePathFileName(const std::string& path, bool keepExtension);
+// The extension of the file name, without its '.'; "" when it has none.
+std::string zePathExtension(const std::string& path);

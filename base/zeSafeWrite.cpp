@@ -1,5 +1,6 @@
 // Safe writes: temporary file, complete checked write, then rename.
 #include "base/zeSafeWrite.h"
+#include "base/zePath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,26 +36,54 @@ mode_t modeFor(const char* path) {
   return 0666 & ~mask;
 }
 
-}  // namespace
+// ".<name>.XXXXXX" beside the target, created and open; -1 when it cannot be.
+int openTemporary(const char* path, std::string* temporary) {
+  if (!path || !*path) return -1;
+  const std::string name = zePathFileName(path, true);
+  if (name.empty()) return -1;
+  *temporary = zePathDirectory(path) + "." + name + ".XXXXXX";
+  return ::mkostemp(&(*temporary)[0], O_CLOEXEC);
+}
 
-ZeSafeWriteResult zeWriteFileSafely(const char* path, const void* bytes, std::size_t size) {
-  if (!path || !*path) return ZE_WRITE_CANNOT_CREATE;
-  const std::string target(path);
-  const std::size_t slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (name.empty()) return ZE_WRITE_CANNOT_CREATE;
-  std::string temporary = folder + "." + name + ".XXXXXX";
-  const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
-  if (fd < 0) return ZE_WRITE_CANNOT_CREATE;
-  bool ok = ::fchmod(fd, modeFor(path)) == 0;
-  ok = ok && writeAll(fd, static_cast<const char*>(bytes), size);
+// Flushed, closed, given the target's permissions and renamed over it; the
+// temporary file is removed on any failure.
+ZeSafeWriteResult finish(int fd, bool written, const std::string& temporary, const char* path) {
+  bool ok = written && ::fchmod(fd, modeFor(path)) == 0;
   ok = ok && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   ok = ok && std::rename(temporary.c_str(), path) == 0;
-  if (!ok) {
+  if (ok) return ZE_WRITE_DONE;
+  ::unlink(temporary.c_str());
+  return ZE_WRITE_FAILED;
+}
+
+}  // namespace
+
+ZeSafeWriteResult zeWriteFileSafely(const char* path, const void* bytes, std::size_t size) {
+  std::string temporary;
+  const int fd = openTemporary(path, &temporary);
+  if (fd < 0) return ZE_WRITE_CANNOT_CREATE;
+  return finish(fd, writeAll(fd, static_cast<const char*>(bytes), size), temporary, path);
+}
+
+std::string zeSafeWriteBegin(const char* path) {
+  std::string temporary;
+  const int fd = openTemporary(path, &temporary);
+  if (fd < 0) return std::string();
+  ::close(fd);
+  return temporary;
+}
+
+ZeSafeWriteResult zeSafeWriteCommit(const std::string& temporary, const char* path) {
+  if (temporary.empty() || !path) return ZE_WRITE_FAILED;
+  const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     ::unlink(temporary.c_str());
     return ZE_WRITE_FAILED;
   }
-  return ZE_WRITE_DONE;
+  return finish(fd, true, temporary, path);
+}
+
+void zeSafeWriteAbandon(const std::string& temporary) {
+  if (!temporary.empty()) ::unlink(temporary.c_str());
 }

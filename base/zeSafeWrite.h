@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 enum ZeSafeWriteResult {
   ZE_WRITE_DONE,
@@ -18,3 +19,11 @@ enum ZeSafeWriteResult {
 // keeps the permissions of the file it replaces (a new file gets the usual
 // ones). No message: callers say what failed in their own words.
 ZeSafeWriteResult zeWriteFileSafely(const char* path, const void* bytes, std::size_t size);
+
+// The same for a writer that streams into a file by name (a video encoder):
+// Begin makes the temporary file beside the target (empty; "" when none can
+// be made), Commit flushes the finished file to the disk and puts it in the
+// target's place, Abandon removes it. The target is untouched until Commit.
+std::string zeSafeWriteBegin(const char* path);
+ZeSafeWriteResult zeSafeWriteCommit(const std::string& temporary, const char* path);
+void zeSafeWriteAbandon(const std::string& temporary);

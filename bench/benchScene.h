@@ -8,6 +8,7 @@
 
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeSceneSubsystem.h"
 
@@ -16,6 +17,7 @@ inline bool zeBenchStartNullEngine() {
   zeSetMessageThreshold(ZE_WARN);
   zeDisableMessageBoxes();
   zeSceneRegister();
+  zeInstallMainRenderer();
   ZeEngineSettings settings;
   settings.width = 64;
   settings.height = 48;

@@ -15,20 +15,9 @@
 #include "effect/CZeEffectDefLoaderZarn.h"
 #include "effect/CZeGPUProgrammingServices.h"
 #include "effect/CZeTechniqueLookup.h"
+#include "tests/support/nullShaderBackend.h"
 
 namespace {
-
-class NullBackend : public IZeShaderBackend {
- public:
-  int next = 100;
-  int addShaderMaterial(const SZeCompiledProgram&, const SZeCompiledProgram&, irr::video::IShaderConstantSetCallBack*,
-                        int, int, std::string*) override {
-    return next++;
-  }
-  bool updateShaderMaterial(int, const SZeCompiledProgram&, const SZeCompiledProgram&, std::string*) override {
-    return true;
-  }
-};
 
 const char* const kEffect = R"(/*
 [ZARN_BEGIN]
@@ -63,7 +52,7 @@ float4 ps_second(float2 uv : TEXCOORD0) : COLOR { return tex2D(Diffuse, uv) * Gl
 struct Fixture {
   std::string directory;
   CZeEffectDef* def = nullptr;
-  NullBackend backend;
+  NullShaderBackend backend;
   CZeEffectBind* generic = new CZeEffectBind;
   std::vector<IZeEffectBind*> binds{generic};
   std::vector<IZeEffectTextureResolver*> resolvers;

@@ -12,7 +12,7 @@
 
 #include "particles/zeParticleRandom.h"
 #include "particles/zeParticleStep.h"
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 
+#include "render/CZeMainRenderer.h"
 #include "render/ze2D.h"
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
@@ -31,6 +32,7 @@ lua_State* scriptState() {
     ::setenv("ZARN_DRIVER", "null", 1);
     zeSceneRegister();
     zeInstallImagesAnd2D();
+    zeInstallMainRenderer();
     lua_State* state = zeOpenScriptState();
     lua_register(state, "bare", bare);
     const char* start = "ze.Setup(64, 48, 32, true) ze.LoadObject('" ZARN_SOURCE_DIR "/examples/object/example.x', 1)";

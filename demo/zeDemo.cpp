@@ -9,6 +9,7 @@
 #include "app/zeIni.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 
 namespace {
 
@@ -151,9 +152,7 @@ void advance(ZeDemoCounters* c, IZeDemoEngine* engine, int scene, ZeDemoSceneIds
   c->scene += 1;
 }
 
-std::string joined(const std::string& directory, const std::string& name) {
-  return directory.empty() ? name : directory + "/" + name;
-}
+std::string joined(const std::string& directory, const std::string& name) { return zePathJoin(directory, name); }
 
 int loadScenes(ZeDemo* demo, const std::string& demoDirectory, ZeDemoCounters* c, IZeDemoEngine* engine) {
   const int count = static_cast<int>(demo->parts.size());
@@ -211,7 +210,8 @@ int loadShaders(ZeDemo* demo, ZeDemoCounters* c, IZeDemoEngine* engine) {
   for (const ZeDemoPart& part : demo->parts) any = any || !part.shaders.empty();
   if (!any) return 0;
   if (!engine->shadersAvailable()) {
-    zeMessage(ZE_WARN, "Full-screen shaders are not built yet; the demo plays without them");
+    zeNotBuilt("Full-screen shaders");
+    zeMessage(ZE_INFO, "the demo plays without its full-screen shaders");
     return 0;
   }
   struct Loaded {
@@ -275,12 +275,7 @@ ZeDemoParseResult zeDemoParse(const char* path, ZeDemo* demo) {
 
 std::string zeDemoSceneMusicFile(const char* sceneAudio) {
   if (!sceneAudio || !*sceneAudio) return "";
-  std::string name = sceneAudio;
-  const std::size_t slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name = name.substr(slash + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos) name = name.substr(0, dot);
-  return name + ".mp3";
+  return zePathFileName(sceneAudio, false) + ".mp3";
 }
 
 int zeDemoApplyTimeRules(ZeDemo* demo, const std::vector<ZeDemoSceneMusic>& sceneMusic) {

@@ -88,10 +88,7 @@ class CZeDemoEngine : public IZeDemoEngine {
     else zeFadeIn(lengthMs, colour);
   }
   void stopFade() override { zeStopFade(); }
-  bool sync() override {
-    zeSync();
-    return true;
-  }
+  bool sync() override { return zeSync() == 0; }
   int clock() override { return static_cast<int>(zeTimer()); }
   void setVirtualClock(bool stopped, int timeMs) override {
     irr::IrrlichtDevice* device = zeEngineContext().device;

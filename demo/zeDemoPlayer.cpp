@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 
 namespace {
 
@@ -246,15 +247,13 @@ int zeDemoPlayLoop(ZeDemo* demo, IZeDemoEngine* engine, int startPart) {
 }
 
 void zeDemoSplitCaptureName(const std::string& name, std::string* base, std::string* extension) {
-  const std::size_t slash = name.find_last_of('/');
-  const std::size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+  if (zePathFileName(name, true).find('.') == std::string::npos) {
     *base = name;
     *extension = "bmp";
     return;
   }
-  *base = name.substr(0, dot);
-  *extension = name.substr(dot + 1);
+  *extension = zePathExtension(name);
+  *base = name.substr(0, name.size() - extension->size() - 1);
 }
 
 std::string zeDemoCaptureFileName(const std::string& base, int n, const std::string& extension) {

@@ -8,7 +8,6 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
-#include <mpg123.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -24,6 +23,9 @@ extern "C" {
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
+#include "base/zeSafeWrite.h"
+#include "services/CZeMp3Decoder.h"
 
 namespace {
 
@@ -38,57 +40,15 @@ std::string avText(int error) {
 
 // --- Music as stereo float at kAudioRate -------------------------------------------------
 
-mpg123_ssize_t readBytes(void* handle, void* buffer, size_t bytes) {
-  auto* source = static_cast<std::pair<const std::string*, size_t>*>(handle);
-  const size_t left = source->first->size() - source->second;
-  const size_t count = bytes < left ? bytes : left;
-  std::memcpy(buffer, source->first->data() + source->second, count);
-  source->second += count;
-  return static_cast<mpg123_ssize_t>(count);
-}
-
-off_t seekBytes(void* handle, off_t offset, int whence) {
-  auto* source = static_cast<std::pair<const std::string*, size_t>*>(handle);
-  long long to = offset;
-  if (whence == SEEK_CUR) to += static_cast<long long>(source->second);
-  else if (whence == SEEK_END) to += static_cast<long long>(source->first->size());
-  if (to < 0 || to > static_cast<long long>(source->first->size())) return -1;
-  source->second = static_cast<size_t>(to);
-  return static_cast<off_t>(to);
-}
-
 // Decodes a whole MP3 (read through the file hooks) and converts it to
 // interleaved stereo float at kAudioRate. Empty on failure.
 std::vector<float> decodeMusic(const std::string& path) {
   std::vector<float> out;
   std::string bytes;
   if (!zeFileReadAll(path.c_str(), &bytes)) return out;
-  mpg123_init();
-  int error = 0;
-  mpg123_handle* decoder = mpg123_new(nullptr, &error);
-  if (!decoder) return out;
-  mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-  auto* source = new std::pair<const std::string*, size_t>(&bytes, 0);
-  mpg123_replace_reader_handle(decoder, readBytes, seekBytes, nullptr);
-  long rate = 0;
-  int channels = 0, encoding = 0;
   std::vector<int16_t> pcm;
-  if (mpg123_open_handle(decoder, source) == MPG123_OK && mpg123_getformat(decoder, &rate, &channels, &encoding) == MPG123_OK) {
-    mpg123_format_none(decoder);
-    mpg123_format(decoder, rate, channels, MPG123_ENC_SIGNED_16);
-    unsigned char chunk[16384];
-    for (;;) {
-      size_t got = 0;
-      const int status = mpg123_read(decoder, chunk, sizeof chunk, &got);
-      const int16_t* samples = reinterpret_cast<const int16_t*>(chunk);
-      pcm.insert(pcm.end(), samples, samples + got / 2);
-      if (status == MPG123_NEW_FORMAT) continue;
-      if (status != MPG123_OK) break;
-    }
-    mpg123_close(decoder);
-  }
-  mpg123_delete(decoder);
-  delete source;
+  int rate = 0, channels = 0;
+  if (!zeDecodeMp3(std::move(bytes), &pcm, &rate, &channels)) return out;
   if (pcm.empty() || rate <= 0 || channels < 1 || channels > 2) return out;
 
   AVChannelLayout inLayout, outLayout = AV_CHANNEL_LAYOUT_STEREO;
@@ -169,7 +129,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
     fps_ = fps;
     // The encoders' own statistics would drown the capture's progress.
     av_log_set_level(AV_LOG_ERROR);
-    const std::string extension = path.substr(path.find_last_of('.') + 1);
+    const std::string extension = zePathExtension(path);
     const bool webm = strcasecmp(extension.c_str(), "webm") == 0;
     if (avformat_alloc_output_context2(&format_, nullptr, nullptr, path.c_str()) < 0 || !format_)
       return fail("cannot make a container for this name");
@@ -178,8 +138,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
     if (!videoCodec_) return fail(webm ? "no VP9 encoder" : "no H.264 encoder");
     for (const ZeDemoPart& part : demo.parts) {
       if (part.musicId < 0) continue;
-      const std::string musicPath =
-          demo.musicDirectory.empty() ? part.music : demo.musicDirectory + "/" + part.music;
+      const std::string musicPath = zePathJoin(demo.musicDirectory, part.music);
       std::vector<float> samples = decodeMusic(musicPath);
       if (samples.empty()) {
         zeMessage(ZE_WARN, "Capture: cannot decode %s; the video leaves it out", musicPath.c_str());
@@ -245,6 +204,14 @@ class CZeVideoSink : public IZeDemoFrameSink {
     if (written < 0) {
       fail(avText(written).c_str());
       return report();
+    }
+    if (!temporary_.empty()) {
+      const bool replaced = zeSafeWriteCommit(temporary_, path_.c_str()) == ZE_WRITE_DONE;
+      temporary_.clear();
+      if (!replaced) {
+        fail("the finished video cannot replace the target");
+        return report();
+      }
     }
     zeMessage(ZE_INFO, "Capture: %d frames written to %s", framesEncoded_, path_.c_str());
     return true;
@@ -321,7 +288,11 @@ class CZeVideoSink : public IZeDemoFrameSink {
       audioFrameSize_ = audio_->frame_size > 0 ? audio_->frame_size : 1024;
     }
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {
-      error = avio_open(&format_->pb, path_.c_str(), AVIO_FLAG_WRITE);
+      // The video goes to a file beside the target, which takes the target's
+      // place only once the video is complete.
+      temporary_ = zeSafeWriteBegin(path_.c_str());
+      if (temporary_.empty()) return fail("cannot make a file in the target's folder");
+      error = avio_open(&format_->pb, temporary_.c_str(), AVIO_FLAG_WRITE);
       if (error < 0) return fail(avText(error).c_str());
     }
     error = avformat_write_header(format_, nullptr);
@@ -482,6 +453,9 @@ class CZeVideoSink : public IZeDemoFrameSink {
     avcodec_free_context(&video_);
     avcodec_free_context(&audio_);
     closeFile();
+    // A capture that did not finish leaves the target as it was.
+    zeSafeWriteAbandon(temporary_);
+    temporary_.clear();
     avformat_free_context(format_);
     format_ = nullptr;
     sws_freeContext(scale_);
@@ -489,6 +463,7 @@ class CZeVideoSink : public IZeDemoFrameSink {
   }
 
   std::string path_;
+  std::string temporary_;  // the video being written, until it replaces path_
   float fps_ = 30;
   const AVCodec* videoCodec_ = nullptr;
   const AVCodec* audioCodec_ = nullptr;

@@ -163,7 +163,7 @@ bool CZeEffect::setPassTexture(int technique, int pass, int handle, SZeFxTexture
 }
 
 void CZeEffect::onSetShaderConstants(video::IMaterialRendererServices* services, int technique, int pass,
-                                     void* drawContext) const {
+                                     const SZeEffectDrawContext* drawContext) const {
   const SZeFxPass* p = passAt(technique, pass);
   if (!p || !services) return;
   for (IZeEffectBind* b : p->binds)

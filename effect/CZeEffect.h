@@ -133,7 +133,7 @@ class CZeEffect : public IZeEffect, public IZeEffectDef {
                       bool srgbDefault) const;
   // Delivers the constants of one pass (called from the material renderer's callback).
   void onSetShaderConstants(irr::video::IMaterialRendererServices* services, int technique, int pass,
-                            void* drawContext = nullptr) const;
+                            const SZeEffectDrawContext* drawContext = nullptr) const;
   CZeEffect* clone() const;
   uint32_t passStateFlags(int technique, int pass) const;
   int techniqueForId(int id) const;

@@ -36,16 +36,16 @@ void setFloats(IMaterialRendererServices* s, const SZeFxConstBind& b, const floa
   else s->setPixelShaderConstant(padded, b.registerIndex, registers);
 }
 
-void floatValue(IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void floatValue(IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   setFloats(s, b, static_cast<const float*>(b.value));
 }
 
-void intValue(IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void intValue(IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   float f = float(*static_cast<const int32_t*>(b.value));
   setFloats(s, b, &f);
 }
 
-void boolValue(IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void boolValue(IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   float f = *static_cast<const unsigned char*>(b.value) ? 1.0f : 0.0f;
   setFloats(s, b, &f);
 }

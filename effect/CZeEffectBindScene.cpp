@@ -63,15 +63,15 @@ int engineLightType(video::E_LIGHT_TYPE t) {
 const char* const kMembers[8] = {"LightType",      "LightFalloff", "LightColor",  "LightPosition",
                                  "LightDirection", "LightRadius",  "LightRadius2", "SpotlightAngles"};
 
-void lightsNumCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightsNumCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const float n = float(static_cast<CZeEffectBindLightParams*>(b.bind)->count);
   zeFxSendFloats(s, b, &n, 1);
 }
 
-void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindLightParams*>(b.bind);
   for (int i = 0; i < CZeEffectBindLightParams::kRecords; ++i) {
-    const SZeLightRecord& r = f->records[i];
+    const SZeFxLightRecord& r = f->records[i];
     sendByName(s, b.stage, f->names[i][0], &r.type, 1);
     sendByName(s, b.stage, f->names[i][1], &r.falloff, 1);
     sendByName(s, b.stage, f->names[i][2], r.colour, 3);
@@ -87,7 +87,7 @@ void lightParamsCallback(video::IMaterialRendererServices* s, const SZeFxConstBi
 
 enum LightValue { LV_AMBIENT, LV_POS, LV_DIR, LV_DIFFUSE, LV_PARAMS, LV_VIEW_CONVERT, LV_LIGHT_VIEW };
 
-void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindLight*>(b.bind);
   SZeEffectBindEnv* e = f->env();
   if (b.userData[0] == LV_AMBIENT) {
@@ -138,9 +138,7 @@ void lightCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b,
     default: {
       core::matrix4 view, projection;
       if (!e->shadows) {
-        static bool said = false;
-        if (!said) zeMessage(ZE_WARN, "Light shadow matrices: the shadow renderer is not built yet");
-        said = true;
+        zeNotBuilt("Light shadow matrices (the shadow renderer)");
         return;
       }
       if (!e->shadows->lightMatrices(n, &view, &projection)) return;
@@ -196,7 +194,7 @@ void objectValue(scene::ISceneNode* node, int which, bool array, float* out) {
 }
 
 // user[0]: value | 0x100 for arrays; user[1]: object index, or first | count << 16.
-void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindObject*>(b.bind);
   SZeEffectBindEnv* e = f->env();
   const int which = b.userData[0] & 0xFF;
@@ -233,7 +231,7 @@ void objectCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b
 
 enum ProbeValue { PV_NEAREST, PV_TWO, PV_COUNT, PV_LIST, PV_LIST_COUNT };
 
-void probeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void probeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindProbes*>(b.bind);
   const IZeProbeSet* set = f->env()->probes;
   const int count = set ? set->probeCount() : 0;
@@ -297,7 +295,7 @@ void CZeEffectBindLightParams::fill() {
   if (env_->frame != 0 && filledFrame_ == env_->frame) return;
   filledFrame_ = env_->frame;
   count = 0;
-  for (SZeLightRecord& r : records) r = SZeLightRecord();
+  for (SZeFxLightRecord& r : records) r = SZeFxLightRecord();
   zeBindSceneLists(*env_);
   // Directional lights first, then point and spot lights, in child order.
   for (int pass = 0; pass < 2 && count < kRecords; ++pass)
@@ -306,7 +304,7 @@ void CZeEffectBindLightParams::fill() {
       const video::SLight& l = static_cast<scene::ILightSceneNode*>(child)->getLightData();
       const int type = engineLightType(l.Type);
       if ((pass == 0) != (type == 0)) continue;
-      SZeLightRecord& r = records[count++];
+      SZeFxLightRecord& r = records[count++];
       const IZeLightSceneNodeExt* ext = lightExt(child);
       const int falloff = ext ? ext->getLightData().falloffType : 1;
       const core::vector3df p = child->getAbsolutePosition(), d = lightDirection(child);
@@ -327,7 +325,7 @@ void CZeEffectBindLightParams::fill() {
     }
 }
 
-bool CZeEffectBindLightParams::onSetMaterial(void*) {
+bool CZeEffectBindLightParams::onSetMaterial(const SZeEffectDrawContext*) {
   fill();
   return true;
 }
@@ -479,8 +477,8 @@ void CZeEffectBindProbes::choose(const core::vector3df& x) {
   weights[0] = 1, weights[1] = 0;
 }
 
-bool CZeEffectBindProbes::onSetMaterial(void* drawContext) {
-  const auto* c = static_cast<const SZeEffectDrawContext*>(drawContext);
+bool CZeEffectBindProbes::onSetMaterial(const SZeEffectDrawContext* drawContext) {
+  const SZeEffectDrawContext* c = drawContext;
   if (!c || !c->node) {
     zeMessage(ZE_ERROR, "CZeEffectBindProbes::onSetMaterial : Missing matExt->Node");
     return false;

@@ -27,8 +27,7 @@ int binaryDigits(u32 v) {
 }
 
 // The surface of the draw, checked as the two surface families need it.
-const IZeSurface* drawSurface(void* drawContext, const char* family, u32 wanted, const char* typeName) {
-  const auto* c = static_cast<const SZeEffectDrawContext*>(drawContext);
+const IZeSurface* drawSurface(const SZeEffectDrawContext* c, const char* family, u32 wanted, const char* typeName) {
   if (!c || !c->node) {
     zeMessage(ZE_ERROR, "%s::onSetMaterial : Missing matExt->Node", family);
     return nullptr;
@@ -54,7 +53,7 @@ const IZeSurface* drawSurface(void* drawContext, const char* family, u32 wanted,
 
 constexpr int LW_ROUGHNESS = 100, LW_MAX_MIP = 101;
 
-void lightwaveCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lightwaveCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const IZeSurfaceLightwave* v = static_cast<CZeEffectBindLightwave*>(b.bind)->surface;
   if (!v) return;
   if (b.userData[0] == LW_ROUGHNESS) {
@@ -91,7 +90,7 @@ const char* const kHV[HV_COUNT] = {"LWHV_Color",          "LWHV_Size",          
                                    "LWHV_ColorNumKeys",   "LWHV_ColorKeyParams", "LWHV_ColorKeyValues",
                                    "LWHV_SizeNumKeys",    "LWHV_SizeKeyParams",  "LWHV_SizeKeyValues"};
 
-void hyperVoxelCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void hyperVoxelCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeLWHVValues* v = static_cast<CZeEffectBindLightwaveHV*>(b.bind)->values;
   if (!v) return;
   float keys = 0;
@@ -113,7 +112,7 @@ void hyperVoxelCallback(video::IMaterialRendererServices* s, const SZeFxConstBin
 
 enum NodeValue { NV_CUBE1, NV_CUBE2, NV_LERP, NV_BOX_POS, NV_BOX_SCALE, NV_PREV_WORLD, NV_PREV_WVP, NV_COUNT };
 
-void nodeExtCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void nodeExtCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* f = static_cast<CZeEffectBindNodeExt*>(b.bind);
   const SZeEffectDrawContext* c = f->context;
   if (!c || !c->nodeExt) return;
@@ -147,7 +146,7 @@ void nodeExtCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& 
 
 // --- Material -----------------------------------------------------------------------------
 
-void materialCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void materialCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeEffectDrawContext* c = static_cast<CZeEffectBindMaterial*>(b.bind)->context;
   const int n = b.userData[0];
   video::ITexture* t = nullptr;
@@ -169,7 +168,7 @@ void materialCallback(video::IMaterialRendererServices* s, const SZeFxConstBind&
 
 // --- Semantic map -------------------------------------------------------------------------
 
-void semanticMapCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void semanticMapCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const IZeEffectBindSemanticMap::SValue& v = static_cast<CZeEffectBindSemanticMap*>(b.bind)->value(b.userData[0]);
   float floats[16] = {};
   const int count = v.floatCount > 16 ? 16 : int(v.floatCount);
@@ -180,7 +179,7 @@ void semanticMapCallback(video::IMaterialRendererServices* s, const SZeFxConstBi
 
 }  // namespace
 
-bool CZeEffectBindLightwave::onSetMaterial(void* drawContext) {
+bool CZeEffectBindLightwave::onSetMaterial(const SZeEffectDrawContext* drawContext) {
   const IZeSurface* v = drawSurface(drawContext, "CZeEffectBindLightwave", ZE_SURFACE_LIGHTWAVE, "EZEST_LIGHTWAVE");
   surface = static_cast<const IZeSurfaceLightwave*>(v);
   return surface != nullptr;
@@ -202,7 +201,7 @@ ZeFxBindCallback CZeEffectBindLightwave::getBind(const SZeFxConstBind& c, int32_
   return lightwaveCallback;
 }
 
-bool CZeEffectBindLightwaveHV::onSetMaterial(void* drawContext) {
+bool CZeEffectBindLightwaveHV::onSetMaterial(const SZeEffectDrawContext* drawContext) {
   const IZeSurface* v =
       drawSurface(drawContext, "CZeEffectBindLightwaveHV", ZE_SURFACE_LIGHTWAVE_HV, "EZEST_LIGHTWAVEHV");
   values = v ? &static_cast<const IZeSurfaceLightwaveHV*>(v)->values() : nullptr;
@@ -219,8 +218,8 @@ ZeFxBindCallback CZeEffectBindLightwaveHV::getBind(const SZeFxConstBind& c, int3
   return nullptr;
 }
 
-bool CZeEffectBindNodeExt::onSetMaterial(void* drawContext) {
-  context = static_cast<const SZeEffectDrawContext*>(drawContext);
+bool CZeEffectBindNodeExt::onSetMaterial(const SZeEffectDrawContext* drawContext) {
+  context = drawContext;
   if (!context || !context->node) {
     zeMessage(ZE_ERROR, "CZeEffectBindNodeExt::onSetMaterial : Missing matExt->Node");
     return false;
@@ -250,8 +249,8 @@ ZeFxBindCallback CZeEffectBindNodeExt::getBind(const SZeFxConstBind& c, int32_t 
   return nodeExtCallback;
 }
 
-bool CZeEffectBindMaterial::onSetMaterial(void* drawContext) {
-  context = static_cast<const SZeEffectDrawContext*>(drawContext);
+bool CZeEffectBindMaterial::onSetMaterial(const SZeEffectDrawContext* drawContext) {
+  context = drawContext;
   return true;
 }
 

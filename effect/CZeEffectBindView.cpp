@@ -46,7 +46,7 @@ core::matrix4 transformValue(const SZeEffectBindEnv& e, int which) {
   }
 }
 
-void transformCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void transformCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   zeFxSendMatrix(s, b, transformValue(*envOf(b), b.userData[0]), b.userData[1] != 0);
 }
 
@@ -69,7 +69,7 @@ int matrixSemantic(const std::string& semantic, const char* const* names, int co
 
 // --- Time and screen ----------------------------------------------------------------------
 
-void timeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void timeCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeEffectBindEnv* e = envOf(b);
   const uint32_t engineMs = e->timer ? e->timer->getTime() : e->timerMs;
   const float t = float(b.userData[0] ? e->sceneMs : engineMs) / 1000.0f;
@@ -89,7 +89,7 @@ const ScreenEntry kScreen[] = {
     {"QuarterScreenPixelSize", true, 1, 4}, {"QuarterScreenHalfPixelSize", true, 2, 4},
 };
 
-void screenCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void screenCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeEffectBindEnv* e = envOf(b);
   const ScreenEntry& entry = kScreen[b.userData[0]];
   core::dimension2du size = entry.screen ? e->screenSize : e->targetSize;
@@ -114,7 +114,7 @@ const char* const kLineNames[8] = {"LineStartsEnds.LineStarts0", "LineStartsEnds
                                    "LineStartsEnds.LineEnds0",   "LineStartsEnds.LineEnds1",
                                    "LineStartsEnds.LineEnds2",   "LineStartsEnds.LineEnds3"};
 
-void cameraCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void cameraCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   auto* cam = static_cast<CZeEffectBindCamera*>(b.bind);
   cam->refresh();
   switch (b.userData[0]) {
@@ -146,7 +146,7 @@ enum Last { L_VIEW, L_VIEW_INV, L_PROJ, L_VP, L_VIVP, L_MATRICES, L_FPS = L_MATR
 const char* const kLastNames[L_MATRICES] = {"PrevView", "PrevViewInverse", "PrevProjection", "PrevViewProjection",
                                             "ViewInversePrevViewProjection"};
 
-void lastFrameCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void lastFrameCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeEffectBindEnv* e = envOf(b);
   const SZeLastFrameInfo& l = e->lastFrame;
   float value = 0;
@@ -167,7 +167,7 @@ void lastFrameCallback(video::IMaterialRendererServices* s, const SZeFxConstBind
   zeFxSendFloats(s, b, &value, 1);
 }
 
-void mouseCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+void mouseCallback(video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
   const SZeEffectBindEnv* e = envOf(b);
   core::dimension2du size = e->driver ? e->driver->getScreenSize() : e->screenSize;
   const float v[4] = {size.Width ? e->mouseX / float(size.Width) : 0.0f,

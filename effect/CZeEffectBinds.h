@@ -50,7 +50,7 @@ class CZeEffectBindScreen : public CZeEffectBindFamily {
 class CZeEffectBindLightwave : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const IZeSurfaceLightwave* surface = nullptr;  // per draw
 };
@@ -58,13 +58,13 @@ class CZeEffectBindLightwave : public CZeEffectBindFamily {
 class CZeEffectBindLightwaveHV : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeLWHVValues* values = nullptr;  // per draw
 };
 
 // One light record of the light-parameter block.
-struct SZeLightRecord {
+struct SZeFxLightRecord {
   float type = 0, falloff = 1;
   float colour[3] = {0, 0, 0};
   float position[3] = {0, 0, 0};
@@ -77,11 +77,11 @@ class CZeEffectBindLightParams : public CZeEffectBindFamily {
  public:
   static constexpr int kRecords = 5;
   explicit CZeEffectBindLightParams(SZeEffectBindEnv* env);
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   // Fills the block from the scene (also used by tests).
   void fill();
-  SZeLightRecord records[kRecords];
+  SZeFxLightRecord records[kRecords];
   int count = 0;
   std::string names[kRecords][8];  // member names, formatted once
 
@@ -121,7 +121,7 @@ class CZeEffectBindCamera : public CZeEffectBindFamily {
 class CZeEffectBindNodeExt : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeEffectDrawContext* context = nullptr;  // per draw
 };
@@ -143,7 +143,7 @@ class CZeEffectBindObject : public CZeEffectBindFamily {
 class CZeEffectBindMaterial : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   const SZeEffectDrawContext* context = nullptr;  // per draw
 };
@@ -151,7 +151,7 @@ class CZeEffectBindMaterial : public CZeEffectBindFamily {
 class CZeEffectBindProbes : public CZeEffectBindFamily {
  public:
   using CZeEffectBindFamily::CZeEffectBindFamily;
-  bool onSetMaterial(void* drawContext) override;
+  bool onSetMaterial(const SZeEffectDrawContext* drawContext) override;
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override;
   // The pair for a position (also used by tests).
   void choose(const irr::core::vector3df& position);

@@ -199,66 +199,84 @@ const SState* findState(const SPass& pass, const char* name) {
 }  // namespace
 
 bool CZeEffectBuilder::initPass(const SPass& pass, SZeFxPass* out) {
-  // 1. Compile inputs.
-  std::string vertexFile, vertexEntry = "main", pixelFile, pixelEntry = "main";
+  PassShaders shaders;
+  int32_t baseType = 0;
+  uint32_t baseParam = 0;
+  if (!passShaders(pass, &shaders) || !passBaseMaterial(pass, &baseType, &baseParam)) return false;
+  const int materialType = compilePass(shaders, baseType);
+  if (materialType < 0 || !initPassBinds(pass, shaders, materialType, out)) return false;
+  initPassMaterial(pass, materialType, baseType, baseParam, out);
+  return true;
+}
+
+// The vertex and pixel shader of a pass: file, entry and shader model.
+bool CZeEffectBuilder::passShaders(const SPass& pass, PassShaders* out) {
   int vertexTarget = 0, pixelTarget = 0;
-  std::vector<const SShader*> shaders;
   for (const SShader& s : pass.shaders) {
     if (s.stage == ZE_FX_STAGE_VERTEX) {
-      vertexFile = stripFileScheme(s.source);
-      if (!s.entry.empty()) vertexEntry = s.entry;
+      out->vertexFile = stripFileScheme(s.source);
+      if (!s.entry.empty()) out->vertexEntry = s.entry;
       vertexTarget = s.target;
-      if (vertexFile.empty()) return fail("Inconsistent Vertex Shader Filename " + s.source);
+      if (out->vertexFile.empty()) return fail("Inconsistent Vertex Shader Filename " + s.source);
     } else if (s.stage == ZE_FX_STAGE_FRAGMENT) {
-      pixelFile = stripFileScheme(s.source);
-      if (!s.entry.empty()) pixelEntry = s.entry;
+      out->pixelFile = stripFileScheme(s.source);
+      if (!s.entry.empty()) out->pixelEntry = s.entry;
       pixelTarget = s.target;
-      if (pixelFile.empty()) return fail("Inconsistent Pixel Shader Filename " + s.source);
+      if (out->pixelFile.empty()) return fail("Inconsistent Pixel Shader Filename " + s.source);
     } else {
       continue;
     }
-    shaders.push_back(&s);
+    out->shaders.push_back(&s);
   }
-  if (vertexFile.empty()) return fail("Inconsistent Vertex Shader Filename ");
-  if (pixelFile.empty()) return fail("Inconsistent Pixel Shader Filename ");
-  const int vertexType = vertexShaderType(vertexTarget);
-  const int pixelType = pixelShaderType(pixelTarget);
-  if (vertexType < 0) return fail("Unsupported Vertex Compiler target");
-  if (pixelType < 0) return fail("Unsupported Pixel Compiler target");
+  if (out->vertexFile.empty()) return fail("Inconsistent Vertex Shader Filename ");
+  if (out->pixelFile.empty()) return fail("Inconsistent Pixel Shader Filename ");
+  out->vertexType = vertexShaderType(vertexTarget);
+  out->pixelType = pixelShaderType(pixelTarget);
+  if (out->vertexType < 0) return fail("Unsupported Vertex Compiler target");
+  if (out->pixelType < 0) return fail("Unsupported Pixel Compiler target");
+  return true;
+}
 
-  // 2. Base material: a blend state, the annotation, or the caller's default.
-  int32_t baseType = args_.defaultBaseMaterial >= 0 ? args_.defaultBaseMaterial : 0;
-  uint32_t baseParam = 0;
+// A blend state, the annotation, or the caller's default.
+bool CZeEffectBuilder::passBaseMaterial(const SPass& pass, int32_t* baseType, uint32_t* baseParam) {
+  *baseType = args_.defaultBaseMaterial >= 0 ? args_.defaultBaseMaterial : 0;
+  *baseParam = 0;
   const SState* blend = findState(pass, "blend_enable");
   if (blend && strcasecmp(blend->value.c_str(), "true") == 0) {
     const SState* src = findState(pass, "blend_func src");
     const SState* dst = findState(pass, "blend_func dest");
-    baseType = ZE_FX_MT_ONETEXTURE_BLEND;
-    baseParam = zeFxBlendWord(src ? zeFxBlendFactor(src->value) : 1, dst ? zeFxBlendFactor(dst->value) : 0);
+    *baseType = ZE_FX_MT_ONETEXTURE_BLEND;
+    *baseParam = zeFxBlendWord(src ? zeFxBlendFactor(src->value) : 1, dst ? zeFxBlendFactor(dst->value) : 0);
   } else if (const std::string* annotation = zeFxFindAnnotation(pass.annotations, "baseMaterial")) {
-    if (!zeFxBaseMaterial(*annotation, &baseType, &baseParam))
+    if (!zeFxBaseMaterial(*annotation, baseType, baseParam))
       return fail("Invalid base material annotation " + *annotation);
   }
+  return true;
+}
 
-  // 3. Macros.
+// The pass's material type from the shader services, with the merged
+// macros; -1 after a failure.
+int CZeEffectBuilder::compilePass(const PassShaders& p, int32_t baseType) {
   std::vector<SZeShaderMacro> macros;
   std::string macroError;
-  if (!mergeMacros(args_.macros, shaders, &macros, &macroError)) return fail(macroError);
+  if (!mergeMacros(args_.macros, p.shaders, &macros, &macroError)) return fail(macroError), -1;
   macros.push_back(SZeShaderMacro());  // the end mark
-
-  // 4., 5. Files and the compile.
-  if (!args_.services) return fail("ZeGPU: failed to get gpu");
-  const std::string vs = resolveShaderFile(vertexFile), ps = resolveShaderFile(pixelFile);
+  if (!args_.services) return fail("ZeGPU: failed to get gpu"), -1;
+  const std::string vs = resolveShaderFile(p.vertexFile), ps = resolveShaderFile(p.pixelFile);
   std::string compileError;
   const int materialType =
-      args_.services->createMaterialFromFiles(vs.c_str(), vertexEntry.c_str(), vertexType, ps.c_str(),
-                                              pixelEntry.c_str(), pixelType, args_.callback, baseType, 0,
+      args_.services->createMaterialFromFiles(vs.c_str(), p.vertexEntry.c_str(), p.vertexType, ps.c_str(),
+                                              p.pixelEntry.c_str(), p.pixelType, args_.callback, baseType, 0,
                                               macros.data(), &compileError);
-  if (materialType < 0) return fail(compileError.empty() ? std::string("Unknown error init techniques") : compileError);
+  if (materialType < 0) fail(compileError.empty() ? std::string("Unknown error init techniques") : compileError);
+  return materialType;
+}
 
-  // 6. Constant and sampler binds.
+// Constant and sampler binds of each shader; texture states bind by sampler
+// stage in the pixel shader. Then the bind families the pass uses.
+bool CZeEffectBuilder::initPassBinds(const SPass& pass, const PassShaders& p, int materialType, SZeFxPass* out) {
   const CZeEffectDef& def = *args_.definition;
-  for (const SShader* s : shaders) {
+  for (const SShader* s : p.shaders) {
     SZeFxShader shader;
     shader.stage = s->stage;
     for (const SParameter& b : s->binds) {
@@ -277,7 +295,6 @@ bool CZeEffectBuilder::initPass(const SPass& pass, SZeFxPass* out) {
     int next = 0;
     for (SZeFxTextureBind& t : shader.textureBinds)
       if (t.sampler < 0) t.sampler = next++;
-    // 7. Texture states bind by sampler stage in the pixel shader.
     if (s->stage == ZE_FX_STAGE_FRAGMENT)
       for (const SState& state : pass.states) {
         if (state.name != "texture1D" && state.name != "texture2D" && state.name != "texture3D" &&
@@ -294,20 +311,23 @@ bool CZeEffectBuilder::initPass(const SPass& pass, SZeFxPass* out) {
       }
     out->shaders.push_back(shader);
   }
-
-  // 8. Binds used and the material.
   for (const SZeFxShader& s : out->shaders)
     for (const SZeFxConstBind& c : s.constBinds) {
       bool known = false;
       for (IZeEffectBind* b : out->binds) known = known || b == c.bind;
       if (!known) out->binds.push_back(c.bind);
     }
+  return true;
+}
+
+// The pass's material: its type, then the pass states in their order, and
+// Irrlicht's fields prepared once.
+void CZeEffectBuilder::initPassMaterial(const SPass& pass, int materialType, int32_t baseType, uint32_t baseParam,
+                                        SZeFxPass* out) {
   SZeFxMaterial& m = out->material;
   m.materialType = materialType;
   m.typeParam = baseParam;
   m.typeParam2 = 0;
-
-  // 9. Pass states, in their order.
   bool depthTestOff = false;
   for (const SState& s : pass.states) {
     if (s.name == "depth_func") {
@@ -328,13 +348,11 @@ bool CZeEffectBuilder::initPass(const SPass& pass, SZeFxPass* out) {
       m.pointCloud = s.value == "true";
     }
   }
-  // Irrlicht's fields, prepared once.
   out->irrType = zeIrrMaterialType(m.materialType);
   std::memcpy(&out->irrParam, &m.typeParam, sizeof(float));
   std::memcpy(&out->irrParam2, &m.typeParam2, sizeof(float));
   out->irrZBuffer = u8(zeIrrDepthFunc(m.depthFunc));
   out->irrBlend = baseType == ZE_FX_MT_SOLID ? video::EBO_NONE : video::EBO_ADD;
-  return true;
 }
 
 bool CZeEffectBuilder::initConstantBind(int materialType, SZeFxShader* shader, int parameter,

@@ -24,7 +24,19 @@ class CZeEffectBuilder {
  private:
   bool initParameters();
   bool initTechniques();
+  // One pass: its shaders, its base material, the compile, the binds and the
+  // pass's material and states.
+  struct PassShaders {
+    std::string vertexFile, vertexEntry = "main", pixelFile, pixelEntry = "main";
+    int vertexType = -1, pixelType = -1;  // the services' shader model numbers
+    std::vector<const SShader*> shaders;  // vertex and pixel, in their order
+  };
   bool initPass(const SPass& pass, SZeFxPass* out);
+  bool passShaders(const SPass& pass, PassShaders* out);
+  bool passBaseMaterial(const SPass& pass, int32_t* baseType, uint32_t* baseParam);
+  int compilePass(const PassShaders& shaders, int32_t baseType);
+  bool initPassBinds(const SPass& pass, const PassShaders& shaders, int materialType, SZeFxPass* out);
+  void initPassMaterial(const SPass& pass, int materialType, int32_t baseType, uint32_t baseParam, SZeFxPass* out);
   bool initConstantBind(int materialType, SZeFxShader* shader, int parameter, const std::string& symbol);
   bool initTextureBind(int materialType, SZeFxShader* shader, int parameter, const std::string& symbol);
   bool loadTextures();

@@ -11,6 +11,7 @@
 
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "base/zeSafeWrite.h"
 #include "effect/zeShaderCacheName.h"
 
@@ -21,9 +22,10 @@ std::string slashes(std::string s) {
   return s;
 }
 
+// The folder of a file without its last slash; "." when the path names none.
 std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string folder = zePathDirectory(path);
+  return folder.empty() ? "." : folder.substr(0, folder.size() - 1);
 }
 
 const char* stageName(bool vertex) { return vertex ? "Vertex" : "Pixel"; }
@@ -82,11 +84,7 @@ void fail(std::string* errorText, int level, const std::string& text, const std:
 
 }  // namespace
 
-std::string zeShaderCacheDirectory(const char* base) {
-  std::string dir = base ? base : "";
-  if (!dir.empty() && dir.back() != '/') dir += "/";
-  return dir + "shadersCache";
-}
+std::string zeShaderCacheDirectory(const char* base) { return zePathJoin(base ? base : "", "shadersCache"); }
 
 unsigned zeShaderCacheDefaultFlags(bool packaged) {
   return packaged ? ZE_SHADER_CACHE_READ : ZE_SHADER_CACHE_READ | ZE_SHADER_CACHE_CHECK | ZE_SHADER_CACHE_WRITE;

@@ -4,18 +4,14 @@
 #include "effect/CZeEffectDef.h"
 
 irr::video::ITexture* CZeIrrTextureManager::getNamedTexture(const char*) {
-  static bool said = false;
-  if (!said) zeMessage(ZE_INFO, "CZeIrrTextureManager: named engine textures are not built yet");
-  said = true;
+  zeNotBuilt("Named engine textures");
   return nullptr;
 }
 
 EZeTextureLoad CZeIrrTextureManager::loadTexture(const char* file, int type, irr::video::ITexture** texture) {
   *texture = nullptr;
   if (type == ZE_FX_SAMPLERCUBE || type == ZE_FX_SAMPLER3D) {
-    static bool said = false;
-    if (!said) zeMessage(ZE_INFO, "CZeIrrTextureManager: cube and volume textures are not built yet");
-    said = true;
+    zeNotBuilt("Cube and volume textures");
     return ZE_TEXTURE_NOT_BUILT;
   }
   if (!driver_ || !file) return ZE_TEXTURE_FAILED;

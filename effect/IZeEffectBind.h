@@ -11,11 +11,13 @@
 #include <string>
 
 struct SZeFxConstBind;
+struct SZeEffectDrawContext;  // effect/zeEffectBindContext.h
 
 // Called at every draw with the constant setting services (the GL material
-// renderer), the constant's description and the draw context (may be null).
+// renderer), the constant's description and the draw context (null when the
+// draw was not named).
 using ZeFxBindCallback = void (*)(irr::video::IMaterialRendererServices* services, const SZeFxConstBind& bind,
-                                  void* drawContext);
+                                  const SZeEffectDrawContext* drawContext);
 
 struct SZeFxConstBind {
   int32_t stage = 0;  // 2 vertex, 4 pixel
@@ -34,7 +36,7 @@ struct SZeFxConstBind {
 class IZeEffectBind : public virtual irr::IReferenceCounted {
  public:
   // Per-draw preparation for the material being drawn; false aborts the draw's constants.
-  virtual bool onSetMaterial(void* drawContext) { return true; }
+  virtual bool onSetMaterial(const SZeEffectDrawContext* drawContext) { return true; }
   // The callback for a constant, or nullptr when this family does not know it.
   virtual ZeFxBindCallback getBind(const SZeFxConstBind& constant, int32_t userData[2]) = 0;
 };

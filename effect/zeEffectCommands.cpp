@@ -9,14 +9,8 @@ using namespace irr;
 
 namespace {
 
-// Says once per process that a seam has no subsystem behind it yet.
-bool haveSeams(SZeEffectCommandEnv& env, const char* what) {
-  if (env.seams) return true;
-  static bool said = false;
-  if (!said) zeMessage(ZE_ERROR, "%s: not built yet", what);
-  said = true;
-  return false;
-}
+// A seam with no subsystem behind it yet says so and fails the command.
+bool haveSeams(SZeEffectCommandEnv& env, const char* what) { return env.seams || zeNotBuilt(what); }
 
 CZeEffect* findEffect(SZeEffectCommandEnv& env, int id) {
   ZeEffectCell* cell = env.table ? env.table->find(id) : nullptr;
@@ -150,34 +144,34 @@ int zeLoadEffectForEmitter(SZeEffectCommandEnv& env, const char* file, int id, i
   return loadWithParameters(env, file, id, p);
 }
 
-bool zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value) {
+int zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setBool(h, value), name);
+  return e && setDone(e->setBool(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value) {
+int zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setInt(h, value), name);
+  return e && setDone(e->setInt(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value) {
+int zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setFloat(h, value), name);
+  return e && setDone(e->setFloat(h, value), name) ? 0 : -1;
 }
 
-bool zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count) {
+int zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count) {
   int h = -1;
   CZeEffect* e = constantTarget(env, id, name, &h);
-  return e && setDone(e->setFloats(h, values, count), name);
+  return e && setDone(e->setFloats(h, values, count), name) ? 0 : -1;
 }
 
-bool zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image) {
+int zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image) {
   int h = -1;
   CZeEffect* e = textureTarget(env, id, name, &h);
-  if (!e) return false;
+  if (!e) return -1;
   video::ITexture* texture = nullptr;
   if (haveSeams(env, "Effect textures from images") && !env.seams->imageTexture(image, &texture)) {
     zeReportArgError(3, "Image %d does not exist", image);
@@ -185,15 +179,15 @@ bool zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name,
   }
   if (!e->setTexture(h, texture, false)) {
     zeReportArgError(2, "failed to set texture '%s'", name);
-    return false;
+    return -1;
   }
-  return texture != nullptr;
+  return texture ? 0 : -1;
 }
 
-bool zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file) {
+int zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file) {
   int h = -1;
   CZeEffect* e = textureTarget(env, id, name, &h);
-  if (!e) return false;
+  if (!e) return -1;
   video::ITexture* texture = nullptr;
   const int type = e->getDefinition().parameters[size_t(h)].type;
   if (!env.textures || env.textures->loadTexture(file ? file : "", type, &texture) != ZE_TEXTURE_LOADED) {
@@ -202,9 +196,9 @@ bool zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, 
   }
   if (!e->setTexture(h, texture, false)) {
     zeReportArgError(2, "failed to set texture '%s'", name);
-    return false;
+    return -1;
   }
-  return texture != nullptr;
+  return texture ? 0 : -1;
 }
 
 bool zeEffectParamTexture(SZeEffectCommandEnv& env, CZeEffect* e, int handle, const char* text, bool named,
@@ -240,12 +234,12 @@ int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShader
     if (!found.empty()) file = found;
   }
   if (zeLoadEffect(env, file.c_str(), id, -1, macros.data()) != 0) return -1;
-  return zeApplyShaderDesc(env, id, desc, true) ? 0 : -1;
+  return zeApplyShaderDesc(env, id, desc, true);
 }
 
-bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures) {
+int zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures) {
   CZeEffect* e = findEffect(env, id);
-  if (!e) return false;
+  if (!e) return -1;
   const char* file = desc.file.c_str();
   if (withTextures) {
     bool ok = true;
@@ -268,7 +262,7 @@ bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& de
     }
     if (!ok) {
       zeReportArgError(2, "Effect ID %d: failed to set textures of shader '%s'", id, file);
-      return false;
+      return -1;
     }
   }
   bool ok = true;
@@ -290,5 +284,5 @@ bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& de
     }
   }
   if (!ok) zeReportArgError(2, "Effect ID %d: failed to set parameters of shader '%s'", id, file);
-  return ok;
+  return ok ? 0 : -1;
 }

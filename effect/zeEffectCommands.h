@@ -1,5 +1,5 @@
 // The effect command layer: effects by integer id for scripts, scenes, demos
-// and camera effects. Effects live in the engine's effect table; failures go
+// and camera effects. Commands answer 0 or -1, as every command layer does. Effects live in the engine's effect table; failures go
 // through zeReportArgError with the offending argument's index and leave the
 // table as it was (a failed load frees the id it took).
 //
@@ -85,14 +85,14 @@ int zeLoadEffect(SZeEffectCommandEnv& env, const char* file, int id, int baseMat
 int zeLoadEffect(SZeEffectCommandEnv& env, const char* file, int id);
 int zeLoadEffectForObjectSurface(SZeEffectCommandEnv& env, const char* file, int id, int object, int surface);
 int zeLoadEffectForEmitter(SZeEffectCommandEnv& env, const char* file, int id, int emitter);
-bool zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value);
-bool zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value);
-bool zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value);
-bool zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count);
-bool zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image);
-bool zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file);
+int zeSetEffectConstantBool(SZeEffectCommandEnv& env, int id, const char* name, bool value);
+int zeSetEffectConstantInt(SZeEffectCommandEnv& env, int id, const char* name, int value);
+int zeSetEffectConstantFloat(SZeEffectCommandEnv& env, int id, const char* name, float value);
+int zeSetEffectConstantFloats(SZeEffectCommandEnv& env, int id, const char* name, const float* values, int count);
+int zeSetEffectTextureImage(SZeEffectCommandEnv& env, int id, const char* name, int image);
+int zeSetEffectTextureFile(SZeEffectCommandEnv& env, int id, const char* name, const char* file);
 int zeLoadEffectFromShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc);
-bool zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures);
+int zeApplyShaderDesc(SZeEffectCommandEnv& env, int id, const SZeShaderDesc& desc, bool withTextures);
 // The texture of a texture parameter (`handle` of effect `e`) of a
 // description: a named engine texture, or a file found with the shader
 // directories and loaded for the parameter's sampler type. false after a

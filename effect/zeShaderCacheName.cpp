@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 
 void zeSortShaderMacros(std::vector<SZeShaderMacro>* macros) {
   std::sort(macros->begin(), macros->end(), [](const SZeShaderMacro& a, const SZeShaderMacro& b) {
@@ -79,12 +80,8 @@ std::string zeShaderMacroCode(const std::string& macroText) {
 
 std::string zeShaderCacheFileName(const std::string& sourceFile, const std::string& entry, bool vertex,
                                   const std::string& macroText) {
-  size_t slash = sourceFile.find_last_of("/\\");
-  std::string directory = slash == std::string::npos ? "." : sourceFile.substr(0, slash);
-  std::string fileName = slash == std::string::npos ? sourceFile : sourceFile.substr(slash + 1);
-  size_t dirSlash = directory.find_last_of("/\\");
-  std::string d = dirSlash == std::string::npos ? directory : directory.substr(dirSlash + 1);
-  size_t dot = fileName.rfind('.');
-  std::string base = dot == std::string::npos ? fileName : fileName.substr(0, dot);
-  return d + "!" + base + "!" + entry + "!" + zeShaderMacroCode(macroText) + (vertex ? ".vso" : ".pso");
+  // The last folder's name ("." when none) and the file's name without its extension.
+  const std::string folder = zePathDirectory(sourceFile);
+  const std::string d = folder.empty() ? "." : zePathFileName(folder.substr(0, folder.size() - 1), true);
+  return d + "!" + zePathFileName(sourceFile, false) + "!" + entry + "!" + zeShaderMacroCode(macroText) + (vertex ? ".vso" : ".pso");
 }

@@ -6,6 +6,7 @@
 #include "lws/zeLwsScene.h"
 
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -82,6 +84,17 @@ bool parseHex(std::string_view t, uint32_t* out) {
   const auto r = std::from_chars(t.data(), t.data() + t.size(), v, 16);
   if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
   *out = v;
+  return true;
+}
+
+// The item a parent or target statement names: a hex item id (`byHexId`) or
+// an object number from 1; false when `rest` names none.
+bool parseItemReference(std::string_view rest, bool byHexId, uint32_t* id) {
+  const std::string_view t = takeToken(rest);
+  if (byHexId) return parseHex(t, id);
+  long long ordinal = 0;
+  if (!parseInt(t, &ordinal) || ordinal < 1 || ordinal > 0x0FFFFFFF) return false;
+  *id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
   return true;
 }
 
@@ -200,9 +213,60 @@ class Parser {
   }
   void skipBlock(std::string_view name, int line);
   void skipPlugin(std::string_view rest, int line);
-  void statement(const Line& line);
   void colour(std::string_view rest, int line, double* out);
   void resolveParents();
+
+  // --- Statements: one handler per keyword (the table below) -------------------------------
+  struct Statement {
+    std::string_view word;
+    std::string_view rest;  // what follows the keyword
+    int line;
+  };
+  using Handler = void (Parser::*)(Statement&);
+  struct Keyword {
+    std::string_view word;
+    Handler handle;
+  };
+  static const Keyword kKeywords[];
+  static Handler handlerOf(std::string_view word);
+  void statement(const Line& line);
+  bool integer(const Statement& st, long long* out);
+  bool number(const Statement& st, double* out);
+  bool frameSize(const Statement& st, int* width, int* height);
+  // Scene.
+  void plugin(Statement& st) { skipPlugin(st.rest, st.line); }
+  void nothing(Statement&) {}
+  void frameRange(Statement& st);
+  void framesPerSecond(Statement& st);
+  void ambientColour(Statement& st);
+  void ambientIntensity(Statement& st);
+  void solidBackdrop(Statement& st);
+  void backdropColour(Statement& st);
+  void globalFrameSize(Statement& st);
+  // Items.
+  void loadObject(Statement& st);
+  void addItemStatement(Statement& st);
+  void itemName(Statement& st);
+  // Motion.
+  void oldMotionStatement(Statement& st);
+  void channel(Statement& st);
+  void endBehavior(Statement& st);
+  void prePostBehavior(Statement& st);
+  void link(Statement& st);
+  void controller(Statement& st);
+  void pivot(Statement& st);
+  // Lights.
+  void lightType(Statement& st);
+  void lightColour(Statement& st);
+  void lightScalar(Statement& st);
+  void lightFalloffType(Statement& st);
+  void falloff(Statement& st);
+  void shadowType(Statement& st);
+  // Cameras.
+  void zoomFactor(Statement& st);
+  void cameraFrameSize(Statement& st);
+  void resolutionMultiplier(Statement& st);
+  void useGlobalResolution(Statement& st);
 
   ZeLwsScene& s_;
   const char* file_;
@@ -540,255 +604,374 @@ void Parser::colour(std::string_view rest, int line, double* out) {
 }
 
 // --- Statements -------------------------------------------------------------------------------
-void Parser::statement(const Line& l) {
-  std::string_view rest = l.text(base_);
-  const std::string_view word = takeToken(rest);
-  const int n = l.number;
-  auto integer = [&](long long* out) {
-    std::string_view r = rest;
-    if (parseInt(takeToken(r), out)) return true;
-    note(n, "expected a whole number after %.*s", static_cast<int>(word.size()), word.data());
-    return false;
-  };
-  auto number = [&](double* out) {
-    std::string_view r = rest;
-    if (parseDouble(takeToken(r), out) && std::isfinite(*out)) return true;
-    note(n, "expected a number after %.*s", static_cast<int>(word.size()), word.data());
-    return false;
-  };
-  long long iv = 0;
-  double dv = 0.0;
-  ZeLwsItem* it = item();
-  const int ci = current_;
+// Every keyword playback reads, with its handler; everything else (display
+// flags, render options, ...) means nothing to playback.
+const Parser::Keyword Parser::kKeywords[] = {
+    {"}", &Parser::nothing},  // a stray close: nothing to close
+    {"EndPlugin", &Parser::nothing},
+    {"Plugin", &Parser::plugin},
+    // Scene.
+    {"FirstFrame", &Parser::frameRange},
+    {"LastFrame", &Parser::frameRange},
+    {"FrameStep", &Parser::frameRange},
+    {"FramesPerSecond", &Parser::framesPerSecond},
+    {"AmbientColor", &Parser::ambientColour},
+    {"AmbientIntensity", &Parser::ambientIntensity},
+    {"AmbIntensity", &Parser::ambientIntensity},
+    {"SolidBackdrop", &Parser::solidBackdrop},
+    {"BackdropColor", &Parser::backdropColour},
+    {"ZenithColor", &Parser::backdropColour},
+    {"GlobalFrameSize", &Parser::globalFrameSize},
+    // Items.
+    {"LoadObjectLayer", &Parser::loadObject},
+    {"LoadObject", &Parser::loadObject},
+    {"AddNullObject", &Parser::loadObject},
+    {"AddLight", &Parser::addItemStatement},
+    {"AddCamera", &Parser::addItemStatement},
+    {"AddBone", &Parser::addItemStatement},
+    {"LoadAudio", &Parser::nothing},
+    {"LightName", &Parser::itemName},
+    {"CameraName", &Parser::itemName},
+    {"BoneName", &Parser::itemName},
+    // Motion.
+    {"ObjectMotion", &Parser::oldMotionStatement},
+    {"LightMotion", &Parser::oldMotionStatement},
+    {"CameraMotion", &Parser::oldMotionStatement},
+    {"BoneMotion", &Parser::oldMotionStatement},
+    {"Channel", &Parser::channel},
+    {"EndBehavior", &Parser::endBehavior},
+    {"Pre/PostBehavior", &Parser::prePostBehavior},
+    {"PrePostBehavior", &Parser::prePostBehavior},
+    {"ParentItem", &Parser::link},
+    {"ParentObject", &Parser::link},
+    {"TargetItem", &Parser::link},
+    {"TargetObject", &Parser::link},
+    {"HController", &Parser::controller},
+    {"PController", &Parser::controller},
+    {"PivotPosition", &Parser::pivot},
+    {"PivotPoint", &Parser::pivot},
+    {"PivotRotation", &Parser::pivot},
+    // Lights.
+    {"LightType", &Parser::lightType},
+    {"LightColor", &Parser::lightColour},
+    {"LightIntensity", &Parser::lightScalar},
+    {"LgtIntensity", &Parser::lightScalar},
+    {"LightFalloffType", &Parser::lightFalloffType},
+    {"LightRange", &Parser::lightScalar},
+    {"Falloff", &Parser::falloff},
+    {"LightConeAngle", &Parser::lightScalar},
+    {"ConeAngle", &Parser::lightScalar},
+    {"LightEdgeAngle", &Parser::lightScalar},
+    {"EdgeAngle", &Parser::lightScalar},
+    {"ShadowType", &Parser::shadowType},
+    // Cameras.
+    {"ZoomFactor", &Parser::zoomFactor},
+    {"FrameSize", &Parser::cameraFrameSize},
+    {"CustomSize", &Parser::cameraFrameSize},
+    {"ResolutionMultiplier", &Parser::resolutionMultiplier},
+    {"UseGlobalResolution", &Parser::useGlobalResolution},
+};
 
-  if (word.front() == '{') {
-    std::string_view name = word.substr(1);
-    if (name.empty()) name = takeToken(rest);
-    skipBlock(name, n);
-  } else if (word == "}" || word == "EndPlugin") {
-    // A stray close: nothing to close.
-  } else if (word == "Plugin") {
-    skipPlugin(rest, n);
+// Sorted once, then searched by halves: a scene has many lines and the
+// table many keywords.
+Parser::Handler Parser::handlerOf(std::string_view word) {
+  static const std::vector<Keyword> sorted = [] {
+    std::vector<Keyword> v(std::begin(kKeywords), std::end(kKeywords));
+    std::sort(v.begin(), v.end(), [](const Keyword& a, const Keyword& b) { return a.word < b.word; });
+    return v;
+  }();
+  auto it = std::lower_bound(sorted.begin(), sorted.end(), word,
+                             [](const Keyword& k, std::string_view w) { return k.word < w; });
+  return it != sorted.end() && it->word == word ? it->handle : nullptr;
+}
+
+void Parser::statement(const Line& l) {
+  Statement st;
+  st.rest = l.text(base_);
+  st.word = takeToken(st.rest);
+  st.line = l.number;
+  if (st.word.front() == '{') {
+    std::string_view name = st.word.substr(1);
+    if (name.empty()) name = takeToken(st.rest);
+    skipBlock(name, st.line);
+  } else if (Handler handle = handlerOf(st.word)) {
+    (this->*handle)(st);
+  } else if ((startsWith(st.word, "Add") || startsWith(st.word, "Load")) && st.word.size() > 4) {
+    note(st.line, "unknown item '%.*s' skipped", static_cast<int>(st.word.size()), st.word.data());
+    current_ = -1;
   }
-  // Scene.
-  else if (word == "FirstFrame") { if (integer(&iv)) s_.firstFrame = static_cast<int>(std::clamp<long long>(iv, -1000000000, 1000000000)); }
-  else if (word == "LastFrame") { if (integer(&iv)) s_.lastFrame = static_cast<int>(std::clamp<long long>(iv, -1000000000, 1000000000)); }
-  else if (word == "FrameStep") { if (integer(&iv)) s_.frameStep = static_cast<int>(std::clamp<long long>(iv, -1000000000, 1000000000)); }
-  else if (word == "FramesPerSecond") {
-    if (number(&dv)) {
-      if (dv > 0.0) s_.framesPerSecond = dv;
-      else note(n, "frames per second must be above 0; 30 used");
-    }
-  } else if (word == "AmbientColor") {
-    colour(rest, n, s_.ambientColour);
-    s_.hasAmbient = true;
-  } else if (word == "AmbientIntensity" || word == "AmbIntensity") {
-    readScalar(rest, n, {-1, SLOT_AMBIENT}, 1.0);
-    s_.hasAmbient = true;
-  } else if (word == "SolidBackdrop") {
-    if (integer(&iv)) s_.solidBackdrop = iv != 0;
-    s_.hasBackdrop = true;
-  } else if (word == "BackdropColor") {
-    colour(rest, n, s_.backdropColour);
-    s_.hasBackdrop = true;
-  } else if (word == "ZenithColor") {
-    colour(rest, n, s_.zenithColour);
-    s_.hasBackdrop = true;
-  } else if (word == "GlobalFrameSize") {
-    long long w = 0, h = 0;
-    std::string_view r = rest;
-    if (parseInt(takeToken(r), &w) && parseInt(takeToken(r), &h) && w > 0 && h > 0 && w <= 65536 && h <= 65536) {
-      s_.hasGlobalFrameSize = true;
-      s_.globalFrameWidth = static_cast<int>(w);
-      s_.globalFrameHeight = static_cast<int>(h);
-    } else {
-      note(n, "GlobalFrameSize needs a width and a height from 1 to 65536");
-    }
+}
+
+bool Parser::integer(const Statement& st, long long* out) {
+  std::string_view r = st.rest;
+  if (parseInt(takeToken(r), out)) return true;
+  note(st.line, "expected a whole number after %.*s", static_cast<int>(st.word.size()), st.word.data());
+  return false;
+}
+
+bool Parser::number(const Statement& st, double* out) {
+  std::string_view r = st.rest;
+  if (parseDouble(takeToken(r), out) && std::isfinite(*out)) return true;
+  note(st.line, "expected a number after %.*s", static_cast<int>(st.word.size()), st.word.data());
+  return false;
+}
+
+// A width and a height from 1 to 65536 (the scene's and a camera's frame).
+bool Parser::frameSize(const Statement& st, int* width, int* height) {
+  long long w = 0, h = 0;
+  std::string_view r = st.rest;
+  if (parseInt(takeToken(r), &w) && parseInt(takeToken(r), &h) && w > 0 && h > 0 && w <= 65536 && h <= 65536) {
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
   }
-  // Items.
-  else if (word == "LoadObjectLayer" || word == "LoadObject" || word == "AddNullObject") {
-    long long layer = -1;
-    if (word == "LoadObjectLayer") {
-      std::string_view r = rest;
-      if (!parseInt(takeToken(r), &layer) || layer < 1) {
-        note(n, "LoadObjectLayer needs a layer number from 1; the object is skipped");
-        current_ = -1;
-        return;
-      }
-      rest = r;
-    }
-    uint32_t id = 0;
-    const bool baked = takeBakedId(rest, true, &id);
-    if (rest.empty()) {
-      note(n, "%.*s names no file; skipped", static_cast<int>(word.size()), word.data());
+  note(st.line, "%.*s needs a width and a height from 1 to 65536", static_cast<int>(st.word.size()),
+       st.word.data());
+  return false;
+}
+
+// --- Scene ---
+
+void Parser::frameRange(Statement& st) {
+  long long v = 0;
+  if (!integer(st, &v)) return;
+  int& field = st.word == "FirstFrame" ? s_.firstFrame : st.word == "LastFrame" ? s_.lastFrame : s_.frameStep;
+  field = static_cast<int>(std::clamp<long long>(v, -1000000000, 1000000000));
+}
+
+void Parser::framesPerSecond(Statement& st) {
+  double v = 0.0;
+  if (!number(st, &v)) return;
+  if (v > 0.0) s_.framesPerSecond = v;
+  else note(st.line, "frames per second must be above 0; 30 used");
+}
+
+void Parser::ambientColour(Statement& st) {
+  colour(st.rest, st.line, s_.ambientColour);
+  s_.hasAmbient = true;
+}
+
+void Parser::ambientIntensity(Statement& st) {
+  readScalar(st.rest, st.line, {-1, SLOT_AMBIENT}, 1.0);
+  s_.hasAmbient = true;
+}
+
+void Parser::solidBackdrop(Statement& st) {
+  long long v = 0;
+  if (integer(st, &v)) s_.solidBackdrop = v != 0;
+  s_.hasBackdrop = true;
+}
+
+void Parser::backdropColour(Statement& st) {
+  colour(st.rest, st.line, st.word == "ZenithColor" ? s_.zenithColour : s_.backdropColour);
+  s_.hasBackdrop = true;
+}
+
+void Parser::globalFrameSize(Statement& st) {
+  if (frameSize(st, &s_.globalFrameWidth, &s_.globalFrameHeight)) s_.hasGlobalFrameSize = true;
+}
+
+// --- Items ---
+
+void Parser::loadObject(Statement& st) {
+  long long layer = -1;
+  if (st.word == "LoadObjectLayer") {
+    std::string_view r = st.rest;
+    if (!parseInt(takeToken(r), &layer) || layer < 1) {
+      note(st.line, "LoadObjectLayer needs a layer number from 1; the object is skipped");
       current_ = -1;
       return;
     }
-    if (!addItem(ZE_LWS_OBJECT, id, baked, n)) return;
-    ZeLwsItem& o = s_.items.back();
-    o.layer = static_cast<int>(std::min<long long>(layer, 1 << 20));
-    if (word == "AddNullObject") {
-      o.isNull = true;
-      o.name = std::string(rest);
-    } else {
-      o.path = std::string(rest);
-      const size_t slash = o.path.find_last_of("/\\:");
-      std::string file = slash == std::string::npos ? o.path : o.path.substr(slash + 1);
-      const size_t dot = file.rfind('.');
-      o.name = dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
-    }
-  } else if (word == "AddLight" || word == "AddCamera" || word == "AddBone") {
-    uint32_t id = 0;
-    const bool baked = takeBakedId(rest, false, &id);
-    const int kind = word == "AddLight" ? ZE_LWS_LIGHT : word == "AddCamera" ? ZE_LWS_CAMERA : ZE_LWS_BONE;
-    if (!addItem(kind, id, baked, n)) return;
-    s_.items.back().name = kind == ZE_LWS_LIGHT ? "Light" : kind == ZE_LWS_CAMERA ? "Camera" : "Bone";
-  } else if ((startsWith(word, "Add") || startsWith(word, "Load")) && word.size() > 4 && word != "LoadAudio") {
-    note(n, "unknown item '%.*s' skipped", static_cast<int>(word.size()), word.data());
+    st.rest = r;
+  }
+  uint32_t id = 0;
+  const bool baked = takeBakedId(st.rest, true, &id);
+  if (st.rest.empty()) {
+    note(st.line, "%.*s names no file; skipped", static_cast<int>(st.word.size()), st.word.data());
     current_ = -1;
-  } else if (word == "LightName" || word == "CameraName" || word == "BoneName") {
-    if (it && !rest.empty()) it->name = std::string(rest);
+    return;
   }
-  // Motion.
-  else if (word == "ObjectMotion" || word == "LightMotion" || word == "CameraMotion" || word == "BoneMotion") {
-    if (s_.version < 3) {
-      EnvelopeRef refs[ZE_LWS_CHANNELS];
-      for (int c = 0; c < ZE_LWS_CHANNELS; ++c) refs[c] = {ci, c};
-      if (it) {
-        readOldMotion(refs, ZE_LWS_CHANNELS, n, true);
-      } else {
-        // A motion without an item: read it to keep in step, into nothing.
-        EnvelopeRef none{-1, -1};
-        readOldMotion(&none, 1, n, false);
-      }
-    }
-  } else if (word == "Channel") {
-    if (!integer(&iv)) return;
-    ZeLwsEnvelope e;
-    if (!readEnvelopeBlock(&e)) return;
-    if (iv < 0 || iv >= ZE_LWS_CHANNELS) {
-      note(n, "channel %lld is not a motion channel; skipped", iv);
-      return;
-    }
-    if (!it) return;
-    it->channels[iv] = std::move(e);
-  } else if (word == "EndBehavior") {
-    if (!integer(&iv)) return;
-    const int post = iv == 0 ? ZE_LWS_RESET : iv == 2 ? ZE_LWS_REPEAT : ZE_LWS_CONSTANT;
-    for (const EnvelopeRef& r : oldMotion_)
-      if (ZeLwsEnvelope* e = resolve(r)) e->post = post;
-  } else if (word == "Pre/PostBehavior" || word == "PrePostBehavior") {
-    std::string_view r = rest;
-    for (const EnvelopeRef& ref : oldMotion_) {
-      long long pre = 1, post = 1;
-      if (!parseInt(takeToken(r), &pre) || !parseInt(takeToken(r), &post)) break;
-      ZeLwsEnvelope* e = resolve(ref);
-      if (!e) continue;
-      e->pre = pre >= 0 && pre <= 5 ? static_cast<int>(pre) : ZE_LWS_CONSTANT;
-      e->post = post >= 0 && post <= 5 ? static_cast<int>(post) : ZE_LWS_CONSTANT;
-    }
-  } else if (word == "ParentItem" || word == "ParentObject") {
-    if (!it) return;
-    std::string_view r = rest;
-    const std::string_view t = takeToken(r);
-    uint32_t id = 0;
-    if (word == "ParentItem") {
-      if (!parseHex(t, &id)) {
-        note(n, "ParentItem needs a hex item id; no parent");
-        return;
-      }
-    } else {
-      long long ordinal = 0;
-      if (!parseInt(t, &ordinal) || ordinal < 1 || ordinal > 0x0FFFFFFF) {
-        note(n, "ParentObject needs an object number from 1; no parent");
-        return;
-      }
-      id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
-    }
-    it->hasParent = true;
-    it->parentId = id;
-    it->parentLine = n;
-  } else if (word == "TargetItem" || word == "TargetObject") {
-    if (!it) return;
-    std::string_view r = rest;
-    const std::string_view t = takeToken(r);
-    uint32_t id = 0;
-    long long ordinal = 0;
-    if (word == "TargetItem" ? parseHex(t, &id) : (parseInt(t, &ordinal) && ordinal >= 1 && ordinal <= 0x0FFFFFFF)) {
-      if (word == "TargetObject") id = 0x10000000u | static_cast<uint32_t>(ordinal - 1);
-      it->hasTarget = true;
-      it->targetId = id;
-      it->targetLine = n;
-    } else {
-      note(n, "%.*s needs an item; no target", static_cast<int>(word.size()), word.data());
-    }
-  } else if (word == "HController" || word == "PController") {
-    if (it && integer(&iv)) (word == "HController" ? it->headingController : it->pitchController) = static_cast<int>(iv);
-  } else if (word == "PivotPosition" || word == "PivotPoint" || word == "PivotRotation") {
-    if (!it) return;
-    double v[3];
-    if (parseNumbers(rest, v, 3) != 3 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) {
-      note(n, "%.*s needs three numbers", static_cast<int>(word.size()), word.data());
-      return;
-    }
-    const bool rotation = word == "PivotRotation";
-    const double scale = rotation && s_.version < 3 ? kDegrees : 1.0;
-    double* out = rotation ? it->pivotRotation : it->pivot;
-    for (int i = 0; i < 3; ++i) out[i] = v[i] * scale;
+  if (!addItem(ZE_LWS_OBJECT, id, baked, st.line)) return;
+  ZeLwsItem& o = s_.items.back();
+  o.layer = static_cast<int>(std::min<long long>(layer, 1 << 20));
+  if (st.word == "AddNullObject") {
+    o.isNull = true;
+    o.name = std::string(st.rest);
+  } else {
+    o.path = std::string(st.rest);
+    // A name that is all extension (".lwo") keeps it.
+    o.name = zePathFileName(o.path, false);
+    if (o.name.empty()) o.name = zePathFileName(o.path, true);
   }
-  // Lights.
-  else if (word == "LightType") {
-    if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
-      if (integer(&iv)) light->lightType = iv >= 0 && iv <= 4 ? static_cast<int>(iv) : 1;
-  } else if (word == "LightColor") {
-    if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT)) colour(rest, n, light->lightColour);
-  } else if (word == "LightIntensity" || word == "LgtIntensity") {
-    if (itemOf(ZE_LWS_LIGHT)) readScalar(rest, n, {ci, SLOT_INTENSITY}, 1.0);
-  } else if (word == "LightFalloffType") {
-    if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
-      if (integer(&iv)) light->falloffType = iv >= 0 && iv <= 3 ? static_cast<int>(iv) : 0;
-  } else if (word == "LightRange") {
-    if (itemOf(ZE_LWS_LIGHT)) readScalar(rest, n, {ci, SLOT_RANGE}, 1.0);
-  } else if (word == "Falloff") {
-    // Version 1: intensity lost per metre, i.e. a linear falloff reaching 0 at 1/f.
-    if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
-      if (number(&dv) && dv > 0.0) {
-        light->falloffType = 1;
-        light->range = zeLwsConstant(1.0 / dv);
-      }
-  } else if (word == "LightConeAngle" || word == "ConeAngle") {
-    if (itemOf(ZE_LWS_LIGHT)) readScalar(rest, n, {ci, SLOT_CONE}, kDegrees);
-  } else if (word == "LightEdgeAngle" || word == "EdgeAngle") {
-    if (itemOf(ZE_LWS_LIGHT)) readScalar(rest, n, {ci, SLOT_EDGE}, kDegrees);
-  } else if (word == "ShadowType") {
-    if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
-      if (integer(&iv)) light->shadowType = iv >= 0 && iv <= 2 ? static_cast<int>(iv) : 0;
+}
+
+void Parser::addItemStatement(Statement& st) {
+  uint32_t id = 0;
+  const bool baked = takeBakedId(st.rest, false, &id);
+  const int kind = st.word == "AddLight" ? ZE_LWS_LIGHT : st.word == "AddCamera" ? ZE_LWS_CAMERA : ZE_LWS_BONE;
+  if (!addItem(kind, id, baked, st.line)) return;
+  s_.items.back().name = kind == ZE_LWS_LIGHT ? "Light" : kind == ZE_LWS_CAMERA ? "Camera" : "Bone";
+}
+
+void Parser::itemName(Statement& st) {
+  if (ZeLwsItem* it = item())
+    if (!st.rest.empty()) it->name = std::string(st.rest);
+}
+
+// --- Motion ---
+
+void Parser::oldMotionStatement(Statement& st) {
+  if (s_.version >= 3) return;
+  if (item()) {
+    EnvelopeRef refs[ZE_LWS_CHANNELS];
+    for (int c = 0; c < ZE_LWS_CHANNELS; ++c) refs[c] = {current_, c};
+    readOldMotion(refs, ZE_LWS_CHANNELS, st.line, true);
+  } else {
+    // A motion without an item: read it to keep in step, into nothing.
+    EnvelopeRef none{-1, -1};
+    readOldMotion(&none, 1, st.line, false);
   }
-  // Cameras.
-  else if (word == "ZoomFactor") {
-    if (itemOf(ZE_LWS_CAMERA)) readScalar(rest, n, {ci, SLOT_ZOOM}, 1.0);
-  } else if (word == "FrameSize" || word == "CustomSize") {
-    if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA)) {
-      long long w = 0, h = 0;
-      std::string_view r = rest;
-      if (parseInt(takeToken(r), &w) && parseInt(takeToken(r), &h) && w > 0 && h > 0 && w <= 65536 && h <= 65536) {
-        camera->frameWidth = static_cast<int>(w);
-        camera->frameHeight = static_cast<int>(h);
-      } else {
-        note(n, "%.*s needs a width and a height from 1 to 65536", static_cast<int>(word.size()), word.data());
-      }
+}
+
+void Parser::channel(Statement& st) {
+  long long c = 0;
+  if (!integer(st, &c)) return;
+  ZeLwsEnvelope e;
+  if (!readEnvelopeBlock(&e)) return;
+  if (c < 0 || c >= ZE_LWS_CHANNELS) {
+    note(st.line, "channel %lld is not a motion channel; skipped", c);
+    return;
+  }
+  if (ZeLwsItem* it = item()) it->channels[c] = std::move(e);
+}
+
+void Parser::endBehavior(Statement& st) {
+  long long v = 0;
+  if (!integer(st, &v)) return;
+  const int post = v == 0 ? ZE_LWS_RESET : v == 2 ? ZE_LWS_REPEAT : ZE_LWS_CONSTANT;
+  for (const EnvelopeRef& r : oldMotion_)
+    if (ZeLwsEnvelope* e = resolve(r)) e->post = post;
+}
+
+void Parser::prePostBehavior(Statement& st) {
+  std::string_view r = st.rest;
+  for (const EnvelopeRef& ref : oldMotion_) {
+    long long pre = 1, post = 1;
+    if (!parseInt(takeToken(r), &pre) || !parseInt(takeToken(r), &post)) break;
+    ZeLwsEnvelope* e = resolve(ref);
+    if (!e) continue;
+    e->pre = pre >= 0 && pre <= 5 ? static_cast<int>(pre) : ZE_LWS_CONSTANT;
+    e->post = post >= 0 && post <= 5 ? static_cast<int>(post) : ZE_LWS_CONSTANT;
+  }
+}
+
+// ParentItem, ParentObject, TargetItem, TargetObject: the item's parent or target.
+void Parser::link(Statement& st) {
+  ZeLwsItem* it = item();
+  if (!it) return;
+  const bool parent = st.word.substr(0, 6) == "Parent";
+  const bool byHexId = st.word.substr(st.word.size() - 4) == "Item";
+  uint32_t id = 0;
+  if (!parseItemReference(st.rest, byHexId, &id)) {
+    if (!parent)
+      note(st.line, "%.*s needs an item; no target", static_cast<int>(st.word.size()), st.word.data());
+    else
+      note(st.line, "%s", byHexId ? "ParentItem needs a hex item id; no parent"
+                                  : "ParentObject needs an object number from 1; no parent");
+    return;
+  }
+  (parent ? it->hasParent : it->hasTarget) = true;
+  (parent ? it->parentId : it->targetId) = id;
+  (parent ? it->parentLine : it->targetLine) = st.line;
+}
+
+void Parser::controller(Statement& st) {
+  ZeLwsItem* it = item();
+  long long v = 0;
+  if (it && integer(st, &v)) (st.word == "HController" ? it->headingController : it->pitchController) = static_cast<int>(v);
+}
+
+void Parser::pivot(Statement& st) {
+  ZeLwsItem* it = item();
+  if (!it) return;
+  double v[3];
+  if (parseNumbers(st.rest, v, 3) != 3 || !std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) {
+    note(st.line, "%.*s needs three numbers", static_cast<int>(st.word.size()), st.word.data());
+    return;
+  }
+  const bool rotation = st.word == "PivotRotation";
+  const double scale = rotation && s_.version < 3 ? kDegrees : 1.0;
+  double* out = rotation ? it->pivotRotation : it->pivot;
+  for (int i = 0; i < 3; ++i) out[i] = v[i] * scale;
+}
+
+// --- Lights ---
+
+void Parser::lightType(Statement& st) {
+  long long v = 0;
+  if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
+    if (integer(st, &v)) light->lightType = v >= 0 && v <= 4 ? static_cast<int>(v) : 1;
+}
+
+void Parser::lightColour(Statement& st) {
+  if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT)) colour(st.rest, st.line, light->lightColour);
+}
+
+// Intensity, range and the cone's angles: a number or an envelope.
+void Parser::lightScalar(Statement& st) {
+  if (!itemOf(ZE_LWS_LIGHT)) return;
+  const std::string_view w = st.word;
+  if (w == "LightIntensity" || w == "LgtIntensity") readScalar(st.rest, st.line, {current_, SLOT_INTENSITY}, 1.0);
+  else if (w == "LightRange") readScalar(st.rest, st.line, {current_, SLOT_RANGE}, 1.0);
+  else if (w == "LightConeAngle" || w == "ConeAngle") readScalar(st.rest, st.line, {current_, SLOT_CONE}, kDegrees);
+  else readScalar(st.rest, st.line, {current_, SLOT_EDGE}, kDegrees);
+}
+
+void Parser::lightFalloffType(Statement& st) {
+  long long v = 0;
+  if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
+    if (integer(st, &v)) light->falloffType = v >= 0 && v <= 3 ? static_cast<int>(v) : 0;
+}
+
+// Version 1: intensity lost per metre, i.e. a linear falloff reaching 0 at 1/f.
+void Parser::falloff(Statement& st) {
+  double v = 0.0;
+  if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
+    if (number(st, &v) && v > 0.0) {
+      light->falloffType = 1;
+      light->range = zeLwsConstant(1.0 / v);
     }
-  } else if (word == "ResolutionMultiplier") {
-    if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA))
-      if (number(&dv)) {
-        if (dv > 0.0 && dv <= 16.0) camera->resolutionMultiplier = dv;
-        else note(n, "resolution multiplier out of range; 1 used");
-      }
-  } else if (word == "UseGlobalResolution") {
-    if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA))
-      if (integer(&iv)) camera->useGlobalResolution = iv != 0;
-  }
-  // Everything else (display flags, render options, ...) means nothing to playback.
+}
+
+void Parser::shadowType(Statement& st) {
+  long long v = 0;
+  if (ZeLwsItem* light = itemOf(ZE_LWS_LIGHT))
+    if (integer(st, &v)) light->shadowType = v >= 0 && v <= 2 ? static_cast<int>(v) : 0;
+}
+
+// --- Cameras ---
+
+void Parser::zoomFactor(Statement& st) {
+  if (itemOf(ZE_LWS_CAMERA)) readScalar(st.rest, st.line, {current_, SLOT_ZOOM}, 1.0);
+}
+
+void Parser::cameraFrameSize(Statement& st) {
+  if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA)) frameSize(st, &camera->frameWidth, &camera->frameHeight);
+}
+
+void Parser::resolutionMultiplier(Statement& st) {
+  double v = 0.0;
+  if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA))
+    if (number(st, &v)) {
+      if (v > 0.0 && v <= 16.0) camera->resolutionMultiplier = v;
+      else note(st.line, "resolution multiplier out of range; 1 used");
+    }
+}
+
+void Parser::useGlobalResolution(Statement& st) {
+  long long v = 0;
+  if (ZeLwsItem* camera = itemOf(ZE_LWS_CAMERA))
+    if (integer(st, &v)) camera->useGlobalResolution = v != 0;
 }
 
 void Parser::resolveParents() {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/zeFile.h"
+#include "base/zePath.h"
 #include "mesh/CZeSkinMeshBuffer.h"
 #include "mesh/codec/zeZmorph.h"
 #include "mesh/zeDeviceLog.h"
@@ -115,13 +116,9 @@ namespace {
 // The name without its extension, and the extension with its dot ("" when none).
 void splitExtension(const char* file, std::string* stem, std::string* extension) {
   *stem = file ? file : "";
-  const std::size_t dot = stem->find_last_of('.');
-  const std::size_t slash = stem->find_last_of("/\\");
-  extension->clear();
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-    *extension = stem->substr(dot);
-    stem->erase(dot);
-  }
+  const std::string name = zePathFileName(*stem, true);
+  *extension = name.substr(zePathFileName(name, false).size());
+  stem->erase(stem->size() - extension->size());
 }
 }  // namespace
 

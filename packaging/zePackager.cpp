@@ -2,6 +2,8 @@
 // building an archive or an executable · the tools.
 #include "packaging/zePackager.h"
 
+#include "app/zePackagingTools.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -274,26 +276,19 @@ int build(const ZePackagingContext& context, const Job& job, const char* output,
 // --- The tools -------------------------------------------------------------------------
 
 int zeRunPackagingTool(const ZePackagingContext& context, const char* tool, const char* output, const char* source) {
-  struct Tool {
-    const char* option;
-    Job job;
+  // What each tool of the option table builds, in the table's tool order.
+  static const Job jobs[int(ZePackagingTool::Count)] = {
+      {Content::Demo, true},           {Content::Demo, false},          {Content::Directory, true},
+      {Content::Directory, false},     {Content::DirectoryList, true},  {Content::DirectoryList, false},
+      {Content::EngineOnly, true, ZE_RESOURCE_SHADERS},
   };
-  static const Tool tools[] = {
-      {"-demoexe", {Content::Demo, true}},
-      {"-demodat", {Content::Demo, false}},
-      {"-direxe", {Content::Directory, true}},
-      {"-dirdat", {Content::Directory, false}},
-      {"-dirlistexe", {Content::DirectoryList, true}},
-      {"-dirlistdat", {Content::DirectoryList, false}},
-      {"-exersc", {Content::EngineOnly, true, ZE_RESOURCE_SHADERS}},
-  };
-  for (const Tool& t : tools) {
-    if (std::strcmp(t.option, tool) != 0) continue;
-    if (!output || (!source && t.job.content != Content::EngineOnly)) return -1;
-    return build(context, t.job, output, source);
+  const SZePackagingToolName* named = zeFindPackagingTool(tool);
+  if (!named) {
+    zeReportError("Unknown packaging tool %s", tool ? tool : "");
+    return -1;
   }
-  zeReportError("Unknown packaging tool %s", tool);
-  return -1;
+  if (!output || (!source && named->takesSource)) return -1;
+  return build(context, jobs[int(named->tool)], output, source);
 }
 
 int zeRunPackagingTool(const char* tool, const char* output, const char* source) {

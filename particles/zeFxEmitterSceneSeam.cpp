@@ -26,7 +26,7 @@ const char* text(const ZF_Entry* e) {
   return e && e->kind == ZF_VALUE && e->type == ZF_STR ? static_cast<const char*>(e->value.data) : "";
 }
 
-class EmitterSeam : public IZeEmitters {
+class EmitterSeam : public CZeEmittersSeam {
  public:
   explicit EmitterSeam(SZeEffectCommandEnv (*effects)()) : effects_(effects) {}
 

@@ -6,14 +6,7 @@ namespace {
 
 class Unbuilt : public IZeParticleDrawer {
  public:
-  void draw(const SZeParticleBatch&) override {
-    if (said_) return;
-    said_ = true;
-    zeMessage(ZE_INFO, "particle drawing is not built yet");
-  }
-
- private:
-  bool said_ = false;
+  void draw(const SZeParticleBatch&) override { zeNotBuilt("particle drawing"); }
 };
 
 Unbuilt unbuilt;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <utility>
 
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 // --- Curl noise ------------------------------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 #include "app/zeLayoutWindow.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "player/zeViewerClock.h"
 #include "player/zeViewerShaderWatch.h"
 #include "render/ze2D.h"
@@ -68,29 +69,12 @@ int loadProgress(int percent, void*) {
   return 0;
 }
 
-std::string fileName(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseName(const char* file) {
-  std::string name = fileName(file);
-  const std::size_t dot = name.find_last_of('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 void findMusic(ServiceMusic& music) {
   const char* audio = zeSceneAudioFile(kScene);
   if (!audio || !*audio) return;
-  const std::string base = baseName(audio);
+  const std::string base = zePathFileName(audio, false);
   for (const char* folder : {"../music", "../data"}) {
-    const std::string candidate = std::string(folder) + "/" + base + ".mp3";
+    const std::string candidate = zePathJoin(folder, base + ".mp3");
     if (!zeFileExists(candidate.c_str())) continue;
     if (zeLoadMusic(candidate.c_str(), kMusic) == 0) {
       zeLog("Loaded Music %s\n", candidate.c_str());
@@ -111,10 +95,10 @@ struct PressedKeys {
 };
 
 struct Viewer {
-  Viewer(const ViewerOptions& o, const ZeSceneViewerHooks* h, std::string file)
+  Viewer(const ViewerOptions& o, IZeSceneViewerHooks* h, std::string file)
       : options(o), hooks(h), sceneFile(std::move(file)) {}
   const ViewerOptions& options;
-  const ZeSceneViewerHooks* hooks;
+  IZeSceneViewerHooks* hooks;
   std::string sceneFile;
   ZeViewerState s;
   ServiceMusic music;
@@ -130,7 +114,10 @@ struct Viewer {
   unsigned fpsLastMs = 0;
   char fpsText[64] = "FPS=0.00 (0.00 ms/frm)";
 
-  unsigned now() const { return hooks && hooks->clock ? hooks->clock(hooks->user) : zeTimer(); }
+  unsigned now() const {
+    unsigned ms = 0;
+    return hooks && hooks->clock(&ms) ? ms : zeTimer();
+  }
   bool has(int flag) const { return (options.flags & flag) != 0; }
   bool rideOption(int bit) const { return (options.rideOptions & bit) != 0; }
 
@@ -283,6 +270,7 @@ int Viewer::run() {
   zeSetCameraMoveSpeed(rideSpeed * kMoveSpeedPerCm);
   fpsLastMs = now();
 
+  int result = 0;
   for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
     const int nowMs = static_cast<int>(now());
     if (shaderWatches) zeViewerShaderWatchPoll();
@@ -337,11 +325,14 @@ int Viewer::run() {
     s.forceAnimate = false;
     measureFps(static_cast<unsigned>(nowMs));
     if (!takeShot) hud();
-    zeSync();
+    if (zeSync() != 0) {
+      result = -1;  // the frame said why
+      break;
+    }
     if (takeShot) screenshot();
-    if (hooks && hooks->afterFrame) {
+    if (hooks) {
       const SZeViewerFrame shown{s.sceneTime, s.paused, s.loop, updateStatus, ride, rideSpeed};
-      if (!hooks->afterFrame(frame, shown, hooks->user)) break;
+      if (!hooks->afterFrame(frame, shown)) break;
     }
   }
 
@@ -356,7 +347,7 @@ int Viewer::run() {
   }
   zeDeleteScene(kScene);
   zeLog("Zarn Engine scene viewer ended\n");
-  return 0;
+  return result;
 }
 
 }  // namespace
@@ -396,7 +387,7 @@ int zeSceneViewer(const char* path, ViewerOptions* options) {
   return zeRunSceneViewer(path, options ? *options : defaults, nullptr);
 }
 
-int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks) {
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, IZeSceneViewerHooks* hooks) {
   zeLog("Zarn Engine scene viewer started\n");
   const bool convert = (options.flags & ZE_VIEWER_CONVERT) != 0;
   if (!path && convert && (options.flags & ZE_VIEWER_BASE)) {
@@ -406,8 +397,8 @@ int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSce
   if (!path || !*path) return -1;
   if (convert) return zeConvertSceneToBinary(path);
 
-  Viewer viewer(options, hooks, fileName(path));
-  const std::string folder = folderOf(path);
+  Viewer viewer(options, hooks, zePathFileName(path, true));
+  const std::string folder = zePathDirectory(path);
   placeWindow(options);
   if (!zeIsPackaged()) viewer.shaderWatches = zeViewerShaderWatchStart(zeGetBaseDirectory()) > 0;
   if (!folder.empty()) zeSetWorkingDirectory(folder.c_str());

@@ -15,19 +15,21 @@ struct SZeViewerFrame {
   int rideSpeed = 0;  // cm/s
 };
 
-// A test's view of the loop: the clock (ms) the viewer reads instead of the
-// engine timer, and a call after every frame (numbered from 0; false ends
-// the loop). Either may be null.
-struct ZeSceneViewerHooks {
-  unsigned (*clock)(void* user) = nullptr;
-  bool (*afterFrame)(int frame, const SZeViewerFrame& shown, void* user) = nullptr;
-  void* user = nullptr;
+// A test's view of the loop.
+class IZeSceneViewerHooks {
+ public:
+  virtual ~IZeSceneViewerHooks() = default;
+  // After every frame (numbered from 0); false ends the loop.
+  virtual bool afterFrame(int frame, const SZeViewerFrame& shown) = 0;
+  // The clock (ms) the viewer reads instead of the engine timer; false (the
+  // default): the engine timer.
+  virtual bool clock(unsigned* ms) { return false; }
 };
 
 // 0 when the viewer ended normally or a conversion finished, -1 when no file
 // was chosen or the scene failed to load (or could not be converted).
 int zeSceneViewer(const char* path, ViewerOptions* options);
-int zeRunSceneViewer(const char* path, const ViewerOptions& options, const ZeSceneViewerHooks* hooks);
+int zeRunSceneViewer(const char* path, const ViewerOptions& options, IZeSceneViewerHooks* hooks);
 
 // Conversion: `<path>.bin` beside the scene, in the binary form. 0, or -1
 // with the reason. No engine is needed.

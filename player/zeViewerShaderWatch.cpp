@@ -9,6 +9,7 @@
 
 #include "app/zeFrame.h"
 #include "services/zeWatch.h"
+#include "base/zePath.h"
 
 namespace {
 
@@ -21,11 +22,10 @@ bool watching[kCount] = {};
 }  // namespace
 
 int zeViewerShaderWatchStart(const char* baseDirectory) {
-  std::string base = baseDirectory ? baseDirectory : "";
-  if (!base.empty() && base.back() != '/') base += '/';
+  const std::string base = baseDirectory ? baseDirectory : "";
   int started = 0;
   for (int i = 0; i < kCount; ++i) {
-    const std::string folder = base + kFolders[i];
+    const std::string folder = zePathJoin(base, kFolders[i]);
     struct stat info {};
     watching[i] = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && zeFolderWatchCreate(folder.c_str(), i) == 0;
     if (watching[i]) ++started;

@@ -11,8 +11,10 @@
 #include "mesh/CZeMeshManipulator.h"
 #include "mesh/zeDeviceLog.h"
 #include "packaging/zePackagingRunModes.h"
+#include "particles/zeCurlNoise.h"
 #include "particles/zeFxEmitterSceneSeam.h"
 #include "player/zeSceneViewer.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -35,14 +37,14 @@ bool startMusic(ZeEngineContext&, char* reason) {
 
 void stopMusic(ZeEngineContext&) { zeMusicShutdown(); }
 
-// Mesh and loader code write to the device's log while a device exists; the
-// default camera gets its ride animator.
-bool startDeviceLog(ZeEngineContext& context, char* reason) {
+// Once the device exists: mesh and loader code write to the device's log,
+// and the default camera gets its ride animator.
+bool startDeviceLogAndRideCamera(ZeEngineContext& context, char* reason) {
   zeSetDeviceLogger(context.device->getLogger());
   return zeRideCameraStart(context, reason);
 }
 
-void stopDeviceLog(ZeEngineContext& context) {
+void stopDeviceLogAndRideCamera(ZeEngineContext& context) {
   zeRideCameraStop(context);
   CZeMeshManipulator::releaseScratch();
   zeSetDeviceLogger(nullptr);
@@ -59,10 +61,12 @@ ZeRunModes zeBuiltRunModes() {
   zeInstallImagesAnd2D();
   zeInstallEffectManagerSlot();
   zeInstallSurfaceServices();
+  zeInstallMainRenderer();
+  zeInstallCurlNoise();
   zeSceneRegister();
   zeInstallFxEmitterSceneSeam(zeEngineEffectCommands);
   zeLwsInstallSceneReader();
-  zeSetEngineStep(ZeEngineStep::Device, {startDeviceLog, stopDeviceLog});
+  zeSetEngineStep(ZeEngineStep::Device, {startDeviceLogAndRideCamera, stopDeviceLogAndRideCamera});
   zeSetEngineStep(ZeEngineStep::Music, {startMusic, stopMusic});
 
   ZeRunModes modes;

@@ -14,7 +14,6 @@
 #include "effect/IZeTextureManager.h"
 #include "effect/CZeEffectCallback.h"
 #include "particles/zeFxEmitter.h"
-#include "render/gl/ZeGLEffectDraw.h"
 #include "render/ze2D.h"
 #include "scene/CZeSceneNodeExt.h"
 #include "scene/IZeSceneNodeExt.h"
@@ -164,23 +163,10 @@ void frameCompleted() {
   }
 }
 
-// The scene graph with effect-carrying buffers drawn by the engine, so the
-// effect callback knows what it draws. The NULL driver draws nothing.
-void drawSceneGraph() {
-  ZeEngineContext& context = zeEngineContext();
-  CZeEffectCallback* callback =
-      current && context.openGL ? dynamic_cast<CZeEffectCallback*>(current->manager->defaultCallback()) : nullptr;
-  zeGLDrawSceneWithEffects(context.sceneManager, context.driver, callback);
-}
-
 }  // namespace
 
 void zeInstallEffectManagerSlot() {
   ZeFrameHooks hooks = zeGetFrameHooks();
-  if (hooks.drawSceneGraph != drawSceneGraph) {
-    hooks.drawSceneGraph = drawSceneGraph;
-    zeSetFrameHooks(hooks);
-  }
   if (hooks.frameCompleted != frameCompleted) {
     previousFrameCompleted = hooks.frameCompleted;
     hooks.frameCompleted = frameCompleted;

@@ -46,17 +46,14 @@ class HandleCache {
   Slot slots_[kSlots];
 };
 
-class EngineSurfaceServices : public IZeSurfaceServices {
+class EngineSurfaceServices : public CZeSurfaceServicesSeam {
  public:
   video::ITexture* loadTexture(const char* file, int channel, bool mipmaps) override {
     SZeEffectCommandEnv commands = zeEngineEffectCommands();
     ZeEngineContext& context = zeEngineContext();
     if (!file || !file[0] || !commands.textures || !context.driver) return nullptr;
-    if (channel == ZE_LW_REFLECTION_IMAGE && mipmaps && context.filteredReflection && !saidFiltered_) {
-      saidFiltered_ = true;
-      zeMessage(ZE_INFO, "Surfaces: filtered and cube reflection images are not built yet; '%s' is used as it is",
-                file);
-    }
+    if (channel == ZE_LW_REFLECTION_IMAGE && mipmaps && context.filteredReflection)
+      zeNotBuilt("Filtered and cube reflection images (reflection images are used as they are)");
     const bool before = context.driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
     context.driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipmaps);
     video::ITexture* texture = nullptr;
@@ -133,7 +130,6 @@ class EngineSurfaceServices : public IZeSurfaceServices {
   }
 
  private:
-  bool saidFiltered_ = false;
   HandleCache handles_;
 };
 

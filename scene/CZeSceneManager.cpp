@@ -146,11 +146,7 @@ scene::ISceneNode* CZeSceneManager::addMDDNode(const char* file, const char* cac
   scene::IAnimatedMesh* mesh = getMesh(file);
   if (!mesh || !cacheFile) return nullptr;
   // The lookup is the object's name with its extension replaced.
-  std::string pnts = file;
-  const std::size_t dot = pnts.find_last_of('.');
-  const std::size_t slash = pnts.find_last_of("/\\");
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) pnts.erase(dot);
-  pnts += ".zpnts";
+  const std::string pnts = zePathDirectory(file) + zePathFileName(file, false) + ".zpnts";
   CZeMDDMesh* cache = new CZeMDDMesh;
   if (!cache->setup(mesh, pnts.c_str(), cacheFile)) {
     cache->drop();

@@ -10,7 +10,7 @@ struct SZeLightData {
   irr::s32 falloffType = 1;
   float intensity = 1.0f;
   irr::video::ITexture* projectionImage = nullptr;  // one reference
-  irr::video::SColorf shadowColour{0.0f, 0.0f, 0.0f, 1.0f};
+  irr::video::SColorf shadowColor{0.0f, 0.0f, 0.0f, 1.0f};
   irr::s32 shadowMapSize = 512;
   float rendererValue = 5.0f;  // read by the renderers, set by no command
   float shadowMapFuzz = 0.0f;
@@ -20,8 +20,8 @@ struct SZeLightData {
   float distantShadowHeight = 30.0f;
   irr::s32 volumetricOn = 0;
   float volumetricDensity = 1.0f;
-  irr::s32 volumetricColourOn = 0;
-  irr::video::SColorf volumetricColour{1.0f, 1.0f, 1.0f, 1.0f};
+  irr::s32 volumetricColorOn = 0;
+  irr::video::SColorf volumetricColor{1.0f, 1.0f, 1.0f, 1.0f};
   float volumetricBase = 0.0f;
   irr::s32 volumeClampOn = 0;
   float volumeClamp = 1.0f;

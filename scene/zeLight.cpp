@@ -224,7 +224,7 @@ int zeSetLightShadow(int id, bool on) {
 int zeColorLightShadow(int id, unsigned argb) {
   bool exists;
   if (SZeLightData* data = findData(id, &exists))
-    data->shadowColour = video::SColorf(((argb >> 16) & 0xFF) / 255.0f, ((argb >> 8) & 0xFF) / 255.0f,
+    data->shadowColor = video::SColorf(((argb >> 16) & 0xFF) / 255.0f, ((argb >> 8) & 0xFF) / 255.0f,
                                         (argb & 0xFF) / 255.0f, ((argb >> 24) & 0xFF) / 255.0f);
   return exists ? 0 : -1;
 }
@@ -277,11 +277,11 @@ int zeSetLightVolumetricBase(int id, float value) {
   return exists ? 0 : -1;
 }
 
-int zeSetLightVolumetricColour(int id, bool on, float r, float g, float b) {
+int zeSetLightVolumetricColor(int id, bool on, float r, float g, float b) {
   bool exists;
   if (SZeLightData* data = findData(id, &exists)) {
-    data->volumetricColourOn = on ? 1 : 0;
-    data->volumetricColour = video::SColorf(r, g, b, 1.0f);
+    data->volumetricColorOn = on ? 1 : 0;
+    data->volumetricColor = video::SColorf(r, g, b, 1.0f);
   }
   return exists ? 0 : -1;
 }
@@ -357,7 +357,7 @@ int zeConfigureLight(int id, const SZeLightRecord& r) {
   zeSetLightIntensity(id, r.intensity);
   zeSetLightShadow(id, r.shadowType == 2);
   if (r.shadowType != 0) {
-    zeColorLightShadow(id, rgbBytes(r.shadowColour));
+    zeColorLightShadow(id, rgbBytes(r.shadowColor));
     zeSetShadowMapSize(id, r.shadowMapSize);
     zeSetShadowMapFuzz(id, r.shadowMapFuzz);
   }
@@ -366,9 +366,9 @@ int zeConfigureLight(int id, const SZeLightRecord& r) {
   zeSetLightVolumetric(id, volumetric);
   if (volumetric) {
     if (r.hasVolumetricFlags && r.volumetricFlags[4] != 0)
-      zeSetLightVolumetricColour(id, true, r.volumetricColour[0], r.volumetricColour[1], r.volumetricColour[2]);
+      zeSetLightVolumetricColor(id, true, r.volumetricColor[0], r.volumetricColor[1], r.volumetricColor[2]);
     else
-      zeSetLightVolumetricColour(id, false, 1, 1, 1);
+      zeSetLightVolumetricColor(id, false, 1, 1, 1);
     if (r.hasVolumetricFlags) zeSetLightVolumetricQuality(id, r.volumetricFlags[1]);
   }
   return result;

@@ -31,7 +31,7 @@ int zeSetLightProjectionImage(int id, const char* file);  // nullptr clears
 int zeSetLightVolumetric(int id, bool on);
 int zeSetLightVolumetricDensity(int id, float value);
 int zeSetLightVolumetricBase(int id, float value);
-int zeSetLightVolumetricColour(int id, bool on, float r, float g, float b);
+int zeSetLightVolumetricColor(int id, bool on, float r, float g, float b);
 int zeSetLightVolumeClamp(int id, bool on, float value);
 int zeSetLightVolumetricQuality(int id, int quality);
 int zeSetLightDistantShadowSize(int id, float width, float height);
@@ -50,14 +50,14 @@ struct SZeLightRecord {
   float colour[3] = {0, 0, 0};       // "color" element 0
   float intensity = 0;               // "intensity"
   int shadowType = 0;                // "shadowType"
-  float shadowColour[3] = {0, 0, 0}; // "shadowColor" element 0
+  float shadowColor[3] = {0, 0, 0}; // "shadowColor" element 0
   int shadowMapSize = 512;           // "shadMapSize"
   float shadowMapFuzz = 0;           // "shadMapFuzz"
   const char* projectionImage = nullptr;  // "projImage", nullptr when absent
   int flags = 0;                     // "flags"; bit 5 (32) turns volumetrics on
   bool hasVolumetricFlags = false;   // Volumetric "flags" exists
   int volumetricFlags[5] = {0, 0, 0, 0, 0};
-  float volumetricColour[3] = {1, 1, 1};  // Volumetric "color" element 0
+  float volumetricColor[3] = {1, 1, 1};  // Volumetric "color" element 0
 };
 // Configures an existing light from a scene record, at load and on reload.
 // 0, or -1 when a step failed (its message was issued).

@@ -450,24 +450,19 @@ int zeSetObjectBox(int id, const core::vector3df& position, const core::vector3d
 
 namespace {
 
-ZeCubeMapTextureGetter cubeMapTexture = nullptr;
+ZeCubeMapLookup cubeMapLookup = nullptr;
 
 // The texture of cube map `cubeMapId`, or nullptr after a report.
 IReferenceCounted* findCubeTexture(int cubeMapId) {
-  ZeHandleTable<ZeCubeMapCell>* table = zeEngineContext().cubeMaps.get();
-  ZeCubeMapCell* entry = table ? table->find(cubeMapId) : nullptr;
-  if (!entry) {
-    zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, zeTableMissReason(table));
-    return nullptr;
-  }
-  IReferenceCounted* texture = cubeMapTexture ? cubeMapTexture(entry) : nullptr;
-  if (!texture) zeReportArgError(2, "CubeMap ID %d has no texture the object layer can use", cubeMapId);
+  const char* reason = "cube maps: not built yet";
+  IReferenceCounted* texture = cubeMapLookup ? cubeMapLookup(cubeMapId, &reason) : nullptr;
+  if (!texture) zeReportArgError(2, "CubeMap ID %d does not exist. %s", cubeMapId, reason);
   return texture;
 }
 
 }  // namespace
 
-void zeSetCubeMapTextureGetter(ZeCubeMapTextureGetter getter) { cubeMapTexture = getter; }
+void zeSetCubeMapLookup(ZeCubeMapLookup lookup) { cubeMapLookup = lookup; }
 
 int zeSetObjectCubeMap1(int id, int cubeMapId) {
   bool exists;
@@ -515,7 +510,7 @@ int zeSetObjectVertexTexture(int id, const char* name, int flags) {
   }
   // Preparing the mesh and writing its vertices into a texture need the mesh
   // manipulator's preparation and the texture manager, which are not built yet.
-  zeMessage(ZE_WARN, "Object ID %d: vertex textures are not built yet", id);
+  zeNotBuilt("vertex textures");
   zeReportArgError(-1, "Object ID %d failed to create vertex texture", id);
   return -1;
 }

@@ -61,10 +61,11 @@ int zeSetObjectBox(int id, const irr::core::vector3df& position, const irr::core
 // --- Cube maps ----------------------------------------------------------------------
 int zeSetObjectCubeMap1(int id, int cubeMapId);
 int zeSetObjectCubeMap2(int id, int cubeMapId);  // -1 clears it
-// The cube-map layer answers with the texture of a cube-map table entry.
-struct ZeCubeMapCell;
-using ZeCubeMapTextureGetter = irr::IReferenceCounted* (*)(ZeCubeMapCell* cubeMap);
-void zeSetCubeMapTextureGetter(ZeCubeMapTextureGetter getter);
+// The cube-map layer answers with the texture of cube map `cubeMapId`, or
+// nullptr with why it misses (its table's reason). Until it installs itself
+// every identifier misses ("cube maps: not built yet").
+using ZeCubeMapLookup = irr::IReferenceCounted* (*)(int cubeMapId, const char** missReason);
+void zeSetCubeMapLookup(ZeCubeMapLookup lookup);
 // A cube map is going away: every object using it lets it go.
 void zeObjectsForgetCubeMap(irr::IReferenceCounted* cubeTexture);
 

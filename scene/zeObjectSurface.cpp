@@ -18,60 +18,51 @@ static_assert(ZF_SURFACE_CHANNELS == ZE_LW_CHANNELS, "scene channels are the sur
 
 namespace {
 
-// Each kind of service says once that it is missing: scenes apply surfaces every frame.
-bool saidTextures = false, saidImages = false, saidEffects = false;
-
-void unbuilt(bool* said, const char* what) {
-  if (*said) return;
-  *said = true;
-  zeMessage(ZE_INFO, "Surfaces: %s are not built yet", what);
-}
-
-IZeSurfaceServices defaultServices;
-IZeSurfaceServices* services = &defaultServices;
+CZeSurfaceServicesSeam defaultServices;
+CZeSurfaceServicesSeam* services = &defaultServices;
 
 }  // namespace
 
-video::ITexture* IZeSurfaceServices::loadTexture(const char*, int, bool) {
-  unbuilt(&saidTextures, "textures");
+video::ITexture* CZeSurfaceServicesSeam::loadTexture(const char*, int, bool) {
+  zeNotBuilt("Surface textures");
   return nullptr;
 }
 
-bool IZeSurfaceServices::imageTexture(int, video::ITexture**) {
-  unbuilt(&saidImages, "images");
+bool CZeSurfaceServicesSeam::imageTexture(int, video::ITexture**) {
+  zeNotBuilt("Surface images");
   return false;
 }
 
-IZeEffect* IZeSurfaceServices::effect(int, const char** reason) {
-  unbuilt(&saidEffects, "effects");
-  *reason = "effects are not built yet";
+IZeEffect* CZeSurfaceServicesSeam::effect(int, const char** reason) {
+  zeNotBuilt("Surface effects");
+  *reason = "effects: not built yet";
   return nullptr;
 }
 
-bool IZeSurfaceServices::rendererEffect(SZeSurfaceMacro*, int*, int, int, const char** file) {
+bool CZeSurfaceServicesSeam::rendererEffect(SZeSurfaceMacro*, int*, int, int, const char** file) {
   // No renderer draws with effects: surfaces without their own are drawn
   // with the material they write.
   *file = "";
   return true;
 }
 
-IZeEffect* IZeSurfaceServices::compileEffect(const char*, int, const SZeSurfaceMacro*, const char*) {
-  unbuilt(&saidEffects, "effects");
+IZeEffect* CZeSurfaceServicesSeam::compileEffect(const char*, int, const SZeSurfaceMacro*, const char*) {
+  zeNotBuilt("Surface effects");
   return nullptr;
 }
 
-bool IZeSurfaceServices::setEffectTextures(IZeEffect*, const ZF_EffectParams&) {
-  unbuilt(&saidEffects, "effects");
+bool CZeSurfaceServicesSeam::setEffectTextures(IZeEffect*, const ZF_EffectParams&) {
+  zeNotBuilt("Surface effects");
   return false;
 }
 
-bool IZeSurfaceServices::setEffectParams(IZeEffect*, const ZF_EffectParams&) {
-  unbuilt(&saidEffects, "effects");
+bool CZeSurfaceServicesSeam::setEffectParams(IZeEffect*, const ZF_EffectParams&) {
+  zeNotBuilt("Surface effects");
   return false;
 }
 
-void zeSetSurfaceServices(IZeSurfaceServices* given) { services = given ? given : &defaultServices; }
-IZeSurfaceServices& zeSurfaceServices() { return *services; }
+void zeSetSurfaceServices(CZeSurfaceServicesSeam* given) { services = given ? given : &defaultServices; }
+CZeSurfaceServicesSeam& zeSurfaceServices() { return *services; }
 
 // --- Finding a row's surface ---------------------------------------------------------------------
 

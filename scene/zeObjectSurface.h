@@ -3,7 +3,7 @@
 // the initial flag, every frame without it).
 //
 // Textures, images, effects and the renderer belong to other layers: they
-// are reached through IZeSurfaceServices, whose defaults say once that they
+// are reached through CZeSurfaceServicesSeam, whose defaults say once that they
 // are not built yet. The engine installs its own (render/zeSurfaceServices.cpp);
 // tests install recording ones.
 #pragma once
@@ -18,9 +18,9 @@ class IZeEffect;
 // Macros a surface effect is compiled with (surface, renderer and "cflags").
 constexpr int ZE_SURFACE_MACRO_CAPACITY = 100;
 
-class IZeSurfaceServices {
+class CZeSurfaceServicesSeam {
  public:
-  virtual ~IZeSurfaceServices() = default;
+  virtual ~CZeSurfaceServicesSeam() = default;
   // A texture from a file for a channel ("ReflectionImage" by the filtered
   // or automatic lookup, others by the plain one); nullptr when it cannot be had.
   virtual irr::video::ITexture* loadTexture(const char* file, int channel, bool mipmaps);
@@ -42,8 +42,8 @@ class IZeSurfaceServices {
 };
 
 // The services in use; nullptr puts the defaults back.
-void zeSetSurfaceServices(IZeSurfaceServices* services);
-IZeSurfaceServices& zeSurfaceServices();
+void zeSetSurfaceServices(CZeSurfaceServicesSeam* services);
+CZeSurfaceServicesSeam& zeSurfaceServices();
 
 // --- Script commands (0 or -1; failures are argument errors) ----------------------
 // Channels are named exactly as in the channel table; an unknown name is

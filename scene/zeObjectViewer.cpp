@@ -85,7 +85,7 @@ void animate(const ViewerState& s) {
 
 int zeObjectViewer(const char* path) { return zeRunObjectViewer(path, nullptr); }
 
-int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks) {
+int zeRunObjectViewer(const char* path, IZeObjectViewerHooks* hooks) {
   zeLoadObject(kObject, path);
   if (!zeObjectExist(kObject)) {
     zeMessage(ZE_ERROR | ZE_MSG_SHOW, "Failed to load object %s\n", path ? path : "");
@@ -109,14 +109,18 @@ int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks) {
   s.frames = zeTotalObjectFrames(kObject);
   s.startMs = zeTimer();
 
+  int result = 0;
   for (int frame = 0; zeDeviceRun() && !input.escapeLatched(); ++frame) {
     turn(s, input);
     zoom(s, input);
     animate(s);
-    zeSync();
+    if (zeSync() != 0) {
+      result = -1;  // the frame said why
+      break;
+    }
     if (!zeIsWindowActive()) zeSleep(20);
-    if (hooks && hooks->afterFrame && !hooks->afterFrame(frame, hooks->user)) break;
+    if (hooks && !hooks->afterFrame(frame)) break;
   }
   zeDeleteObject(kObject);
-  return 0;
+  return result;
 }

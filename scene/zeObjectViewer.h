@@ -3,13 +3,14 @@
 // started engine; the entry starts and stops it.
 #pragma once
 
-// A front end's view of its own loop, for tests: called after every rendered
-// frame (numbered from 0); false ends the loop.
-struct ZeObjectViewerHooks {
-  bool (*afterFrame)(int frame, void* user) = nullptr;
-  void* user = nullptr;
+// A test's view of the loop: called after every rendered frame (numbered
+// from 0); false ends the loop.
+class IZeObjectViewerHooks {
+ public:
+  virtual ~IZeObjectViewerHooks() = default;
+  virtual bool afterFrame(int frame) = 0;
 };
 
 // 0, or -1 when the object cannot be loaded ("Failed to load object %s\n").
 int zeObjectViewer(const char* path);
-int zeRunObjectViewer(const char* path, const ZeObjectViewerHooks* hooks);
+int zeRunObjectViewer(const char* path, IZeObjectViewerHooks* hooks);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/IZeRenderer.h"
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
 #include "scene/zeLight.h"
@@ -37,29 +38,20 @@ bool sameIgnoringCase(const char* a, const char* b) {
 }
 
 // --- Seams ------------------------------------------------------------------------------
-IZeSceneRenderer defaultRenderer;
-IZeRenderSettings defaultSettings;
-IZeCubeMaps defaultCubeMaps;
-IZeCameraShaders defaultCameraShaders;
-IZeEmitters defaultEmitters;
-IZeSceneMeshes defaultMeshes;
+CZeSceneRendererSeam defaultRenderer;
+CZeRenderSettingsSeam defaultSettings;
+CZeCubeMapsSeam defaultCubeMaps;
+CZeCameraShadersSeam defaultCameraShaders;
+CZeEmittersSeam defaultEmitters;
+CZeSceneMeshesSeam defaultMeshes;
 ZeSceneSeams seams{&defaultRenderer, &defaultSettings, &defaultCubeMaps,
                    &defaultCameraShaders, &defaultEmitters, &defaultMeshes};
 
-// Subsystems that said they are not built, in this load.
-const char* saidUnbuilt[16];
-int saidCount = 0;
-
 }  // namespace
 
-void zeSceneSeamUnbuilt(const char* what) {
-  for (int i = 0; i < saidCount; ++i)
-    if (saidUnbuilt[i] == what || std::strcmp(saidUnbuilt[i], what) == 0) return;
-  if (saidCount < 16) saidUnbuilt[saidCount++] = what;
-  zeMessage(ZE_INFO, "%s are not built yet", what);
-}
+void zeSceneSeamUnbuilt(const char* what) { zeNotBuilt(what); }
 
-void zeSceneSeamsNewLoad() { saidCount = 0; }
+void zeSceneSeamsNewLoad() { zeNotBuiltSayAgain(); }
 
 void zeSetSceneSeams(const ZeSceneSeams& s) {
   seams.renderer = s.renderer ? s.renderer : &defaultRenderer;
@@ -117,7 +109,7 @@ void zeSceneLightRecord(const ZF_LightRec& rec, SZeLightRecord* out) {
   r.colour[0] = colour.x, r.colour[1] = colour.y, r.colour[2] = colour.z;
   r.intensity = rec.intensity ? ZF_FP_At(rec.intensity, 0) : 0.0f;
   r.shadowType = rec.shadowType;
-  for (int k = 0; k < 3; ++k) r.shadowColour[k] = rec.shadowColor[k];
+  for (int k = 0; k < 3; ++k) r.shadowColor[k] = rec.shadowColor[k];
   r.shadowMapSize = rec.shadMapSize;
   r.shadowMapFuzz = rec.shadMapFuzz;
   r.projectionImage = rec.projImage;
@@ -125,7 +117,7 @@ void zeSceneLightRecord(const ZF_LightRec& rec, SZeLightRecord* out) {
   r.hasVolumetricFlags = rec.hasVolumetricFlags;
   for (int k = 0; k < 5; ++k) r.volumetricFlags[k] = rec.volumetricFlags[k];
   const ZF_Float3 vc = rec.volumetricColor ? ZF_FP3_At(rec.volumetricColor, 0) : ZF_Float3{1, 1, 1};
-  r.volumetricColour[0] = vc.x, r.volumetricColour[1] = vc.y, r.volumetricColour[2] = vc.z;
+  r.volumetricColor[0] = vc.x, r.volumetricColor[1] = vc.y, r.volumetricColor[2] = vc.z;
   *out = r;
 }
 
@@ -297,11 +289,14 @@ void zeSceneBuildRenderer(ZeSceneSlot& slot) {
     if (seams.renderer->loadEffect(slot.params.effectBase + static_cast<int>(i), slot.effectScratch) != 0) break;
   }
   if (seams.renderer->createRenderer(slot.params.rendererId, slot.params.effectBase, slot.params.lightBase, v) == 0)
-    seams.renderer->selectRenderer(slot.params.rendererId);
+    zeSetCurrentRenderer(seams.renderer->renderer(slot.params.rendererId));
 }
 
 void zeSceneDeleteRenderer(ZeSceneSlot& slot, const ZF_SceneView& view) {
   if (!view.hasRenderCommands) return;
+  // A deleted scene's renderer draws no more frames.
+  IZeRenderer* own = seams.renderer->renderer(slot.params.rendererId);
+  if (own && own == zeCurrentRenderer()) zeSetCurrentRenderer(nullptr);
   seams.renderer->deleteRenderer(slot.params.rendererId);
   for (size_t i = 0; i < view.renderEffects.size(); ++i)
     seams.renderer->deleteEffect(slot.params.effectBase + static_cast<int>(i));
@@ -541,7 +536,7 @@ int zeShowScene(int id) {
     zeSceneApplyDisplay(v);
     seams.settings->setVelocityFlags(intOf(v.renderSettings[ZF_RS_VELOCITY_SOLID]),
                                      intOf(v.renderSettings[ZF_RS_VELOCITY_TRANSPARENT]));
-    if (v.hasRenderCommands) seams.renderer->selectRenderer(slot->params.rendererId);
+    if (v.hasRenderCommands) zeSetCurrentRenderer(seams.renderer->renderer(slot->params.rendererId));
     if (v.probesActive) seams.cubeMaps->activateProbes(slot->params.probesId);
   }
   seams.renderer->sceneShown(id);
@@ -573,7 +568,7 @@ int zeHideScene(int id) {
   }
   if (!slot->objectsOnly) {
     seams.settings->setVelocityFlags(0, 0);
-    if (v.hasRenderCommands) seams.renderer->resetRenderer();
+    if (v.hasRenderCommands) zeSetCurrentRenderer(nullptr);
     if (v.probesActive) seams.cubeMaps->activateProbes(-1);
   }
   slot->resetPostCache();

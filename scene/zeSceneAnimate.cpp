@@ -105,7 +105,7 @@ namespace {
 // --- Post-processing --------------------------------------------------------------------------
 void animateProcessing(ZeSceneSlot& slot, float s) {
   const ZF_SceneView& v = *slot.view;
-  IZeRenderSettings* rs = zeSceneSeams().settings;
+  CZeRenderSettingsSeam* rs = zeSceneSeams().settings;
   const ZF_Entry* const* k = v.renderSettings;
   int* cache = slot.postCache;
 
@@ -177,7 +177,7 @@ ZF_Float3 animateCamera(ZeSceneSlot& slot, float s, bool positionOnly, bool step
   // A zero zoom or resolution would open the view to 180 degrees or more.
   if (camera && std::isfinite(fov) && fov > 0.0f && fov < 179.0f) camera->setFOV(fov / kDegrees);
 
-  IZeRenderSettings* rs = zeSceneSeams().settings;
+  CZeRenderSettingsSeam* rs = zeSceneSeams().settings;
   const int dof = (c.flags & 8) ? 1 : 0;
   if (dof != slot.postCache[ZE_PP_CAMERA_DOF] || dof) {
     rs->setCameraDOF(dof, fp(c.focalDistance, s), fp(c.fStop, s));
@@ -237,7 +237,7 @@ void animateLights(ZeSceneSlot& slot, float s) {
 // --- Emitters ---------------------------------------------------------------------------------------
 void animateEmitters(ZeSceneSlot& slot, float s, float f) {
   const ZF_SceneView& v = *slot.view;
-  IZeEmitters* emitters = zeSceneSeams().emitters;
+  CZeEmittersSeam* emitters = zeSceneSeams().emitters;
   for (size_t i = 0; i < v.emitters.size(); ++i) {
     const int id = slot.params.fxEmitterBase + static_cast<int>(i);
     if (!emitters->exists(id)) continue;
@@ -322,7 +322,7 @@ void animateObject(ZeSceneSlot& slot, size_t i, float s, float f, const ZF_Float
     int best, second;
     float blend;
     zeSceneSelectCubeMaps(o, s, &best, &second, &blend);
-    IZeCubeMaps* cubes = zeSceneSeams().cubeMaps;
+    CZeCubeMapsSeam* cubes = zeSceneSeams().cubeMaps;
     const int bestId = best >= 0 ? slot.params.cubeMapBase + o.influences[best].cubeMap : -1;
     if (bestId >= 0 && cubes->cubeMapExists(bestId)) {
       zeSetObjectCubeMap1(id, bestId);
@@ -345,7 +345,7 @@ void animateObject(ZeSceneSlot& slot, size_t i, float s, float f, const ZF_Float
 void animateCameraShaders(ZeSceneSlot& slot, float s, float f) {
   if (slot.objectsOnly) return;  // such a scene loads no camera shaders
   const ZF_SceneView& v = *slot.view;
-  IZeCameraShaders* shaders = zeSceneSeams().cameraShaders;
+  CZeCameraShadersSeam* shaders = zeSceneSeams().cameraShaders;
   const size_t count = v.cameraShaders.size() < ZF_MAX_CAMERA_SHADERS ? v.cameraShaders.size() : ZF_MAX_CAMERA_SHADERS;
   for (size_t j = 0; j < count; ++j) {
     const ZF_CameraShaderRec& r = v.cameraShaders[j];
@@ -374,7 +374,7 @@ void animateAll(ZeSceneSlot& slot, int timeMs) {
   zeSceneTimeToPosition(v, timeMs, &s, &f);
   setSceneManagerTime(timeMs);
   if (v.hasRenderCommands && !slot.objectsOnly) {
-    IZeSceneRenderer* renderer = zeSceneSeams().renderer;
+    CZeSceneRendererSeam* renderer = zeSceneSeams().renderer;
     for (size_t i = 0; i < v.renderEffects.size(); ++i) {
       ZF_EffectParamsEval(v.renderEffects[i], s, &slot.effectScratch);
       renderer->setEffectParams(slot.params.effectBase + static_cast<int>(i), slot.effectScratch);
@@ -391,7 +391,7 @@ void animateAll(ZeSceneSlot& slot, int timeMs) {
   if (!slot.objectsOnly) animateLights(slot, s);
   animateEmitters(slot, s, f);
   if (timeMs <= 0 && timeMs != slot.lastTimeMs) {
-    IZeEmitters* emitters = zeSceneSeams().emitters;
+    CZeEmittersSeam* emitters = zeSceneSeams().emitters;
     for (size_t i = 0; i < v.emitters.size(); ++i) {
       const int id = slot.params.fxEmitterBase + static_cast<int>(i);
       if (emitters->exists(id)) emitters->reset(id);
@@ -503,7 +503,7 @@ void restoreVisibility(ZeSceneSlot& slot, const RenderVisibility& rv) {
 }
 
 void showEmitters(ZeSceneSlot& slot, bool visible) {
-  IZeEmitters* emitters = zeSceneSeams().emitters;
+  CZeEmittersSeam* emitters = zeSceneSeams().emitters;
   for (size_t i = 0; i < slot.view->emitters.size(); ++i) {
     const int id = slot.params.fxEmitterBase + static_cast<int>(i);
     if (emitters->exists(id)) emitters->setVisible(id, visible);
@@ -532,7 +532,7 @@ RenderVisibility cubeVisibility(const ZF_CubeMapRec& c) {
 void zeSceneRenderCubeMaps(ZeSceneSlot& slot, int sceneId, bool force) {
   const ZF_SceneView& v = *slot.view;
   if (v.cubeMaps.empty()) return;
-  IZeCubeMaps* cubes = zeSceneSeams().cubeMaps;
+  CZeCubeMapsSeam* cubes = zeSceneSeams().cubeMaps;
   const int lastTime = slot.lastTimeMs;
   cubes->markCubeMapsUnrendered();
   showEmitters(slot, false);
@@ -564,7 +564,7 @@ void zeSceneRenderCubeMaps(ZeSceneSlot& slot, int sceneId, bool force) {
 void zeSceneRenderProbes(ZeSceneSlot& slot, int sceneId, bool force) {
   const ZF_SceneView& v = *slot.view;
   if (!v.probesActive) return;
-  IZeCubeMaps* cubes = zeSceneSeams().cubeMaps;
+  CZeCubeMapsSeam* cubes = zeSceneSeams().cubeMaps;
   const int id = slot.params.probesId;
   if (!force && cubes->probesRendered(id)) return;
   const int lastTime = slot.lastTimeMs;

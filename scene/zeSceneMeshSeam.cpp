@@ -4,18 +4,18 @@
 #include "scene/zeObjectSurface.h"
 #include "scene/zeSceneSeams.h"
 
-void IZeSceneMeshes::applySurfaces(int objectId, const ZF_SurfaceParams* surfaces, int count, bool initial) {
+void CZeSceneMeshesSeam::applySurfaces(int objectId, const ZF_SurfaceParams* surfaces, int count, bool initial) {
   zeApplyObjectSurfaces(objectId, surfaces, count, initial);
 }
 
-int IZeSceneMeshes::loadPointCacheObject(int id, const char* file, const char* cacheFile) {
+int CZeSceneMeshesSeam::loadPointCacheObject(int id, const char* file, const char* cacheFile) {
   return zeLoadObjectMDD(id, file, cacheFile);
 }
 
-void IZeSceneMeshes::setPointCachePostBehaviour(int id, int flag) { zeSetObjectMDDPostBehaviour(id, flag); }
+void CZeSceneMeshesSeam::setPointCachePostBehaviour(int id, int flag) { zeSetObjectMDDPostBehaviour(id, flag); }
 
-float IZeSceneMeshes::pointCacheLastFrameTime(int id) { return zeObjectMDDLastFrameTime(id); }
+float CZeSceneMeshesSeam::pointCacheLastFrameTime(int id) { return zeObjectMDDLastFrameTime(id); }
 
-void IZeSceneMeshes::setMorphWeights(int id, int count, const int* indices, const float* weights) {
+void CZeSceneMeshesSeam::setMorphWeights(int id, int count, const int* indices, const float* weights) {
   zeSetObjectMorph(id, count, indices, weights);
 }

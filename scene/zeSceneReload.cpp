@@ -226,7 +226,211 @@ bool emitterNeedsConfigure(const ZF_EmitterRec& a, const ZF_EmitterRec& b) {
 
 }  // namespace
 
-// --- The update --------------------------------------------------------------------------------------------
+// --- The update, section by section ------------------------------------------------------------------------
+// Each step compares the old view with the new one (slot.view is the new one
+// already) and changes only what differs; it says what it remade when a later
+// step depends on it.
+namespace {
+
+// Lights: all of them again when their count changed (true), else the changed ones configured.
+bool reloadLights(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  if (ov.lights.size() != nv.lights.size()) {
+    zeSceneDeleteLights(slot, ov.lights.size());
+    zeSceneCreateLights(slot);
+    for (size_t i = 0; i < nv.lights.size(); ++i) {
+      const int lid = slot.params.lightBase + static_cast<int>(i);
+      if (!zeLightExist(lid)) continue;
+      if (slot.visible) zeShowLight(lid);
+      else zeHideLight(lid);
+    }
+    return true;
+  }
+  for (size_t i = 0; i < nv.lights.size(); ++i) {
+    if (!lightNeedsConfigure(ov.lights[i], nv.lights[i])) continue;
+    SZeLightRecord record;
+    zeSceneLightRecord(nv.lights[i], &record);
+    const int lid = slot.params.lightBase + static_cast<int>(i);
+    if (zeLightExist(lid)) zeConfigureLight(lid, record);
+  }
+  return false;
+}
+
+// Cube maps: true when any was made again.
+bool reloadCubeMaps(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  const ZeSceneSeams& seams = zeSceneSeams();
+  bool sameNames = ov.cubeMaps.size() == nv.cubeMaps.size();
+  for (size_t i = 0; sameNames && i < nv.cubeMaps.size(); ++i)
+    sameNames = sameText(ov.cubeMaps[i].name, nv.cubeMaps[i].name);
+  if (!sameNames) {
+    zeSceneDeleteCubeMaps(slot, ov.cubeMaps.size());
+    zeSceneCreateCubeMaps(slot);
+    return true;
+  }
+  bool changed = false;
+  for (size_t i = 0; i < nv.cubeMaps.size(); ++i) {
+    const ZF_CubeMapRec &a = ov.cubeMaps[i], &b = nv.cubeMaps[i];
+    if (a.textureSize == b.textureSize && a.renderType == b.renderType && a.useLatLong == b.useLatLong) continue;
+    const int cid = slot.params.cubeMapBase + static_cast<int>(i);
+    seams.cubeMaps->deleteCubeMap(cid);
+    seams.cubeMaps->makeCubeMap(cid, b.textureSize, b.renderType == 1, b.useLatLong != 0);
+    changed = true;
+  }
+  return changed;
+}
+
+// The probe set: true when it was made again.
+bool reloadProbes(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  const ZeSceneSeams& seams = zeSceneSeams();
+  const int pid = slot.params.probesId;
+  if (ov.probesActive && !nv.probesActive) {
+    seams.cubeMaps->deleteProbes(pid);
+    return false;
+  }
+  if (!ov.probesActive && nv.probesActive) {
+    zeSceneCreateProbes(slot);
+    return true;
+  }
+  if (!ov.probesActive) return false;
+  if (!sameText(ov.probesSettings.textureName, nv.probesSettings.textureName)) {
+    seams.cubeMaps->deleteProbes(pid);
+    zeSceneCreateProbes(slot);
+    return true;
+  }
+  if (ov.probes.size() != nv.probes.size() || ov.probesSettings.textureSize != nv.probesSettings.textureSize) {
+    zeReportError("Cannot recreate probes in use; need to restart the engine");
+    return false;
+  }
+  bool moved = false;
+  for (size_t i = 0; i < nv.probes.size(); ++i) {
+    const ZF_ProbeRec &a = ov.probes[i], &b = nv.probes[i];
+    moved = moved || a.position.x != b.position.x || a.position.y != b.position.y || a.position.z != b.position.z ||
+            a.radius != b.radius;
+  }
+  if (moved)
+    for (size_t i = 0; i < nv.probes.size(); ++i) {
+      const ZF_Float3 p = nv.probes[i].position;
+      seams.cubeMaps->setProbe(pid, static_cast<int>(i), ZeVec3{p.x, p.y, p.z}, nv.probes[i].radius);
+    }
+  return false;
+}
+
+// The velocity flags: true when they changed (every object is then made again).
+bool reloadVelocityFlags(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  const bool changed = velocity(ov, ZF_RS_VELOCITY_SOLID) != velocity(nv, ZF_RS_VELOCITY_SOLID) ||
+                       velocity(ov, ZF_RS_VELOCITY_TRANSPARENT) != velocity(nv, ZF_RS_VELOCITY_TRANSPARENT);
+  if (!slot.objectsOnly && changed)
+    zeSceneSeams().settings->setVelocityFlags(velocity(nv, ZF_RS_VELOCITY_SOLID),
+                                              velocity(nv, ZF_RS_VELOCITY_TRANSPARENT));
+  return changed;
+}
+
+// Objects: every one again, or those whose file or making changed; the
+// others get their changed options. `recreated` marks the objects made again.
+void reloadObjects(ZeSceneSlot& slot, int id, const ZF_SceneView& ov, const ZF_SceneView& nv, bool all,
+                   std::vector<char>* recreated) {
+  all = all || ov.colorSpace8BitFiles != nv.colorSpace8BitFiles || ov.objects.size() != nv.objects.size();
+  for (size_t i = 0; !all && i < nv.objects.size(); ++i)
+    all = !sameTextIgnoringCase(ov.objects[i].zfilename, nv.objects[i].zfilename);
+  recreated->assign(nv.objects.size(), 0);
+  if (all) {
+    zeSceneDeleteObjects(slot, ov.objects.size());
+    for (size_t i = 0; i < nv.objects.size(); ++i) {
+      zeSceneCreateObject(slot, id, static_cast<int>(i), false);
+      finishObject(slot, static_cast<int>(i));
+      (*recreated)[i] = 1;
+    }
+    return;
+  }
+  for (size_t i = 0; i < nv.objects.size(); ++i) {
+    const int index = static_cast<int>(i);
+    if (objectNeedsRecreate(ov, ov.objects[i], nv, nv.objects[i])) {
+      zeDeleteObject(slot.params.objectBase + index);
+      zeSceneCreateObject(slot, id, index, false);
+      finishObject(slot, index);
+      (*recreated)[i] = 1;
+    } else if (objectOptionsChanged(ov.objects[i], nv.objects[i])) {
+      if (zeObjectExist(slot.params.objectBase + index)) zeSceneApplyObjectOptions(slot, index);
+    }
+  }
+}
+
+// Surfaces of the objects made again, and of those whose surfaces changed.
+void reloadSurfaces(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv,
+                    const std::vector<char>& recreated) {
+  for (size_t i = 0; i < nv.objects.size(); ++i) {
+    if (!zeObjectExist(slot.params.objectBase + static_cast<int>(i))) continue;
+    const bool apply =
+        recreated[i] || surfacesNeedApply(surfacesOf(ov, ov.objects[i]), surfacesOf(nv, nv.objects[i]));
+    if (apply) zeSceneApplySurfaces(slot, static_cast<int>(i), 0.0f, true);
+  }
+}
+
+void reloadEmitters(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  const ZeSceneSeams& seams = zeSceneSeams();
+  if (ov.emitters.size() != nv.emitters.size()) {
+    zeSceneDeleteEmitters(slot, ov.emitters.size());
+    zeSceneCreateEmitters(slot);
+    for (size_t i = 0; i < nv.emitters.size(); ++i) {
+      const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
+      if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
+    }
+    return;
+  }
+  bool any = false;
+  const bool available = !nv.emitters.empty() && seams.emitters->available();
+  for (size_t i = 0; available && i < nv.emitters.size(); ++i) {
+    const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
+    const ZF_EmitterRec &a = ov.emitters[i], &b = nv.emitters[i];
+    if (emitterNeedsRecreate(a, b)) {
+      any = true;
+      if (seams.emitters->exists(eid)) seams.emitters->destroy(eid);
+      zeSceneCreateEmitter(slot, static_cast<int>(i));
+      if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
+    } else if (emitterNeedsConfigure(a, b) && seams.emitters->exists(eid)) {
+      const ZF_EffectParams* effect = nullptr;
+      if (b.effect) {
+        ZF_EffectParamsEval(b.effect, 0.0f, &slot.effectScratch);
+        effect = &slot.effectScratch;
+      }
+      seams.emitters->configure(eid, b, effect);
+    }
+    if (seams.emitters->exists(eid)) seams.emitters->reset(eid);
+  }
+  if (any) zeSceneSetEmitterParents(slot);
+}
+
+void reloadCameraShaders(ZeSceneSlot& slot, const ZF_SceneView& ov, const ZF_SceneView& nv) {
+  const ZeSceneSeams& seams = zeSceneSeams();
+  bool all = ov.cameraShaders.size() != nv.cameraShaders.size();
+  for (size_t j = 0; !all && j < nv.cameraShaders.size(); ++j)
+    all = !sameEffectFile(ov.cameraShaders[j].effect, nv.cameraShaders[j].effect);
+  if (all) {
+    zeSceneDeleteCameraShaders(slot, ov.cameraShaders.size());
+    zeSceneLoadCameraShaders(slot);
+    return;
+  }
+  for (size_t j = 0; j < nv.cameraShaders.size() && j < slot.cameraShaderParams.size(); ++j) {
+    const ZF_EffectDesc *a = ov.cameraShaders[j].effect, *b = nv.cameraShaders[j].effect;
+    const int sid = slot.params.cameraShaderBase + static_cast<int>(j);
+    if (a && b && !sameText(a->cflags, b->cflags)) {
+      seams.cameraShaders->remove(sid);
+      slot.cameraShaderVisible[j] = false;
+      if (seams.cameraShaders->load(sid, b->filename, b->cflags) == 0) {
+        ZF_EffectParamsEval(b, 0.0f, &slot.cameraShaderParams[j]);
+        seams.cameraShaders->setParams(sid, slot.cameraShaderParams[j]);
+      }
+    } else if (!sameEffect(a, b)) {
+      ZF_EffectParamsEval(b, 0.0f, &slot.effectScratch);
+      if (!ZF_EffectParamsEqual(slot.effectScratch, slot.cameraShaderParams[j])) {
+        slot.cameraShaderParams[j] = slot.effectScratch;
+        seams.cameraShaders->setParams(sid, slot.cameraShaderParams[j]);
+      }
+    }
+  }
+}
+
+}  // namespace
+
 int zeReloadScene(const char* path, int id, int options) {
   ZeSceneSlot* slotPtr = zeSceneSlotChecked(id, 2);
   if (!slotPtr) return -1;
@@ -239,197 +443,24 @@ int zeReloadScene(const char* path, int id, int options) {
     return -1;
   }
   ZF_SceneView* ov = slot.view;
-  const ZeSceneSeams& seams = zeSceneSeams();
   // The creation steps read slot.view: from here on it is the new view.
   slot.view = nv;
 
   if (!slot.objectsOnly) zeSceneApplyDisplay(*nv);
-
-  // Lights.
-  bool lightsRecreated = false;
-  if (!slot.objectsOnly) {
-    if (ov->lights.size() != nv->lights.size()) {
-      zeSceneDeleteLights(slot, ov->lights.size());
-      zeSceneCreateLights(slot);
-      lightsRecreated = true;
-      for (size_t i = 0; i < nv->lights.size(); ++i) {
-        const int lid = slot.params.lightBase + static_cast<int>(i);
-        if (!zeLightExist(lid)) continue;
-        if (slot.visible) zeShowLight(lid);
-        else zeHideLight(lid);
-      }
-    } else {
-      for (size_t i = 0; i < nv->lights.size(); ++i) {
-        if (!lightNeedsConfigure(ov->lights[i], nv->lights[i])) continue;
-        SZeLightRecord record;
-        zeSceneLightRecord(nv->lights[i], &record);
-        const int lid = slot.params.lightBase + static_cast<int>(i);
-        if (zeLightExist(lid)) zeConfigureLight(lid, record);
-      }
-    }
-  }
-
-  // Cube maps.
-  bool cubesChanged = false;
-  bool sameNames = ov->cubeMaps.size() == nv->cubeMaps.size();
-  for (size_t i = 0; sameNames && i < nv->cubeMaps.size(); ++i)
-    sameNames = sameText(ov->cubeMaps[i].name, nv->cubeMaps[i].name);
-  if (!sameNames) {
-    zeSceneDeleteCubeMaps(slot, ov->cubeMaps.size());
-    zeSceneCreateCubeMaps(slot);
-    cubesChanged = true;
-  } else {
-    for (size_t i = 0; i < nv->cubeMaps.size(); ++i) {
-      const ZF_CubeMapRec &a = ov->cubeMaps[i], &b = nv->cubeMaps[i];
-      if (a.textureSize == b.textureSize && a.renderType == b.renderType && a.useLatLong == b.useLatLong) continue;
-      const int cid = slot.params.cubeMapBase + static_cast<int>(i);
-      seams.cubeMaps->deleteCubeMap(cid);
-      seams.cubeMaps->makeCubeMap(cid, b.textureSize, b.renderType == 1, b.useLatLong != 0);
-      cubesChanged = true;
-    }
-  }
-
-  // Probes.
-  bool probesChanged = false;
-  const int pid = slot.params.probesId;
-  if (ov->probesActive && !nv->probesActive) {
-    seams.cubeMaps->deleteProbes(pid);
-  } else if (!ov->probesActive && nv->probesActive) {
-    zeSceneCreateProbes(slot);
-    probesChanged = true;
-  } else if (ov->probesActive && nv->probesActive) {
-    if (!sameText(ov->probesSettings.textureName, nv->probesSettings.textureName)) {
-      seams.cubeMaps->deleteProbes(pid);
-      zeSceneCreateProbes(slot);
-      probesChanged = true;
-    } else if (ov->probes.size() == nv->probes.size() &&
-               ov->probesSettings.textureSize == nv->probesSettings.textureSize) {
-      bool moved = false;
-      for (size_t i = 0; i < nv->probes.size(); ++i) {
-        const ZF_ProbeRec &a = ov->probes[i], &b = nv->probes[i];
-        moved = moved || a.position.x != b.position.x || a.position.y != b.position.y ||
-                a.position.z != b.position.z || a.radius != b.radius;
-      }
-      if (moved)
-        for (size_t i = 0; i < nv->probes.size(); ++i) {
-          const ZF_Float3 p = nv->probes[i].position;
-          seams.cubeMaps->setProbe(pid, static_cast<int>(i), ZeVec3{p.x, p.y, p.z}, nv->probes[i].radius);
-        }
-    } else {
-      zeReportError("Cannot recreate probes in use; need to restart the engine");
-    }
-  }
-
-  // Velocity flags.
-  const bool velocityChanged = velocity(*ov, ZF_RS_VELOCITY_SOLID) != velocity(*nv, ZF_RS_VELOCITY_SOLID) ||
-                               velocity(*ov, ZF_RS_VELOCITY_TRANSPARENT) !=
-                                   velocity(*nv, ZF_RS_VELOCITY_TRANSPARENT);
-  if (!slot.objectsOnly && velocityChanged)
-    seams.settings->setVelocityFlags(velocity(*nv, ZF_RS_VELOCITY_SOLID), velocity(*nv, ZF_RS_VELOCITY_TRANSPARENT));
-
-  // Objects.
-  bool allObjects = ov->colorSpace8BitFiles != nv->colorSpace8BitFiles ||
-                    ov->objects.size() != nv->objects.size() || velocityChanged;
-  for (size_t i = 0; !allObjects && i < nv->objects.size(); ++i)
-    allObjects = !sameTextIgnoringCase(ov->objects[i].zfilename, nv->objects[i].zfilename);
-  std::vector<char> recreated(nv->objects.size(), 0);
-  if (allObjects) {
-    zeSceneDeleteObjects(slot, ov->objects.size());
-    for (size_t i = 0; i < nv->objects.size(); ++i) {
-      zeSceneCreateObject(slot, id, static_cast<int>(i), false);
-      finishObject(slot, static_cast<int>(i));
-      recreated[i] = 1;
-    }
-  } else {
-    for (size_t i = 0; i < nv->objects.size(); ++i) {
-      const int index = static_cast<int>(i);
-      if (objectNeedsRecreate(*ov, ov->objects[i], *nv, nv->objects[i])) {
-        zeDeleteObject(slot.params.objectBase + index);
-        zeSceneCreateObject(slot, id, index, false);
-        finishObject(slot, index);
-        recreated[i] = 1;
-      } else if (objectOptionsChanged(ov->objects[i], nv->objects[i])) {
-        if (zeObjectExist(slot.params.objectBase + index)) zeSceneApplyObjectOptions(slot, index);
-      }
-    }
-  }
-
-  // Renderer.
+  const bool lightsRecreated = !slot.objectsOnly && reloadLights(slot, *ov, *nv);
+  const bool cubesChanged = reloadCubeMaps(slot, *ov, *nv);
+  const bool probesChanged = reloadProbes(slot, *ov, *nv);
+  const bool velocityChanged = reloadVelocityFlags(slot, *ov, *nv);
+  std::vector<char> recreated;
+  reloadObjects(slot, id, *ov, *nv, velocityChanged, &recreated);
+  // The renderer follows the render commands and the scene's lights.
   if (!slot.objectsOnly && (!sameCommands(*ov, *nv) || lightsRecreated)) {
     zeSceneDeleteRenderer(slot, *ov);
     zeSceneBuildRenderer(slot);
   }
-
-  // Surfaces.
-  for (size_t i = 0; i < nv->objects.size(); ++i) {
-    if (!zeObjectExist(slot.params.objectBase + static_cast<int>(i))) continue;
-    const bool apply = recreated[i] || surfacesNeedApply(surfacesOf(*ov, ov->objects[i]),
-                                                         surfacesOf(*nv, nv->objects[i]));
-    if (apply) zeSceneApplySurfaces(slot, static_cast<int>(i), 0.0f, true);
-  }
-
-  // Emitters.
-  if (ov->emitters.size() != nv->emitters.size()) {
-    zeSceneDeleteEmitters(slot, ov->emitters.size());
-    zeSceneCreateEmitters(slot);
-    for (size_t i = 0; i < nv->emitters.size(); ++i) {
-      const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
-      if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
-    }
-  } else {
-    bool any = false;
-    const bool available = !nv->emitters.empty() && seams.emitters->available();
-    for (size_t i = 0; available && i < nv->emitters.size(); ++i) {
-      const int eid = slot.params.fxEmitterBase + static_cast<int>(i);
-      const ZF_EmitterRec &a = ov->emitters[i], &b = nv->emitters[i];
-      if (emitterNeedsRecreate(a, b)) {
-        any = true;
-        if (seams.emitters->exists(eid)) seams.emitters->destroy(eid);
-        zeSceneCreateEmitter(slot, static_cast<int>(i));
-        if (seams.emitters->exists(eid)) seams.emitters->setVisible(eid, slot.visible);
-      } else if (emitterNeedsConfigure(a, b) && seams.emitters->exists(eid)) {
-        const ZF_EffectParams* effect = nullptr;
-        if (b.effect) {
-          ZF_EffectParamsEval(b.effect, 0.0f, &slot.effectScratch);
-          effect = &slot.effectScratch;
-        }
-        seams.emitters->configure(eid, b, effect);
-      }
-      if (seams.emitters->exists(eid)) seams.emitters->reset(eid);
-    }
-    if (any) zeSceneSetEmitterParents(slot);
-  }
-
-  // Camera shaders.
-  if (!slot.objectsOnly) {
-    bool all = ov->cameraShaders.size() != nv->cameraShaders.size();
-    for (size_t j = 0; !all && j < nv->cameraShaders.size(); ++j)
-      all = !sameEffectFile(ov->cameraShaders[j].effect, nv->cameraShaders[j].effect);
-    if (all) {
-      zeSceneDeleteCameraShaders(slot, ov->cameraShaders.size());
-      zeSceneLoadCameraShaders(slot);
-    } else {
-      for (size_t j = 0; j < nv->cameraShaders.size() && j < slot.cameraShaderParams.size(); ++j) {
-        const ZF_EffectDesc *a = ov->cameraShaders[j].effect, *b = nv->cameraShaders[j].effect;
-        const int sid = slot.params.cameraShaderBase + static_cast<int>(j);
-        if (a && b && !sameText(a->cflags, b->cflags)) {
-          seams.cameraShaders->remove(sid);
-          slot.cameraShaderVisible[j] = false;
-          if (seams.cameraShaders->load(sid, b->filename, b->cflags) == 0) {
-            ZF_EffectParamsEval(b, 0.0f, &slot.cameraShaderParams[j]);
-            seams.cameraShaders->setParams(sid, slot.cameraShaderParams[j]);
-          }
-        } else if (!sameEffect(a, b)) {
-          ZF_EffectParamsEval(b, 0.0f, &slot.effectScratch);
-          if (!ZF_EffectParamsEqual(slot.effectScratch, slot.cameraShaderParams[j])) {
-            slot.cameraShaderParams[j] = slot.effectScratch;
-            seams.cameraShaders->setParams(sid, slot.cameraShaderParams[j]);
-          }
-        }
-      }
-    }
-  }
-
+  reloadSurfaces(slot, *ov, *nv, recreated);
+  reloadEmitters(slot, *ov, *nv);
+  if (!slot.objectsOnly) reloadCameraShaders(slot, *ov, *nv);
   ZF_SceneClose(ov);
 
   const long long length = static_cast<long long>(nv->frameEnd) - nv->frameStart;

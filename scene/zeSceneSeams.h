@@ -2,9 +2,9 @@
 // renderer and its render commands, render settings, cube maps and probes,
 // camera shaders, emitters, surfaces, point caches and morphs.
 //
-// Each seam is a small class whose default methods say once per scene load,
-// at INFO, that the subsystem is not built yet ("cube maps are not built
-// yet"), and answer "not available"/"failed"/"absent", so loading goes on,
+// Each seam is a small class (CZe...Seam) whose default methods say once per
+// scene load that the subsystem is not built yet (zeNotBuilt: "cube maps: not
+// built yet"), and answer "not available"/"failed"/"absent", so loading goes on,
 // makes nothing through an unavailable seam and nothing pretends to work. A subsystem replaces the default with its own object
 // (zeSetSceneSeams); tests install recording ones. Surfaces, point caches and
 // morph weights are built: their defaults call the object layer.
@@ -12,7 +12,9 @@
 
 #include "zf/zfScene.h"
 
-// Says "<what> are not built yet" at INFO, once per load (see zeSceneSeamsNewLoad).
+class IZeRenderer;
+
+// Says "<what>: not built yet" once per load (zeNotBuilt; see zeSceneSeamsNewLoad).
 void zeSceneSeamUnbuilt(const char* what);
 // A new load or reload starts: every unbuilt seam may say so once again.
 void zeSceneSeamsNewLoad();
@@ -22,9 +24,11 @@ struct ZeVec3 {
 };
 
 // The renderer built from a scene's render commands, and its effects.
-class IZeSceneRenderer {
+// Showing the scene makes that renderer current (app/IZeRenderer.h); hiding
+// it makes the main renderer current again.
+class CZeSceneRendererSeam {
  public:
-  virtual ~IZeSceneRenderer() = default;
+  virtual ~CZeSceneRendererSeam() = default;
   // False while the subsystem is not built: the scene then makes nothing
   // through this seam (and reports no failures for it).
   virtual bool available() { return unbuilt(), false; }
@@ -35,8 +39,8 @@ class IZeSceneRenderer {
   virtual int createRenderer(int /*rendererId*/, int /*effectBase*/, int /*lightBase*/, const ZF_SceneView&) {
     return unbuilt();
   }
-  virtual void selectRenderer(int /*rendererId*/) { unbuilt(); }
-  virtual void resetRenderer() { unbuilt(); }
+  // The renderer createRenderer made for `rendererId`, or nullptr.
+  virtual IZeRenderer* renderer(int /*rendererId*/) { return unbuilt(), nullptr; }
   virtual void deleteRenderer(int /*rendererId*/) { unbuilt(); }
   // The scene being shown (history-based effects restart).
   virtual void sceneShown(int /*sceneId*/) { unbuilt(); }
@@ -49,9 +53,9 @@ class IZeSceneRenderer {
 };
 
 // The render settings record and the engine camera's effects.
-class IZeRenderSettings {
+class CZeRenderSettingsSeam {
  public:
-  virtual ~IZeRenderSettings() = default;
+  virtual ~CZeRenderSettingsSeam() = default;
   virtual void setVelocityFlags(int /*solid*/, int /*transparent*/) { unbuilt(); }
   virtual void setColorSpaceViewer(int) { unbuilt(); }
   virtual void setGlow(int /*on*/, float /*intensity*/, float /*radius*/, float /*surfaceIntensity*/) { unbuilt(); }
@@ -86,9 +90,9 @@ class IZeRenderSettings {
 };
 
 // Cube maps and the probe set.
-class IZeCubeMaps {
+class CZeCubeMapsSeam {
  public:
-  virtual ~IZeCubeMaps() = default;
+  virtual ~CZeCubeMapsSeam() = default;
   virtual bool cubeMapsAvailable() { return cubes(), false; }
   virtual bool probesAvailable() { return probes(), false; }
   virtual int makeCubeMap(int /*id*/, int /*size*/, bool /*dynamic*/, bool /*latLong*/) { return cubes(); }
@@ -118,9 +122,9 @@ class IZeCubeMaps {
 };
 
 // Full-screen camera shaders (camera effects).
-class IZeCameraShaders {
+class CZeCameraShadersSeam {
  public:
-  virtual ~IZeCameraShaders() = default;
+  virtual ~CZeCameraShadersSeam() = default;
   virtual bool available() { return unbuilt(), false; }
   virtual int load(int /*id*/, const char* /*file*/, const char* /*cflags*/) { return unbuilt(); }
   virtual void show(int /*id*/, bool /*visible*/) { unbuilt(); }
@@ -142,9 +146,9 @@ struct ZeEmitterFrame {
 };
 
 // Particle emitters.
-class IZeEmitters {
+class CZeEmittersSeam {
  public:
-  virtual ~IZeEmitters() = default;
+  virtual ~CZeEmittersSeam() = default;
   virtual bool available() { return unbuilt(), false; }
   // Makes emitter `id` from its record; `objectId` is the object it sits on (-1: none).
   virtual int make(int /*id*/, const ZF_EmitterRec&, int /*objectId*/) { return unbuilt(); }
@@ -166,9 +170,9 @@ class IZeEmitters {
 
 // Surfaces (applied to an object's materials), point caches, point clouds
 // and morphs: the mesh subsystems.
-class IZeSceneMeshes {
+class CZeSceneMeshesSeam {
  public:
-  virtual ~IZeSceneMeshes() = default;
+  virtual ~CZeSceneMeshesSeam() = default;
   // Surfaces go to the object layer (scene/zeSceneMeshSeam.cpp).
   virtual void applySurfaces(int objectId, const ZF_SurfaceParams* surfaces, int count, bool initial);
   // Point caches go to the object layer (scene/zeSceneMeshSeam.cpp).
@@ -185,12 +189,12 @@ class IZeSceneMeshes {
 };
 
 struct ZeSceneSeams {
-  IZeSceneRenderer* renderer;
-  IZeRenderSettings* settings;
-  IZeCubeMaps* cubeMaps;
-  IZeCameraShaders* cameraShaders;
-  IZeEmitters* emitters;
-  IZeSceneMeshes* meshes;
+  CZeSceneRendererSeam* renderer;
+  CZeRenderSettingsSeam* settings;
+  CZeCubeMapsSeam* cubeMaps;
+  CZeCameraShadersSeam* cameraShaders;
+  CZeEmittersSeam* emitters;
+  CZeSceneMeshesSeam* meshes;
 };
 
 // The seams in use; a null member puts that seam's default back.

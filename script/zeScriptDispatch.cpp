@@ -134,7 +134,16 @@ int dispatch(lua_State* L) {
   const ZeScriptCommand& command = *row.command;
   if (!(command.flags & ZE_CMD_NO_ENGINE_CHECK) && !(engineCheck && engineCheck()))
     return luaL_error(L, "calling '%s' without Setup first", calledName(L));
-  if (!command.call) return luaL_argerror(L, -1, "the function is not implemented");
+  if (!command.call) {
+    // A layer this program does not have yet says so; the command set's own
+    // gaps answer as the command set does.
+    if (command.flags & ZE_CMD_NOT_BUILT) {
+      zeNotBuilt(command.name);
+      std::snprintf(errorText, sizeof errorText, "%s: not built yet", command.name);
+      return luaL_argerror(L, -1, errorText);
+    }
+    return luaL_argerror(L, -1, "the function is not implemented");
+  }
 
   ZeScriptArgs a;
   a.L = L;

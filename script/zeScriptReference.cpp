@@ -72,9 +72,10 @@ std::string zeScriptReference(const ZeScriptCommand* commands, int count) {
       "`zarn-luaref > docs/lua-reference.md`; a test fails when this file is out of date.\n\n"
       "Every command lives in the global table `ze` (`ze.LoadObject(\"ship.x\", 1)`).\n"
       "Unless marked \"before Setup\", a command raises \"calling '<name>' without Setup first\"\n"
-      "while the engine is stopped. \"not implemented\" and \"not built yet\" commands raise\n"
-      "\"the function is not implemented\" (argument -1); \"ride camera\" commands do so until the\n"
-      "ride camera is joined to the script layer. See docs/scripting.md for the conventions.\n";
+      "while the engine is stopped. \"not implemented\" commands raise \"the function is not\n"
+      "implemented\" (argument -1), \"not built yet\" commands \"<name>: not built yet\" (argument -1);\n"
+      "\"ride camera\" commands raise \"the function is not implemented\" until the ride camera is\n"
+      "joined to the script layer. See docs/scripting.md for the conventions.\n";
   const char* group = nullptr;
   for (int k = 0; k < count; ++k) {
     const ZeScriptCommand& c = commands[k];

@@ -2,8 +2,6 @@
 
 #include "base/zeMessage.h"
 
-#include <mpg123.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,94 +15,22 @@ double clockSeconds() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool decoderLibraryReady() {
-  static const bool ready = mpg123_init() == MPG123_OK;
-  return ready;
-}
-
-// The decoder reads the file from memory through these.
-mpg123_ssize_t readMemory(void* handle, void* buffer, size_t bytes);
-off_t seekMemory(void* handle, off_t offset, int whence);
-
-struct MemorySource {
-  const std::string* data;
-  long long* at;
-};
-
-mpg123_ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
-  auto* source = static_cast<MemorySource*>(handle);
-  const long long left = static_cast<long long>(source->data->size()) - *source->at;
-  const size_t count = left <= 0 ? 0 : std::min<size_t>(bytes, static_cast<size_t>(left));
-  if (count) std::memcpy(buffer, source->data->data() + *source->at, count);
-  *source->at += static_cast<long long>(count);
-  return static_cast<mpg123_ssize_t>(count);
-}
-
-off_t seekMemory(void* handle, off_t offset, int whence) {
-  auto* source = static_cast<MemorySource*>(handle);
-  const long long size = static_cast<long long>(source->data->size());
-  long long to = offset;
-  if (whence == SEEK_CUR) to += *source->at;
-  else if (whence == SEEK_END) to += size;
-  else if (whence != SEEK_SET) return -1;
-  if (to < 0 || to > size) return -1;
-  *source->at = to;
-  return static_cast<off_t>(to);
-}
-
-void cleanupMemory(void* handle) { delete static_cast<MemorySource*>(handle); }
-
 // The silent output takes chunks of 10 ms and keeps two of them ahead.
 constexpr int kClockChunksPerSecond = 100;
 constexpr int kClockChunksAhead = 2;
 
 }  // namespace
 
-CZeMusicPlayer::CZeMusicPlayer() {
-  if (!decoderLibraryReady()) return;
-  int error = MPG123_OK;
-  decoder_ = mpg123_new(nullptr, &error);
-  if (!decoder_) return;
-  mpg123_param(decoder_, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-}
+CZeMusicPlayer::CZeMusicPlayer() = default;
 
-CZeMusicPlayer::~CZeMusicPlayer() {
-  closeOutput();
-  if (decoder_) {
-    if (opened_) mpg123_close(decoder_);
-    mpg123_delete(decoder_);
-  }
-}
+CZeMusicPlayer::~CZeMusicPlayer() { closeOutput(); }
 
 bool CZeMusicPlayer::open(std::string data) {
-  if (!decoder_ || opened_) return false;
-  data_ = std::move(data);
-  readAt_ = 0;
-  // 16-bit samples at the file's own rate and channel count.
-  mpg123_format_none(decoder_);
-  const long* rates = nullptr;
-  size_t rateCount = 0;
-  mpg123_rates(&rates, &rateCount);
-  for (size_t i = 0; i < rateCount; ++i)
-    mpg123_format(decoder_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_replace_reader_handle(decoder_, readMemory, seekMemory, cleanupMemory) != MPG123_OK) return false;
-  if (mpg123_open_handle(decoder_, new MemorySource{&data_, &readAt_}) != MPG123_OK) return false;
-  opened_ = true;
-  long rate = 0;
-  int channels = 0, encoding = 0;
-  // Scanning the whole file gives the exact length and sample-exact seeking.
-  if (mpg123_scan(decoder_) != MPG123_OK || mpg123_getformat(decoder_, &rate, &channels, &encoding) != MPG123_OK ||
-      rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_SIGNED_16) {
-    return false;
-  }
-  const off_t length = mpg123_length(decoder_);
-  if (length <= 0 || mpg123_seek(decoder_, 0, SEEK_SET) < 0) return false;
-  // Keep this format for the whole file.
-  mpg123_format_none(decoder_);
-  mpg123_format(decoder_, rate, channels, MPG123_ENC_SIGNED_16);
-  rate_ = static_cast<int>(rate);
-  channels_ = channels;
-  totalFrames_ = length;
+  if (!decoder_.created() || rate_ != 0) return false;
+  if (!decoder_.open(std::move(data))) return false;
+  rate_ = decoder_.rate();
+  channels_ = decoder_.channels();
+  totalFrames_ = decoder_.lengthFrames();
   openOutput();
   return true;
 }
@@ -199,25 +125,15 @@ void CZeMusicPlayer::clockLoop() {
 }
 
 void CZeMusicPlayer::pullLocked(int16_t* out, int frames, double heardAt) {
-  size_t bytesDone = 0;
-  const size_t bytesWanted = static_cast<size_t>(frames) * 2 * channels_;
+  int framesDone = 0;
   if (decodedFrame_ < totalFrames_) {
-    while (bytesDone < bytesWanted) {
-      size_t got = 0;
-      const int status = mpg123_read(decoder_, reinterpret_cast<unsigned char*>(out) + bytesDone,
-                                     bytesWanted - bytesDone, &got);
-      bytesDone += got;
-      if (status == MPG123_NEW_FORMAT) continue;
-      if (status != MPG123_OK || got == 0) {
-        // The end, or a damaged tail: the music ends where decoding did,
-        // which may be a little before the length the scan estimated.
-        totalFrames_ = decodedFrame_ + static_cast<long long>(bytesDone / (2 * channels_));
-        break;
-      }
-    }
+    framesDone = decoder_.read(out, frames);
+    // The end, or a damaged tail: the music ends where decoding did, which
+    // may be a little before the length the scan estimated.
+    if (framesDone < frames) totalFrames_ = decodedFrame_ + framesDone;
   }
-  std::memset(reinterpret_cast<unsigned char*>(out) + bytesDone, 0, bytesWanted - bytesDone);
-  const int framesDone = static_cast<int>(bytesDone / (2 * channels_));
+  std::memset(out + static_cast<size_t>(framesDone) * channels_, 0,
+              static_cast<size_t>(frames - framesDone) * channels_ * sizeof(int16_t));
   if (gain_ < 1.0f) {
     const int samples = framesDone * channels_;
     for (int i = 0; i < samples; ++i) out[i] = static_cast<int16_t>(std::lrint(out[i] * gain_));
@@ -251,7 +167,7 @@ double CZeMusicPlayer::heardFrameLocked(double now) {
 
 void CZeMusicPlayer::restartAtLocked(long long frame, double now) {
   frame = std::max(0LL, std::min(frame, totalFrames_));
-  if (mpg123_seek(decoder_, static_cast<off_t>(frame), SEEK_SET) >= 0) decodedFrame_ = frame;
+  if (decoder_.seek(frame)) decodedFrame_ = frame;
   floorFrame_ = decodedFrame_;
   lastHeard_ = static_cast<double>(floorFrame_);
   chunkValid_ = false;
@@ -260,7 +176,7 @@ void CZeMusicPlayer::restartAtLocked(long long frame, double now) {
 }
 
 void CZeMusicPlayer::run() {
-  if (!opened_) return;
+  if (rate_ == 0) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (running_) return;
@@ -272,7 +188,7 @@ void CZeMusicPlayer::run() {
 }
 
 void CZeMusicPlayer::pause() {
-  if (!opened_) return;
+  if (rate_ == 0) return;
   // Outside our lock: the callback takes it while SDL holds the device's lock.
   if (device_ != 0) SDL_PauseAudioDevice(device_, 1);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -285,20 +201,20 @@ void CZeMusicPlayer::pause() {
 }
 
 long long CZeMusicPlayer::positionMs() {
-  if (!opened_) return -1;
+  if (rate_ == 0) return -1;
   std::lock_guard<std::mutex> lock(mutex_);
   const long long frame = static_cast<long long>(heardFrameLocked(clockSeconds()));
   return frame * 1000 / rate_;
 }
 
 long long CZeMusicPlayer::decodedMs() {
-  if (!opened_) return -1;
+  if (rate_ == 0) return -1;
   std::lock_guard<std::mutex> lock(mutex_);
   return decodedFrame_ * 1000 / rate_;
 }
 
 bool CZeMusicPlayer::setPositionMs(long long ms) {
-  if (!opened_ || ms < 0) return false;
+  if (rate_ == 0 || ms < 0) return false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     // Past the end means the end (and keeps ms * rate within range).
@@ -310,7 +226,7 @@ bool CZeMusicPlayer::setPositionMs(long long ms) {
 }
 
 long long CZeMusicPlayer::lengthMs() {
-  if (!opened_) return -1;
+  if (rate_ == 0) return -1;
   std::lock_guard<std::mutex> lock(mutex_);
   return totalFrames_ * 1000 / rate_;
 }

@@ -1,4 +1,4 @@
-// One music's decoder and output: MP3 decoded by mpg123 straight from memory,
+// One music's decoder and output: MP3 decoded straight from memory,
 // played through an SDL2 audio device or, when no device can be opened, a
 // silent output paced by the clock so that positions still advance in real time.
 //
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-struct mpg123_handle_struct;
+#include "services/CZeMp3Decoder.h"
 
 class CZeMusicPlayer {
  public:
@@ -26,7 +26,7 @@ class CZeMusicPlayer {
   CZeMusicPlayer& operator=(const CZeMusicPlayer&) = delete;
 
   // Whether the decoder could be created.
-  bool created() const { return decoder_ != nullptr; }
+  bool created() const { return decoder_.created(); }
   // Takes the whole file; false when it is not a playable MP3. Stopped at 0.
   bool open(std::string data);
 
@@ -64,13 +64,9 @@ class CZeMusicPlayer {
   void openOutput();
   void closeOutput();
 
-  mpg123_handle_struct* decoder_ = nullptr;
-  std::string data_;
-  long long readAt_ = 0;  // the decoder's read position in data_
-
-  int rate_ = 0;
+  CZeMp3Decoder decoder_;
+  int rate_ = 0;  // 0 until a file is open
   int channels_ = 0;
-  bool opened_ = false;
 
   std::mutex mutex_;  // guards everything below; taken by the output thread
   long long totalFrames_ = 0;  // the scan's length until decoding finds the real end

@@ -6,7 +6,8 @@
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
-#include "render/gl/ZeGLQuad.h"
+#include "render/CZeMainRenderer.h"
+#include "render/gl/ZeGL2D.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInstall.h"
@@ -15,6 +16,7 @@ namespace {
 
 bool startEngine(int width, int height) {
   zeGLInstall();
+  zeInstallMainRenderer();
   zeSetMessageThreshold(ZE_WARN);
   zeDisableMessageBoxes();
   ZeEngineSettings s;
@@ -53,9 +55,10 @@ void BM_DrawTexture(benchmark::State& state) {
     state.SkipWithError(zeStartFailureReason());
     return;
   }
-  CZeGLTexture* texture = CZeGLRegistry::get()->addTexture("bench", 64, 64, ZE_FORMAT_A8R8G8B8);
+  CZeGLRegistry* registry = CZeGLRegistry::get();
+  CZeGLTexture* texture = registry->texture(registry->addTexture("bench", 64, 64, ZE_FORMAT_A8R8G8B8));
   zeBeginRendering();
-  for (auto _ : state) zeGLDrawTexture(*texture, 0, 0, 1, 1);
+  for (auto _ : state) zeGLDrawImage2D(*texture, 0, 0, 320, 240, 0xFFFFFFFF, false);
   zeEndRendering();
   zeEngineStop();
 }

@@ -5,6 +5,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrame.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 bool startEngine() {
   zeGLInstall();
+  zeInstallMainRenderer();
   zeInstallImagesAnd2D();
   zeSetMessageThreshold(ZE_WARN);
   zeDisableMessageBoxes();

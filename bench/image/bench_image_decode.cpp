@@ -13,7 +13,7 @@
 
 #include "render/image/CZeImage.h"
 #include "render/image/CZeImageLoaderHDR.h"
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 namespace {
 

@@ -16,14 +16,17 @@ namespace {
 constexpr int kWidth = 640, kHeight = 360;
 constexpr int kFrames = 1000;
 
-struct Run {
-  benchmark::State* state;
-  unsigned clock = 0;
-};
-
 // One millisecond a frame: the 4 s example scene plays on through every frame.
-unsigned clockOf(void* user) { return static_cast<Run*>(user)->clock++; }
-bool keepRunning(int, const SZeViewerFrame&, void* user) { return static_cast<Run*>(user)->state->KeepRunning(); }
+struct Run : IZeSceneViewerHooks {
+  explicit Run(benchmark::State& s) : state(s) {}
+  bool clock(unsigned* ms) override {
+    *ms = now++;
+    return true;
+  }
+  bool afterFrame(int, const SZeViewerFrame&) override { return state.KeepRunning(); }
+  benchmark::State& state;
+  unsigned now = 0;
+};
 
 void BM_ViewerFrame(benchmark::State& state) {
   const char* reason = "";
@@ -32,14 +35,10 @@ void BM_ViewerFrame(benchmark::State& state) {
     return;
   }
   const std::string folder = copyExampleSceneForBench();
-  Run run{&state};
-  ZeSceneViewerHooks hooks;
-  hooks.clock = clockOf;
-  hooks.afterFrame = keepRunning;
-  hooks.user = &run;
+  Run run(state);
   ViewerOptions options;
   options.flags = ZE_VIEWER_BASE | ZE_VIEWER_NO_IDLE_INACTIVE;
-  if (zeRunSceneViewer((folder + "/example.zscn").c_str(), options, &hooks) != 0) state.SkipWithError("no scene");
+  if (zeRunSceneViewer((folder + "/example.zscn").c_str(), options, &run) != 0) state.SkipWithError("no scene");
   zeEngineStop();
   removeBenchFolder(folder);
 }

@@ -55,8 +55,7 @@ void save(Saves& s) {
   s.waiting = true;
 }
 
-bool afterFrame(int frame, const SZeViewerFrame&, void* user) {
-  Saves& s = *static_cast<Saves*>(user);
+bool onFrame(int frame, Saves& s) {
   if (s.failed) return false;
   if (frame == 0) {
     if (!s.state->KeepRunning()) return false;
@@ -101,9 +100,11 @@ void BM_LiveUpdate(benchmark::State& state) {
   } else {
     s.texts[1].replace(at, zenith.size(), "zenith FP 0.4 0.2 0.066667");
     std::swap(s.texts[0], s.texts[1]);  // the first save changes the colour
-    ZeSceneViewerHooks hooks;
-    hooks.afterFrame = afterFrame;
-    hooks.user = &s;
+    struct Hooks : IZeSceneViewerHooks {
+      Saves& saves;
+      explicit Hooks(Saves& s) : saves(s) {}
+      bool afterFrame(int frame, const SZeViewerFrame&) override { return onFrame(frame, saves); }
+    } hooks(s);
     ViewerOptions options;
     options.flags = ZE_VIEWER_BASE | ZE_VIEWER_SYNC_UPDATE | ZE_VIEWER_PAUSED | ZE_VIEWER_NO_IDLE_INACTIVE;
     const int result = zeRunSceneViewer(s.scene.c_str(), options, &hooks);

@@ -131,19 +131,20 @@ void commonState() {
 
 }  // namespace
 
-CZeGLTexture* zeGLUploadImage(const std::string& name, const CZeImage& image) {
+ZeTextureHandle zeGLUploadImage(const std::string& name, const CZeImage& image) {
   CZeGLRegistry* registry = CZeGLRegistry::get();
-  if (!registry) return nullptr;
+  if (!registry) return {};
   GLenum format, type;
   switch (image.zeFormat()) {
     case 3: format = GL_BGRA; type = GL_UNSIGNED_BYTE; break;  // Irrlicht's A8R8G8B8 bytes
     case 4: format = GL_RED; type = GL_UNSIGNED_BYTE; break;
     case 5: format = GL_RED; type = GL_UNSIGNED_SHORT; break;
     case 13: format = GL_RGBA; type = GL_HALF_FLOAT; break;
-    default: return nullptr;
+    default: return {};
   }
-  CZeGLTexture* texture = registry->addTexture(name, image.width(), image.height(), image.zeFormat());
-  if (!texture) return nullptr;
+  const ZeTextureHandle handle = registry->addTexture(name, image.width(), image.height(), image.zeFormat());
+  CZeGLTexture* texture = registry->texture(handle);
+  if (!texture) return {};
   CZeGLStateGuard guard;
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture->name());
@@ -151,7 +152,7 @@ CZeGLTexture* zeGLUploadImage(const std::string& name, const CZeImage& image) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   // Row 0 is the top row, at t = 0 as the engine's texture coordinates expect.
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, image.width(), image.height(), format, type, image.data());
-  return texture;
+  return handle;
 }
 
 bool zeGLDrawImage2D(const CZeGLTexture& texture, int x, int y, int width, int height, unsigned colour,

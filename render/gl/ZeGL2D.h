@@ -7,12 +7,15 @@
 
 #include <string>
 
+#include "base/ZeHandlePool.h"
+
 class CZeGLTexture;
 class CZeImage;
 
 // A registry texture with the image's pixels (formats 3, 4, 5, 13; the first
-// slice of a volume). nullptr when the name is taken or the texture cannot be made.
-CZeGLTexture* zeGLUploadImage(const std::string& name, const CZeImage& image);
+// slice of a volume). The empty handle when the name is taken or the texture
+// cannot be made.
+ZeTextureHandle zeGLUploadImage(const std::string& name, const CZeImage& image);
 
 // Draws the texture over (x, y)-(x + width, y + height) in pixels of the
 // current target, multiplied by colour (0xAARRGGBB). Blends when useAlpha

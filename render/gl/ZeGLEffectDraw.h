@@ -1,7 +1,9 @@
 // The engine's own draw of buffers that carry an effect: the pass's material
 // is applied, the draw context (node, extension, buffer, material) named in
 // the effect callback, and the buffer drawn once per pass. Irrlicht's scene
-// manager knows nothing of effects, so buffers with one go through here.
+// manager knows nothing of effects, so buffers with one go through here:
+// the node drawer (ZeGLDrawList) for the frame's items, the 2D layer for
+// boxes and images drawn with an effect.
 #pragma once
 
 #include <irrlicht.h>
@@ -12,11 +14,12 @@ class IZeSceneNodeExt;
 
 // Draws one buffer with `effect`, technique `technique`, every pass in order.
 // `material` is the buffer's node material; the world transform is the node's
-// when a node is given. False when the technique has no pass.
+// when a node is given. `flipWinding` swaps the culled faces after each
+// pass's states (a mirrored view). False when the technique has no pass.
 bool zeGLDrawBufferWithEffect(irr::video::IVideoDriver* driver, CZeEffectCallback* callback, CZeEffect* effect,
                               int technique, irr::scene::ISceneNode* node, IZeSceneNodeExt* nodeExt,
                               irr::scene::IMeshBuffer* buffer, const irr::video::SMaterial& material,
-                              int materialIndex);
+                              int materialIndex, bool flipWinding = false);
 
 // Draws one pass of `effect` over `buffer` with the world transform as it is
 // (no node), for screen quads: no depth test or write unless the pass sets
@@ -25,14 +28,9 @@ bool zeGLDrawBufferWithEffectPass(irr::video::IVideoDriver* driver, CZeEffectCal
                                   int technique, int pass, irr::scene::IMeshBuffer* buffer,
                                   const irr::video::SMaterial& material);
 
-// Draws every buffer of `mesh`: rows whose effect is a built effect draw with
-// its default technique (0) pass by pass, the others as Irrlicht would.
-void zeGLDrawMeshWithEffects(irr::video::IVideoDriver* driver, CZeEffectCallback* callback,
-                             irr::scene::ISceneNode* node, IZeSceneNodeExt* nodeExt, irr::scene::IMesh* mesh);
-
-// The scene graph of one frame: Irrlicht's scene manager draws everything
-// but the buffers whose row carries a built effect (their materials write
-// nothing while it runs: it knows no draw context), then the visible, unculled
-// nodes with such rows are drawn through zeGLDrawMeshWithEffects.
-void zeGLDrawSceneWithEffects(irr::scene::ISceneManager* scene, irr::video::IVideoDriver* driver,
-                              CZeEffectCallback* callback);
+// A mirrored view: the faces a material culls swap.
+inline void zeFlipWinding(irr::video::SMaterial& material) {
+  const bool back = material.BackfaceCulling;
+  material.BackfaceCulling = material.FrontfaceCulling;
+  material.FrontfaceCulling = back;
+}

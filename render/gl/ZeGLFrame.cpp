@@ -7,7 +7,6 @@
 
 #include "base/zeMessage.h"
 #include "render/gl/ZeGL2D.h"
-#include "render/gl/ZeGLQuad.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/ZeGLStateGuard.h"
 #include "render/gl/zeGLInstall.h"
@@ -93,7 +92,6 @@ void CZeGLFrame::detach() {
   registry_.reset();
   backBuffer_.reset();
   multisampled_.reset();
-  zeGLReleaseQuad();
   zeGLRelease2D();
   glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
   device_ = nullptr;
@@ -113,6 +111,15 @@ void CZeGLFrame::beginFrame() {
   if (static_cast<int>(size.Width) != backBuffer_->width() || static_cast<int>(size.Height) != backBuffer_->height())
     makeBuffers(static_cast<int>(size.Width), static_cast<int>(size.Height));
   bindFrame();
+}
+
+bool CZeGLFrame::bindTarget(ZeRenderTargetHandle target, int* width, int* height) {
+  if (!device_ || !registry_) return false;
+  const bool bound = registry_->setRenderTarget(target);
+  CZeGLRenderTarget* drawn = bound && target ? registry_->renderTarget(target) : backBuffer_.get();
+  *width = drawn ? drawn->width() : 0;
+  *height = drawn ? drawn->height() : 0;
+  return bound;
 }
 
 void CZeGLFrame::clearFrame(video::SColor colour) {

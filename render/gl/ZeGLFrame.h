@@ -31,6 +31,7 @@ class CZeGLFrame final : public IZeFrameBackend {
   bool attach(irr::IrrlichtDevice* device, int samples, bool vsync, char* reason) override;
   void detach() override;
   void beginFrame() override;
+  bool bindTarget(ZeRenderTargetHandle target, int* width, int* height) override;
   void clearFrame(irr::video::SColor colour) override;
   void endFrame() override;
   irr::video::IImage* readFrame() override;

@@ -69,29 +69,53 @@ bool CZeGLTexture::upload(const unsigned char* rgba) {
 
 // --- Render targets ------------------------------------------------------------------
 
+CZeGLRenderTarget::CZeGLRenderTarget(const SZeRenderTargetDesc& desc)
+    : width_(desc.width), height_(desc.height), samples_(desc.samples) {
+  build(desc);
+}
+
 CZeGLRenderTarget::CZeGLRenderTarget(int width, int height, int format, bool withDepth, int samples)
     : width_(width), height_(height), samples_(samples) {
-  FormatInfo info;
-  if (!formatInfo(format, &info) || !sizeOk(width, height)) return;
+  SZeRenderTargetDesc desc;
+  desc.width = width;
+  desc.height = height;
+  desc.colourFormats[0] = format;
+  desc.withDepth = withDepth;
+  desc.samples = samples;
+  build(desc);
+}
+
+void CZeGLRenderTarget::build(const SZeRenderTargetDesc& desc) {
+  if (desc.colourCount < 1 || desc.colourCount > kZeMaxColourAttachments || !sizeOk(width_, height_)) return;
+  FormatInfo infos[kZeMaxColourAttachments];
+  for (int i = 0; i < desc.colourCount; ++i)
+    if (!formatInfo(desc.colourFormats[i], &infos[i])) return;
   CZeGLStateGuard guard;
   glGenFramebuffers(1, &framebuffer_);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-  if (samples > 0) {
-    glGenRenderbuffers(1, &colourBuffer_);
-    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, info.internal, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
-  } else {
-    colour_ = std::make_unique<CZeGLTexture>(width, height, format);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_->name(), 0);
+  GLenum drawBuffers[kZeMaxColourAttachments];
+  for (int i = 0; i < desc.colourCount; ++i) {
+    const GLenum attachment = GLenum(GL_COLOR_ATTACHMENT0 + i);
+    drawBuffers[i] = attachment;
+    if (samples_ > 0) {
+      glGenRenderbuffers(1, &colourBuffers_[i]);
+      glBindRenderbuffer(GL_RENDERBUFFER, colourBuffers_[i]);
+      glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, infos[i].internal, width_, height_);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, colourBuffers_[i]);
+    } else {
+      colours_[i] = std::make_unique<CZeGLTexture>(width_, height_, desc.colourFormats[i]);
+      glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, colours_[i]->name(), 0);
+    }
   }
-  if (withDepth) {
+  colourCount_ = desc.colourCount;
+  glDrawBuffers(desc.colourCount, drawBuffers);
+  if (desc.withDepth) {
     glGenRenderbuffers(1, &depthBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-    if (samples > 0)
-      glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH24_STENCIL8, width, height);
+    if (samples_ > 0)
+      glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, GL_DEPTH24_STENCIL8, width_, height_);
     else
-      glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+      glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
   }
   glBindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -103,18 +127,25 @@ CZeGLRenderTarget::CZeGLRenderTarget(int width, int height, int format, bool wit
 
 CZeGLRenderTarget::~CZeGLRenderTarget() {
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
-  if (colourBuffer_) glDeleteRenderbuffers(1, &colourBuffer_);
+  for (unsigned buffer : colourBuffers_)
+    if (buffer) glDeleteRenderbuffers(1, &buffer);
   if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
 }
 
-bool CZeGLRenderTarget::read(std::vector<unsigned char>* rgba) const {
-  if (!framebuffer_ || samples_ > 0) return false;
+CZeGLTexture* CZeGLRenderTarget::colour(int i) const {
+  return i >= 0 && i < colourCount_ ? colours_[i].get() : nullptr;
+}
+
+bool CZeGLRenderTarget::read(std::vector<unsigned char>* rgba, int attachment) const {
+  if (!framebuffer_ || samples_ > 0 || attachment < 0 || attachment >= colourCount_) return false;
   CZeGLStateGuard guard;
   rgba->resize(static_cast<std::size_t>(width_) * height_ * 4);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + attachment));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   // Row 0 in memory is the top of the image.
   glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba->data());
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
   return true;
 }
 
@@ -122,55 +153,117 @@ bool CZeGLRenderTarget::read(std::vector<unsigned char>* rgba) const {
 
 CZeGLRegistry* CZeGLRegistry::get() { return zeGLFrame().registry(); }
 
-CZeGLTexture* CZeGLRegistry::addTexture(const std::string& name, int width, int height, int format) {
-  if (textures_.count(name) || renderTargets_.count(name)) return nullptr;
-  auto texture = std::make_unique<CZeGLTexture>(width, height, format);
-  if (!texture->name()) return nullptr;
-  return (textures_[name] = std::move(texture)).get();
+bool CZeGLRegistry::nameFree(const std::string& name) const {
+  if (!textureNames_.count(name) && !targetNames_.count(name)) return true;
+  zeMessage(ZE_ERROR, "GL registry: the name '%s' is taken", name.c_str());
+  return false;
 }
 
-CZeGLRenderTarget* CZeGLRegistry::addRenderTarget(const std::string& name, int width, int height, int format,
-                                                  bool withDepth) {
-  if (textures_.count(name) || renderTargets_.count(name)) return nullptr;
-  auto target = std::make_unique<CZeGLRenderTarget>(width, height, format, withDepth);
-  if (!target->valid()) return nullptr;
-  return (renderTargets_[name] = std::move(target)).get();
+ZeTextureHandle CZeGLRegistry::addTexture(const std::string& name, int width, int height, int format) {
+  if (!nameFree(name)) return {};
+  auto texture = std::make_shared<CZeGLTexture>(width, height, format);
+  if (!texture->name()) {
+    zeMessage(ZE_ERROR, "GL registry: cannot make texture '%s' (%dx%d, format %d)", name.c_str(), width, height,
+              format);
+    return {};
+  }
+  const ZeTextureHandle handle = textures_.add(std::move(texture));
+  if (!handle) zeMessage(ZE_ERROR, "GL registry: texture '%s': %s", name.c_str(), textures_.reason());
+  else textureNames_[name] = handle;
+  return handle;
 }
 
-CZeGLTexture* CZeGLRegistry::texture(const std::string& name) const {
-  auto it = textures_.find(name);
-  return it == textures_.end() ? nullptr : it->second.get();
+ZeRenderTargetHandle CZeGLRegistry::addRenderTarget(const std::string& name, const SZeRenderTargetDesc& desc) {
+  if (!nameFree(name)) return {};
+  auto target = std::make_shared<CZeGLRenderTarget>(desc);
+  if (!target->valid()) {
+    zeMessage(ZE_ERROR, "GL registry: cannot make render target '%s' (%dx%d, %d colour attachments)", name.c_str(),
+              desc.width, desc.height, desc.colourCount);
+    return {};
+  }
+  const ZeRenderTargetHandle handle = renderTargets_.add(std::move(target));
+  if (!handle) zeMessage(ZE_ERROR, "GL registry: render target '%s': %s", name.c_str(), renderTargets_.reason());
+  else targetNames_[name] = handle;
+  return handle;
 }
 
-CZeGLRenderTarget* CZeGLRegistry::renderTarget(const std::string& name) const {
-  auto it = renderTargets_.find(name);
-  return it == renderTargets_.end() ? nullptr : it->second.get();
+ZeRenderTargetHandle CZeGLRegistry::addRenderTarget(const std::string& name, int width, int height, int format,
+                                                    bool withDepth) {
+  SZeRenderTargetDesc desc;
+  desc.width = width;
+  desc.height = height;
+  desc.colourFormats[0] = format;
+  desc.withDepth = withDepth;
+  return addRenderTarget(name, desc);
 }
 
-std::shared_ptr<CZeGLTexture> CZeGLRegistry::sharedTexture(const std::string& name) const {
-  auto it = textures_.find(name);
-  return it == textures_.end() ? nullptr : it->second;
+CZeGLTexture* CZeGLRegistry::texture(ZeTextureHandle handle) const {
+  CZeGLTexture* texture = textures_.find(handle);
+  if (!texture && handle) zeMessage(ZE_ERROR, "GL registry: texture %s", textures_.reason());
+  return texture;
 }
 
-std::shared_ptr<CZeGLRenderTarget> CZeGLRegistry::sharedRenderTarget(const std::string& name) const {
-  auto it = renderTargets_.find(name);
-  return it == renderTargets_.end() ? nullptr : it->second;
+CZeGLRenderTarget* CZeGLRegistry::renderTarget(ZeRenderTargetHandle handle) const {
+  CZeGLRenderTarget* target = renderTargets_.find(handle);
+  if (!target && handle) zeMessage(ZE_ERROR, "GL registry: render target %s", renderTargets_.reason());
+  return target;
 }
 
-bool CZeGLRegistry::remove(const std::string& name) {
-  return textures_.erase(name) + renderTargets_.erase(name) > 0;
+std::shared_ptr<CZeGLTexture> CZeGLRegistry::sharedTexture(ZeTextureHandle handle) const {
+  return texture(handle) ? textures_.shared(handle) : nullptr;
+}
+
+std::shared_ptr<CZeGLRenderTarget> CZeGLRegistry::sharedRenderTarget(ZeRenderTargetHandle handle) const {
+  return renderTarget(handle) ? renderTargets_.shared(handle) : nullptr;
+}
+
+ZeTextureHandle CZeGLRegistry::findTexture(const std::string& name) const {
+  auto it = textureNames_.find(name);
+  return it == textureNames_.end() ? ZeTextureHandle{} : it->second;
+}
+
+ZeRenderTargetHandle CZeGLRegistry::findRenderTarget(const std::string& name) const {
+  auto it = targetNames_.find(name);
+  return it == targetNames_.end() ? ZeRenderTargetHandle{} : it->second;
+}
+
+namespace {
+template <typename Names, typename Handle>
+void forgetName(Names& names, Handle handle) {
+  for (auto it = names.begin(); it != names.end(); ++it)
+    if (it->second == handle) {
+      names.erase(it);
+      return;
+    }
+}
+}  // namespace
+
+bool CZeGLRegistry::remove(ZeTextureHandle handle) {
+  if (!textures_.remove(handle)) return false;
+  forgetName(textureNames_, handle);
+  return true;
+}
+
+bool CZeGLRegistry::remove(ZeRenderTargetHandle handle) {
+  if (!renderTargets_.remove(handle)) return false;
+  forgetName(targetNames_, handle);
+  return true;
 }
 
 void CZeGLRegistry::clear() {
   textures_.clear();
   renderTargets_.clear();
+  textureNames_.clear();
+  targetNames_.clear();
 }
 
-void CZeGLRegistry::setRenderTarget(CZeGLRenderTarget* target) {
+bool CZeGLRegistry::setRenderTarget(ZeRenderTargetHandle handle) {
+  CZeGLRenderTarget* target = handle ? renderTarget(handle) : nullptr;
   if (!target) {
     zeGLFrame().bindFrame();
-    return;
+    return !handle;
   }
   glBindFramebuffer(GL_FRAMEBUFFER, target->framebuffer());
   zeGLSetViewport(0, 0, target->width(), target->height());
+  return true;
 }

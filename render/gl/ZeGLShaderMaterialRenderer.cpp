@@ -1,5 +1,7 @@
 #include "render/gl/ZeGLShaderMaterialRenderer.h"
 
+#include "render/gl/ZeGLStateGuard.h"
+
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -88,6 +90,8 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
     *error = "programs of the wrong stages";
     return false;
   }
+  // Building is the engine's own work: Irrlicht's cached state stays true.
+  CZeGLStateGuard guard;
   // A varying the pixel stage reads but the vertex stage does not write would
   // not link: the vertex stage then writes (0, 0, 0, 1), as Direct3D leaves it.
   std::string vertexText = vertex.glsl;
@@ -133,8 +137,6 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
   if (program_) glDeleteProgram(program_);
   program_ = program;
 
-  GLint previous = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
   glUseProgram(program_);
   halfPixel_.bind(program_);
   for (int stage = 0; stage < 2; ++stage) {
@@ -159,7 +161,6 @@ bool CZeGLShaderMaterialRenderer::build(const SZeCompiledProgram& vertex, const 
       if (location >= 0 && hasUnit) glUniform1i(location, (stage == 0 ? ZE_VERTEX_SAMPLER_UNIT0 : 0) + c.registerIndex);
     }
   }
-  glUseProgram(GLuint(previous));
   return true;
 }
 

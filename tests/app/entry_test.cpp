@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "app/zeEntry.h"
+#include "app/zeFileKinds.h"
+#include "app/zePackagingTools.h"
+#include "app/zeUsage.h"
 #include "app/zeFileMount.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
@@ -175,6 +178,28 @@ TEST(Entry, CommandLinesChooseTheRightModeAndValues) {
   }
 }
 
+// Every supported file kind and packaging tool comes from one table: the
+// chooser offers every kind, each selects its mode, and the usage names each.
+TEST(Entry, OneTableOfFileKindsAndOneOfPackagingTools) {
+  const ZeFileFilters& filters = zeSupportedFileFilters();
+  ASSERT_GE(filters.size(), 2u);
+  EXPECT_EQ(filters.front().first, "All supported");
+  const std::string usage = zeUsageText();
+  for (int i = 0; i < kZeFileKindCount; ++i) {
+    const SZeFileKind& kind = kZeFileKinds[i];
+    EXPECT_NE(filters.front().second.find(std::string("*") + kind.ending), std::string::npos) << kind.ending;
+    EXPECT_NE(usage.find(kind.ending), std::string::npos) << kind.ending;
+    EXPECT_EQ(zeRunModeForFile(std::string("name") + kind.ending, false), kind.mode) << kind.ending;
+  }
+  for (const char* wanted : {"*.obj", "*.lwo", "*.zarn", "*.lws.ini", "*.lws"})
+    EXPECT_NE(filters.front().second.find(wanted), std::string::npos) << wanted;
+  for (int i = 0; i < kZePackagingToolCount; ++i) {
+    EXPECT_NE(usage.find(kZePackagingTools[i].option), std::string::npos) << kZePackagingTools[i].option;
+    EXPECT_EQ(zeFindPackagingTool(kZePackagingTools[i].option), &kZePackagingTools[i]);
+  }
+  EXPECT_EQ(zeFindPackagingTool("-demoexec"), nullptr);
+}
+
 TEST(Entry, CaptureRateAndBaseName) {
   struct Case {
     std::vector<const char*> args;
@@ -253,7 +278,7 @@ TEST(Entry, UnbuiltModesSaySo) {
   char* argv[] = {program, file, nullptr};
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(zeRunEntry(2, argv, empty), -1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The demo player is not built yet\n\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "WARN : The demo player: not built yet\n\n");
   zeResetMessageState();
 
   // No window opens for a front end that is not there.
@@ -265,7 +290,7 @@ TEST(Entry, UnbuiltModesSaySo) {
   char* sceneArgv[] = {program, scene, nullptr};
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(zeRunEntry(2, sceneArgv, withoutViewer), -1);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "ERROR : The scene viewer is not built yet\n\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "WARN : The scene viewer: not built yet\n\n");
   EXPECT_EQ(joined(r.calls), "");
   zeResetMessageState();
 }

@@ -57,6 +57,33 @@ TEST_F(SafeWrite, ReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(listing(), "scene.zscn ");
 }
 
+// A streaming writer (video capture) writes into the file Begin made; the
+// target changes only at Commit, and Abandon leaves it as it was.
+TEST_F(SafeWrite, AStreamedFileReplacesTheTargetOnlyWhenCommitted) {
+  const std::string path = dir_ + "/film.mp4";
+  ASSERT_EQ(zeWriteFileSafely(path.c_str(), "old", 3), ZE_WRITE_DONE);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  std::string temporary = zeSafeWriteBegin(path.c_str());
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_EQ(temporary.rfind(dir_ + "/.film.mp4.", 0), 0u) << temporary;
+  std::ofstream(temporary, std::ios::binary) << "new video";
+  EXPECT_EQ(read(path), "old");
+  ASSERT_EQ(zeSafeWriteCommit(temporary, path.c_str()), ZE_WRITE_DONE);
+  EXPECT_EQ(read(path), "new video");
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(listing(), "film.mp4 ");
+
+  temporary = zeSafeWriteBegin(path.c_str());
+  std::ofstream(temporary, std::ios::binary) << "half a vid";
+  zeSafeWriteAbandon(temporary);
+  EXPECT_EQ(read(path), "new video");
+  EXPECT_EQ(listing(), "film.mp4 ");
+  EXPECT_EQ(zeSafeWriteCommit(temporary, path.c_str()), ZE_WRITE_FAILED);  // gone: nothing to commit
+  EXPECT_EQ(zeSafeWriteBegin((dir_ + "/no-such-folder/film.mp4").c_str()), "");
+}
+
 TEST_F(SafeWrite, AWriteThatFailsPartWayLeavesTheTargetWhole) {
   const std::string path = dir_ + "/scene.zscn";
   const std::string old(20000, 'o');

@@ -238,7 +238,7 @@ TEST_F(DemoDefinitionTest, ShadersKeepTenAndLoadEachFileOnce) {
 TEST_F(DemoDefinitionTest, WithoutFullScreenShadersTheDemoStillLoads) {
   engine_.shaders = false;
   const std::string said = load("[part1]\ntime=0\nshader.0.name=a.hlsl\n[part2]\ntime=10\n", 0);
-  EXPECT_NE(said.find("Full-screen shaders are not built yet"), std::string::npos) << said;
+  EXPECT_NE(said.find("Full-screen shaders: not built yet"), std::string::npos) << said;
   EXPECT_EQ(demo_.parts[0].shaders[0].cameraShaderId, -1);
 }
 

@@ -26,6 +26,7 @@
 #include "render/gl/ZeGLEffectDraw.h"
 #include "render/gl/ZeGLShaderMaterialRenderer.h"
 #include "render/gl/ZeGLShaderBackend.h"
+#include "support/effectTable.h"
 
 using namespace irr;
 
@@ -178,10 +179,8 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
     std::ofstream(path) << kEffect;
     manager.bindEnvironment().driver = driver;
     manager.bindEnvironment().scene = sm;
-    auto table = ZeHandleTable<ZeEffectCell>::create(ZE_EFFECT_TABLE_SIZE);
-    SZeEffectCommandEnv commands;
-    commands.table = table.get();
-    commands.manager = &manager;
+    TestEffectTable effects(&manager);
+    SZeEffectCommandEnv& commands = effects.commands;
     ASSERT_EQ(zeLoadEffect(commands, path.c_str(), 7), 0) << manager.getLastError();
     CZeEffect* effect = zeEffectOf(commands, 7);
     auto* callback = static_cast<CZeEffectCallback*>(manager.defaultCallback());
@@ -215,7 +214,7 @@ TEST(EffectBindGL, TwoLightsThroughAnEffectMatchTheLightingComputedHere) {
       driver->endScene();
     };
     drawAndCheck(0.7f, "default gain");
-    ASSERT_TRUE(zeSetEffectConstantFloat(commands, 7, "Gain", 0.4f));
+    ASSERT_EQ(zeSetEffectConstantFloat(commands, 7, "Gain", 0.4f), 0);
     drawAndCheck(0.4f, "gain set by command");
     EXPECT_EQ(callback->unnamedDraws, 0);
     zeDeleteEffect(commands, 7);

@@ -29,6 +29,7 @@
 #include "scene/IZeSceneNodeExt.h"
 #include "mesh/CZeSurfaceLightwave.h"
 #include "mesh/CZeSurfaceLightwaveHV.h"
+#include "support/nullShaderBackend.h"
 
 using namespace irr;
 
@@ -184,7 +185,7 @@ class Binds : public ::testing::Test {
     return c;
   }
   // Binds and delivers one constant; returns what arrived (by name or register).
-  std::vector<float> deliver(SZeFxConstBind c, void* context = nullptr) {
+  std::vector<float> deliver(SZeFxConstBind c, const SZeEffectDrawContext* context = nullptr) {
     EXPECT_TRUE(bind(c)) << c.semantic;
     if (!c.callback) return {};
     c.bind->onSetMaterial(context);
@@ -711,9 +712,9 @@ TEST_F(Manager, BadInputGivesItsMessageAndLeavesTheTableAsItWas) {
 TEST_F(Manager, ConstantsAndDescriptionsByCommand) {
   ASSERT_EQ(zeLoadEffect(commands, effectFile().c_str(), 3), 0);
   CZeEffect* e = zeEffectOf(commands, 3);
-  EXPECT_TRUE(zeSetEffectConstantFloat(commands, 3, "Gain", 0.5f));
+  EXPECT_EQ(zeSetEffectConstantFloat(commands, 3, "Gain", 0.5f), 0);
   const float tint[4] = {0, 1, 0, 1};
-  EXPECT_TRUE(zeSetEffectConstantFloats(commands, 3, "Tint", tint, 4));
+  EXPECT_EQ(zeSetEffectConstantFloats(commands, 3, "Tint", tint, 4), 0);
   Sink sink;
   e->onSetShaderConstants(&sink, 0, 0);
   EXPECT_EQ(sink.byName["ps:Gain"], (std::vector<float>{0.5f}));
@@ -731,7 +732,7 @@ TEST_F(Manager, ConstantsAndDescriptionsByCommand) {
     zeClearLastError();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(zeSetEffectConstantFloat(commands, c.id, c.name, 1));
+    EXPECT_EQ(zeSetEffectConstantFloat(commands, c.id, c.name, 1), -1);
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
     int arg = 0;
@@ -754,14 +755,14 @@ TEST_F(Manager, ConstantsAndDescriptionsByCommand) {
   gain.type = 1;
   gain.floats[0] = 7;
   desc.entries.push_back(gain);
-  EXPECT_TRUE(zeApplyShaderDesc(commands, 3, desc, true));
+  EXPECT_EQ(zeApplyShaderDesc(commands, 3, desc, true), 0);
   float v = 0;
   e->getFloats(e->getParameterHandle("Gain"), &v, 1);
   EXPECT_EQ(v, 7.0f);
   desc.entries[0].type = 9;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(zeApplyShaderDesc(commands, 3, desc, true));
+  EXPECT_EQ(zeApplyShaderDesc(commands, 3, desc, true), -1);
   const std::string log = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
   EXPECT_NE(log.find("fx.hlsl: shader param 'Gain' unknown type 9"), std::string::npos) << log;
   zeDeleteEffect(commands, 3);
@@ -821,19 +822,6 @@ TEST_F(Binds, DrawingAllocatesNothing) {
   EXPECT_GT(sink.calls, 100 * 20);
 }
 
-// Shader services that translate for real and hand out material ids.
-class NullBackend : public IZeShaderBackend {
- public:
-  int next = 100;
-  int addShaderMaterial(const SZeCompiledProgram&, const SZeCompiledProgram&, video::IShaderConstantSetCallBack*, int,
-                        int, std::string*) override {
-    return next++;
-  }
-  bool updateShaderMaterial(int, const SZeCompiledProgram&, const SZeCompiledProgram&, std::string*) override {
-    return true;
-  }
-};
-
 class StandardSink : public IZeStandardEffectSink {
  public:
   int handed = 0;
@@ -846,7 +834,7 @@ class StandardSink : public IZeStandardEffectSink {
 
 TEST(StandardEffects, AllFiveTranslateBuildAndReachTheRenderServices) {
   zeResetMessageState();
-  NullBackend backend;
+  NullShaderBackend backend;
   CZeGPUProgrammingServices services(&backend);
   CZeTechniqueLookup lookup;
   CZeEffectManager manager(&services, nullptr, &lookup, nullptr, false);

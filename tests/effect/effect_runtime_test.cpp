@@ -122,14 +122,14 @@ class SemanticBind : public IZeEffectBind {
   explicit SemanticBind(const char* semantic) : semantic_(semantic) {}
   int prepared = 0;
   bool refuse = false;
-  bool onSetMaterial(void*) override {
+  bool onSetMaterial(const SZeEffectDrawContext*) override {
     ++prepared;
     return !refuse;
   }
   ZeFxBindCallback getBind(const SZeFxConstBind& c, int32_t user[2]) override {
     if (c.semantic != semantic_) return nullptr;
     user[0] = 42;
-    return [](video::IMaterialRendererServices* s, const SZeFxConstBind& b, void*) {
+    return [](video::IMaterialRendererServices* s, const SZeFxConstBind& b, const SZeEffectDrawContext*) {
       const float v[4] = {float(b.userData[0]), 0, 0, 0};
       s->setPixelShaderConstant(v, b.registerIndex, 1);
     };

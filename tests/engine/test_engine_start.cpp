@@ -8,9 +8,12 @@
 #include <utility>
 
 #include "app/CZeManager.h"
+#include "app/IZeRenderer.h"
 #include "app/MyEventReceiver.h"
 #include "app/zeEngine.h"
+#include "app/zeFrame.h"
 #include "base/zeMessage.h"
+#include "support/countingRenderer.h"
 
 using namespace irr;
 
@@ -23,6 +26,7 @@ class EngineStart : public ::testing::Test {
     zeDisableMessageBoxes();
     for (int i = 0; i < static_cast<int>(ZeEngineStep::Count); ++i) zeSetEngineStep(static_cast<ZeEngineStep>(i), {});
     for (int i = 0; i < static_cast<int>(ZeManagerSlot::Count); ++i) zeSetManagerSlot(static_cast<ZeManagerSlot>(i), {});
+    installCountingMainRenderer();
   }
   void TearDown() override { zeEngineStop(); }
 
@@ -125,12 +129,11 @@ TEST_F(EngineStart, StartFillsTheContextAndStopClearsIt) {
   expectTable(c.images);
   expectTable(c.objects);
   expectTable(c.lights);
-  expectTable(c.fxEmitters);
-  expectTable(c.cameraShaders);
   expectTable(c.effects);
-  expectTable(c.cubeMaps);
-  expectTable(c.renderers);
-  expectTable(c.probes);
+  // The main renderer is made and current.
+  ASSERT_NE(zeMainRenderer(), nullptr);
+  EXPECT_EQ(zeCurrentRenderer(), zeMainRenderer());
+  EXPECT_EQ(zeGetBackdropColour(), 0u);
   EXPECT_TRUE(c.sceneManager->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
   EXPECT_EQ(zeEventReceiver().forward, c.manager->getInputRecord());
 
@@ -143,7 +146,9 @@ TEST_F(EngineStart, StartFillsTheContextAndStopClearsIt) {
   EXPECT_EQ(c.device, nullptr);
   EXPECT_EQ(c.manager, nullptr);
   EXPECT_EQ(c.images, nullptr);
-  EXPECT_EQ(c.probes, nullptr);
+  EXPECT_EQ(c.effects, nullptr);
+  EXPECT_EQ(zeMainRenderer(), nullptr);
+  EXPECT_EQ(zeCurrentRenderer(), nullptr);
   EXPECT_EQ(c.width, 0);
   EXPECT_EQ(zeEventReceiver().forward, nullptr);
   zeEngineStop();  // stopping a stopped engine does nothing
@@ -159,6 +164,11 @@ bool failWithReason(ZeEngineContext&, char* reason) {
 }
 bool failSilently(ZeEngineContext&, char*) { return false; }
 bool failManagerSlot(CZeManager&) { return false; }
+IZeRenderer* noRenderer(ZeEngineContext&, char*) { return nullptr; }
+IZeRenderer* noRendererWithReason(ZeEngineContext&, char* reason) {
+  zeFormatText(reason, "fails to init render: Lpp.hlsl(3): error");
+  return nullptr;
+}
 
 int started = 0, stopped = 0;
 bool countStart(ZeEngineContext&, char*) { return ++started > 0; }
@@ -173,10 +183,14 @@ TEST_F(EngineStart, EachStartFailureNamesItsReasonAndLeavesTheEngineStopped) {
   } cases[] = {
       {"device step", [] { zeSetEngineStep(ZeEngineStep::Device, {failWithReason, nullptr}); },
        "Setup failed: fails to init Harmonics.hlsl"},
-      {"engine manager", [] { zeSetManagerSlot(ZeManagerSlot::RenderServices, {failManagerSlot, nullptr}); },
+      {"engine manager", [] { zeSetManagerSlot(ZeManagerSlot::EffectManager, {failManagerSlot, nullptr}); },
        "Setup failed: fails to createZeManager"},
-      {"main renderer without a reason", [] { zeSetEngineStep(ZeEngineStep::MainRenderer, {failSilently, nullptr}); },
+      {"main renderer without a reason", [] { zeSetMainRendererFactory(noRenderer); },
        "Setup failed: fails to init render"},
+      {"main renderer with its reason", [] { zeSetMainRendererFactory(noRendererWithReason); },
+       "Setup failed: fails to init render: Lpp.hlsl(3): error"},
+      {"no renderer in the program", [] { zeSetMainRendererFactory(nullptr); },
+       "Setup failed: fails to init render: no renderer is linked into this program"},
       {"resource shaders", [] { zeSetEngineStep(ZeEngineStep::Resources, {failWithReason, nullptr}); },
        "Setup failed: fails to init Harmonics.hlsl"},
       {"music", [] { zeSetEngineStep(ZeEngineStep::Music, {failSilently, nullptr}); },
@@ -214,7 +228,7 @@ TEST_F(EngineStart, DeviceCreationFailureIsReportedWithItsReason) {
 TEST_F(EngineStart, StepsThatStartedAreStoppedWhenALaterStepFails) {
   started = stopped = 0;
   zeSetEngineStep(ZeEngineStep::Device, {countStart, countStop});
-  zeSetEngineStep(ZeEngineStep::MainRenderer, {countStart, countStop});
+  zeSetEngineStep(ZeEngineStep::Resources, {countStart, countStop});
   zeSetEngineStep(ZeEngineStep::Music, {failSilently, nullptr});
   EXPECT_EQ(zeEngineStart(ZeEngineSettings()), -1);
   EXPECT_EQ(started, 2);
@@ -250,7 +264,7 @@ TEST_F(EngineStart, ManagerBuildsSlotsInOrderAndReleasesThemBackwards) {
   order.clear();
   zeSetManagerSlot(ZeManagerSlot::ResourceManager, {makeSlot<'D'>, dropSlot<'D'>});
   zeSetManagerSlot(ZeManagerSlot::GPUProgrammingServices, {makeSlot<'A'>, dropSlot<'A'>});
-  zeSetManagerSlot(ZeManagerSlot::RenderServices, {makeSlot<'C'>, dropSlot<'C'>});
+  zeSetManagerSlot(ZeManagerSlot::EffectManager, {makeSlot<'C'>, dropSlot<'C'>});
   zeSetManagerSlot(ZeManagerSlot::SceneManager, {makeSlot<'B'>, dropSlot<'B'>});
   ASSERT_EQ(zeEngineStart(ZeEngineSettings()), 0);
   EXPECT_EQ(order, "ABCD");
@@ -259,7 +273,7 @@ TEST_F(EngineStart, ManagerBuildsSlotsInOrderAndReleasesThemBackwards) {
 
   // A failing slot releases only what was built before it.
   order.clear();
-  zeSetManagerSlot(ZeManagerSlot::RenderServices, {failManagerSlot, dropSlot<'C'>});
+  zeSetManagerSlot(ZeManagerSlot::EffectManager, {failManagerSlot, dropSlot<'C'>});
   EXPECT_EQ(zeEngineStart(ZeEngineSettings()), -1);
   EXPECT_EQ(order, "ABba");
 }

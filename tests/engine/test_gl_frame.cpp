@@ -18,7 +18,8 @@
 #include "base/zeMessage.h"
 #include "app/zeSetup.h"
 #include "render/gl/ZeGLFrame.h"
-#include "render/gl/ZeGLQuad.h"
+#include "render/gl/ZeGL2D.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/zeGLInstall.h"
 
@@ -55,6 +56,7 @@ class GLFrame : public ::testing::Test {
     zeResetMessageState();
     zeDisableMessageBoxes();
     zeGLInstall();
+    zeInstallMainRenderer();
     zeSetFrameHooks({});
   }
   void TearDown() override { zeEngineStop(); }
@@ -153,19 +155,20 @@ TEST_F(GLFrame, RenderTargetRoundTripKeepsTheUpperHalfUp) {
   start();
   CZeGLRegistry* registry = CZeGLRegistry::get();
   ASSERT_NE(registry, nullptr);
-  CZeGLRenderTarget* target = registry->addRenderTarget("roundtrip", kWidth, kHeight, ZE_FORMAT_A8R8G8B8);
+  const ZeRenderTargetHandle handle = registry->addRenderTarget("roundtrip", kWidth, kHeight, ZE_FORMAT_A8R8G8B8);
+  CZeGLRenderTarget* target = registry->renderTarget(handle);
   ASSERT_NE(target, nullptr);
-  EXPECT_EQ(registry->renderTarget("roundtrip"), target);
-  EXPECT_EQ(registry->addRenderTarget("roundtrip", 8, 8, ZE_FORMAT_A8R8G8B8), nullptr);  // names are unique
+  EXPECT_EQ(registry->findRenderTarget("roundtrip"), handle);
+  EXPECT_TRUE(registry->addRenderTarget("roundtrip", 8, 8, ZE_FORMAT_A8R8G8B8).empty());  // names are unique
 
   ASSERT_TRUE(zeBeginRendering());
-  registry->setRenderTarget(target);
+  ASSERT_TRUE(registry->setRenderTarget(handle));
   zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 0));
   driver()->draw2DRectangle(red, core::recti(0, 0, kWidth, kHeight / 2));
   driver()->draw2DRectangle(blue, core::recti(0, kHeight / 2, kWidth, kHeight));
-  registry->setRenderTarget(nullptr);
+  registry->setRenderTarget({});
   zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 0));
-  ASSERT_TRUE(zeGLDrawTexture(*target->colour(), 0, 0, 1, 1));
+  ASSERT_TRUE(zeGLDrawImage2D(*target->colour(), 0, 0, kWidth, kHeight, 0xFFFFFFFF, false));
   zeEndRendering();
 
   // The render target itself stores the top row first...
@@ -185,8 +188,55 @@ TEST_F(GLFrame, RenderTargetRoundTripKeepsTheUpperHalfUp) {
   EXPECT_TRUE(pixelIs(image, kWidth / 2, kHeight / 2 + 10, {0, 0, 255}));
   EXPECT_TRUE(pixelIs(image, kWidth / 2, kHeight - 10, {0, 0, 255}));
   image->drop();
-  EXPECT_TRUE(registry->remove("roundtrip"));
-  EXPECT_EQ(registry->renderTarget("roundtrip"), nullptr);
+  EXPECT_TRUE(registry->remove(handle));
+  EXPECT_TRUE(registry->findRenderTarget("roundtrip").empty());
+
+  // The handle is stale now, also once another target takes its slot: a
+  // reported miss, and binding it binds the frame instead.
+  const ZeRenderTargetHandle next = registry->addRenderTarget("next", 8, 8, ZE_FORMAT_A8R8G8B8);
+  ASSERT_FALSE(next.empty());
+  EXPECT_NE(next, handle);
+  EXPECT_EQ(registry->renderTarget(handle), nullptr);
+  EXPECT_FALSE(registry->setRenderTarget(handle));
+  EXPECT_NE(registry->renderTarget(next), nullptr);
+}
+
+// A target keeps up to four colour attachments, and a draw lands in each.
+TEST_F(GLFrame, RenderTargetsDrawIntoEveryColourAttachment) {
+  start();
+  CZeGLRegistry* registry = CZeGLRegistry::get();
+  SZeRenderTargetDesc desc;
+  desc.width = 16;
+  desc.height = 8;
+  desc.colourCount = kZeMaxColourAttachments;  // the last count that is valid
+  desc.colourFormats[1] = ZE_FORMAT_A16B16G16R16F;
+  const ZeRenderTargetHandle four = registry->addRenderTarget("four", desc);
+  CZeGLRenderTarget* target = registry->renderTarget(four);
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(target->colourCount(), kZeMaxColourAttachments);
+  EXPECT_EQ(target->colour(1)->format(), ZE_FORMAT_A16B16G16R16F);
+  EXPECT_EQ(target->colour(kZeMaxColourAttachments), nullptr);
+
+  ASSERT_TRUE(zeBeginRendering());
+  ASSERT_TRUE(registry->setRenderTarget(four));
+  zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 255));
+  // Irrlicht places 2D by its screen size: the left half of the screen is the target's left half.
+  driver()->draw2DRectangle(red, core::recti(0, 0, kWidth / 2, kHeight));
+  registry->setRenderTarget({});
+  zeEndRendering();
+  for (int a = 0; a < kZeMaxColourAttachments; ++a) {
+    std::vector<unsigned char> pixels;
+    ASSERT_TRUE(target->read(&pixels, a)) << a;
+    EXPECT_EQ(pixels[0], 255) << "left half red, attachment " << a;
+    EXPECT_EQ(pixels[2], 0) << a;
+    EXPECT_EQ(pixels[12 * 4 + 2], 255) << "right half cleared blue, attachment " << a;
+  }
+  EXPECT_FALSE(target->read(nullptr, kZeMaxColourAttachments));
+
+  desc.colourCount = kZeMaxColourAttachments + 1;  // the first that is not
+  EXPECT_TRUE(registry->addRenderTarget("five", desc).empty());
+  desc.colourCount = 0;
+  EXPECT_TRUE(registry->addRenderTarget("none", desc).empty());
 }
 
 TEST_F(GLFrame, LoadedTexturesAndIrrlicht2DLandTheRightWayUp) {
@@ -233,7 +283,8 @@ TEST_F(GLFrame, TextDrawnAt10x10LandsNearTheTopLeft) {
 TEST_F(GLFrame, GuardKeepsIrrlichtsCachedTextureBindingTrue) {
   start();
   video::ITexture* irrTexture = splitTexture("green", green, green);
-  CZeGLTexture* engineTexture = CZeGLRegistry::get()->addTexture("engine-red", 4, 4, ZE_FORMAT_A8R8G8B8);
+  CZeGLTexture* engineTexture =
+      CZeGLRegistry::get()->texture(CZeGLRegistry::get()->addTexture("engine-red", 4, 4, ZE_FORMAT_A8R8G8B8));
   ASSERT_NE(engineTexture, nullptr);
   std::vector<unsigned char> redPixels(4 * 4 * 4, 0);
   for (std::size_t i = 0; i < redPixels.size(); i += 4) redPixels[i] = redPixels[i + 3] = 255;
@@ -242,7 +293,7 @@ TEST_F(GLFrame, GuardKeepsIrrlichtsCachedTextureBindingTrue) {
   ASSERT_TRUE(zeBeginRendering());
   zeGetFrameBackend()->clearFrame(video::SColor(255, 0, 0, 0));
   driver()->draw2DImage(irrTexture, core::recti(0, 0, 100, 100), core::recti(0, 0, 16, 16));
-  ASSERT_TRUE(zeGLDrawTexture(*engineTexture, 0.5f, 0.0f, 1.0f, 0.5f));
+  ASSERT_TRUE(zeGLDrawImage2D(*engineTexture, kWidth / 2, 0, kWidth / 2, kHeight / 2, 0xFFFFFFFF, false));
   // Irrlicht believes its texture is still bound and does not bind it again.
   driver()->draw2DImage(irrTexture, core::recti(0, 140, 100, 240), core::recti(0, 0, 16, 16));
   zeEndRendering();

@@ -14,6 +14,7 @@
 #include "base/zeMessage.h"
 #include "app/zeSetup.h"
 
+#include "support/countingRenderer.h"
 #include "support/testZip.h"
 
 namespace {
@@ -24,6 +25,7 @@ class Setup : public ::testing::Test {
     zeResetMessageState();
     zeDisableMessageBoxes();
     zeSetScreenModePresenter(nullptr);
+    installCountingMainRenderer();
     char pattern[] = "/tmp/zarn-setup-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;

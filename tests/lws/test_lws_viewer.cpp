@@ -15,6 +15,7 @@
 #include "player/zeSceneViewer.h"
 #include "scene/sceneFixture.h"
 #include "scene/zeScene.h"
+#include "support/steppedViewerHooks.h"
 
 namespace {
 
@@ -25,16 +26,18 @@ struct Script {
   std::vector<int> status;
 };
 
-unsigned scriptedClock(void* user) { return 1000u + 20u * static_cast<unsigned>(static_cast<Script*>(user)->objects.size()); }
-
-bool afterFrame(int frame, const SZeViewerFrame& shown, void* user) {
-  Script& s = *static_cast<Script*>(user);
-  s.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
-  s.status.push_back(shown.updateStatus);
-  if (frame == 0) std::ofstream(s.sceneFile, std::ios::binary) << s.nextText;
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the watch thread sees the save
-  return frame < 150 && !(frame > 2 && s.objects.back() == 1);
-}
+// After the first frame the scene is saved without one object.
+struct ScriptHooks : SteppedViewerHooks {
+  Script& s;
+  explicit ScriptHooks(Script& script) : s(script) {}
+  bool step(int frame, const SZeViewerFrame& shown) override {
+    s.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
+    s.status.push_back(shown.updateStatus);
+    if (frame == 0) std::ofstream(s.sceneFile, std::ios::binary) << s.nextText;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the watch thread sees the save
+    return frame < 150 && !(frame > 2 && s.objects.back() == 1);
+  }
+};
 
 }  // namespace
 
@@ -63,10 +66,7 @@ TEST_F(LwsViewer, ASavedSceneWithOneObjectLessIsTakenByLiveUpdate) {
 
   ViewerOptions options;
   options.flags = ZE_VIEWER_BASE | ZE_VIEWER_PAUSED | ZE_VIEWER_SYNC_UPDATE;
-  ZeSceneViewerHooks hooks;
-  hooks.clock = scriptedClock;
-  hooks.afterFrame = afterFrame;
-  hooks.user = &script;
+  ScriptHooks hooks(script);
   EXPECT_EQ(zeRunSceneViewer(script.sceneFile.c_str(), options, &hooks), 0) << takeError();
 
   zeForceWindowActive(-1);

@@ -27,7 +27,7 @@ void expectPlayed(const ProgramRun& run, const std::string& frontEnd, const std:
   EXPECT_TRUE(contains(run.out, "setup filesystem irrzip")) << run.out;
   EXPECT_FALSE(contains(run.out, "Resources don't exist")) << run.out;
   // Until the front end exists the entry says so; once it does, it plays.
-  const bool notBuilt = contains(run.out, frontEnd + " is not built yet");
+  const bool notBuilt = contains(run.out, frontEnd + ": not built yet");
   const bool played = !scriptOutput.empty() && contains(run.out, scriptOutput);
   EXPECT_TRUE(notBuilt || played) << run.out;
 }

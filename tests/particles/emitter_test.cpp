@@ -11,7 +11,7 @@
 #include "particles/CZeFxEmitter.h"
 #include "particles/zeParticleRandom.h"
 #include "particles/zeParticleStep.h"
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 using namespace irr;
 

@@ -18,6 +18,7 @@
 #include "scene/zeCamera.h"
 #include "scene/sceneFixture.h"
 #include "scene/zeScene.h"
+#include "support/steppedViewerHooks.h"
 #include "viewerFiles.h"
 #include "zf/zfDocument.h"
 #include "zf/zfWrite.h"
@@ -42,16 +43,16 @@ struct Script {
   bool (*step)(int frame, Script& script) = nullptr;
 };
 
-unsigned scriptedClock(void* user) {
-  return 1000u + 20u * static_cast<unsigned>(static_cast<Script*>(user)->shown.size());
-}
-
-bool afterFrame(int frame, const SZeViewerFrame& shown, void* user) {
-  Script& script = *static_cast<Script*>(user);
-  script.shown.push_back(shown);
-  script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
-  return script.step(frame, script);
-}
+// Each frame is recorded and goes to the script's step.
+struct ScriptHooks : SteppedViewerHooks {
+  Script& script;
+  explicit ScriptHooks(Script& s) : script(s) {}
+  bool step(int frame, const SZeViewerFrame& shown) override {
+    script.shown.push_back(shown);
+    script.objects.push_back(zeSceneExist(1) ? zeSceneTotal(1, ZE_SCENE_TOTAL_OBJECTS) : -1);
+    return script.step(frame, script);
+  }
+};
 
 void postMouse(EMOUSE_INPUT_EVENT what) {
   SEvent event{};
@@ -86,10 +87,7 @@ class SceneViewerTest : public SceneTest {
     options.frameStart = frameStart;
     options.rideSpeed = rideSpeed;
     options.rideOptions = rideOptions;
-    ZeSceneViewerHooks hooks;
-    hooks.clock = scriptedClock;
-    hooks.afterFrame = afterFrame;
-    hooks.user = &script;
+    ScriptHooks hooks(script);
     script.sceneFile = folder_ + "/example.zscn";
     return zeRunSceneViewer(script.sceneFile.c_str(), options, &hooks);
   }

@@ -20,6 +20,7 @@
 #include "imageTestSupport.h"
 #include "render/gl/ZeGLRegistry.h"
 #include "render/gl/zeGLInstall.h"
+#include "render/CZeMainRenderer.h"
 #include "render/ze2D.h"
 #include "render/zeGPUServicesSlot.h"
 #include "render/zeLoadingScreen.h"
@@ -93,6 +94,7 @@ class GL2D : public ::testing::Test {
     zeSetFrameHooks({});
     zeInstallGPUProgrammingServicesSlot();
     zeInstallImagesAnd2D();
+    zeInstallMainRenderer();
   }
   void TearDown() override {
     zeSetTextFont(nullptr);
@@ -163,7 +165,7 @@ TEST_F(GL2D, PastedHdrImageShowsItsColour) {
   // Deleting the image, and even the texture, before the frame runs leaves
   // the queued draws their texture.
   ASSERT_EQ(zeDeleteImage(1), 0);
-  ASSERT_TRUE(CZeGLRegistry::get()->remove(file));
+  ASSERT_TRUE(CZeGLRegistry::get()->remove(CZeGLRegistry::get()->findTexture(file)));
   zeSync();
   Frame frame;
   const Rgb colour{128, 64, 32};

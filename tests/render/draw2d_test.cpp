@@ -10,8 +10,8 @@
 #include "base/zeMessage.h"
 #include "render/ze2D.h"
 #include "base/zeFile.h"
-#include "render/image/zeCurlNoise.h"
 #include "render/zeLoadingScreen.h"
+#include "render/CZeMainRenderer.h"
 
 #include <unistd.h>
 
@@ -38,6 +38,7 @@ class Draw2D : public ::testing::Test {
     zeDisableMessageBoxes();
     zeSetFrameHooks({});
     zeInstallImagesAnd2D();
+    zeInstallMainRenderer();
     ASSERT_EQ(zeEngineStart(ZeEngineSettings()), 0);
     // A 4 x 2 picture the NULL driver can load.
     video::IVideoDriver* driver = zeEngineContext().driver;
@@ -96,7 +97,7 @@ TEST_F(Draw2D, ColoursAndAlphasAsQueued) {
   zeSetTextColor(0x7F123456);
   EXPECT_EQ(zeTextColor(), 0x123456);
   zeSetTextAlpha(128);
-  EXPECT_EQ(zeTextDrawColour(), 0x80123456u);
+  EXPECT_EQ(zeTextDrawColor(), 0x80123456u);
 
   struct Case {
     int alpha;
@@ -186,67 +187,15 @@ TEST_F(Draw2D, FontsAndMeasuring) {
   EXPECT_EQ(zeTextWidth("Hello"), builtInWidth);
 }
 
-// Engine start registers the loaders with the driver and builds the curl
-// volume from the cache in the base directory; a bad cache fails the start.
-TEST(Draw2DStart, LoadersAndCurlNoiseJoinEngineStart) {
+// Engine start registers the loaders with the driver.
+TEST(Draw2DStart, LoadersJoinEngineStart) {
   zeResetMessageState();
   zeDisableMessageBoxes();
   zeInstallImagesAnd2D();
-  const std::string previousBase = zeGetBaseDirectory();
-  const std::string base = ::testing::TempDir() + "curl-base";
-  std::system(("mkdir -p " + base).c_str());
-  const std::string cache = base + "/curlNoise3D.cache";
-  struct Case {
-    std::size_t size;
-    int result, edge;
-  } cases[] = {{3 * 8, 0, 2}, {10, -1, 1}};
-  for (const Case& c : cases) {
-    std::ofstream(cache, std::ios::binary) << std::string(c.size, '\x01');
-    ZeEngineSettings s;
-    s.baseDirectory = base.c_str();
-    ASSERT_EQ(zeEngineStart(s), c.result) << c.size;
-    EXPECT_EQ(zeCurlNoiseEdge(), c.edge);
-    if (c.result == 0) {
-      EXPECT_GE(zeEngineContext().driver->getImageLoaderCount(), 2u);
-      zeEngineStop();
-      EXPECT_EQ(zeCurlNoiseEdge(), 1);
-    } else {
-      EXPECT_STREQ(zeStartFailureReason(), "fails to init curl noise from file cache");
-    }
-  }
-  std::remove(cache.c_str());
-  zeSetBaseDirectory(previousBase.c_str());
-}
-
-// Without a cache, engine start builds the volume from "NoiseVolume.dds" in
-// the working directory and saves the cache beside the program.
-TEST(Draw2DStart, CurlNoiseFromTheNoiseImageIsCached) {
-  zeResetMessageState();
-  zeDisableMessageBoxes();
-  zeInstallImagesAnd2D();
-  char pattern[] = "/tmp/zarn-noise-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  const auto volume = zeTestDdsVolume(4, 4, 4, 8, std::vector<unsigned char>(64, 77));
-  std::ofstream(dir + "/NoiseVolume.dds", std::ios::binary)
-      .write(reinterpret_cast<const char*>(volume.data()), static_cast<std::streamsize>(volume.size()));
-  const std::string previousBase = zeGetBaseDirectory();
-  char previous[4096];
-  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(::chdir(dir.c_str()), 0);
-  ZeEngineSettings s;
-  s.baseDirectory = dir.c_str();
-  const int started = zeEngineStart(s);
-  const int edge = zeCurlNoiseEdge();
+  zeInstallMainRenderer();
+  ASSERT_EQ(zeEngineStart(ZeEngineSettings()), 0);
+  EXPECT_GE(zeEngineContext().driver->getImageLoaderCount(), 2u);
   zeEngineStop();
-  ASSERT_EQ(::chdir(previous), 0);
-  zeSetBaseDirectory(previousBase.c_str());
-  std::ifstream cache(dir + "/curlNoise3D.cache", std::ios::binary | std::ios::ate);
-  const long long cacheSize = cache ? static_cast<long long>(cache.tellg()) : -1;
-  std::system(("rm -rf '" + dir + "'").c_str());
-  ASSERT_EQ(started, 0) << zeStartFailureReason();
-  EXPECT_EQ(edge, 4);
-  EXPECT_EQ(cacheSize, 4 * 4 * 4 * 3);
 }
 
 TEST(Draw2DBar, PlainLoadingBarRectangles) {

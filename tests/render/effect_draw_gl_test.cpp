@@ -17,6 +17,8 @@
 #include "effect/CZeEffect.h"
 #include "effect/CZeEffectCallback.h"
 #include "effect/CZeEffectManager.h"
+#include "render/CZeMainRenderer.h"
+#include "render/gl/ZeGLDrawList.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -25,22 +27,13 @@
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
 #include "support/glEngineTest.h"
+#include "support/tintEffect.h"
 
 using namespace irr;
 
 namespace {
 
-const char* const kEffect = R"(/*
-[ZARN_BEGIN]
-// float4x4 WVP : WorldViewProjection : vertex
-// float4 Tint : 0.2, 0.6, 0.4, 1 : pixel
-[ZARN_END]
-*/
-float4x4 WVP;
-float4 Tint;
-float4 vs_main(float4 pos : POSITION) : POSITION { return mul(WVP, pos); }
-float4 ps_main() : COLOR { return Tint; }
-)";
+const std::string kEffect = tintEffectSource();
 
 // Places the shared screen quad on "Rectangle" (pixels) and paints "Color",
 // times "Image" in the second technique's variant.
@@ -77,10 +70,24 @@ float4 ps_main(float2 uv : TEXCOORD0) : COLOR {
 }
 )";
 
+// Two techniques: the default paints Tint, "depth" paints red.
+const std::string kTwoTechniques = tintEffectSource(
+    "// config techniques : depth\n"
+    "//ZARN_PP:D:TECH_DEPTH:// function pixelMain : ps_depth\n",
+    "float4 ps_depth() : COLOR { return float4(1, 0, 0, 1); }\n");
+
+// A square facing the default camera on one side only: half of the
+// view, two triangles wound one way.
+const char* const kOneSided =
+    "v -30 -30 10\nv 0 -30 10\nv 0 30 10\nv -30 30 10\n"
+    "f 1 3 2\nf 1 4 3\n";
+
 class EffectDraw : public ZeGLEngineTest {
  protected:
   bool start() {
     if (!ZeGLEngineTest::start()) return false;
+    std::ofstream(base_ + "onesided.obj") << kOneSided;
+    std::ofstream(base_ + "two.hlsl") << kTwoTechniques;
     std::ofstream(base_ + "tint.hlsl") << kEffect;
     std::ofstream(base_ + "rect.hlsl") << kRectangleEffect;
     std::ofstream(base_ + "rectimage.hlsl") << "#define WITH_IMAGE\n" << kRectangleEffect;
@@ -123,7 +130,7 @@ TEST_F(EffectDraw, SyncDrawsAnObjectRowThroughItsEffect) {
   zeSync();
   // Tint's default, placed by the draw's WorldViewProjection.
   EXPECT_TRUE(near(centre(), 0x339966)) << std::hex << centre();
-  ASSERT_TRUE(zeSetEffectConstantFloats(commands, 3, "Tint", (const float[]){1, 0.5f, 0, 1}, 4));
+  ASSERT_EQ(zeSetEffectConstantFloats(commands, 3, "Tint", (const float[]){1, 0.5f, 0, 1}, 4), 0);
   zeSync();
   EXPECT_TRUE(near(centre(), 0xFF8000)) << std::hex << centre();
   // Irrlicht's pass never drew the row on its own.
@@ -200,9 +207,9 @@ TEST_F(EffectDraw, BoxesAndImagesThroughAnEffect) {
     picture->drop();
   }
   ASSERT_EQ(zeLoadImage((base_ + "picture.bmp").c_str(), 8), 0);
-  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
-  EXPECT_FALSE(zeSetEffectTextureImage(commands, 5, "Image", 7));
-  EXPECT_TRUE(zeSetEffectTextureImage(commands, 5, "Image", 8));
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 8), 0);
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 7), -1);
+  EXPECT_EQ(zeSetEffectTextureImage(commands, 5, "Image", 8), 0);
   zeInk(0xFFFFFF);
   ASSERT_EQ(zeBoxWithEffect(30, 4, 50, 14, 5), 0);
   zeSync();
@@ -213,6 +220,72 @@ TEST_F(EffectDraw, BoxesAndImagesThroughAnEffect) {
   zeDeleteEffect(commands, 4);
   zeSync();
   EXPECT_TRUE(near(pixel(8, 8), 0x0000FF)) << std::hex << pixel(8, 8);
+}
+
+// The frame's list executed with options: the technique an effect has for a
+// renderer's technique name, the passes asked for, an override material and
+// a mirrored view's winding.
+TEST_F(EffectDraw, ADrawListRunsWithATechniqueNamePassesOverrideAndFlippedWinding) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no OpenGL display";
+  ASSERT_TRUE(start()) << zeStartFailureReason();
+  ASSERT_EQ(zeLoadObject(1, (base_ + "quad.obj").c_str()), 0);
+  ASSERT_EQ(zeLoadObject(2, (base_ + "onesided.obj").c_str()), 0);
+  zeObjectNode(1)->setMaterialFlag(video::EMF_LIGHTING, false);
+  zeObjectNode(2)->setMaterialFlag(video::EMF_LIGHTING, false);
+  zePositionObject(2, 0, 0, -1);  // in front of the quad
+  SZeEffectCommandEnv commands = zeEngineEffectCommands();
+  ASSERT_EQ(zeLoadEffect(commands, (base_ + "two.hlsl").c_str(), 3), 0);
+  zeFindNodeExt(zeObjectNode(1))->setEffect(0, zeEffectOf(commands, 3), 0, 0);
+  zeSetBackdropColour(0x0000FF);
+  zeSync();  // the frame as the main renderer draws it: the row's own technique
+  // The OBJ loader mirrors x: the square lands on the right of the view.
+  const int open = 8, square = 56, y = 24;
+  EXPECT_TRUE(near(pixel(square, y), 0xFFFFFF)) << std::hex << pixel(square, y);    // the one-sided square
+  EXPECT_TRUE(near(pixel(open, y), 0x339966)) << std::hex << pixel(open, y);  // Tint
+
+  // One frame of the same list, executed as the options say.
+  ZeEngineContext& context = zeEngineContext();
+  const ZeDrawList& list = *zeMainRendererList();
+  auto frameWith = [&](SZeDrawOptions options) {
+    EXPECT_TRUE(zeBeginRendering());
+    zeGetFrameBackend()->clearFrame(video::SColor(0xFF0000FF));
+    context.camera->render();
+    const int drawn = zeGLExecuteDrawList(context.driver, list, options);
+    zeEndRendering();
+    return drawn;
+  };
+  SZeDrawOptions options;
+  options.techniqueName = "depth";
+  EXPECT_EQ(frameWith(options), 1);  // only the row with a "depth" technique
+  EXPECT_TRUE(near(pixel(open, y), 0xFF0000)) << std::hex << pixel(open, y);
+  EXPECT_TRUE(near(pixel(square, y), 0xFF0000)) << "behind the square, which the technique leaves out";
+
+  options.techniqueName = "shadow";  // known to every renderer, absent from this effect
+  EXPECT_EQ(frameWith(options), 0);
+  options.techniqueName = "never registered";
+  EXPECT_EQ(frameWith(options), -1);
+  EXPECT_TRUE(near(pixel(open, y), 0x0000FF)) << std::hex << pixel(open, y);
+
+  options = SZeDrawOptions();
+  options.passes = ZE_PASS_TRANSPARENT;  // both rows are solid: nothing
+  EXPECT_EQ(frameWith(options), 0);
+
+  // The override writes red only: white over blue becomes magenta.
+  video::SOverrideMaterial redOnly;
+  redOnly.Material.ColorMask = video::ECP_RED | video::ECP_ALPHA;
+  redOnly.EnableFlags = video::EMF_COLOR_MASK;
+  redOnly.Enabled = true;
+  options = SZeDrawOptions();
+  options.overrideMaterial = &redOnly;
+  EXPECT_EQ(frameWith(options), 2);
+  EXPECT_TRUE(near(pixel(square, y), 0xFF00FF)) << std::hex << pixel(square, y);
+
+  // Mirrored, the one-sided square turns its back and is culled.
+  options = SZeDrawOptions();
+  options.flipWinding = true;
+  frameWith(options);
+  EXPECT_TRUE(near(pixel(square, y), 0x339966)) << std::hex << pixel(square, y);  // the quad behind it shows
+  zeFindNodeExt(zeObjectNode(1))->setEffect(0, nullptr, 0, 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "base/zeMessage.h"
 #include "effect/CZeEffectManager.h"
 #include "effect/CZeResourceManager.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
@@ -24,6 +25,7 @@ class EffectManagerSlot : public ::testing::Test {
  protected:
   void SetUp() override {
     zeGLInstall();
+    zeInstallMainRenderer();
     zeInstallGPUProgrammingServicesSlot();
     zeInstallEffectManagerSlot();
     zeSetMessageThreshold(ZE_NONE);
@@ -70,7 +72,7 @@ TEST_F(EffectManagerSlot, OpenGLMakesTheStandardEffectsAndTheTableWorks) {
 
   SZeEffectCommandEnv commands = zeEngineEffectCommands();
   ASSERT_EQ(zeLoadEffect(commands, (base_ + "shaders/ReflectionMapFilter.hlsl").c_str(), 5), 0);
-  EXPECT_TRUE(zeSetEffectConstantFloat(commands, 5, "Roughness", 0.25f));
+  EXPECT_EQ(zeSetEffectConstantFloat(commands, 5, "Roughness", 0.25f), 0);
   EXPECT_EQ(manager->getEffectManager()->cachedDefinitions(), 5u);  // the plain filter was cached at start
 
   const uint32_t frame = manager->getEffectManager()->bindEnvironment().frame;

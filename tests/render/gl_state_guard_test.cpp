@@ -8,6 +8,7 @@
 #include "app/zeEngine.h"
 #include "base/zeMessage.h"
 #include "render/gl/ZeGLStateGuard.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/gl/zeGLInternal.h"
 
@@ -32,6 +33,7 @@ class GLStateGuard : public ::testing::Test {
     zeResetMessageState();
     zeDisableMessageBoxes();
     zeGLInstall();
+    zeInstallMainRenderer();
     ZeEngineSettings s;
     s.width = 64;
     s.height = 48;

@@ -11,6 +11,7 @@
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
 #include "effect/CZeGPUProgrammingServices.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeGPUServicesSlot.h"
 
@@ -23,6 +24,7 @@ class GPUServicesSlot : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     base_ = std::string(pattern) + "/";
     zeGLInstall();
+    zeInstallMainRenderer();
     zeInstallGPUProgrammingServicesSlot();
     zeSetMessageThreshold(ZE_NONE);
     zeDisableMessageBoxes();

@@ -12,6 +12,7 @@
 #include "base/zeMessage.h"
 #include "scene/CZeSceneManager.h"
 #include "scene/zeSceneSubsystem.h"
+#include "support/countingRenderer.h"
 
 using namespace irr;
 
@@ -137,6 +138,7 @@ void SceneTest::SetUp() {
   shownBoxes.clear();
   zeSetMessageBoxPresenter(recordBox);
   zeSceneRegister();
+  installCountingMainRenderer();
   ZeEngineSettings settings;
   settings.width = 64;
   settings.height = 48;

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "scene/zeSceneSeams.h"
+#include "support/countingRenderer.h"
 
-class SceneRecorder : public IZeSceneRenderer,
-                      public IZeRenderSettings,
-                      public IZeCubeMaps,
-                      public IZeCameraShaders,
-                      public IZeEmitters,
-                      public IZeSceneMeshes {
+class SceneRecorder : public CZeSceneRendererSeam,
+                      public CZeRenderSettingsSeam,
+                      public CZeCubeMapsSeam,
+                      public CZeCameraShadersSeam,
+                      public CZeEmittersSeam,
+                      public CZeSceneMeshesSeam {
  public:
   std::vector<std::string> calls;
   std::set<int> cubes, emitters, probes;
@@ -51,8 +52,9 @@ class SceneRecorder : public IZeSceneRenderer,
   int createRenderer(int id, int effectBase, int lightBase, const ZF_SceneView&) override {
     return note("renderer %d %d %d", id, effectBase, lightBase), 0;
   }
-  void selectRenderer(int id) override { note("selectRenderer %d", id); }
-  void resetRenderer() override { note("resetRenderer"); }
+  // Lives as long as the recorder; the renderer registration only grabs it.
+  CountingRenderer sceneRenderer;
+  IZeRenderer* renderer(int) override { return &sceneRenderer; }
   void deleteRenderer(int id) override { note("deleteRenderer %d", id); }
   void sceneShown(int id) override { note("shown %d", id); }
 

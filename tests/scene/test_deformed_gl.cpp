@@ -12,6 +12,7 @@
 #include "base/zeMessage.h"
 #include "mesh/codec/zeZmddWrite.h"
 #include "mesh/codec/zeZmorph.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "scene/zeObject.h"
 #include "scene/zeSceneSubsystem.h"
@@ -65,6 +66,7 @@ TEST(DeformedGL, PointCacheFramesAndMorphWeightsMoveThePixels) {
   zeResetMessageState();
   zeDisableMessageBoxes();
   zeGLInstall();
+  zeInstallMainRenderer();
   zeSceneRegister();
   ZeEngineSettings s;
   s.width = kWidth;

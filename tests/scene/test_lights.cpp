@@ -32,8 +32,8 @@ TEST_F(SceneTest, MakeLightGivesTheDefaults) {
   EXPECT_EQ(d.falloffType, 1);
   EXPECT_EQ(d.intensity, 1.0f);
   EXPECT_EQ(d.projectionImage, nullptr);
-  EXPECT_EQ(d.shadowColour.a, 1.0f);
-  EXPECT_EQ(d.shadowColour.r, 0.0f);
+  EXPECT_EQ(d.shadowColor.a, 1.0f);
+  EXPECT_EQ(d.shadowColor.r, 0.0f);
   EXPECT_EQ(d.shadowMapSize, 512);
   EXPECT_EQ(d.rendererValue, 5.0f);
   EXPECT_EQ(d.shadowMapFuzz, 0.0f);
@@ -43,8 +43,8 @@ TEST_F(SceneTest, MakeLightGivesTheDefaults) {
   EXPECT_EQ(d.distantShadowHeight, 30.0f);
   EXPECT_EQ(d.volumetricOn, 0);
   EXPECT_EQ(d.volumetricDensity, 1.0f);
-  EXPECT_EQ(d.volumetricColourOn, 0);
-  EXPECT_EQ(d.volumetricColour.g, 1.0f);
+  EXPECT_EQ(d.volumetricColorOn, 0);
+  EXPECT_EQ(d.volumetricColor.g, 1.0f);
   EXPECT_EQ(d.volumetricBase, 0.0f);
   EXPECT_EQ(d.volumeClampOn, 0);
   EXPECT_EQ(d.volumeClamp, 1.0f);
@@ -79,10 +79,10 @@ TEST_F(SceneTest, LightSettersWriteNodeAndExtension) {
 
   zeColorLightShadow(2, 0x80402010);  // alpha 128, red 64, green 32, blue 16
   const SZeLightData& d = dataOf(2);
-  EXPECT_NEAR(d.shadowColour.r, 0.251f, 1e-3);
-  EXPECT_NEAR(d.shadowColour.g, 0.125f, 1e-3);
-  EXPECT_NEAR(d.shadowColour.b, 0.063f, 1e-3);
-  EXPECT_NEAR(d.shadowColour.a, 0.502f, 1e-3);
+  EXPECT_NEAR(d.shadowColor.r, 0.251f, 1e-3);
+  EXPECT_NEAR(d.shadowColor.g, 0.125f, 1e-3);
+  EXPECT_NEAR(d.shadowColor.b, 0.063f, 1e-3);
+  EXPECT_NEAR(d.shadowColor.a, 0.502f, 1e-3);
 
   zeSetLightShadow(2, false);
   EXPECT_FALSE(node->getCastShadow());
@@ -92,7 +92,7 @@ TEST_F(SceneTest, LightSettersWriteNodeAndExtension) {
   zeSetLightVolumetric(2, true);
   zeSetLightVolumetricDensity(2, 0.3f);
   zeSetLightVolumetricBase(2, 0.1f);
-  zeSetLightVolumetricColour(2, true, 0.2f, 0.4f, 0.6f);
+  zeSetLightVolumetricColor(2, true, 0.2f, 0.4f, 0.6f);
   zeSetLightVolumeClamp(2, true, 0.7f);
   zeSetLightVolumetricQuality(2, 3);
   zeSetLightDistantShadowSize(2, 50, 60);
@@ -103,9 +103,9 @@ TEST_F(SceneTest, LightSettersWriteNodeAndExtension) {
   EXPECT_EQ(d.volumetricOn, 1);
   EXPECT_EQ(d.volumetricDensity, 0.3f);
   EXPECT_EQ(d.volumetricBase, 0.1f);
-  EXPECT_EQ(d.volumetricColourOn, 1);
-  EXPECT_EQ(d.volumetricColour.b, 0.6f);
-  EXPECT_EQ(d.volumetricColour.a, 1.0f);
+  EXPECT_EQ(d.volumetricColorOn, 1);
+  EXPECT_EQ(d.volumetricColor.b, 0.6f);
+  EXPECT_EQ(d.volumetricColor.a, 1.0f);
   EXPECT_EQ(d.volumeClampOn, 1);
   EXPECT_EQ(d.volumeClamp, 0.7f);
   EXPECT_EQ(d.volumetricQuality, 3);
@@ -233,14 +233,14 @@ TEST_F(SceneTest, SceneLightRecordsConfigureTheLightInOrder) {
   spot.colour[0] = 1.5f;
   spot.intensity = 2;
   spot.shadowType = 2;
-  spot.shadowColour[0] = 0.5f;
-  spot.shadowColour[2] = 1.0f;
+  spot.shadowColor[0] = 0.5f;
+  spot.shadowColor[2] = 1.0f;
   spot.shadowMapSize = 1024;
   spot.flags = 32;
   spot.hasVolumetricFlags = true;
   spot.volumetricFlags[1] = 2;
   spot.volumetricFlags[4] = 1;
-  spot.volumetricColour[1] = 0.25f;
+  spot.volumetricColor[1] = 0.25f;
 
   ASSERT_EQ(zeMakeLight(1), 0);
   ASSERT_EQ(zeConfigureLight(1, spot), 0);
@@ -253,14 +253,14 @@ TEST_F(SceneTest, SceneLightRecordsConfigureTheLightInOrder) {
   EXPECT_EQ(node->getLightData().DiffuseColor.r, 1.5f);
   EXPECT_EQ(d.intensity, 2.0f);
   EXPECT_TRUE(node->getCastShadow());
-  EXPECT_NEAR(d.shadowColour.r, 127 / 255.0f, 1e-6);  // 0.5 * 255 truncated
-  EXPECT_EQ(d.shadowColour.g, 0.0f);
-  EXPECT_EQ(d.shadowColour.b, 1.0f);
-  EXPECT_EQ(d.shadowColour.a, 0.0f);  // the RGBf colour carries no alpha
+  EXPECT_NEAR(d.shadowColor.r, 127 / 255.0f, 1e-6);  // 0.5 * 255 truncated
+  EXPECT_EQ(d.shadowColor.g, 0.0f);
+  EXPECT_EQ(d.shadowColor.b, 1.0f);
+  EXPECT_EQ(d.shadowColor.a, 0.0f);  // the RGBf colour carries no alpha
   EXPECT_EQ(d.shadowMapSize, 1024);
   EXPECT_EQ(d.volumetricOn, 1);
-  EXPECT_EQ(d.volumetricColourOn, 1);
-  EXPECT_EQ(d.volumetricColour.g, 0.25f);
+  EXPECT_EQ(d.volumetricColorOn, 1);
+  EXPECT_EQ(d.volumetricColor.g, 0.25f);
   EXPECT_EQ(d.volumetricQuality, 2);
 
   // Reloaded as a distant light without falloff, shadows or volumetrics.

@@ -463,12 +463,23 @@ TEST_F(SceneTest, ExtensionValuesAndCubeMaps) {
   EXPECT_EQ(zeSetObjectCubeMap2(1, -1), 0);  // clearing works with none set
   EXPECT_EQ(takeError(), "");
   EXPECT_EQ(zeSetObjectCubeMap1(1, 12), -1);
-  EXPECT_EQ(takeError(&arg), "CubeMap ID 12 does not exist. id 12 does not exist");
+  EXPECT_EQ(takeError(&arg), "CubeMap ID 12 does not exist. cube maps: not built yet");
   EXPECT_EQ(arg, 2);
 
+  // The cube-map layer's lookup answers with a texture or its table's reason.
+  static IReferenceCounted* cube = nullptr;
+  cube = new scene::SMesh;  // any reference-counted object stands in
+  zeSetCubeMapLookup([](int id, const char** reason) -> IReferenceCounted* {
+    *reason = "id 12 does not exist";
+    return id == 3 ? cube : nullptr;
+  });
+  EXPECT_EQ(zeSetObjectCubeMap1(1, 12), -1);
+  EXPECT_EQ(takeError(&arg), "CubeMap ID 12 does not exist. id 12 does not exist");
+  EXPECT_EQ(zeSetObjectCubeMap1(1, 3), 0);
+  EXPECT_EQ(ext->getCubeMap1(), cube);
+  zeSetCubeMapLookup(nullptr);
+
   // A cube map that goes away is let go by every object.
-  IReferenceCounted* cube = new scene::SMesh;  // any reference-counted object stands in
-  ext->setCubeMap1(cube);
   ext->setCubeMap2(cube);
   EXPECT_EQ(cube->getReferenceCount(), 3);
   zeObjectsForgetCubeMap(cube);

@@ -250,7 +250,7 @@ TEST_F(PointCacheTest, BadFilesFailTheLoadAndFreeTheIdentifier) {
 
 TEST_F(PointCacheTest, TheSceneSeamLoadsThroughTheObjectLayer) {
   writeCache(dir + "/cube.zmdd", movingCube(5));
-  IZeSceneMeshes* meshes = zeSceneSeams().meshes;
+  CZeSceneMeshesSeam* meshes = zeSceneSeams().meshes;
   EXPECT_EQ(meshes->loadPointCacheObject(7, (dir + "/cube.obj").c_str(), (dir + "/cube.zmdd").c_str()), 0);
   meshes->setPointCachePostBehaviour(7, 1);
   ASSERT_NE(cacheOf(7), nullptr);

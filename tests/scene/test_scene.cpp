@@ -148,8 +148,10 @@ TEST_F(SceneTableTest, LoadOrderHiddenSceneShowHideAndTotals) {
   // renderer, surfaces, emitters, camera shaders, then hidden.
   EXPECT_EQ(recorder.calls,
             (std::vector<std::string>{"cube 30 128 1 0", "velocity 1 0", "textures", "effect 50 post.hlsl",
-                                      "renderer 5 50 20", "selectRenderer 5", "loadShader 40 a.hlsl -DA",
-                                      "shaderParams 40 0", "showShader 40 0", "velocity 0 0", "resetRenderer"}));
+                                      "renderer 5 50 20", "loadShader 40 a.hlsl -DA", "shaderParams 40 0",
+                                      "showShader 40 0", "velocity 0 0"}));
+  // The scene's renderer was current while it loaded, and hiding it made the main one current.
+  EXPECT_EQ(zeCurrentRenderer(), zeMainRenderer());
   EXPECT_EQ(zeObjectExist(10) + zeObjectExist(11) + zeObjectExist(12), 2);
   EXPECT_EQ(zeLightExist(20) + zeLightExist(21), 2);
   EXPECT_EQ(zeObjectVisible(10), 0);
@@ -162,8 +164,12 @@ TEST_F(SceneTableTest, LoadOrderHiddenSceneShowHideAndTotals) {
   EXPECT_EQ(zeObjectVisible(10), 1);
   EXPECT_EQ(zeLightVisible(21), 1);
   EXPECT_EQ(zeGetBackdropColour() & 0xFFFFFFu, 0x3366FFu);
-  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"colorSpace 0", "velocity 1 0", "selectRenderer 5", "shown 2"}));
+  EXPECT_EQ(recorder.calls, (std::vector<std::string>{"colorSpace 0", "velocity 1 0", "shown 2"}));
+  EXPECT_EQ(zeCurrentRenderer(), &recorder.sceneRenderer);
+  zeSync();
+  EXPECT_EQ(recorder.sceneRenderer.frames, 1);
   EXPECT_EQ(zeHideScene(2), 0);
+  EXPECT_EQ(zeCurrentRenderer(), zeMainRenderer());
   EXPECT_EQ(zeObjectVisible(11), 0);
 
   const int totals[] = {3, 2, 0, 1, 1, 1, 0, 1};
@@ -172,8 +178,11 @@ TEST_F(SceneTableTest, LoadOrderHiddenSceneShowHideAndTotals) {
   EXPECT_EQ(zeSceneFindObjectByName(2, "WALK.X"), 11);
   EXPECT_EQ(zeSceneFindObjectByName(2, "missing.x"), -1);  // named, but not made
 
+  // Deleting a shown scene takes its renderer out of the frame.
+  EXPECT_EQ(zeShowScene(2), 0);
   recorder.calls.clear();
   EXPECT_EQ(zeDeleteScene(2), 0);
+  EXPECT_EQ(zeCurrentRenderer(), zeMainRenderer());
   EXPECT_EQ(zeObjectExist(10), 0);
   EXPECT_EQ(zeLightExist(20), 0);
   EXPECT_EQ(recorder.calls, (std::vector<std::string>{"deleteCube 30", "removeShader 40", "deleteRenderer 5",
@@ -205,11 +214,11 @@ TEST_F(SceneTableTest, UnbuiltSubsystemsSayItOncePerLoad) {
     for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
     return n;
   };
-  EXPECT_EQ(count("INFO : cube maps are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("INFO : camera shaders are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("render settings are not built yet"), 1u) << log;
-  EXPECT_EQ(count("INFO : emitters are not built yet\n"), 1u) << log;
-  EXPECT_EQ(count("INFO : renderers are not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : cube maps: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : camera shaders: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("render settings: not built yet"), 1u) << log;
+  EXPECT_EQ(count("WARN : emitters: not built yet\n"), 1u) << log;
+  EXPECT_EQ(count("WARN : renderers: not built yet\n"), 1u) << log;
   // Nothing is made through them, so no creation is reported as failed.
   EXPECT_EQ(count("cannot be"), 0u) << log;
   EXPECT_TRUE(shownBoxes.empty());
@@ -773,9 +782,9 @@ TEST_F(SceneTableTest, ReloadRecreatesOnlyWhatChanged) {
        {"removeShader 40", "loadShader 40 b.hlsl -DA", "shaderParams 40 1"}},
       {"cube map name", [](Parts* p) { p->cubeName = "sea"; }, {"deleteCube 30", "cube 30 0 0 0"}},
       {"render commands", [](Parts* p) { p->command = "Copy"; },
-       {"deleteRenderer 5", "textures", "renderer 5 50 20", "selectRenderer 5"}},
+       {"deleteRenderer 5", "textures", "renderer 5 50 20"}},
       {"light count", [](Parts* p) { p->lights = 2; },
-       {"deleteRenderer 5", "textures", "renderer 5 50 20", "selectRenderer 5"}},
+       {"deleteRenderer 5", "textures", "renderer 5 50 20"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -14,6 +14,7 @@
 #include "app/zeFrameBackend.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/zeEffectManagerSlot.h"
 #include "render/zeGPUServicesSlot.h"
@@ -68,6 +69,7 @@ TEST(SceneGL, TheExampleSceneShowsItsMovingCubeWhereItsChannelsPutIt) {
   zeResetMessageState();
   zeDisableMessageBoxes();
   zeGLInstall();
+  zeInstallMainRenderer();
   zeInstallGPUProgrammingServicesSlot();
   zeInstallEffectManagerSlot();
   zeInstallSurfaceServices();

@@ -41,7 +41,7 @@ struct FakeEffect : IZeEffect {
 };
 
 // Records what the surfaces ask; files named "missing..." cannot be had.
-class RecordingServices : public IZeSurfaceServices {
+class RecordingServices : public CZeSurfaceServicesSeam {
  public:
   std::vector<std::string> calls;
   bool failCompile = false;
@@ -317,6 +317,6 @@ TEST_F(SurfaceTest, WithoutServicesSurfacesSayOnceWhatIsNotBuilt) {
   EXPECT_EQ(zeSetObjectSurfaceParamTex(1, 0, "BaseColor", "x.png", true), -1);
   EXPECT_EQ(zeSetObjectSurfaceParamTex(1, 0, "BaseColor", "x.png", true), -1);
   const std::string log = testing::internal::GetCapturedStdout();
-  EXPECT_NE(log.find("Surfaces: textures are not built yet"), std::string::npos) << log;
+  EXPECT_NE(log.find("Surface textures: not built yet"), std::string::npos) << log;
   EXPECT_EQ(log.find("not built yet"), log.rfind("not built yet"));
 }

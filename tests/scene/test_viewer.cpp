@@ -14,6 +14,14 @@ using namespace irr;
 
 namespace {
 
+// The viewer's frames reach `f(frame)`.
+template <typename F>
+struct AfterFrame : IZeObjectViewerHooks {
+  explicit AfterFrame(F call) : f(std::move(call)) {}
+  bool afterFrame(int frame) override { return f(frame); }
+  F f;
+};
+
 void postKey(EKEY_CODE key, bool down) {
   SEvent event{};
   event.EventType = EET_KEY_INPUT_EVENT;
@@ -59,8 +67,7 @@ void record(int frame, Observed& seen) {
 
 // Right arrow held after the first frame and let go after the fourth; two
 // wheel steps after the fifth.
-bool observe(int frame, void* user) {
-  Observed& seen = *static_cast<Observed*>(user);
+bool observe(int frame, Observed& seen) {
   record(frame, seen);
   if (frame == 0) {
     seen.backdrop = zeGetBackdropColour();
@@ -78,9 +85,7 @@ TEST_F(SceneTest, ViewerTurnsWithTheArrowKeysAndZoomsWithTheWheel) {
   zeEventReceiver().reset();
   cacheStatic("viewer.gen");
   Observed seen;
-  ZeObjectViewerHooks hooks;
-  hooks.afterFrame = observe;
-  hooks.user = &seen;
+  AfterFrame hooks([&](int frame) { return observe(frame, seen); });
   ASSERT_EQ(zeRunObjectViewer("viewer.gen", &hooks), 0);
 
   const float size = std::sqrt(12.0f) / 2;  // radius of the cube of side 2
@@ -99,8 +104,7 @@ namespace {
 
 // A drag with the left button turns by half a degree per pixel; the up arrow
 // moves the camera back by a fortieth of the size per frame.
-bool drag(int frame, void* user) {
-  Observed& seen = *static_cast<Observed*>(user);
+bool drag(int frame, Observed& seen) {
   record(frame, seen);
   switch (frame) {
     case 0: postMouse(EMIE_LMOUSE_PRESSED_DOWN, 10, 10); break;  // the drag starts here
@@ -121,9 +125,7 @@ TEST_F(SceneTest, ViewerTurnsWithALeftButtonDragAndMovesWithTheUpArrow) {
   zeEventReceiver().reset();
   cacheStatic("drag.gen");
   Observed seen;
-  ZeObjectViewerHooks hooks;
-  hooks.afterFrame = drag;
-  hooks.user = &seen;
+  AfterFrame hooks([&](int frame) { return drag(frame, seen); });
   ASSERT_EQ(zeRunObjectViewer("drag.gen", &hooks), 0);
   EXPECT_EQ(seen.yaw[1], 0.0f);  // the press only starts the drag
   EXPECT_EQ(seen.yaw[2], -10.0f);
@@ -139,12 +141,10 @@ TEST_F(SceneTest, ViewerAnimatesObjectsWithFrames) {
   zeEventReceiver().reset();
   cacheAnimated("walk.gen", 5);
   Observed seen;
-  ZeObjectViewerHooks hooks;
-  hooks.afterFrame = [](int frame, void* user) {
+  AfterFrame hooks([&](int frame) {
     zeSleep(15);
-    return observe(frame, user);
-  };
-  hooks.user = &seen;
+    return observe(frame, seen);
+  });
   ASSERT_EQ(zeRunObjectViewer("walk.gen", &hooks), 0);
   // 5 frames loop in 166 ms; 8 frames of at least 15 ms each move the
   // animation on, and it stays inside the loop.

@@ -14,6 +14,7 @@
 #include "app/zeFrame.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "scene/zeObject.h"
 #include "scene/zeObjectViewer.h"
@@ -55,8 +56,13 @@ void postRightArrow(bool down) {
   zeEngineContext().device->postEventFromUser(event);
 }
 
-bool capture(int frame, void* user) {
-  Frames& frames = *static_cast<Frames*>(user);
+struct Capture : IZeObjectViewerHooks {
+  Frames& frames;
+  explicit Capture(Frames& f) : frames(f) {}
+  bool afterFrame(int frame) override;
+};
+
+bool Capture::afterFrame(int frame) {
   if (frame == 0) {
     frames.first = zeGetFrameBackend()->readFrame();
     postRightArrow(true);
@@ -76,6 +82,7 @@ class ViewerGL : public ::testing::Test {
     zeResetMessageState();
     zeDisableMessageBoxes();
     zeGLInstall();
+    zeInstallMainRenderer();
     zeSceneRegister();
     zeEventReceiver().reset();
     ZeEngineSettings s;
@@ -93,9 +100,7 @@ class ViewerGL : public ::testing::Test {
 
   Frames run(const char* path) {
     Frames frames;
-    ZeObjectViewerHooks hooks;
-    hooks.afterFrame = capture;
-    hooks.user = &frames;
+    Capture hooks(frames);
     EXPECT_EQ(zeRunObjectViewer(path, &hooks), 0);
     return frames;
   }

@@ -55,7 +55,7 @@ TEST_F(ScriptTest, CommandConventionsGiveTheDocumentedResultsAndErrors) {
       {"not implemented needs Setup first", false, "ze.MakeCameraEffect(1, 2)",
        "error calling 'MakeCameraEffect' without Setup first"},
       {"layer not built yet", true, "ze.SetCameraDOF(1, 2, 3)",
-       "error bad argument #-1 to 'SetCameraDOF' (the function is not implemented)"},
+       "error bad argument #-1 to 'SetCameraDOF' (SetCameraDOF: not built yet)"},
       {"an emitter without its image", true, "ze.MakeFxEmitterBox(1, 'a.png', 1, 1, 1)",
        "error bad argument #2 to 'MakeFxEmitterBox' (failed to setup material image)"},
       {"an emitter that is not there", true, "ze.SetFxEmitterGravity(4, 0, -1, 0)",

@@ -16,6 +16,7 @@
 #include "app/zeEngine.h"
 #include "app/zeFrameBackend.h"
 #include "base/zeMessage.h"
+#include "render/CZeMainRenderer.h"
 #include "render/gl/zeGLInstall.h"
 #include "render/ze2D.h"
 #include "render/zeEffectManagerSlot.h"
@@ -36,6 +37,7 @@ class ZeGLEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     zeGLInstall();
+    zeInstallMainRenderer();
     zeInstallGPUProgrammingServicesSlot();
     zeInstallEffectManagerSlot();
     zeInstallSurfaceServices();

@@ -14,6 +14,7 @@
 #include "base/zeProgramInfo.h"
 #include "mesh/codec/zeMddImport.h"
 #include "mesh/codec/zeZmddWrite.h"
+#include "base/zeSafeWrite.h"
 
 namespace {
 
@@ -34,11 +35,9 @@ const char* const usageText =
 
 int usage() { return zeUsageError(usageText, 1); }
 
+// Through the safe writer: a failed write leaves an existing file as it was.
 bool writeFile(const char* name, const std::vector<unsigned char>& bytes) {
-  FILE* f = std::fopen(name, "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return zeWriteFileSafely(name, bytes.data(), bytes.size()) == ZE_WRITE_DONE;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "scene/zeLight.h"
 #include "scene/zeNodeKind.h"
 #include "scene/zeObject.h"
+#include "scene/zeObjectSurface.h"
 #include "scene/zeScene.h"
 #include "app/zeEngine.h"
 #include "render/zeEffectManagerSlot.h"
@@ -73,6 +74,15 @@ void expectNear(const Vec3& actual, const Vec3& expected, double tolerance, cons
 
 Vec3 vec(const core::vector3df& v) { return {v.X, v.Y, v.Z}; }
 
+// Surfaces find the images the exporter writes through the driver (the NULL
+// driver loads them too), as the program's texture manager does.
+class DriverTextures : public CZeSurfaceServicesSeam {
+ public:
+  irr::video::ITexture* loadTexture(const char* file, int, bool) override {
+    return zeEngineContext().driver->getTexture(file);
+  }
+};
+
 class BlenderExport : public SceneTest {
  protected:
   static void SetUpTestSuite() {
@@ -103,11 +113,14 @@ class BlenderExport : public SceneTest {
   void SetUp() override {
     ASSERT_TRUE(ready) << failure;
     SceneTest::SetUp();
+    zeSetSurfaceServices(&textures_);
   }
   void TearDown() override {
+    zeSetSurfaceServices(nullptr);
     SceneTest::TearDown();
     chdir("/");
   }
+  DriverTextures textures_;
 
   // Loads the exported scene (text form unless told) as scene 1: objects from 1,
   // lights from 1; from the scene's folder, as the viewer plays it.

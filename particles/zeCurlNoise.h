@@ -32,3 +32,9 @@ CZeImage* zeCurlNoiseImage();
 
 // Improved noise with a period per axis (exposed for tests).
 float zeCurlPeriodicNoise(float x, float y, float z, int periodX, int periodY, int periodZ);
+
+// Puts the volume into engine start (its CurlNoise step, after the standard
+// shaders): the cache "curlNoise3D.cache" of the base directory when there is
+// one, else built from "NoiseVolume.dds" and saved as the cache (not when
+// packaged). Engine stop releases it.
+void zeInstallCurlNoise();

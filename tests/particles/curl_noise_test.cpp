@@ -1,19 +1,24 @@
 // The curl-noise volume: generation is deterministic, the cache file round
-// trips, and cache files of the wrong size leave the empty state.
+// trips, cache files of the wrong size leave the empty state, and engine
+// start builds it from the cache or the noise image.
 #include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/zeEngine.h"
+#include "base/zeFile.h"
 #include "base/zeMessage.h"
-#include <irrlicht.h>
-
-#include "imageTestSupport.h"
+#include "particles/zeCurlNoise.h"
 #include "render/image/CZeImage.h"
 #include "render/image/CZeImageLoaderDDSVolume.h"
-#include "render/image/zeCurlNoise.h"
+#include "render/imageTestSupport.h"
+#include "support/countingRenderer.h"
 
 namespace {
 
@@ -182,6 +187,85 @@ TEST_F(CurlNoise, VolumeImageCentresComponents) {
   EXPECT_EQ(c.getRed(), 128u);
   EXPECT_EQ(c.getAlpha(), 255u);
   image->drop();
+}
+
+// Engine start on the NULL driver with the curl-noise step, a main renderer
+// that draws nothing and the volume loader the noise image needs.
+class CurlNoiseStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zeResetMessageState();
+    zeDisableMessageBoxes();
+    zeInstallCurlNoise();
+    installCountingMainRenderer();
+    zeSetEngineStep(ZeEngineStep::Device, {addVolumeLoader, nullptr});
+  }
+  void TearDown() override {
+    zeSetEngineStep(ZeEngineStep::Device, {});
+    zeSetEngineStep(ZeEngineStep::CurlNoise, {});
+  }
+  static bool addVolumeLoader(ZeEngineContext& context, char*) {
+    auto* loader = new CZeImageLoaderDDSVolume;
+    context.driver->addExternalImageLoader(loader);
+    loader->drop();
+    return true;
+  }
+};
+
+// Engine start builds the volume from the cache in the base directory; a bad
+// cache fails the start.
+TEST_F(CurlNoiseStart, FromTheCacheOfTheBaseDirectory) {
+  const std::string previousBase = zeGetBaseDirectory();
+  const std::string base = ::testing::TempDir() + "curl-base";
+  std::system(("mkdir -p " + base).c_str());
+  const std::string cache = base + "/curlNoise3D.cache";
+  struct Case {
+    std::size_t size;
+    int result, edge;
+  } cases[] = {{3 * 8, 0, 2}, {10, -1, 1}};
+  for (const Case& c : cases) {
+    std::ofstream(cache, std::ios::binary) << std::string(c.size, '\x01');
+    ZeEngineSettings s;
+    s.baseDirectory = base.c_str();
+    ASSERT_EQ(zeEngineStart(s), c.result) << c.size;
+    EXPECT_EQ(zeCurlNoiseEdge(), c.edge);
+    if (c.result == 0) {
+      zeEngineStop();
+      EXPECT_EQ(zeCurlNoiseEdge(), 1);
+    } else {
+      EXPECT_STREQ(zeStartFailureReason(), "fails to init curl noise from file cache");
+    }
+  }
+  std::remove(cache.c_str());
+  zeSetBaseDirectory(previousBase.c_str());
+}
+
+// Without a cache, engine start builds the volume from "NoiseVolume.dds" in
+// the working directory and saves the cache beside the program.
+TEST_F(CurlNoiseStart, FromTheNoiseImageIsCached) {
+  char pattern[] = "/tmp/zarn-noise-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const auto volume = zeTestDdsVolume(4, 4, 4, 8, std::vector<unsigned char>(64, 77));
+  std::ofstream(dir + "/NoiseVolume.dds", std::ios::binary)
+      .write(reinterpret_cast<const char*>(volume.data()), static_cast<std::streamsize>(volume.size()));
+  const std::string previousBase = zeGetBaseDirectory();
+  char previous[4096];
+  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(::chdir(dir.c_str()), 0);
+  ZeEngineSettings s;
+  s.baseDirectory = dir.c_str();
+  const int started = zeEngineStart(s);
+  const int edge = zeCurlNoiseEdge();
+  zeEngineStop();
+  ASSERT_EQ(::chdir(previous), 0);
+  zeSetBaseDirectory(previousBase.c_str());
+  std::ifstream cache(dir + "/curlNoise3D.cache", std::ios::binary | std::ios::ate);
+  const long long cacheSize = cache ? static_cast<long long>(cache.tellg()) : -1;
+  std::system(("rm -rf '" + dir + "'").c_str());
+  ASSERT_EQ(started, 0) << zeStartFailureReason();
+  EXPECT_EQ(edge, 4);
+  EXPECT_EQ(cacheSize, 4 * 4 * 4 * 3);
 }
 
 }  // namespace

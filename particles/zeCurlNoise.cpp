@@ -1,4 +1,4 @@
-#include "render/image/zeCurlNoise.h"
+#include "particles/zeCurlNoise.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,8 +6,11 @@
 #include <new>
 #include <vector>
 
+#include "app/zeEngine.h"
+#include "app/zeFileMount.h"
 #include "base/zeFile.h"
 #include "base/zeMessage.h"
+#include "base/zePath.h"
 #include "render/image/CZeImage.h"
 
 namespace {
@@ -100,6 +103,19 @@ void curlAt(int x, int y, int z, Pot&& pot, T out[3]) {
   out[2] = (pot(1, x + 1, y, z) - pot(1, x - 1, y, z)) - (pot(0, x, y + 1, z) - pot(0, x, y - 1, z));
 }
 
+// The curl of `pot` at every cell of the n^3 volume into `out`, three bytes a
+// cell, each the low byte of the whole part (as the cache file stores them).
+template <typename T, typename Pot>
+void writeCurl(signed char* out, int n, Pot&& pot) {
+  for (int z = 0; z < n; ++z)
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x, out += 3) {
+        T v[3];
+        curlAt(x, y, z, pot, v);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<signed char>(static_cast<int>(v[c]) & 255);
+      }
+}
+
 }  // namespace
 
 bool generateCurlNoise() {
@@ -136,14 +152,7 @@ bool generateCurlNoise() {
   auto potential = [&](int c, int x, int y, int z) {
     return field[((static_cast<std::size_t>(z + 1) * span + (y + 1)) * span + (x + 1)) * 3 + c];
   };
-  signed char* out = bytes;
-  for (int z = 0; z < n; ++z)
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x, out += 3) {
-        float v[3];
-        curlAt(x, y, z, potential, v);
-        for (int c = 0; c < 3; ++c) out[c] = static_cast<signed char>(static_cast<int>(v[c]) & 255);
-      }
+  writeCurl<float>(bytes, n, potential);
   adopt(bytes, n);
   return true;
 }
@@ -178,14 +187,7 @@ bool loadCurlNoiseFromImage(irr::video::IVideoDriver* driver, const char* file) 
     return sample(x + offsets[c][0], y + offsets[c][1], z + offsets[c][2]) +
            sample(2 * x + offsets[c][0], 2 * y + offsets[c][1], 2 * z + offsets[c][2]) / 2;
   };
-  signed char* out = bytes;
-  for (int z = 0; z < n; ++z)
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x, out += 3) {
-        int v[3];
-        curlAt(x, y, z, potential, v);
-        for (int c = 0; c < 3; ++c) out[c] = static_cast<signed char>(v[c] & 255);
-      }
+  writeCurl<int>(bytes, n, potential);
   loaded->drop();
   adopt(bytes, n);
   return true;
@@ -263,3 +265,33 @@ CZeImage* zeCurlNoiseImage() {
   }
   return image;
 }
+
+// --- Engine start ----------------------------------------------------------------
+
+namespace {
+
+bool startCurlNoise(ZeEngineContext& ctx, char* reason) {
+  const std::string cache = zePathJoin(zeGetBaseDirectory(), "curlNoise3D.cache");
+  if (zeFileExists(cache.c_str())) {
+    if (loadCurlNoiseCache(cache.c_str())) return true;
+    zeFormatText(reason, "fails to init curl noise from file cache");
+    return false;
+  }
+  if (!zeFileExists("NoiseVolume.dds")) {
+    // Nothing to build from: the volume stays empty (particles see no swirl).
+    zeMessage(ZE_INFO, "curl noise: no %s and no NoiseVolume.dds, the volume stays empty", cache.c_str());
+    return true;
+  }
+  if (!loadCurlNoiseFromImage(ctx.driver, "NoiseVolume.dds")) {
+    zeFormatText(reason, "fails to init curl noise");
+    return false;
+  }
+  if (!zeIsPackaged() && !saveCurlNoiseCache(cache.c_str())) zeMessage(ZE_ERROR, "failed to save %s", cache.c_str());
+  return true;
+}
+
+void stopCurlNoise(ZeEngineContext&) { releaseCurlNoise(); }
+
+}  // namespace
+
+void zeInstallCurlNoise() { zeSetEngineStep(ZeEngineStep::CurlNoise, {startCurlNoise, stopCurlNoise}); }
