@@ -1,6 +1,7 @@
 // The real `zarn` plays a scene exported from Blender: at two frames the red
 // cube covers the pixels Blender's own camera projection gives for it
-// (its projected corners' bounds, within 2 pixels at 320x240).
+// (its projected corners' bounds, within 2 pixels at 320x240), shaded by
+// its exported surface.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,6 +51,12 @@ TEST(BlenderZarn, TheCubeIsWhereBlendersCameraSeesIt) {
     EXPECT_NEAR(top + 0.5, box[1], 2.0);
     EXPECT_NEAR(right + 0.5, box[2], 2.0);
     EXPECT_NEAR(bottom + 0.5, box[3], 2.0);
+    // The exported surface (full red emission: luminosity 1) shades it red;
+    // its specular (0.4) may add a faint white highlight.
+    const unsigned long centre = shot.pixels[size_t((top + bottom) / 2) * kWidth + size_t((left + right) / 2)];
+    EXPECT_GE(int((centre >> 16) & 0xFF), 250);
+    EXPECT_LE(int((centre >> 8) & 0xFF), 8);
+    EXPECT_LE(int(centre & 0xFF), 8);
   }
   removeFolder(folder);
 }
